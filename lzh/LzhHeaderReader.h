@@ -1,0 +1,25 @@
+// ReadHeader: one LZH member header of level 0, 1 or 2 with its extended headers.
+#pragma once
+
+#include "lzh/ArchiveEntry.h"
+#include "platform/File.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Why ReadHeader stopped (or 4: it read a complete header whose checksum or CRC is wrong).
+enum HeaderStatus
+{
+    kHeaderOk = 0,        // a header, or the single zero byte that ends an archive
+    kHeaderMalformed = 2, // cut short or malformed
+    kHeaderBadLevel = 3,  // level above 2
+    kHeaderChecksum = 4,  // checksum (levels 0, 1) or header CRC mismatch; entry complete
+    kHeaderEndOfFile = 6, // no byte left before the header
+};
+
+// Level 0 and 1 checksum: the sum of the bytes modulo 256.
+uint8_t HeaderChecksum(const uint8_t* bytes, size_t count);
+
+// Reads the header at the file's position into entry. True with headerStatus 0 or 4 and the
+// file at the member's data; false with headerStatus saying why.
+bool ReadHeader(platform::FileHandle file, CArchiveEntry& entry, int& headerStatus);

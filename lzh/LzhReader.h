@@ -1,0 +1,61 @@
+// CLzhReader: an open LZH archive (plain or self-extracting) and its member list, with the
+// settings that extraction, test, delete and rewrite share. CLzhArchive adds the settings
+// for writing new members.
+#pragma once
+
+#include "lzh/ArchiveEntry.h"
+#include "lzh/ArchivePrompt.h"
+#include "lzh/LzhStatus.h"
+#include "platform/File.h"
+#include "platform/PrivateHeap.h"
+
+#include <cstdint>
+
+class CLzhReader
+{
+public:
+    CLzhReader();
+    virtual ~CLzhReader();
+    CLzhReader(const CLzhReader&) = delete;
+    CLzhReader& operator=(const CLzhReader&) = delete;
+
+    // Opens path and lists its members. A missing file with allowCreate is a new, empty
+    // archive (nothing is created on disk yet). False with status 1-4 leaves it closed.
+    bool Open(const wchar_t* path, bool allowCreate);
+    // Commits pending changes and forgets the archive.
+    bool Close();
+    void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
+
+    CArchivePrompt* prompt = nullptr;  // where questions go; not owned
+    int status = kLzhOk;               // reason of the last failure (LzhStatus)
+    wchar_t workPath[kMaxPath] = {};   // work file of a pending rewrite
+    wchar_t archivePath[kMaxPath] = {};
+    platform::FileHandle archiveFile = platform::kInvalidFile; // invalid for a new archive
+    bool compactPending = false;       // members were deleted or replaced since the work file
+    bool askOnlyIfNewer = false;       // overwrite question only if the existing file is newer
+    bool skipSystem = false;           // extraction skips members with attribute 0x04
+    bool skipHidden = false;           // extraction skips members with attribute 0x02
+    platform::FileHandle workFile = platform::kInvalidFile;
+    platform::CPrivateHeap heap{512 * 1024}; // entry array and transfer buffers
+    bool overwriteSilently = false;    // overwrite existing files without asking
+    wchar_t destFolder[kMaxPath] = {}; // extraction destination, base folder of added names
+    CArchiveEntry* entries = nullptr;  // members in archive order
+    int entryCount = 0;
+    bool testMode = false;             // extraction only checks the data
+    bool ignoreErrors = false;         // list members whose header checksum or CRC is wrong
+    bool lowercase = false;            // output paths in lower case
+    bool addMode = false;              // true: add (replace regardless of times); false: update
+    bool keepFolders = false;          // use stored folders when extracting and adding
+    bool resetReadOnly = false;        // clear read-only on extracted files
+
+protected:
+    // Appends a copy of entry, growing the array geometrically; false when memory runs out.
+    bool AppendEntry(const CArchiveEntry& entry);
+    void FreeEntries();
+
+private:
+    bool FindSfxArchive(uint32_t window);
+    bool ScanHeaders();
+
+    int m_entryCapacity = 0; // records allocated in entries
+};

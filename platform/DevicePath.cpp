@@ -1,0 +1,202 @@
+// Device path mapping: the device root, the well-known folders and the XDG user folders.
+#include "platform/DevicePath.h"
+
+#include "platform/Text.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <unistd.h>
+
+namespace platform
+{
+namespace
+{
+
+struct Mapping
+{
+    std::string root;      // explicit root, empty for the default mapping
+    std::string documents; // host folders of the well-known device folders
+    std::string desktop;
+    std::string temp;
+};
+
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home != nullptr && *home != 0 ? home : "/";
+}
+
+// Reads NAME="value" from ~/.config/user-dirs.dirs (or $XDG_CONFIG_HOME), as xdg-user-dirs
+// writes it; $HOME at the start of the value stands for the home folder.
+std::string XdgUserDir(const char* name, const char* fallback)
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string file = (config != nullptr && *config != 0 ? std::string(config)
+                                                          : HomeFolder() + "/.config") +
+                       "/user-dirs.dirs";
+    std::ifstream in(file);
+    std::string line;
+    std::string prefix = std::string(name) + "=\"";
+    while (std::getline(in, line)) {
+        if (line.compare(0, prefix.size(), prefix) != 0 || line.back() != '"') {
+            continue;
+        }
+        std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
+        if (value.compare(0, 5, "$HOME") == 0) {
+            value = HomeFolder() + value.substr(5);
+        }
+        if (!value.empty() && value[0] == '/') {
+            return value;
+        }
+    }
+    return HomeFolder() + "/" + fallback;
+}
+
+std::string TempFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp != nullptr && *tmp == '/' ? tmp : "/tmp";
+    return base + "/tavrel-" + std::to_string(getuid());
+}
+
+Mapping& CurrentMapping()
+{
+    static Mapping mapping = [] {
+        Mapping m;
+        m.documents = XdgUserDir("XDG_DOCUMENTS_DIR", "Documents");
+        m.desktop = XdgUserDir("XDG_DESKTOP_DIR", "Desktop");
+        m.temp = TempFolder();
+        return m;
+    }();
+    return mapping;
+}
+
+std::mutex& MappingLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// Converts separators to '/', folding runs of them into one.
+std::string HostSeparators(std::wstring_view path)
+{
+    std::wstring text;
+    text.reserve(path.size());
+    for (wchar_t c : path) {
+        wchar_t out = IsSeparator(c) ? L'/' : c;
+        if (out == L'/' && !text.empty() && text.back() == L'/') {
+            continue;
+        }
+        text.push_back(out);
+    }
+    return WideToUtf8(text);
+}
+
+// True when path equals folder or continues it after a separator; *rest gets the remainder.
+bool HasFolderPrefix(std::wstring_view path, std::wstring_view folder, std::wstring_view* rest)
+{
+    if (path.size() < folder.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < folder.size(); ++i) {
+        bool bothSep = IsSeparator(path[i]) && IsSeparator(folder[i]);
+        if (!bothSep && LowerChar(path[i]) != LowerChar(folder[i])) {
+            return false;
+        }
+    }
+    if (path.size() > folder.size() && !IsSeparator(path[folder.size()])) {
+        return false;
+    }
+    *rest = path.substr(folder.size());
+    return true;
+}
+
+bool HasHostPrefix(std::string_view path, const std::string& folder, std::string_view* rest)
+{
+    if (folder.empty() || path.compare(0, folder.size(), folder) != 0) {
+        return false;
+    }
+    if (path.size() > folder.size() && path[folder.size()] != '/' && folder.back() != '/') {
+        return false;
+    }
+    *rest = path.substr(folder.size());
+    return true;
+}
+
+std::wstring DeviceSeparators(std::string_view path)
+{
+    std::wstring text = Utf8ToWide(path);
+    for (wchar_t& c : text) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+void SetDeviceRoot(const std::string& hostRoot)
+{
+    std::lock_guard<std::mutex> guard(MappingLock());
+    std::string root = hostRoot;
+    while (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+    CurrentMapping().root = root;
+}
+
+std::string DeviceToHost(std::wstring_view devicePath)
+{
+    if (devicePath.empty() || !IsSeparator(devicePath[0])) {
+        return HostSeparators(devicePath);
+    }
+    std::lock_guard<std::mutex> guard(MappingLock());
+    const Mapping& m = CurrentMapping();
+    if (!m.root.empty()) {
+        return (m.root == "/" ? "" : m.root) + HostSeparators(devicePath);
+    }
+    std::wstring_view rest;
+    if (HasFolderPrefix(devicePath, kMyDocuments, &rest)) {
+        return m.documents + HostSeparators(rest);
+    }
+    if (HasFolderPrefix(devicePath, kDesktop, &rest)) {
+        return m.desktop + HostSeparators(rest);
+    }
+    if (HasFolderPrefix(devicePath, kTemp, &rest)) {
+        return m.temp + HostSeparators(rest);
+    }
+    return HostSeparators(devicePath);
+}
+
+std::wstring HostToDevice(std::string_view hostPath)
+{
+    if (hostPath.empty() || hostPath[0] != '/') {
+        return DeviceSeparators(hostPath);
+    }
+    std::lock_guard<std::mutex> guard(MappingLock());
+    const Mapping& m = CurrentMapping();
+    std::string_view rest;
+    if (!m.root.empty()) {
+        if (m.root == "/") {
+            return DeviceSeparators(hostPath);
+        }
+        if (!HasHostPrefix(hostPath, m.root, &rest)) {
+            return std::wstring();
+        }
+        return rest.empty() ? std::wstring(L"\\") : DeviceSeparators(rest);
+    }
+    if (HasHostPrefix(hostPath, m.documents, &rest)) {
+        return kMyDocuments + DeviceSeparators(rest);
+    }
+    if (HasHostPrefix(hostPath, m.desktop, &rest)) {
+        return kDesktop + DeviceSeparators(rest);
+    }
+    if (HasHostPrefix(hostPath, m.temp, &rest)) {
+        return kTemp + DeviceSeparators(rest);
+    }
+    return DeviceSeparators(hostPath);
+}
+
+} // namespace platform

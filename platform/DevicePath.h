@@ -1,0 +1,34 @@
+// Device paths (wide text, '\' or '/' separators, no drive letters) to host paths and back.
+// By default the device root is the host root and the well-known folders map to the user's
+// folders: \My Documents to the XDG documents folder, \Windows\デスクトップ to the desktop
+// folder and \Temp to a per-user temporary folder. An explicit root maps every device path
+// plainly under one host folder (tests, --device-root).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform
+{
+
+inline constexpr wchar_t kMyDocuments[] = L"\\My Documents";
+inline constexpr wchar_t kDesktop[] = L"\\Windows\\\u30C7\u30B9\u30AF\u30C8\u30C3\u30D7";
+inline constexpr wchar_t kTemp[] = L"\\Temp";
+
+// Maps everything under hostRoot; an empty root restores the default mapping.
+void SetDeviceRoot(const std::string& hostRoot);
+
+// Host path (UTF-8) of a device path. A path without a leading separator stays relative to
+// the current folder.
+std::string DeviceToHost(std::wstring_view devicePath);
+
+// Device path of a host path; relative host paths stay relative. Empty when an absolute path
+// lies outside an explicit root.
+std::wstring HostToDevice(std::string_view hostPath);
+
+inline bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+} // namespace platform

@@ -1,0 +1,385 @@
+// Files on the host: POSIX descriptors with flock() share modes and a read-ahead buffer.
+#include "platform/File.h"
+
+#include "platform/DevicePath.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform
+{
+
+struct HostFile
+{
+    int fd = -1;
+    unsigned access = 0;
+    int64_t position = 0; // logical position; the descriptor's own offset is not used
+    // Read-ahead: bytes [bufferStart, bufferStart + bufferLength) of the file.
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t bufferStart = 0;
+    uint32_t bufferLength = 0;
+};
+
+namespace
+{
+
+constexpr uint32_t kReadAhead = 64 * 1024;
+thread_local int t_lastError = 0;
+
+bool Fail(int error = errno)
+{
+    t_lastError = error;
+    return false;
+}
+
+FileTime FromTimespec(const struct timespec& ts)
+{
+    int64_t seconds = ts.tv_sec + 11'644'473'600LL;
+    if (seconds < 0) {
+        return 0;
+    }
+    return static_cast<FileTime>(seconds) * kTicksPerSecond +
+           static_cast<FileTime>(ts.tv_nsec / 100);
+}
+
+struct timespec ToTimespec(FileTime ft)
+{
+    struct timespec ts;
+    ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ft / kTicksPerSecond) - 11'644'473'600LL);
+    ts.tv_nsec = static_cast<long>(ft % kTicksPerSecond * 100);
+    return ts;
+}
+
+int OpenFlags(unsigned access, FileDisposition disposition)
+{
+    int flags = O_CLOEXEC;
+    flags |= (access & kAccessWrite) ? ((access & kAccessRead) ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+    case FileDisposition::CreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case FileDisposition::CreateAlways:
+    case FileDisposition::OpenAlways:
+        flags |= O_CREAT;
+        break;
+    case FileDisposition::OpenExisting:
+    case FileDisposition::TruncateExisting:
+        break;
+    }
+    return flags;
+}
+
+void DropBuffer(HostFile* f)
+{
+    f->bufferLength = 0;
+}
+
+} // namespace
+
+int LastFileError()
+{
+    return t_lastError;
+}
+
+FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
+                    FileDisposition disposition, FileHint hint)
+{
+    std::string host = DeviceToHost(path);
+    if (host.empty()) {
+        Fail(ENOENT);
+        return kInvalidFile;
+    }
+    bool truncate = disposition == FileDisposition::CreateAlways ||
+                    disposition == FileDisposition::TruncateExisting;
+    if (truncate && !(access & kAccessWrite)) {
+        Fail(EINVAL);
+        return kInvalidFile;
+    }
+    int fd = open(host.c_str(), OpenFlags(access, disposition), 0666);
+    if (fd < 0) {
+        Fail();
+        return kInvalidFile;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        Fail(S_ISDIR(st.st_mode) ? EISDIR : errno);
+        close(fd);
+        return kInvalidFile;
+    }
+    // The lock comes before truncation, so a file in exclusive use elsewhere is never cut.
+    int lock = (share == FileShare::None ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    if (flock(fd, lock) != 0 || (truncate && ftruncate(fd, 0) != 0)) {
+        Fail(errno == EWOULDBLOCK ? EBUSY : errno);
+        close(fd);
+        return kInvalidFile;
+    }
+    if (hint != FileHint::None) {
+        posix_fadvise(fd, 0, 0,
+                      hint == FileHint::RandomAccess ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
+    }
+    auto* f = new HostFile;
+    f->fd = fd;
+    f->access = access;
+    if (access & kAccessRead) {
+        f->buffer.reset(new uint8_t[kReadAhead]);
+    }
+    return f;
+}
+
+bool ReadFile(FileHandle f, void* buffer, uint32_t count, uint32_t* got)
+{
+    *got = 0;
+    if (f == kInvalidFile || !(f->access & kAccessRead)) {
+        return Fail(EBADF);
+    }
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (*got < count) {
+        uint32_t want = count - *got;
+        int64_t offset = f->position - f->bufferStart;
+        if (f->bufferLength > 0 && offset >= 0 && offset < f->bufferLength) {
+            uint32_t n = f->bufferLength - static_cast<uint32_t>(offset);
+            n = n < want ? n : want;
+            std::memcpy(out + *got, f->buffer.get() + offset, n);
+            *got += n;
+            f->position += n;
+            continue;
+        }
+        ssize_t n;
+        if (want >= kReadAhead) {
+            n = pread(f->fd, out + *got, want, f->position);
+            if (n > 0) {
+                *got += static_cast<uint32_t>(n);
+                f->position += n;
+            }
+        } else {
+            n = pread(f->fd, f->buffer.get(), kReadAhead, f->position);
+            f->bufferStart = f->position;
+            f->bufferLength = n > 0 ? static_cast<uint32_t>(n) : 0;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail();
+        }
+        if (n == 0) {
+            break; // end of file
+        }
+    }
+    return true;
+}
+
+bool WriteFile(FileHandle f, const void* buffer, uint32_t count, uint32_t* written)
+{
+    *written = 0;
+    if (f == kInvalidFile || !(f->access & kAccessWrite)) {
+        return Fail(EBADF);
+    }
+    DropBuffer(f);
+    const auto* in = static_cast<const uint8_t*>(buffer);
+    while (*written < count) {
+        ssize_t n = pwrite(f->fd, in + *written, count - *written, f->position);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return Fail(n == 0 ? ENOSPC : errno);
+        }
+        *written += static_cast<uint32_t>(n);
+        f->position += n;
+    }
+    return true;
+}
+
+bool SeekFile(FileHandle f, int64_t offset, SeekOrigin origin, int64_t* newPosition)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    int64_t base = 0;
+    if (origin == SeekOrigin::Current) {
+        base = f->position;
+    } else if (origin == SeekOrigin::End) {
+        struct stat st;
+        if (fstat(f->fd, &st) != 0) {
+            return Fail();
+        }
+        base = st.st_size;
+    }
+    // Checked before adding: a hostile member size must not overflow the position.
+    if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0) {
+        return Fail(EINVAL);
+    }
+    f->position = base + offset;
+    if (newPosition != nullptr) {
+        *newPosition = f->position;
+    }
+    return true;
+}
+
+bool GetFileSize(FileHandle f, uint64_t* size)
+{
+    struct stat st;
+    if (f == kInvalidFile || fstat(f->fd, &st) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool SetEndOfFile(FileHandle f)
+{
+    if (f == kInvalidFile || ftruncate(f->fd, f->position) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    DropBuffer(f);
+    return true;
+}
+
+bool FlushFile(FileHandle f)
+{
+    if (f == kInvalidFile || fsync(f->fd) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    return true;
+}
+
+bool CloseFile(FileHandle f)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    int rc = close(f->fd); // also releases the share lock
+    delete f;
+    return rc == 0 || Fail();
+}
+
+bool GetFileTimes(FileHandle f, FileTime* created, FileTime* lastWritten)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    struct statx sx;
+    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_MTIME | STATX_BTIME | STATX_CTIME, &sx) != 0) {
+        return Fail();
+    }
+    auto toFt = [](const struct statx_timestamp& t) {
+        struct timespec ts = {static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
+        return FromTimespec(ts);
+    };
+    if (created != nullptr) {
+        *created = (sx.stx_mask & STATX_BTIME) ? toFt(sx.stx_btime) : toFt(sx.stx_ctime);
+    }
+    if (lastWritten != nullptr) {
+        *lastWritten = toFt(sx.stx_mtime);
+    }
+    return true;
+}
+
+bool SetFileTimes(FileHandle f, const FileTime* lastWritten)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    if (lastWritten == nullptr) {
+        return true;
+    }
+    struct timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1] = ToTimespec(*lastWritten);
+    return futimens(f->fd, times) == 0 || Fail();
+}
+
+bool DeleteFile(std::wstring_view path)
+{
+    return unlink(DeviceToHost(path).c_str()) == 0 || Fail();
+}
+
+bool MoveFile(std::wstring_view from, std::wstring_view to)
+{
+    std::string src = DeviceToHost(from);
+    std::string dst = DeviceToHost(to);
+    return renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0 ||
+           Fail();
+}
+
+bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)
+{
+    std::string src = DeviceToHost(replacement);
+    std::string dst = DeviceToHost(target);
+    int fd = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return Fail();
+    }
+    bool synced = fsync(fd) == 0;
+    int error = errno;
+    close(fd);
+    if (!synced) {
+        return Fail(error);
+    }
+    if (rename(src.c_str(), dst.c_str()) != 0) {
+        return Fail();
+    }
+    std::string folder = dst.substr(0, dst.rfind('/') + 1);
+    int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+uint32_t GetFileAttributes(std::wstring_view path)
+{
+    struct stat st;
+    if (stat(DeviceToHost(path).c_str(), &st) != 0) {
+        Fail();
+        return kInvalidAttributes;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return kAttrFolder;
+    }
+    uint32_t attributes = kAttrArchive;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        attributes |= kAttrReadOnly;
+    }
+    return attributes;
+}
+
+bool SetFileAttributes(std::wstring_view path, uint32_t attributes)
+{
+    std::string host = DeviceToHost(path);
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+        return Fail();
+    }
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & kAttrReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        // Writable again as a new file would be: the owner always, others by the umask.
+        mode_t mask = umask(0);
+        umask(mask);
+        mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~mask;
+        mode |= S_IWUSR;
+    }
+    return chmod(host.c_str(), mode) == 0 || Fail();
+}
+
+bool CreateFolder(std::wstring_view path)
+{
+    return mkdir(DeviceToHost(path).c_str(), 0777) == 0 || Fail();
+}
+
+bool RemoveFolder(std::wstring_view path)
+{
+    return rmdir(DeviceToHost(path).c_str()) == 0 || Fail();
+}
+
+} // namespace platform

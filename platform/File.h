@@ -1,0 +1,102 @@
+// File services on device paths: open and create with dispositions and share modes, read,
+// write, 64-bit seek, size, times, and the path operations (delete, move, atomic replace,
+// attributes, folders). Share modes are advisory locks, so they hold between processes.
+// Reads go through a read-ahead buffer: many small header reads cost few system calls.
+#pragma once
+
+#include "platform/FileTime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform
+{
+
+struct HostFile;
+using FileHandle = HostFile*;
+inline constexpr FileHandle kInvalidFile = nullptr;
+
+enum FileAccess : unsigned
+{
+    kAccessRead = 1,
+    kAccessWrite = 2,
+    kAccessReadWrite = 3,
+};
+
+enum class FileShare
+{
+    None,     // exclusive: fails while anyone else has the file open, and keeps others out
+    Read,     // others may open it too, unless they ask for exclusive use
+    ReadWrite // as Read; kept apart because callers state what they allow
+};
+
+enum class FileDisposition
+{
+    CreateNew,       // fail if the file exists
+    CreateAlways,    // create or truncate
+    OpenExisting,    // fail if the file does not exist
+    OpenAlways,      // open or create
+    TruncateExisting // open and truncate; fail if the file does not exist
+};
+
+enum class FileHint
+{
+    None,
+    RandomAccess,
+    SequentialScan
+};
+
+enum class SeekOrigin
+{
+    Begin,
+    Current,
+    End
+};
+
+// Windows attribute bits as archives store them.
+enum FileAttribute : uint32_t
+{
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrFolder = 0x10,
+    kAttrArchive = 0x20,
+    kAttrNormal = 0x80,
+};
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
+                    FileDisposition disposition, FileHint hint = FileHint::None);
+// Reads up to count bytes; *got < count only at the end of the file. False on an I/O error.
+bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
+// Writes count bytes; false (with *written short) when the device refuses any of them.
+bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t* written);
+bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t* newPosition = nullptr);
+bool GetFileSize(FileHandle file, uint64_t* size);
+bool SetEndOfFile(FileHandle file);
+// Forces written data to the device.
+bool FlushFile(FileHandle file);
+bool CloseFile(FileHandle file);
+// Either pointer may be null. The creation time is the host's birth time where it keeps one,
+// else the last change of the file's status.
+bool GetFileTimes(FileHandle file, FileTime* created, FileTime* lastWritten);
+// Sets the last-write time; hosts keep no settable creation time, so it is left alone.
+bool SetFileTimes(FileHandle file, const FileTime* lastWritten);
+
+bool DeleteFile(std::wstring_view path);
+// Renames; fails when the target exists.
+bool MoveFile(std::wstring_view from, std::wstring_view to);
+// Flushes `replacement` to disk and renames it over `target` in one step, then flushes the
+// folder, so at every instant one complete file exists under the target's name.
+bool ReplaceFile(std::wstring_view replacement, std::wstring_view target);
+uint32_t GetFileAttributes(std::wstring_view path);
+// Applies read-only to the host permission bits; other bits are not kept by the host.
+bool SetFileAttributes(std::wstring_view path, uint32_t attributes);
+bool CreateFolder(std::wstring_view path);
+bool RemoveFolder(std::wstring_view path);
+
+// errno of the last failed file operation on this thread.
+int LastFileError();
+
+} // namespace platform

@@ -1,0 +1,27 @@
+// Wide text services: UTF-8 host names to and from wide text, lower-casing and comparison.
+// Host names that are not valid UTF-8 survive a round trip: each stray byte b decodes to
+// the lone surrogate U+DC00 + b and encodes back to b.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform
+{
+
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// Lower case of one character by the Unicode tables of the C library (non-ASCII included).
+wchar_t LowerChar(wchar_t c);
+void LowerInPlace(wchar_t* text);
+std::wstring ToLower(std::wstring_view text);
+
+// Compares two texts ignoring case: < 0, 0 or > 0.
+int CompareNoCase(std::wstring_view a, std::wstring_view b);
+
+// Matches name against a pattern of '*' (any run) and '?' (one character), ignoring case.
+// "*.*" matches every name, as on the device.
+bool MatchWildcard(std::wstring_view pattern, std::wstring_view name);
+
+} // namespace platform

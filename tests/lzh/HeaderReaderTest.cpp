@@ -1,0 +1,234 @@
+// ReadHeader over crafted headers of each level, sound and broken.
+#include "lzh/LzhHeaderReader.h"
+#include "tests/support/LzhHeaderBuilder.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace testsupport;
+
+namespace
+{
+
+struct HeaderResult
+{
+    bool ok;
+    int status;
+    CArchiveEntry entry;
+};
+
+HeaderResult Read(const std::string& bytes, size_t at = 0)
+{
+    TempFolder tmp;
+    tmp.WriteHostFile("h.lzh", bytes);
+    platform::FileHandle f = platform::OpenFile(L"\\h.lzh", platform::kAccessRead,
+                                                platform::FileShare::Read,
+                                                platform::FileDisposition::OpenExisting);
+    EXPECT_NE(f, platform::kInvalidFile);
+    platform::SeekFile(f, static_cast<int64_t>(at), platform::SeekOrigin::Begin);
+    HeaderResult r{};
+    r.ok = ReadHeader(f, r.entry, r.status);
+    platform::CloseFile(f);
+    return r;
+}
+
+LzhHeaderSpec Spec(int level, std::string name = "a.txt")
+{
+    LzhHeaderSpec s;
+    s.level = level;
+    s.name = name;
+    if (level == 2) {
+        s.ext.push_back({0x01, name});
+    }
+    return s;
+}
+
+class HeaderReader : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        unsetenv("TZ");
+        tzset();
+    }
+};
+
+} // namespace
+
+TEST_F(HeaderReader, Level0FieldsAndBackslashSplit)
+{
+    LzhHeaderSpec s = Spec(0, "dir\\x.txt");
+    s.method = "-lh5-";
+    s.data = "12345";
+    s.unpacked = 99;
+    s.crc = 0xA33A;
+    s.attribute = 0x21;
+    s.timeField = (((30u << 9) | (1 << 5) | 1) << 16) | (1 << 11); // 2010-01-01 01:00:00
+    HeaderResult r = Read(BuildMember(s));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.status, kHeaderOk);
+    EXPECT_STREQ(r.entry.method, L"-lh5-");
+    EXPECT_STREQ(r.entry.folder, L"dir\\");
+    EXPECT_STREQ(r.entry.name, L"x.txt");
+    EXPECT_EQ(r.entry.packedSize, 5u);
+    EXPECT_EQ(r.entry.unpackedSize, 99u);
+    EXPECT_EQ(r.entry.crc, 0xA33Au);
+    EXPECT_EQ(r.entry.attributes, 0x21u);
+    EXPECT_EQ(r.entry.osId, 0);
+    EXPECT_EQ(r.entry.level, 0);
+    EXPECT_EQ(r.entry.headerSize, 22u + 9u);
+    EXPECT_EQ(r.entry.dataPos, 33);
+    EXPECT_EQ(r.entry.modified, 129067812000000000u); // 2010-01-01 01:00:00 UTC
+
+    r = Read(BuildMember(Spec(0, "dir/x.txt")));
+    ASSERT_TRUE(r.ok);
+    EXPECT_STREQ(r.entry.folder, L"");
+    EXPECT_STREQ(r.entry.name, L"dir/x.txt"); // only the backslash separates
+}
+
+TEST_F(HeaderReader, Level1ExtendedHeadersComeOffThePackedSize)
+{
+    LzhHeaderSpec s = Spec(1, "");
+    s.ext = {{0x01, "x.txt"}, {0x02, "a\xFF" "b\xFF"}, {0x40, std::string("\x02\x00", 2)},
+             {0x7F, std::string(21, 'z')}};
+    s.packed = 1040; // the four extended headers take 8 + 7 + 5 + 24 = 44 bytes
+    s.osId = 'M';
+    std::string bytes = BuildMember(s);
+    HeaderResult r = Read(bytes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.status, kHeaderOk);
+    EXPECT_STREQ(r.entry.folder, L"a\\b\\");
+    EXPECT_STREQ(r.entry.name, L"x.txt");
+    EXPECT_EQ(r.entry.attributes, 2u);
+    EXPECT_EQ(r.entry.osId, 'M');
+    EXPECT_EQ(r.entry.packedSize, 1040u - 44u);
+    EXPECT_EQ(r.entry.headerSize, 25u + 44u);
+    EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(bytes.size()));
+
+    s.packed = 43; // less than the extended headers themselves
+    EXPECT_EQ(Read(BuildMember(s)).status, kHeaderMalformed);
+}
+
+TEST_F(HeaderReader, Level2PaddingCrcAndTime)
+{
+    LzhHeaderSpec s = Spec(2, "x.txt");
+    s.ext.push_back({0x02, "d\xFF"});
+    s.headerCrc = true;
+    s.padding = 1;
+    s.timeField = 0x80000000; // before 1970
+    s.osId = 0xFF;            // sign-extended
+    std::string bytes = BuildMember(s);
+    HeaderResult r = Read(bytes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.status, kHeaderOk);
+    EXPECT_EQ(r.entry.headerSize, bytes.size());
+    EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(bytes.size()));
+    EXPECT_STREQ(r.entry.folder, L"d\\");
+    EXPECT_EQ(r.entry.osId, -1);
+    EXPECT_EQ(r.entry.modified, platform::UnixToFileTime(INT32_MIN));
+    EXPECT_LT(r.entry.modified, platform::kUnixEpochFileTime);
+
+    bytes[bytes.size() - 1] = 'X'; // padding is covered by the header CRC
+    r = Read(bytes);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.status, kHeaderChecksum);
+
+    s.headerCrc = false; // no CRC header: no check
+    bytes = BuildMember(s);
+    bytes[bytes.size() - 1] = 'X';
+    EXPECT_EQ(Read(bytes).status, kHeaderOk);
+
+    LzhHeaderSpec zeroCrc = Spec(2);
+    zeroCrc.ext.insert(zeroCrc.ext.begin(), ExtHeader{0x00, std::string(2, '\0')});
+    EXPECT_EQ(Read(BuildMember(zeroCrc)).status, kHeaderOk); // stored 0 means unchecked
+}
+
+TEST_F(HeaderReader, Level2TotalSizeShortOfTheExtendedHeaders)
+{
+    // Some OS-9/68k archivers store a total size 2 below the real one: no padding is read.
+    LzhHeaderSpec s = Spec(2);
+    s.data = "DATA";
+    std::string member = BuildMember(s);
+    size_t headerLength = member.size() - 4;
+    s.totalSize = static_cast<uint16_t>(headerLength - 2);
+    HeaderResult r = Read(BuildMember(s));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(headerLength));
+    EXPECT_EQ(r.entry.headerSize, headerLength - 2);
+}
+
+TEST_F(HeaderReader, EndsAndFailures)
+{
+    EXPECT_EQ(Read("").status, kHeaderEndOfFile);
+    HeaderResult marker = Read(std::string(1, '\0'));
+    EXPECT_FALSE(marker.ok);
+    EXPECT_EQ(marker.status, kHeaderOk);
+    EXPECT_EQ(Read("\x01").status, kHeaderMalformed);
+    std::string whole = BuildMember(Spec(1));
+    for (size_t cut : {size_t{10}, size_t{21}, size_t{24}, whole.size() - 1}) {
+        EXPECT_EQ(Read(whole.substr(0, cut)).status, kHeaderMalformed) << cut;
+    }
+    LzhHeaderSpec level3 = Spec(2);
+    std::string bytes = BuildMember(level3);
+    bytes[20] = 3;
+    EXPECT_EQ(Read(bytes).status, kHeaderBadLevel);
+
+    LzhHeaderSpec bad = Spec(1);
+    bad.checksum = 0x42;
+    HeaderResult r = Read(BuildMember(bad));
+    EXPECT_TRUE(r.ok); // complete, but flagged
+    EXPECT_EQ(r.status, kHeaderChecksum);
+
+    LzhHeaderSpec tiny = Spec(2);
+    tiny.ext.push_back({0x55, ""});
+    bytes = BuildMember(tiny);
+    bytes[bytes.size() - 2] = 2; // next extended size 2 is below the minimum of 3
+    EXPECT_EQ(Read(bytes + std::string(8, '\0')).status, kHeaderMalformed);
+
+    LzhHeaderSpec noSlash = Spec(2);
+    noSlash.ext.push_back({0x02, "folder"});
+    EXPECT_EQ(Read(BuildMember(noSlash)).status, kHeaderMalformed);
+
+    LzhHeaderSpec shortBase = Spec(1);
+    std::string level1 = BuildMember(shortBase);
+    level1[0] = static_cast<char>(22 + 5 + 2); // too short for OS byte and extended size
+    EXPECT_EQ(Read(level1).status, kHeaderMalformed);
+}
+
+TEST_F(HeaderReader, PathsBeyondTheRecordAreRefused)
+{
+    LzhHeaderSpec s = Spec(2, std::string(100, 'n'));
+    s.ext.push_back({0x02, std::string(159, 'f') + "\xFF"});
+    HeaderResult r = Read(BuildMember(s));
+    EXPECT_FALSE(r.ok); // 160 + 100 = 260 characters: one too many
+    EXPECT_EQ(r.status, kHeaderMalformed);
+    s.ext.back().data = std::string(158, 'f') + "\xFF";
+    r = Read(BuildMember(s));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(std::wcslen(r.entry.folder) + std::wcslen(r.entry.name), 259u);
+
+    LzhHeaderSpec huge = Spec(2);
+    huge.ext.back().data = std::string(4000, 'n');
+    EXPECT_EQ(Read(BuildMember(huge)).status, kHeaderMalformed);
+}
+
+TEST_F(HeaderReader, OtherMethodsAreReadAsListed)
+{
+    LzhHeaderSpec s = Spec(1);
+    s.method = "-lh1-";
+    HeaderResult r = Read(BuildMember(s));
+    ASSERT_TRUE(r.ok);
+    EXPECT_STREQ(r.entry.method, L"-lh1-");
+    EXPECT_EQ(MethodFromString(r.entry.method), -1);
+    s.method = "-lhd-";
+    r = Read(BuildMember(s));
+    EXPECT_TRUE(IsFolderEntry(r.entry));
+}

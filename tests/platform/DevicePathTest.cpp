@@ -1,0 +1,59 @@
+// Device paths to host paths and back, with the default mapping and an explicit root.
+#include "platform/DevicePath.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace platform;
+
+TEST(DevicePath, ExplicitRootMapsEverythingUnderIt)
+{
+    SetDeviceRoot("/srv/dev/");
+    EXPECT_EQ(DeviceToHost(L"\\My Documents\\a.lzh"), "/srv/dev/My Documents/a.lzh");
+    EXPECT_EQ(DeviceToHost(L"/Temp//x\\y"), "/srv/dev/Temp/x/y");
+    EXPECT_EQ(DeviceToHost(L"rel\\x.lzh"), "rel/x.lzh");
+    EXPECT_EQ(HostToDevice("/srv/dev/My Documents/a.lzh"), L"\\My Documents\\a.lzh");
+    EXPECT_EQ(HostToDevice("/srv/dev"), L"\\");
+    EXPECT_EQ(HostToDevice("/srv/devices/a"), L"");
+    EXPECT_EQ(HostToDevice("/elsewhere"), L"");
+    EXPECT_EQ(HostToDevice("rel/x"), L"rel\\x");
+    SetDeviceRoot("");
+}
+
+TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
+{
+    // The mapping reads the user's folders once per process: a re-executed child sees
+    // the HOME set here before its first use.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string home = (std::filesystem::temp_directory_path() / "tavrel-home-XXXXXX").string();
+    ASSERT_NE(mkdtemp(home.data()), nullptr);
+    std::filesystem::create_directories(home + "/.config");
+    std::ofstream(home + "/.config/user-dirs.dirs")
+        << "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    EXPECT_EXIT(
+        {
+            setenv("HOME", home.c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+            setenv("TMPDIR", "/var/tmp", 1);
+            std::string uid = std::to_string(getuid());
+            bool ok = DeviceToHost(L"\\My Documents\\a.lzh") == home + "/Dokumente/a.lzh" &&
+                      DeviceToHost(L"\\my documents") == home + "/Dokumente" &&
+                      DeviceToHost(L"\\My DocumentsX") == "/My DocumentsX" &&
+                      DeviceToHost(L"\\Windows\\\u30C7\u30B9\u30AF\u30C8\u30C3\u30D7\\b") ==
+                          home + "/Desktop/b" &&
+                      DeviceToHost(L"\\Temp\\t") == "/var/tmp/tavrel-" + uid + "/t" &&
+                      DeviceToHost(L"\\usr\\share") == "/usr/share" &&
+                      HostToDevice(home + "/Dokumente/x/y.lzh") == L"\\My Documents\\x\\y.lzh" &&
+                      HostToDevice(home + "/Desktop") ==
+                          L"\\Windows\\\u30C7\u30B9\u30AF\u30C8\u30C3\u30D7" &&
+                      HostToDevice("/var/tmp/tavrel-" + uid + "/z") == L"\\Temp\\z" &&
+                      HostToDevice("/usr/share") == L"\\usr\\share";
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove_all(home);
+}

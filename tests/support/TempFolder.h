@@ -1,0 +1,31 @@
+// A temporary host folder that is the device root while it lives, removed afterwards.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace testsupport
+{
+
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Host() const { return m_host; }
+    // Host path of a file inside the folder ("a/b.lzh").
+    std::string HostPath(std::string_view relative) const;
+    void WriteHostFile(std::string_view relative, std::string_view bytes) const;
+
+private:
+    std::string m_host;
+};
+
+std::string ReadHostFile(const std::string& hostPath);
+// The shared corpus folder; the tests that need it fail when it is missing.
+std::string SharedDir();
+
+} // namespace testsupport
