@@ -10,6 +10,7 @@
 #include "platform/PrivateHeap.h"
 
 #include <cstdint>
+#include <string>
 
 class CLzhReader
 {
@@ -25,6 +26,18 @@ public:
     // Commits pending changes and forgets the archive.
     bool Close();
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
+
+    // Writes one member (a record of `entries`) below destFolder, or only checks it in
+    // testMode. False with status 6-12, 16 or 17; a failed seek leaves status unchanged.
+    bool ExtractEntry(const CArchiveEntry* entry);
+    // Copies or decodes the member's data from input (at its data) to output (or nowhere
+    // when invalid) and returns the CRC-16 of the bytes produced.
+    uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
+                         const CArchiveEntry& entry, bool& ok, bool& unsupported);
+    // Copies count bytes from input to output (or nowhere when invalid) with their CRC-16.
+    // Returns the count, or -1 when a read or a write came up short.
+    int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
+                        uint16_t& crc);
 
     CArchivePrompt* prompt = nullptr;  // where questions go; not owned
     int status = kLzhOk;               // reason of the last failure (LzhStatus)
@@ -55,7 +68,11 @@ protected:
 
 private:
     bool FindSfxArchive(uint32_t window);
+    bool ExtractFolder(const CArchiveEntry& entry, const std::wstring& outputPath);
+    bool MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath);
+    std::wstring OutputPath(const CArchiveEntry& entry) const;
     bool ScanHeaders();
 
-    int m_entryCapacity = 0; // records allocated in entries
+    int m_entryCapacity = 0;    // records allocated in entries
+    bool m_writeFailed = false; // the last DecodeEntry could not write all of its output
 };

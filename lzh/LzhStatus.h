@@ -18,5 +18,7 @@ enum LzhStatus
     kLzhWorkFileFailed = 13,    // add, delete
     kLzhEntryNotFound = 14,     // delete: the record is not in the entry array
     kLzhRewriteFailed = 15,     // close
+    kLzhUnsafePath = 16,        // extract: a ".." component would leave the destination
+    kLzhWriteFailed = 17,       // extract: the output file could not be written in full
     kLzhSourceUnreadable = 101, // add: the file to add cannot be opened or measured
 };

@@ -359,6 +359,9 @@ bool SetFileAttributes(std::wstring_view path, uint32_t attributes)
     if (stat(host.c_str(), &st) != 0) {
         return Fail();
     }
+    if (S_ISDIR(st.st_mode)) {
+        return true; // as on the device, read-only does not apply to folders
+    }
     mode_t mode = st.st_mode & 07777;
     if (attributes & kAttrReadOnly) {
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);

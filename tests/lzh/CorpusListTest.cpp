@@ -1,10 +1,11 @@
 // Lists every archive of the shared LZH corpus and compares each member with MANIFEST.tsv:
 // path, method, level, sizes, CRC, OS byte, header offset and time. Where this reader
-// deliberately gives another result than the manifest's tools, the archive is named below
-// with the reason.
+// deliberately gives another result than the manifest's tools, the archive is named in
+// LzhManifest.cpp with the reason.
 #include "lzh/LzhArchive.h"
 #include "platform/CodePage932.h"
 #include "platform/DevicePath.h"
+#include "tests/support/LzhManifest.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -17,122 +18,10 @@
 #include <sstream>
 #include <vector>
 
+using namespace testsupport;
+
 namespace
 {
-
-struct ManifestRow
-{
-    std::string member, method, mtime, os;
-    int level;
-    uint64_t size, packed, offset;
-    unsigned crc;
-};
-
-// How this reader's listing of an archive differs from the manifest, and why.
-struct Divergence
-{
-    int members;        // members listed (-1: the open fails)
-    int status;         // status of a failed open
-    const char* reason;
-};
-
-const std::map<std::string, Divergence> kDivergences = {
-    // Level 3 headers are outside the format read here: the scan ends at the first one.
-    {"lha_os2_208/h3_lfn.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_lh0.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_lh5.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_subdir.lzh", {0, 0, "level 3 header ends the scan"}},
-    // A folder extended header must end in the separator byte; these end "subdir2" without
-    // it (LhA 1.22 on AmigaOS), so their only header is malformed and the scan ends there.
-    {"lha_amiga_122/level1.lzh", {0, 0, "folder without trailing separator"}},
-    {"lha_amiga_122/level2.lzh", {0, 0, "folder without trailing separator"}},
-    // Only names ending in ".exe" are searched for an archive behind a program; these
-    // self-extractors are read as plain archives from offset 0, where the program starts.
-    {"lha_amiga_122/sfx.run", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"pmarc2/sfx.com", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"lharc113/sfx.com", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"lharc_atari_313a/sfx.tos", {-1, kLzhHeaderScanFailed, "program bytes fail the checksum"}},
-    {"lha_x68k_213/sfx.x", {-1, kLzhHeaderScanFailed, "program bytes fail the checksum"}},
-};
-
-std::vector<std::string> Split(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::stringstream s(line);
-    std::string field;
-    while (std::getline(s, field, '\t')) {
-        fields.push_back(field);
-    }
-    return fields;
-}
-
-// Manifest paths: '\xNN' for bytes outside printable ASCII, '\\' for a backslash.
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
-            out.push_back('\\');
-            ++i;
-        } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-            out.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
-            i += 3;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
-std::map<std::string, std::vector<ManifestRow>> ReadManifest(const std::string& path)
-{
-    std::map<std::string, std::vector<ManifestRow>> archives;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        auto f = Split(line);
-        if (f.size() < 12) {
-            ADD_FAILURE() << "short manifest line: " << line;
-            continue;
-        }
-        ManifestRow row;
-        row.member = f[1];
-        row.method = f[2];
-        row.level = std::stoi(f[3]);
-        row.size = std::stoull(f[4]);
-        row.crc = static_cast<unsigned>(std::stoul(f[5], nullptr, 16));
-        row.os = f[8];
-        row.packed = std::stoull(f[9]);
-        row.offset = std::stoull(f[10]);
-        row.mtime = f[11];
-        archives[f[0]].push_back(row);
-    }
-    return archives;
-}
-
-// The manifest's time column as a UTC file time (TZ is pinned to UTC, so level 0/1 local
-// stamps read as UTC); raw:... marks an invalid MS-DOS stamp, which reads as 0.
-platform::FileTime ManifestTime(const std::string& text)
-{
-    if (text.rfind("raw:", 0) == 0) {
-        return 0;
-    }
-    platform::SystemTime st{};
-    int y, mo, d, h, mi, s;
-    char sep;
-    if (std::sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%d", &y, &mo, &d, &sep, &h, &mi, &s) != 7) {
-        ADD_FAILURE() << "bad time " << text;
-        return 0;
-    }
-    st = {static_cast<uint16_t>(y), static_cast<uint16_t>(mo), 0, static_cast<uint16_t>(d),
-          static_cast<uint16_t>(h), static_cast<uint16_t>(mi), static_cast<uint16_t>(s), 0};
-    platform::FileTime ft = 0;
-    EXPECT_TRUE(platform::SystemTimeToFileTime(st, &ft)) << text;
-    return ft;
-}
 
 // The stored path as this reader shows it, with '/' where the manifest shows separators.
 std::wstring ExpectedPath(const ManifestRow& row)
@@ -183,7 +72,7 @@ TEST(LzhCorpus, EveryArchiveListsAsItsManifestSays)
     const std::string root = testsupport::SharedDir() + "/corpus/lzh";
     ASSERT_TRUE(std::filesystem::exists(root + "/MANIFEST.tsv"))
         << "the shared corpus is missing: " << root;
-    auto manifest = ReadManifest(root + "/MANIFEST.tsv");
+    auto manifest = ReadLzhManifest(root + "/MANIFEST.tsv");
     ASSERT_EQ(manifest.size(), 191u);
 
     platform::SetDeviceRoot(root);
@@ -198,12 +87,12 @@ TEST(LzhCorpus, EveryArchiveListsAsItsManifestSays)
         ++archivesSeen;
         ASSERT_TRUE(manifest.count(relative)) << "not in the manifest";
         const auto& rows = manifest.at(relative);
-        auto divergence = kDivergences.find(relative);
+        auto divergence = ListingDivergences().find(relative);
 
         CLzhArchive archive;
         std::wstring path = L"\\" + platform::Cp932ToWide(relative);
         bool opened = archive.Open(path.c_str(), false);
-        if (divergence != kDivergences.end()) {
+        if (divergence != ListingDivergences().end()) {
             const Divergence& d = divergence->second;
             SCOPED_TRACE(d.reason);
             EXPECT_EQ(opened, d.members >= 0);

@@ -1,0 +1,59 @@
+// LzhDecode: the decoder over the archive file and the output file.
+#include "lzh/LzhCodec.h"
+
+#include "lzh/LzhDecoder.h"
+
+namespace
+{
+
+class FileSource final : public LzhByteSource
+{
+public:
+    explicit FileSource(platform::FileHandle file) : m_file(file) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        uint32_t got = 0;
+        return platform::ReadFile(m_file, buffer, capacity, &got) ? got : 0;
+    }
+
+private:
+    platform::FileHandle m_file;
+};
+
+class FileSink final : public LzhByteSink
+{
+public:
+    explicit FileSink(platform::FileHandle file) : m_file(file) {}
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        uint32_t written = 0;
+        return platform::WriteFile(m_file, data, static_cast<uint32_t>(count), &written) &&
+               written == count;
+    }
+
+private:
+    platform::FileHandle m_file;
+};
+
+} // namespace
+
+int DictBitsForMethod(int method)
+{
+    return method == 7 ? 16 : (method == 6 ? 15 : 13);
+}
+
+uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed)
+{
+    // One decoder per thread, made on first use: its window and tables are reused.
+    thread_local CLzhDecoder decoder;
+    FileSource source(params.input);
+    FileSink sink(params.output);
+    return decoder.Decode(source, params.output != platform::kInvalidFile ? &sink : nullptr,
+                          params.packedSize, params.unpackedSize, params.dictBits, ok,
+                          writeFailed);
+}
+
+uint16_t LzhDecode(const LzhCodecParams& params, bool& ok)
+{
+    return LzhDecodeChecked(params, ok, nullptr);
+}

@@ -1,0 +1,29 @@
+// LzhCodecParams and LzhDecode: the LZH core's entry to the codec for "-lh5-", "-lh6-" and
+// "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary).
+#pragma once
+
+#include "platform/File.h"
+
+#include <cstdint>
+
+struct LzhCodecParams
+{
+    platform::FileHandle input;  // positioned at the member's first compressed byte
+    platform::FileHandle output; // the file to write, or invalid to decode without writing
+    uint32_t unpackedSize;       // bytes to produce
+    uint32_t packedSize;         // compressed bytes of the member
+    int dictBits;                // 13, 15 or 16
+    int method;                  // 5, 6 or 7
+};
+
+// Dictionary bits of a method number: 15 for 6, 16 for 7, else 13.
+int DictBitsForMethod(int method);
+
+// Decodes one member. Returns the CRC-16 of every byte produced (0 when ok ends false).
+// ok is set true as decoding starts and false when a block's code tables are invalid;
+// a member of size 0 decodes nothing and leaves ok as the caller set it. Compressed data
+// that ends early reads as zero bits, which the caller's CRC check catches.
+uint16_t LzhDecode(const LzhCodecParams& params, bool& ok);
+
+// LzhDecode that also tells whether the output file refused any bytes (a full disk).
+uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed);

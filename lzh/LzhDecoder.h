@@ -1,0 +1,49 @@
+// CLzhDecoder: the "-lh5-"/"-lh6-"/"-lh7-" decoder over a byte source and sink, so that it
+// runs on files (LzhDecode) and on memory (tests, fuzzing) alike.
+#pragma once
+
+#include "lzh/LzhHuffman.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class LzhByteSource
+{
+public:
+    // Fills up to capacity bytes; returns how many (0 when nothing is left).
+    virtual uint32_t Read(uint8_t* buffer, uint32_t capacity) = 0;
+
+protected:
+    ~LzhByteSource() = default;
+};
+
+class LzhByteSink
+{
+public:
+    // Takes the next count bytes of output; false when they could not all be kept.
+    virtual bool Write(const uint8_t* data, size_t count) = 0;
+
+protected:
+    ~LzhByteSink() = default;
+};
+
+class CLzhDecoder
+{
+public:
+    CLzhDecoder();
+    ~CLzhDecoder();
+    CLzhDecoder(const CLzhDecoder&) = delete;
+    CLzhDecoder& operator=(const CLzhDecoder&) = delete;
+
+    // Decodes packedSize bytes of source into unpackedSize bytes (a last match may run past
+    // it and is produced whole) and returns their CRC-16, or 0 when ok ends false. A null
+    // sink only checks. ok is set true when decoding starts and false on an invalid block.
+    // *writeFailed (when given) tells whether the sink refused any bytes.
+    uint16_t Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
+                    uint32_t unpackedSize, int dictBits, bool& ok, bool* writeFailed = nullptr);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

@@ -1,0 +1,324 @@
+// The fast decoder against the reference decoder and against hand-made streams: single-symbol
+// codes, wrapping block counts, overshooting matches, the initial dictionary of spaces,
+// long codes through the sub-tables, and every invalid code-length set.
+#include "lzh/Crc16.h"
+#include "lzh/LzhDecoder.h"
+#include "tests/support/BitWriter.h"
+#include "tests/support/ReferenceLzhDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+using testsupport::BitWriter;
+using testsupport::ReferenceLzhDecode;
+
+namespace
+{
+
+class MemorySource final : public LzhByteSource
+{
+public:
+    explicit MemorySource(const std::vector<uint8_t>& data) : m_data(data) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        size_t n = std::min<size_t>(capacity, m_data.size() - m_pos);
+        std::copy_n(m_data.begin() + static_cast<long>(m_pos), n, buffer);
+        m_pos += n;
+        return static_cast<uint32_t>(n);
+    }
+
+private:
+    const std::vector<uint8_t>& m_data;
+    size_t m_pos = 0;
+};
+
+class VectorSink final : public LzhByteSink
+{
+public:
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        bytes.insert(bytes.end(), data, data + count);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+struct Decoded
+{
+    bool ok;
+    uint16_t crc;
+    std::vector<uint8_t> bytes;
+};
+
+Decoded Fast(const std::vector<uint8_t>& packed, uint32_t size, int dictBits)
+{
+    static CLzhDecoder decoder;
+    MemorySource source(packed);
+    VectorSink sink;
+    bool ok = false;
+    uint16_t crc = decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), size,
+                                  dictBits, ok);
+    return {ok, crc, sink.bytes};
+}
+
+void ExpectSameAsReference(const std::vector<uint8_t>& packed, uint32_t size, int dictBits)
+{
+    Decoded fast = Fast(packed, size, dictBits);
+    auto ref = ReferenceLzhDecode(packed, size, dictBits);
+    ASSERT_EQ(fast.ok, ref.ok);
+    EXPECT_EQ(fast.crc, ref.crc);
+    if (ref.ok) {
+        EXPECT_EQ(fast.bytes, ref.output);
+    }
+}
+
+// Canonical codes of a length set: code[k] has lengths[k] bits.
+std::vector<uint32_t> Codes(const std::vector<int>& lengths)
+{
+    std::vector<uint32_t> codes(lengths.size());
+    uint32_t code = 0;
+    for (int len = 1; len <= 16; ++len) {
+        for (size_t k = 0; k < lengths.size(); ++k) {
+            if (lengths[k] == len) {
+                codes[k] = code++;
+            }
+        }
+        code <<= 1;
+    }
+    return codes;
+}
+
+void PutLength3(BitWriter& w, int c)
+{
+    if (c < 7) {
+        w.Put(static_cast<uint32_t>(c), 3);
+        return;
+    }
+    w.Put(7, 3);
+    for (int i = 7; i < c; ++i) {
+        w.Put(1, 1);
+    }
+    if (c < 20) {
+        w.Put(0, 1);
+    }
+}
+
+// A complete pre-tree over all 19 symbols: 13 of length 4, 6 of length 5.
+const std::vector<int> kPreTree = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 5, 5};
+
+struct Block
+{
+    uint16_t count;
+    std::map<int, int> literals;  // symbol -> code length
+    std::map<int, int> positions; // position symbol -> code length
+    int positionAlphabet = 14;
+    unsigned positionWidth = 4;
+};
+
+void PutHeader(BitWriter& w, const Block& b)
+{
+    w.Put(b.count, 16);
+    w.Put(19, 5);
+    for (int i = 0; i < 19; ++i) {
+        PutLength3(w, kPreTree[static_cast<size_t>(i)]);
+        if (i == 2) {
+            w.Put(0, 2); // no zero run after the third length
+        }
+    }
+    auto pre = Codes(kPreTree);
+    w.Put(510, 9);
+    for (int s = 0; s < 510; ++s) {
+        int len = b.literals.count(s) ? b.literals.at(s) : 0;
+        int t = len == 0 ? 0 : len + 2;
+        w.Put(pre[static_cast<size_t>(t)], static_cast<unsigned>(kPreTree[static_cast<size_t>(t)]));
+    }
+    w.Put(static_cast<uint32_t>(b.positionAlphabet), b.positionWidth);
+    for (int j = 0; j < b.positionAlphabet; ++j) {
+        PutLength3(w, b.positions.count(j) ? b.positions.at(j) : 0);
+    }
+}
+
+std::vector<int> Lengths(const std::map<int, int>& m, int n)
+{
+    std::vector<int> v(static_cast<size_t>(n), 0);
+    for (auto [s, l] : m) {
+        v[static_cast<size_t>(s)] = l;
+    }
+    return v;
+}
+
+// Literals 'a'..'p' with lengths 1..16 and the longest match with 16: codes of every length.
+Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
+{
+    Block b{count, {}, {}, positionAlphabet, width};
+    for (int i = 0; i < 16; ++i) {
+        b.literals['a' + i] = i + 1;
+    }
+    b.literals[509] = 16;
+    for (int j = 0; j < positionAlphabet; ++j) {
+        b.positions[j] = j + 1 < positionAlphabet ? j + 1 : j;
+    }
+    return b;
+}
+
+} // namespace
+
+TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroNeverEnds)
+{
+    BitWriter w;
+    w.Put(0, 16);       // block count 0: wraps, so this block lasts to the end
+    w.Put(0, 5);        // pre-tree: single symbol
+    w.Put(3, 5);
+    w.Put(0, 9);        // literals: single symbol 'Z'
+    w.Put('Z', 9);
+    w.Put(0, 4);        // positions: single symbol 0
+    w.Put(0, 4);
+    Decoded d = Fast(w.Bytes(), 100000, 13);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(100000, 'Z'));
+    EXPECT_EQ(d.crc, Crc16Update(0, d.bytes.data(), 100000));
+    ExpectSameAsReference(w.Bytes(), 100000, 13);
+}
+
+TEST(LzhDecoder, MatchesBeforeTheFirstByteReadSpacesAndOvershootIsProduced)
+{
+    BitWriter w;
+    w.Put(100, 16);
+    w.Put(0, 5), w.Put(0, 5);
+    w.Put(0, 9), w.Put(509, 9); // every symbol is a 256-byte match
+    w.Put(0, 5), w.Put(16, 5);  // position 16: distance 2^15 + extra + 1
+    for (int i = 0; i < 4; ++i) {
+        w.Put(0x7FFF, 15); // distance 65536: the whole dictionary back
+    }
+    Decoded d = Fast(w.Bytes(), 1000, 16);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(1024, ' ')); // four whole matches
+    EXPECT_EQ(d.crc, Crc16Update(0, d.bytes.data(), 1024));
+    ExpectSameAsReference(w.Bytes(), 1000, 16);
+}
+
+TEST(LzhDecoder, LongCodesOfEveryLengthAgreeWithReference)
+{
+    for (int dictBits : {13, 15, 16}) {
+        SCOPED_TRACE(dictBits);
+        int alphabet = dictBits == 16 ? 17 : dictBits == 15 ? 16 : 14;
+        unsigned width = dictBits == 13 ? 4 : 5;
+        std::mt19937 rng(static_cast<unsigned>(dictBits));
+        BitWriter w;
+        uint32_t produced = 0;
+        for (int blockNo = 0; blockNo < 3; ++blockNo) {
+            Block b = DeepBlock(3000, alphabet, width);
+            PutHeader(w, b);
+            auto lit = Codes(Lengths(b.literals, 510));
+            auto litLen = Lengths(b.literals, 510);
+            auto pos = Codes(Lengths(b.positions, alphabet));
+            auto posLen = Lengths(b.positions, alphabet);
+            for (int i = 0; i < b.count; ++i) {
+                int symbols[] = {'a', 'b', 'c', 'd', 'p', 'o', 509};
+                int s = symbols[rng() % 7];
+                w.Put(lit[static_cast<size_t>(s)], static_cast<unsigned>(litLen[static_cast<size_t>(s)]));
+                if (s < 256) {
+                    ++produced;
+                    continue;
+                }
+                int j = static_cast<int>(rng() % static_cast<unsigned>(alphabet));
+                w.Put(pos[static_cast<size_t>(j)], static_cast<unsigned>(posLen[static_cast<size_t>(j)]));
+                if (j > 1) {
+                    w.Put(rng(), static_cast<unsigned>(j - 1));
+                }
+                produced += 256;
+            }
+        }
+        ExpectSameAsReference(w.Bytes(), produced, dictBits);
+        Decoded d = Fast(w.Bytes(), produced, dictBits);
+        EXPECT_TRUE(d.ok);
+        EXPECT_EQ(d.bytes.size(), produced);
+    }
+}
+
+TEST(LzhDecoder, InvalidCodeLengthSetsFailTheBlock)
+{
+    auto expectInvalid = [](const BitWriter& w, int dictBits = 13) {
+        Decoded d = Fast(w.Bytes(), 10, dictBits);
+        EXPECT_FALSE(d.ok);
+        EXPECT_EQ(d.crc, 0);
+        EXPECT_FALSE(ReferenceLzhDecode(w.Bytes(), 10, dictBits).ok);
+    };
+    auto preTree = [](BitWriter& w, const std::vector<int>& lengths) {
+        w.Put(1, 16);
+        w.Put(static_cast<uint32_t>(lengths.size()), 5);
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            PutLength3(w, lengths[i]);
+            if (i == 2) {
+                w.Put(0, 2);
+            }
+        }
+    };
+    BitWriter gap, over, wraps, tooLong, outside;
+    preTree(gap, std::vector<int>(19, 5));                      // 19/32 of the space
+    preTree(over, std::vector<int>(19, 4));                     // 19/16
+    preTree(wraps, std::vector<int>(16, 3));                    // 2 * 2^16: wraps to 0
+    preTree(tooLong, {20, 1});                                  // length above 16
+    outside.Put(1, 16), outside.Put(0, 5), outside.Put(19, 5); // single symbol 19
+    for (const BitWriter* w : {&gap, &over, &wraps, &tooLong, &outside}) {
+        expectInvalid(*w);
+    }
+
+    auto withLiterals = [](uint32_t count, uint32_t runSymbol) {
+        BitWriter w;
+        w.Put(1, 16), w.Put(0, 5), w.Put(runSymbol, 5); // pre-tree: one symbol
+        w.Put(count, 9);
+        return w;
+    };
+    BitWriter bigCount = withLiterals(511, 0);
+    expectInvalid(bigCount);
+    BitWriter longRun = withLiterals(510, 2); // a zero run of 20 + 511 past index 509
+    longRun.Put(511, 9);
+    expectInvalid(longRun);
+    BitWriter literalOutside;
+    literalOutside.Put(1, 16), literalOutside.Put(0, 5), literalOutside.Put(0, 5);
+    literalOutside.Put(0, 9), literalOutside.Put(510, 9);
+    expectInvalid(literalOutside);
+    BitWriter positionOutside;
+    positionOutside.Put(1, 16), positionOutside.Put(0, 5), positionOutside.Put(0, 5);
+    positionOutside.Put(0, 9), positionOutside.Put('x', 9);
+    positionOutside.Put(0, 5), positionOutside.Put(17, 5); // -lh7- has 17 positions
+    expectInvalid(positionOutside, 16);
+}
+
+TEST(LzhDecoder, CompleteCodesAreAcceptedAndZeroSizeDecodesNothing)
+{
+    Block b{1, {{'q', 1}, {300, 1}}, {{0, 1}, {1, 1}}, 14, 4};
+    BitWriter w;
+    PutHeader(w, b);
+    w.Put(0, 1); // 'q'
+    Decoded d = Fast(w.Bytes(), 1, 13);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>{'q'});
+
+    bool ok = false;
+    CLzhDecoder decoder;
+    std::vector<uint8_t> none;
+    MemorySource source(none);
+    EXPECT_EQ(decoder.Decode(source, nullptr, 0, 0, 13, ok), 0);
+    EXPECT_FALSE(ok); // left as the caller set it
+}
+
+TEST(LzhDecoder, RandomStreamsAgreeWithReference)
+{
+    std::mt19937 rng(7);
+    for (int i = 0; i < 400; ++i) {
+        std::vector<uint8_t> packed(rng() % 200);
+        for (auto& b : packed) {
+            b = static_cast<uint8_t>(rng());
+        }
+        // Mostly valid-looking starts: a small block with single-symbol codes.
+        if (i % 2 == 0 && packed.size() > 6) {
+            packed[2] = 0;
+        }
+        int dictBits = i % 3 == 0 ? 13 : i % 3 == 1 ? 15 : 16;
+        ExpectSameAsReference(packed, rng() % 3000, dictBits);
+    }
+}

@@ -1,0 +1,39 @@
+// The shared LZH corpus: MANIFEST.tsv rows and the archives this reader lists otherwise
+// than the manifest's tools, with the reason.
+#pragma once
+
+#include "platform/FileTime.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport
+{
+
+struct ManifestRow
+{
+    std::string member, method, mtime, os, sha256, expect;
+    int level;
+    uint64_t size, packed, offset;
+    unsigned crc;
+};
+
+// How this reader's listing of an archive differs from the manifest, and why.
+struct Divergence
+{
+    int members;        // members listed (-1: the open fails)
+    int status;         // status of a failed open
+    const char* reason;
+};
+
+// Archive path relative to corpus/lzh -> its rows in archive order.
+std::map<std::string, std::vector<ManifestRow>> ReadLzhManifest(const std::string& path);
+const std::map<std::string, Divergence>& ListingDivergences();
+// Manifest paths: '\xNN' for bytes outside printable ASCII, '\\' for a backslash.
+std::string Unescape(const std::string& text);
+// The time column as a UTC file time, reading local stamps as UTC; raw:... reads as 0.
+platform::FileTime ManifestTime(const std::string& text);
+
+} // namespace testsupport
