@@ -248,12 +248,16 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     };
 
     uint64_t produced = 0;
-    uint32_t blockLeft = 0;
+    uint64_t blockLeft = 0;
     ok = true;
     while (produced < unpackedSize) {
         if (blockLeft == 0) {
-            // A count of 0 wraps below zero: such a block lasts to the end of the member.
+            // A count of 0 is taken as 2^32 (a 32-bit counter that wraps below zero): such
+            // a block lasts to the end of any member.
             blockLeft = br.Take(16);
+            if (blockLeft == 0) {
+                blockLeft = uint64_t{1} << 32;
+            }
             if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, s.auxLengths, s.preTreeTable) ||
                 !ReadLiteralLengths(br, s.literalLengths, s.preTreeTable, s.literalTable) ||
                 !ReadAuxLengths(br, positionAlphabet, positionWidth, -1, s.auxLengths,
@@ -262,62 +266,82 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                 return 0;
             }
         }
-        --blockLeft;
-
-        // One symbol needs at most 16 + 16 + 15 bits: one refill to 56 covers it.
-        br.Refill();
-        uint32_t e = s.literalTable[br.bits >> 52];
-        if (e & kSubTable) {
-            e = s.literalTable[(e & 0xFFFF) + ((br.bits >> 48) & 0xF)];
-        }
-        unsigned length = EntryLength(e);
-        br.bits <<= length;
-        br.count -= length;
-        unsigned symbol = EntrySymbol(e);
-        if (symbol < 256) {
-            *out++ = static_cast<uint8_t>(symbol);
-            ++produced;
-        } else {
-            unsigned matchLength = symbol - 253;
-            uint32_t p = s.positionTable[br.bits >> 56];
-            if (p & kSubTable) {
-                p = s.positionTable[(p & 0xFFFF) + ((br.bits >> 48) & 0xFF)];
-            }
-            unsigned pLength = EntryLength(p);
-            br.bits <<= pLength;
-            br.count -= pLength;
-            unsigned j = EntrySymbol(p);
-            uint32_t distance = 1;
-            if (j > 0) {
-                unsigned extra = j - 1;
-                uint32_t low = extra == 0 ? 0 : static_cast<uint32_t>(br.bits >> (64 - extra));
-                br.bits <<= extra;
-                br.count -= extra;
-                distance = ((1u << extra) | low) + 1;
-            }
-            // distance <= dict always: the position alphabet bounds j.
-            const uint8_t* from = out - distance;
-            uint8_t* to = out;
-            if (distance >= 8) {
-                for (unsigned n = 0; n < matchLength; n += 8) {
-                    std::memcpy(to + n, from + n, 8);
-                }
-            } else if (distance == 1) {
-                std::memset(to, *from, matchLength);
+        // The symbol loop keeps the bit reader in locals (stores to the window could
+        // otherwise alias it) and runs to the end of the block or of the member.
+        uint64_t bits = br.bits;
+        unsigned count = br.count;
+        const uint8_t* next = br.next;
+        const uint8_t* end = br.end;
+        const uint32_t* const literalTable = s.literalTable;
+        const uint32_t* const positionTable = s.positionTable;
+        while (blockLeft > 0 && produced < unpackedSize) {
+            --blockLeft;
+            // One symbol needs at most 16 + 16 + 15 bits: one refill to 56 covers it.
+            if (end - next >= 8) {
+                bits |= LoadBigEndian64(next) >> count;
+                next += (63 - count) >> 3;
+                count |= 56;
             } else {
-                for (unsigned n = 0; n < matchLength; ++n) {
-                    to[n] = from[n];
-                }
+                br.bits = bits, br.count = count, br.next = next;
+                br.RefillSlow();
+                bits = br.bits, count = br.count, next = br.next, end = br.end;
             }
-            out += matchLength;
-            produced += matchLength;
+            uint32_t e = literalTable[bits >> 52];
+            if (e & kSubTable) {
+                e = literalTable[(e & 0xFFFF) + ((bits >> 48) & 0xF)];
+            }
+            unsigned length = EntryLength(e);
+            bits <<= length;
+            count -= length;
+            unsigned symbol = EntrySymbol(e);
+            if (symbol < 256) {
+                *out++ = static_cast<uint8_t>(symbol);
+                ++produced;
+            } else {
+                unsigned matchLength = symbol - 253;
+                uint32_t p = positionTable[bits >> 56];
+                if (p & kSubTable) {
+                    p = positionTable[(p & 0xFFFF) + ((bits >> 48) & 0xFF)];
+                }
+                unsigned pLength = EntryLength(p);
+                bits <<= pLength;
+                count -= pLength;
+                unsigned j = EntrySymbol(p);
+                uint32_t distance = 1;
+                if (j > 0) {
+                    unsigned extra = j - 1;
+                    uint32_t low = extra == 0 ? 0 : static_cast<uint32_t>(bits >> (64 - extra));
+                    bits <<= extra;
+                    count -= extra;
+                    distance = ((1u << extra) | low) + 1;
+                }
+                // distance <= dict always: the position alphabet bounds j.
+                const uint8_t* from = out - distance;
+                uint8_t* to = out;
+                if (distance >= 8) {
+                    for (unsigned n = 0; n < matchLength; n += 8) {
+                        std::memcpy(to + n, from + n, 8);
+                    }
+                } else if (distance == 1) {
+                    std::memset(to, *from, matchLength);
+                } else {
+                    for (unsigned n = 0; n < matchLength; ++n) {
+                        to[n] = from[n];
+                    }
+                }
+                out += matchLength;
+                produced += matchLength;
+            }
+            if (out >= chunkEnd) {
+                flush(out);
+                size_t n = static_cast<size_t>(out - out0);
+                std::memmove(s.window, s.window + n, dict);
+                out = out0;
+            }
         }
-        if (out >= chunkEnd) {
-            flush(out);
-            size_t n = static_cast<size_t>(out - out0);
-            std::memmove(s.window, s.window + n, dict);
-            out = out0;
-        }
+        br.bits = bits;
+        br.count = count;
+        br.next = next;
     }
     flush(out);
     if (writeFailed != nullptr) {

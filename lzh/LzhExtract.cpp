@@ -130,14 +130,12 @@ bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, const std::wstring& o
 // The update and overwrite rules for an existing file; false (status 12) keeps it.
 bool CLzhReader::MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath)
 {
-    FileHandle existing =
-        OpenFile(outputPath, kAccessRead, FileShare::Read, FileDisposition::OpenExisting);
-    if (existing == kInvalidFile) {
-        return true;
-    }
+    uint32_t existingAttributes = 0;
     FileTime written = 0;
-    GetFileTimes(existing, nullptr, &written);
-    CloseFile(existing);
+    if (!GetFileInfo(outputPath, &existingAttributes, &written) ||
+        (existingAttributes & kAttrFolder)) {
+        return true; // nothing to replace (a folder of that name fails at creation)
+    }
     written -= written % kTicksPerSecond;
     FileTime existingLocal = written, memberLocal = entry.modified;
     FileTimeToLocalFileTime(written, &existingLocal);
@@ -156,7 +154,9 @@ bool CLzhReader::MayReplaceExisting(const CArchiveEntry& entry, const std::wstri
             return false;
         }
     }
-    SetFileAttributes(outputPath, kAttrNormal); // a read-only file can then be replaced
+    if (existingAttributes & kAttrReadOnly) {
+        SetFileAttributes(outputPath, kAttrNormal); // so that it can be replaced
+    }
     return true;
 }
 
@@ -217,11 +217,10 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
         }
         SetFileTimes(output, &e.modified);
         bool closed = CloseFile(output);
-        uint32_t attributes = e.attributes & ~kAttrFolder;
-        if (resetReadOnly) {
-            attributes &= ~kAttrReadOnly;
+        // A new file is writable: only read-only has anything to change on the host.
+        if ((e.attributes & kAttrReadOnly) && !resetReadOnly) {
+            SetFileAttributes(outputPath, e.attributes & ~kAttrFolder);
         }
-        SetFileAttributes(outputPath, attributes);
         if (!closed) {
             status = kLzhWriteFailed; // the last data did not reach the device
             return false;

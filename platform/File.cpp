@@ -114,7 +114,7 @@ FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
     }
     // The lock comes before truncation, so a file in exclusive use elsewhere is never cut.
     int lock = (share == FileShare::None ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    if (flock(fd, lock) != 0 || (truncate && ftruncate(fd, 0) != 0)) {
+    if (flock(fd, lock) != 0 || (truncate && st.st_size != 0 && ftruncate(fd, 0) != 0)) {
         Fail(errno == EWOULDBLOCK ? EBUSY : errno);
         close(fd);
         return kInvalidFile;
@@ -335,13 +335,11 @@ bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)
     return true;
 }
 
-uint32_t GetFileAttributes(std::wstring_view path)
+namespace
 {
-    struct stat st;
-    if (stat(DeviceToHost(path).c_str(), &st) != 0) {
-        Fail();
-        return kInvalidAttributes;
-    }
+
+uint32_t AttributesOf(const struct stat& st)
+{
     if (S_ISDIR(st.st_mode)) {
         return kAttrFolder;
     }
@@ -350,6 +348,29 @@ uint32_t GetFileAttributes(std::wstring_view path)
         attributes |= kAttrReadOnly;
     }
     return attributes;
+}
+
+} // namespace
+
+uint32_t GetFileAttributes(std::wstring_view path)
+{
+    struct stat st;
+    if (stat(DeviceToHost(path).c_str(), &st) != 0) {
+        Fail();
+        return kInvalidAttributes;
+    }
+    return AttributesOf(st);
+}
+
+bool GetFileInfo(std::wstring_view path, uint32_t* attributes, FileTime* lastWritten)
+{
+    struct stat st;
+    if (stat(DeviceToHost(path).c_str(), &st) != 0) {
+        return Fail();
+    }
+    *attributes = AttributesOf(st);
+    *lastWritten = FromTimespec(st.st_mtim);
+    return true;
 }
 
 bool SetFileAttributes(std::wstring_view path, uint32_t attributes)
@@ -371,6 +392,9 @@ bool SetFileAttributes(std::wstring_view path, uint32_t attributes)
         umask(mask);
         mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~mask;
         mode |= S_IWUSR;
+    }
+    if (mode == (st.st_mode & 07777)) {
+        return true;
     }
     return chmod(host.c_str(), mode) == 0 || Fail();
 }

@@ -91,6 +91,8 @@ bool MoveFile(std::wstring_view from, std::wstring_view to);
 // folder, so at every instant one complete file exists under the target's name.
 bool ReplaceFile(std::wstring_view replacement, std::wstring_view target);
 uint32_t GetFileAttributes(std::wstring_view path);
+// Attributes and last-write time of a file or folder in one look-up; false when missing.
+bool GetFileInfo(std::wstring_view path, uint32_t* attributes, FileTime* lastWritten);
 // Applies read-only to the host permission bits of a file (folders ignore it, as on the
 // device); other bits are not kept by the host.
 bool SetFileAttributes(std::wstring_view path, uint32_t attributes);

@@ -1,0 +1,76 @@
+#!/bin/bash
+# Decode throughput: test and extraction of -lh0-/-lh5-/-lh6-/-lh7- archives of text,
+# binaries and many small files (each 20 MB or more, compressed by jlha), timed with
+# hyperfine beside lhasa, bsdtar and 7zz in the same run. Prints MB/s of output, the
+# ratio to the fastest peer, and Tavrel's peak memory.
+# usage: bench/decode_bench.sh [BUILD_DIR] [MB]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build/release}
+megabytes=${2:-24}
+tool=$build/bench/extract_bench
+for t in hyperfine lhasa bsdtar 7zz jlha /usr/bin/time; do
+    command -v "$t" >/dev/null || { echo "missing $t (apt-get install hyperfine lhasa libarchive-tools 7zip jlha-utils time)"; exit 1; }
+done
+[ -x "$tool" ] || { echo "build $tool first (cmake --preset release && cmake --build build/release)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+limit=$((megabytes * 1024 * 1024))
+
+# Data sets: man-page text, shared libraries, and a tree of small header files.
+set +o pipefail # head ends the pipes early on purpose
+mkdir -p "$work/text" "$work/binary" "$work/small"
+{ find /usr/share/man -name '*.gz' -print0 | sort -z | xargs -0 zcat 2>/dev/null || true
+  find /usr/include -name '*.h' -print0 | sort -z | xargs -0 cat; } | head -c "$limit" > "$work/text/text.txt"
+find /usr/lib/x86_64-linux-gnu -maxdepth 1 -name '*.so*' -type f -print0 | sort -z |
+    xargs -0 cat | head -c "$limit" > "$work/binary/binary.bin"
+/usr/bin/python3 - "$work/small" "$limit" <<'PY'
+import os, shutil, sys
+total, limit = 0, int(sys.argv[2])
+for root, dirs, files in sorted(os.walk("/usr/include")):
+    dirs.sort()
+    for name in sorted(files):
+        src = os.path.join(root, name)
+        if total >= limit or not name.endswith(".h") or os.path.getsize(src) >= 65536:
+            continue
+        dst = os.path.join(sys.argv[1], os.path.relpath(src, "/usr/include"))
+        os.makedirs(os.path.dirname(dst), exist_ok=True)
+        shutil.copyfile(src, dst)
+        total += os.path.getsize(src)
+PY
+set -o pipefail
+
+printf "%-8s %-6s %-5s %10s %10s %10s %10s %10s %8s %10s\n" set method mode tavrel lhasa bsdtar 7zz best-peer ratio "peak KiB"
+for set in text binary small; do
+    bytes=$(du -sb --apparent-size "$work/$set" | cut -f1)
+    for method in lh0 lh5 lh6 lh7; do
+        archive=$work/$set-$method.lzh
+        option=$([ $method = lh0 ] && echo z || echo "o${method#lh}")
+        ( cd "$work/$set" && jlha "a2${option}q" "$archive" $(find . -type f | sed 's|^\./||' | sort) >/dev/null )
+        "$tool" t "$archive" >/dev/null || { echo "tavrel failed to test $archive"; exit 1; }
+        for mode in test extract; do
+            out=$work/out
+            if [ $mode = test ]; then
+                cmds=("$tool t $archive" "lhasa t $archive" "bsdtar -xOf $archive" "7zz t $archive")
+            else
+                cmds=("$tool x $archive $out" "cd $out && lhasa xq $archive" "bsdtar -xf $archive -C $out" "7zz x -y -o$out $archive")
+            fi
+            hyperfine -N --warmup 1 --runs 5 --prepare "bash -c 'rm -rf $out && mkdir -p $out'" \
+                --export-json "$work/t.json" -n tavrel "${cmds[0]}" -n lhasa "bash -c '${cmds[1]} >/dev/null'" \
+                -n bsdtar "bash -c '${cmds[2]} >/dev/null'" -n 7zz "bash -c '${cmds[3]} >/dev/null'" >/dev/null 2>&1
+            peak=$(/usr/bin/time -f %M $([ $mode = test ] && echo "$tool t $archive" || echo "$tool x $archive $out") 2>&1 >/dev/null | tail -1)
+            /usr/bin/python3 - "$work/t.json" "$bytes" "$set" "$method" "$mode" "$peak" <<'PY'
+import json, sys
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+mb = int(sys.argv[2]) / 1e6
+speed = {k: mb / v for k, v in r.items()}
+best = max(speed[k] for k in ("lhasa", "bsdtar", "7zz"))
+print("%-8s %-6s %-5s %10.0f %10.0f %10.0f %10.0f %10.0f %8.2f %10s" % (
+    sys.argv[3], sys.argv[4], sys.argv[5][:5], speed["tavrel"], speed["lhasa"], speed["bsdtar"],
+    speed["7zz"], best, speed["tavrel"] / best, sys.argv[6]))
+PY
+        done
+    done
+done
+echo "(MB/s of output, median of 5 runs; goal: ratio >= 1.5 on every row)"
