@@ -3,46 +3,11 @@
 // decoder's: the same flag, CRC and bytes.
 #include "fuzz/FuzzTarget.h"
 #include "lzh/LzhDecoder.h"
+#include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceLzhDecoder.h"
 
 #include <cstdlib>
 #include <vector>
-
-namespace
-{
-
-class MemorySource final : public LzhByteSource
-{
-public:
-    MemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
-    {
-        size_t n = capacity < m_size - m_pos ? capacity : m_size - m_pos;
-        for (size_t i = 0; i < n; ++i) {
-            buffer[i] = m_data[m_pos + i];
-        }
-        m_pos += n;
-        return static_cast<uint32_t>(n);
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
-
-class VectorSink final : public LzhByteSink
-{
-public:
-    bool Write(const uint8_t* data, size_t count) override
-    {
-        bytes.insert(bytes.end(), data, data + count);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -55,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> packed(data + 3, data + size);
 
     static CLzhDecoder decoder;
-    MemorySource source(packed.data(), packed.size());
-    VectorSink sink;
+    testsupport::MemorySource source(packed.data(), packed.size());
+    testsupport::VectorSink sink;
     bool ok = false;
-    uint16_t crc = decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), unpacked,
-                                  dictBits, ok);
+    uint16_t crc =
+        decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), unpacked, dictBits, ok);
     auto reference = testsupport::ReferenceLzhDecode(packed, unpacked, dictBits);
     if (unpacked == 0) {
         return 0;

@@ -1,34 +1,12 @@
 // Fuzz target: opening arbitrary bytes as an LZH archive, plain (.lzh) or self-extracting
 // (.exe), then reading every listed record. The first byte picks the name and ignoreErrors.
+#include "fuzz/FuzzFile.h"
 #include "fuzz/FuzzTarget.h"
 #include "lzh/LzhArchive.h"
-#include "platform/DevicePath.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <string>
-#include <unistd.h>
-
-namespace
-{
-
-const std::string& FuzzFolder()
-{
-    static const std::string folder = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/tavrel-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        platform::SetDeviceRoot(pattern);
-        return pattern;
-    }();
-    return folder;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -37,17 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const bool asExe = data[0] & 1;
     const bool ignoreErrors = data[0] & 2;
-    const char* name = asExe ? "input.exe" : "input.lzh";
-    std::string host = FuzzFolder() + "/" + name;
-    FILE* f = std::fopen(host.c_str(), "wb");
-    if (f == nullptr || std::fwrite(data + 1, 1, size - 1, f) != size - 1) {
-        std::abort();
-    }
-    std::fclose(f);
+    std::wstring path = WriteFuzzFile(asExe ? "input.exe" : "input.lzh", data + 1, size - 1);
 
     CLzhArchive archive;
     archive.ignoreErrors = ignoreErrors;
-    if (archive.Open(asExe ? L"\\input.exe" : L"\\input.lzh", false)) {
+    if (archive.Open(path.c_str(), false)) {
         // Every listed record must be terminated and consistent.
         uint64_t total = 0;
         for (int i = 0; i < archive.entryCount; ++i) {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kNameStaging = 264;      // header name bytes are staged here, terminated
+constexpr size_t kNameStaging = 264;         // header name bytes are staged here, terminated
 constexpr size_t kMaxArchiveNameBytes = 520; // encoded name limit, terminator included
 
 // Converts name bytes (up to the first NUL) to text with every 0xFF byte read as '\'.

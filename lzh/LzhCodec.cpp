@@ -49,8 +49,7 @@ uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFai
     FileSource source(params.input);
     FileSink sink(params.output);
     return decoder.Decode(source, params.output != platform::kInvalidFile ? &sink : nullptr,
-                          params.packedSize, params.unpackedSize, params.dictBits, ok,
-                          writeFailed);
+                          params.packedSize, params.unpackedSize, params.dictBits, ok, writeFailed);
 }
 
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok)

@@ -176,8 +176,7 @@ bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, ui
     return BuildDecodeTable(lengths, alphabet, kAuxTableBits, table);
 }
 
-bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree,
-                        uint32_t* table)
+bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree, uint32_t* table)
 {
     unsigned n = br.Take(9);
     if (n == 0) {
@@ -212,9 +211,7 @@ bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree
 
 } // namespace
 
-CLzhDecoder::CLzhDecoder() : m_state(new State)
-{
-}
+CLzhDecoder::CLzhDecoder() : m_state(new State) {}
 
 CLzhDecoder::~CLzhDecoder() = default;
 

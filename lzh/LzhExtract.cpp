@@ -1,9 +1,9 @@
 // Extraction and test of LZH members: output paths, the update and overwrite rules, and
 // the copy or decode of the data with its CRC check.
+#include "lzh/Crc16.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhReader.h"
 #include "lzh/OutputFile.h"
-#include "lzh/Crc16.h"
 #include "platform/DevicePath.h"
 #include "platform/Text.h"
 
@@ -24,8 +24,7 @@ bool EndsWithSeparator(const wchar_t* text)
 
 } // namespace
 
-int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count,
-                                uint16_t& crc)
+int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count, uint16_t& crc)
 {
     crc = 0;
     if (count == 0) {
@@ -46,8 +45,8 @@ int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t co
             break;
         }
         uint32_t written = 0;
-        if (output != kInvalidFile && (!WriteFile(output, block, want, &written) ||
-                                       written != want)) {
+        if (output != kInvalidFile &&
+            (!WriteFile(output, block, want, &written) || written != want)) {
             m_writeFailed = true;
             copied = -1;
             break;
@@ -77,8 +76,8 @@ uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArc
         unsupported = true;
         return 0;
     }
-    LzhCodecParams params{input, output, entry.unpackedSize, entry.packedSize,
-                          DictBitsForMethod(method), method};
+    LzhCodecParams params{
+        input, output, entry.unpackedSize, entry.packedSize, DictBitsForMethod(method), method};
     bool writeFailed = false;
     uint16_t crc = LzhDecodeChecked(params, ok, &writeFailed);
     m_writeFailed = writeFailed;
@@ -211,8 +210,7 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
         crc = DecodeEntry(source, output, e, ok, unsupported);
         if (unsupported || !ok || m_writeFailed) {
             CloseFile(output);
-            status = unsupported ? kLzhUnsupportedMethod
-                                 : (!ok ? kLzhBrokenData : kLzhWriteFailed);
+            status = unsupported ? kLzhUnsupportedMethod : (!ok ? kLzhBrokenData : kLzhWriteFailed);
             return false;
         }
         SetFileTimes(output, &e.modified);

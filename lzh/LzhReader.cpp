@@ -102,8 +102,8 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
     std::wmemcpy(archivePath, path, length + 1);
     bool isExe = HasExeExtension(archivePath);
 
-    archiveFile = OpenFile(archivePath, kAccessRead, FileShare::None,
-                           FileDisposition::OpenExisting, FileHint::RandomAccess);
+    archiveFile = OpenFile(archivePath, kAccessRead, FileShare::None, FileDisposition::OpenExisting,
+                           FileHint::RandomAccess);
     if (archiveFile == kInvalidFile) {
         if (!allowCreate) {
             status = kLzhCannotOpen;
@@ -171,8 +171,7 @@ bool CLzhReader::ScanHeaders()
         if (headerStatus == kHeaderChecksum && !ignoreErrors) {
             return false;
         }
-        if (!AppendEntry(entry) ||
-            !SeekFile(archiveFile, entry.packedSize, SeekOrigin::Current)) {
+        if (!AppendEntry(entry) || !SeekFile(archiveFile, entry.packedSize, SeekOrigin::Current)) {
             return false;
         }
     }

@@ -39,27 +39,27 @@ public:
     int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
                         uint16_t& crc);
 
-    CArchivePrompt* prompt = nullptr;  // where questions go; not owned
-    int status = kLzhOk;               // reason of the last failure (LzhStatus)
-    wchar_t workPath[kMaxPath] = {};   // work file of a pending rewrite
+    CArchivePrompt* prompt = nullptr; // where questions go; not owned
+    int status = kLzhOk;              // reason of the last failure (LzhStatus)
+    wchar_t workPath[kMaxPath] = {};  // work file of a pending rewrite
     wchar_t archivePath[kMaxPath] = {};
     platform::FileHandle archiveFile = platform::kInvalidFile; // invalid for a new archive
-    bool compactPending = false;       // members were deleted or replaced since the work file
-    bool askOnlyIfNewer = false;       // overwrite question only if the existing file is newer
-    bool skipSystem = false;           // extraction skips members with attribute 0x04
-    bool skipHidden = false;           // extraction skips members with attribute 0x02
+    bool compactPending = false; // members were deleted or replaced since the work file
+    bool askOnlyIfNewer = false; // overwrite question only if the existing file is newer
+    bool skipSystem = false;     // extraction skips members with attribute 0x04
+    bool skipHidden = false;     // extraction skips members with attribute 0x02
     platform::FileHandle workFile = platform::kInvalidFile;
     platform::CPrivateHeap heap{512 * 1024}; // entry array and transfer buffers
-    bool overwriteSilently = false;    // overwrite existing files without asking
-    wchar_t destFolder[kMaxPath] = {}; // extraction destination, base folder of added names
-    CArchiveEntry* entries = nullptr;  // members in archive order
+    bool overwriteSilently = false;          // overwrite existing files without asking
+    wchar_t destFolder[kMaxPath] = {};       // extraction destination, base folder of added names
+    CArchiveEntry* entries = nullptr;        // members in archive order
     int entryCount = 0;
-    bool testMode = false;             // extraction only checks the data
-    bool ignoreErrors = false;         // list members whose header checksum or CRC is wrong
-    bool lowercase = false;            // output paths in lower case
-    bool addMode = false;              // true: add (replace regardless of times); false: update
-    bool keepFolders = false;          // use stored folders when extracting and adding
-    bool resetReadOnly = false;        // clear read-only on extracted files
+    bool testMode = false;      // extraction only checks the data
+    bool ignoreErrors = false;  // list members whose header checksum or CRC is wrong
+    bool lowercase = false;     // output paths in lower case
+    bool addMode = false;       // true: add (replace regardless of times); false: update
+    bool keepFolders = false;   // use stored folders when extracting and adding
+    bool resetReadOnly = false; // clear read-only on extracted files
 
 protected:
     // Appends a copy of entry, growing the array geometrically; false when memory runs out.

@@ -4,21 +4,21 @@
 enum LzhStatus
 {
     kLzhOk = 0,
-    kLzhExeCannotBeCreated = 1, // open: missing archive with ".exe" name and creation allowed
-    kLzhCannotOpen = 2,         // open: the archive cannot be opened, creation not allowed
-    kLzhNoSfxHeader = 3,        // open: no LZH header in the first 256 KB of an ".exe"
-    kLzhHeaderScanFailed = 4,   // open: header checksum or CRC error, or a seek failed
-    kLzhBrokenData = 6,         // extract, test: the decoder reported broken data
-    kLzhUnsupportedMethod = 7,  // extract, test
-    kLzhFolderHasData = 8,      // extract: a folder entry with nonzero sizes
-    kLzhCrcMismatch = 9,        // extract, test
+    kLzhExeCannotBeCreated = 1,  // open: missing archive with ".exe" name and creation allowed
+    kLzhCannotOpen = 2,          // open: the archive cannot be opened, creation not allowed
+    kLzhNoSfxHeader = 3,         // open: no LZH header in the first 256 KB of an ".exe"
+    kLzhHeaderScanFailed = 4,    // open: header checksum or CRC error, or a seek failed
+    kLzhBrokenData = 6,          // extract, test: the decoder reported broken data
+    kLzhUnsupportedMethod = 7,   // extract, test
+    kLzhFolderHasData = 8,       // extract: a folder entry with nonzero sizes
+    kLzhCrcMismatch = 9,         // extract, test
     kLzhCannotCreateOutput = 10, // extract
-    kLzhSkippedAttributes = 11, // extract: hidden or system member skipped
-    kLzhSkippedNotOlder = 12,   // extract, add: not older, or the user kept the existing file
-    kLzhWorkFileFailed = 13,    // add, delete
-    kLzhEntryNotFound = 14,     // delete: the record is not in the entry array
-    kLzhRewriteFailed = 15,     // close
-    kLzhUnsafePath = 16,        // extract: a ".." component would leave the destination
-    kLzhWriteFailed = 17,       // extract: the output file could not be written in full
-    kLzhSourceUnreadable = 101, // add: the file to add cannot be opened or measured
+    kLzhSkippedAttributes = 11,  // extract: hidden or system member skipped
+    kLzhSkippedNotOlder = 12,    // extract, add: not older, or the user kept the existing file
+    kLzhWorkFileFailed = 13,     // add, delete
+    kLzhEntryNotFound = 14,      // delete: the record is not in the entry array
+    kLzhRewriteFailed = 15,      // close
+    kLzhUnsafePath = 16,         // extract: a ".." component would leave the destination
+    kLzhWriteFailed = 17,        // extract: the output file could not be written in full
+    kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

@@ -24,8 +24,7 @@ bool MakeParentFolders(std::wstring_view path)
 
 FileHandle CreateOutputFile(std::wstring_view path)
 {
-    FileHandle file =
-        OpenFile(path, kAccessWrite, FileShare::None, FileDisposition::CreateAlways);
+    FileHandle file = OpenFile(path, kAccessWrite, FileShare::None, FileDisposition::CreateAlways);
     if (file == kInvalidFile) {
         MakeParentFolders(path);
         file = OpenFile(path, kAccessWrite, FileShare::None, FileDisposition::CreateAlways);

@@ -32,9 +32,9 @@ std::string HomeFolder()
 std::string XdgUserDir(const char* name, const char* fallback)
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string file = (config != nullptr && *config != 0 ? std::string(config)
-                                                          : HomeFolder() + "/.config") +
-                       "/user-dirs.dirs";
+    std::string file =
+        (config != nullptr && *config != 0 ? std::string(config) : HomeFolder() + "/.config") +
+        "/user-dirs.dirs";
     std::ifstream in(file);
     std::string line;
     std::string prefix = std::string(name) + "=\"";

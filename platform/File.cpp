@@ -305,8 +305,7 @@ bool MoveFile(std::wstring_view from, std::wstring_view to)
 {
     std::string src = DeviceToHost(from);
     std::string dst = DeviceToHost(to);
-    return renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0 ||
-           Fail();
+    return renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0 || Fail();
 }
 
 bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)

@@ -30,8 +30,8 @@ bool CFindFile::First(std::wstring_view pathPattern, FindData* data)
     size_t cut = pathPattern.find_last_of(L"\\/");
     std::wstring_view folder =
         cut == std::wstring_view::npos ? std::wstring_view() : pathPattern.substr(0, cut + 1);
-    m_pattern = std::wstring(cut == std::wstring_view::npos ? pathPattern
-                                                            : pathPattern.substr(cut + 1));
+    m_pattern =
+        std::wstring(cut == std::wstring_view::npos ? pathPattern : pathPattern.substr(cut + 1));
     m_hostFolder = folder.empty() ? std::string("./") : DeviceToHost(folder);
     if (!m_hostFolder.empty() && m_hostFolder.back() != '/') {
         m_hostFolder.push_back('/');

@@ -34,7 +34,9 @@ std::string BytesOf(const std::wstring& text, int* length = nullptr)
 
 TEST(ArchiveName, SeparatorByteAndJapaneseNames)
 {
-    EXPECT_EQ(NameOf("a\xFF" "b\xFF"), L"a\\b\\");
+    EXPECT_EQ(NameOf("a\xFF"
+                     "b\xFF"),
+              L"a\\b\\");
     EXPECT_EQ(NameOf("\x83\x5C\x83\x74\x83\x67\xFFx.txt"), L"\u30BD\u30D5\u30C8\\x.txt");
     EXPECT_EQ(NameOf(std::string("metadata.txt\0comment", 20)), L"metadata.txt");
     EXPECT_EQ(BytesOf(L"\u30BD\u30D5\u30C8\\x.txt"), "\x83\x5C\x83\x74\x83\x67\xFFx.txt");

@@ -96,8 +96,7 @@ TEST(LzhCorpus, EveryArchiveListsAsItsManifestSays)
             const Divergence& d = divergence->second;
             SCOPED_TRACE(d.reason);
             EXPECT_EQ(opened, d.members >= 0);
-            EXPECT_EQ(opened ? archive.entryCount : archive.status,
-                      opened ? d.members : d.status);
+            EXPECT_EQ(opened ? archive.entryCount : archive.status, opened ? d.members : d.status);
             for (int i = 0; i < archive.entryCount && i < static_cast<int>(rows.size()); ++i) {
                 CheckMember(archive.entries[i], rows[i]);
             }

@@ -4,6 +4,7 @@
 #include "lzh/Crc16.h"
 #include "lzh/LzhDecoder.h"
 #include "tests/support/BitWriter.h"
+#include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceLzhDecoder.h"
 
 #include <gtest/gtest.h>
@@ -12,38 +13,12 @@
 #include <random>
 
 using testsupport::BitWriter;
+using testsupport::MemorySource;
 using testsupport::ReferenceLzhDecode;
+using testsupport::VectorSink;
 
 namespace
 {
-
-class MemorySource final : public LzhByteSource
-{
-public:
-    explicit MemorySource(const std::vector<uint8_t>& data) : m_data(data) {}
-    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
-    {
-        size_t n = std::min<size_t>(capacity, m_data.size() - m_pos);
-        std::copy_n(m_data.begin() + static_cast<long>(m_pos), n, buffer);
-        m_pos += n;
-        return static_cast<uint32_t>(n);
-    }
-
-private:
-    const std::vector<uint8_t>& m_data;
-    size_t m_pos = 0;
-};
-
-class VectorSink final : public LzhByteSink
-{
-public:
-    bool Write(const uint8_t* data, size_t count) override
-    {
-        bytes.insert(bytes.end(), data, data + count);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
 
 struct Decoded
 {
@@ -58,8 +33,8 @@ Decoded Fast(const std::vector<uint8_t>& packed, uint32_t size, int dictBits)
     MemorySource source(packed);
     VectorSink sink;
     bool ok = false;
-    uint16_t crc = decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), size,
-                                  dictBits, ok);
+    uint16_t crc =
+        decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), size, dictBits, ok);
     return {ok, crc, sink.bytes};
 }
 
@@ -168,12 +143,12 @@ Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
 TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroNeverEnds)
 {
     BitWriter w;
-    w.Put(0, 16);       // block count 0: wraps, so this block lasts to the end
-    w.Put(0, 5);        // pre-tree: single symbol
+    w.Put(0, 16); // block count 0: wraps, so this block lasts to the end
+    w.Put(0, 5);  // pre-tree: single symbol
     w.Put(3, 5);
-    w.Put(0, 9);        // literals: single symbol 'Z'
+    w.Put(0, 9); // literals: single symbol 'Z'
     w.Put('Z', 9);
-    w.Put(0, 4);        // positions: single symbol 0
+    w.Put(0, 4); // positions: single symbol 0
     w.Put(0, 4);
     Decoded d = Fast(w.Bytes(), 100000, 13);
     ASSERT_TRUE(d.ok);
@@ -218,13 +193,15 @@ TEST(LzhDecoder, LongCodesOfEveryLengthAgreeWithReference)
             for (int i = 0; i < b.count; ++i) {
                 int symbols[] = {'a', 'b', 'c', 'd', 'p', 'o', 509};
                 int s = symbols[rng() % 7];
-                w.Put(lit[static_cast<size_t>(s)], static_cast<unsigned>(litLen[static_cast<size_t>(s)]));
+                w.Put(lit[static_cast<size_t>(s)],
+                      static_cast<unsigned>(litLen[static_cast<size_t>(s)]));
                 if (s < 256) {
                     ++produced;
                     continue;
                 }
                 int j = static_cast<int>(rng() % static_cast<unsigned>(alphabet));
-                w.Put(pos[static_cast<size_t>(j)], static_cast<unsigned>(posLen[static_cast<size_t>(j)]));
+                w.Put(pos[static_cast<size_t>(j)],
+                      static_cast<unsigned>(posLen[static_cast<size_t>(j)]));
                 if (j > 1) {
                     w.Put(rng(), static_cast<unsigned>(j - 1));
                 }
@@ -257,10 +234,10 @@ TEST(LzhDecoder, InvalidCodeLengthSetsFailTheBlock)
         }
     };
     BitWriter gap, over, wraps, tooLong, outside;
-    preTree(gap, std::vector<int>(19, 5));                      // 19/32 of the space
-    preTree(over, std::vector<int>(19, 4));                     // 19/16
-    preTree(wraps, std::vector<int>(16, 3));                    // 2 * 2^16: wraps to 0
-    preTree(tooLong, {20, 1});                                  // length above 16
+    preTree(gap, std::vector<int>(19, 5));                     // 19/32 of the space
+    preTree(over, std::vector<int>(19, 4));                    // 19/16
+    preTree(wraps, std::vector<int>(16, 3));                   // 2 * 2^16: wraps to 0
+    preTree(tooLong, {20, 1});                                 // length above 16
     outside.Put(1, 16), outside.Put(0, 5), outside.Put(19, 5); // single symbol 19
     for (const BitWriter* w : {&gap, &over, &wraps, &tooLong, &outside}) {
         expectInvalid(*w);

@@ -26,12 +26,11 @@ constexpr uint32_t kMemberTime = 1262304000; // 2010-01-01 00:00:00 UTC
 
 struct Member
 {
-    Member(std::string n, std::string f, std::string d, std::string m = "-lh0-",
-           uint16_t a = 0x20, std::string p = "")
+    Member(std::string n, std::string f, std::string d, std::string m = "-lh0-", uint16_t a = 0x20,
+           std::string p = "")
         : name(std::move(n)), folder(std::move(f)), data(std::move(d)), method(std::move(m)),
           attributes(a), packed(std::move(p))
-    {
-    }
+    {}
     std::string name;
     std::string folder; // '\' separated, with a trailing '\'
     std::string data;

@@ -24,9 +24,9 @@ HeaderResult Read(const std::string& bytes, size_t at = 0)
 {
     TempFolder tmp;
     tmp.WriteHostFile("h.lzh", bytes);
-    platform::FileHandle f = platform::OpenFile(L"\\h.lzh", platform::kAccessRead,
-                                                platform::FileShare::Read,
-                                                platform::FileDisposition::OpenExisting);
+    platform::FileHandle f =
+        platform::OpenFile(L"\\h.lzh", platform::kAccessRead, platform::FileShare::Read,
+                           platform::FileDisposition::OpenExisting);
     EXPECT_NE(f, platform::kInvalidFile);
     platform::SeekFile(f, static_cast<int64_t>(at), platform::SeekOrigin::Begin);
     HeaderResult r{};
@@ -97,7 +97,10 @@ TEST_F(HeaderReader, Level0FieldsAndBackslashSplit)
 TEST_F(HeaderReader, Level1ExtendedHeadersComeOffThePackedSize)
 {
     LzhHeaderSpec s = Spec(1, "");
-    s.ext = {{0x01, "x.txt"}, {0x02, "a\xFF" "b\xFF"}, {0x40, std::string("\x02\x00", 2)},
+    s.ext = {{0x01, "x.txt"},
+             {0x02, "a\xFF"
+                    "b\xFF"},
+             {0x40, std::string("\x02\x00", 2)},
              {0x7F, std::string(21, 'z')}};
     s.packed = 1040; // the four extended headers take 8 + 7 + 5 + 24 = 44 bytes
     s.osId = 'M';

@@ -12,8 +12,8 @@
 #include <ctime>
 #include <cwchar>
 #include <filesystem>
-#include <random>
 #include <map>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,9 +55,10 @@ TEST(PeerExtract, JlhaArchivesOfEveryMethodAndLevel)
     tzset();
     TempFolder tmp;
     fs::create_directories(tmp.HostPath("src/sub"));
-    const std::map<std::string, std::string> files = {
-        {"text.txt", TextData()}, {"bin.dat", BinaryData()}, {"sub/empty.txt", ""},
-        {"sub/note.txt", "a short note\n"}};
+    const std::map<std::string, std::string> files = {{"text.txt", TextData()},
+                                                      {"bin.dat", BinaryData()},
+                                                      {"sub/empty.txt", ""},
+                                                      {"sub/note.txt", "a short note\n"}};
     for (const auto& [name, data] : files) {
         tmp.WriteHostFile("src/" + name, data);
         fs::last_write_time(tmp.HostPath("src/" + name),

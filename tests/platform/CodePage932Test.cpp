@@ -102,10 +102,10 @@ TEST(CodePage932, OnlyBackslashAndSeparatorBecomeSeparatorBytes)
 
 TEST(CodePage932, UndefinedAndCutOffCodesDecodeToMiddleDot)
 {
-    EXPECT_EQ(Cp932ToWide(std::string("\x85\x40", 2)), L"\u30FB");   // unassigned row
-    EXPECT_EQ(Cp932ToWide(std::string("a\x88", 2)), L"a\u30FB");    // lead byte at the end
+    EXPECT_EQ(Cp932ToWide(std::string("\x85\x40", 2)), L"\u30FB");    // unassigned row
+    EXPECT_EQ(Cp932ToWide(std::string("a\x88", 2)), L"a\u30FB");      // lead byte at the end
     EXPECT_EQ(Cp932ToWide(std::string("\x88\x20x", 3)), L"\u30FB x"); // bad trail stays
-    EXPECT_EQ(Cp932ToWide(std::string("\x83\x5C", 2)), L"\u30BD");   // trail 0x5C is no '\'
+    EXPECT_EQ(Cp932ToWide(std::string("\x83\x5C", 2)), L"\u30BD");    // trail 0x5C is no '\'
 }
 
 TEST(CodePage932, BoundedBuffersReportOverflow)
@@ -127,7 +127,8 @@ TEST(CodePage932, DecodeTableMatchesPythonCodec)
         GTEST_SKIP() << "no " << python;
     }
     // One line per code that Python's cp932 decodes to a single character: "code char".
-    std::string command = std::string(python) + " -c \""
+    std::string command = std::string(python) +
+                          " -c \""
                           "import sys\n"
                           "for c in list(range(256)) + [l << 8 | t for l in list(range(0x81, 0xA0))"
                           " + list(range(0xE0, 0xFD)) for t in range(0x40, 0xFD)]:\n"

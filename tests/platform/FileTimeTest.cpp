@@ -81,9 +81,9 @@ TEST(FileTime, CalendarConversionsAgreeWithKnownInstants)
 TEST(FileTime, DosStampsAndInvalidDates)
 {
     EXPECT_EQ(DosToFileTime(DosDate(2010, 1, 1), DosTime(1, 0, 0)), At(2010, 1, 1, 1, 0, 0));
-    EXPECT_EQ(DosToFileTime(0, 0), 0u);                                  // month 0
-    EXPECT_EQ(DosToFileTime(DosDate(2001, 2, 29), 0), 0u);               // no such day
-    EXPECT_EQ(DosToFileTime(DosDate(2001, 2, 28), 0x1F), 0u);            // 62 seconds
+    EXPECT_EQ(DosToFileTime(0, 0), 0u);                       // month 0
+    EXPECT_EQ(DosToFileTime(DosDate(2001, 2, 29), 0), 0u);    // no such day
+    EXPECT_EQ(DosToFileTime(DosDate(2001, 2, 28), 0x1F), 0u); // 62 seconds
     EXPECT_EQ(DosToFileTime(DosDate(2001, 2, 28), DosTime(24, 0, 0)), 0u);
 
     uint16_t date, time;

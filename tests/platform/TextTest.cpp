@@ -7,7 +7,8 @@ using namespace platform;
 
 TEST(Text, Utf8RoundTripKeepsInvalidBytes)
 {
-    EXPECT_EQ(Utf8ToWide("d\xC3\xA9j\xC3\xA0 \xE3\x81\x82\xF0\x9F\x98\x80"), L"d\u00E9j\u00E0 \u3042\U0001F600");
+    EXPECT_EQ(Utf8ToWide("d\xC3\xA9j\xC3\xA0 \xE3\x81\x82\xF0\x9F\x98\x80"),
+              L"d\u00E9j\u00E0 \u3042\U0001F600");
     std::string raw = "bad\xFF\xC3(\xE3\x81";
     std::wstring wide = Utf8ToWide(raw);
     EXPECT_EQ(wide[3], 0xDCFF);

@@ -57,8 +57,8 @@ std::string BuildMember(const LzhHeaderSpec& spec)
     h.replace(2, 5, spec.method.substr(0, 5));
     size_t crcOffset = std::string::npos;
     std::string ext = ExtendedHeaders(spec, &crcOffset);
-    uint32_t packed = spec.packed.value_or(static_cast<uint32_t>(
-        spec.data.size() + (spec.level == 1 ? ext.size() : 0)));
+    uint32_t packed = spec.packed.value_or(
+        static_cast<uint32_t>(spec.data.size() + (spec.level == 1 ? ext.size() : 0)));
     Put16(h, 7, packed & 0xFFFF);
     Put16(h, 9, packed >> 16);
     Put16(h, 11, spec.unpacked & 0xFFFF);
@@ -102,8 +102,7 @@ std::string BuildMember(const LzhHeaderSpec& spec)
     }
     std::string whole = h + ext;
     if (crcOffset != std::string::npos) {
-        Put16(whole, crcOffset,
-              Crc16Update(0, whole.data(), static_cast<long>(whole.size())));
+        Put16(whole, crcOffset, Crc16Update(0, whole.data(), static_cast<long>(whole.size())));
     }
     return whole + spec.data;
 }

@@ -112,8 +112,14 @@ platform::FileTime ManifestTime(const std::string& text)
         ADD_FAILURE() << "bad time " << text;
         return 0;
     }
-    st = {static_cast<uint16_t>(y), static_cast<uint16_t>(mo), 0, static_cast<uint16_t>(d),
-          static_cast<uint16_t>(h), static_cast<uint16_t>(mi), static_cast<uint16_t>(s), 0};
+    st = {static_cast<uint16_t>(y),
+          static_cast<uint16_t>(mo),
+          0,
+          static_cast<uint16_t>(d),
+          static_cast<uint16_t>(h),
+          static_cast<uint16_t>(mi),
+          static_cast<uint16_t>(s),
+          0};
     platform::FileTime ft = 0;
     EXPECT_TRUE(platform::SystemTimeToFileTime(st, &ft)) << text;
     return ft;

@@ -23,8 +23,8 @@ struct ManifestRow
 // How this reader's listing of an archive differs from the manifest, and why.
 struct Divergence
 {
-    int members;        // members listed (-1: the open fails)
-    int status;         // status of a failed open
+    int members; // members listed (-1: the open fails)
+    int status;  // status of a failed open
     const char* reason;
 };
 
