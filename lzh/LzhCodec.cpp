@@ -1,7 +1,8 @@
-// LzhDecode: the decoder over the archive file and the output file.
+// LzhDecode and LzhEncode over files.
 #include "lzh/LzhCodec.h"
 
 #include "lzh/LzhDecoder.h"
+#include "lzh/LzhEncoder.h"
 
 namespace
 {
@@ -13,8 +14,13 @@ public:
     uint32_t Read(uint8_t* buffer, uint32_t capacity) override
     {
         uint32_t got = 0;
-        return platform::ReadFile(m_file, buffer, capacity, &got) ? got : 0;
+        if (!platform::ReadFile(m_file, buffer, capacity, &got)) {
+            failed = true;
+            return 0;
+        }
+        return got;
     }
+    bool failed = false;
 
 private:
     platform::FileHandle m_file;
@@ -55,4 +61,25 @@ uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFai
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok)
 {
     return LzhDecodeChecked(params, ok, nullptr);
+}
+
+uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed)
+{
+    thread_local CLzhEncoder encoder;
+    FileSource source(params.input);
+    FileSink sink(params.output);
+    LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
+    params.packedSize = result.packedSize;
+    if (readFailed != nullptr) {
+        *readFailed = source.failed;
+    }
+    if (writeFailed != nullptr) {
+        *writeFailed = result.writeFailed;
+    }
+    return result.crc;
+}
+
+uint16_t LzhEncode(LzhCodecParams& params)
+{
+    return LzhEncodeChecked(params, nullptr, nullptr);
 }

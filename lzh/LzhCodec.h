@@ -1,4 +1,5 @@
-// LzhCodecParams and LzhDecode: the LZH core's entry to the codec for "-lh5-", "-lh6-" and
+// LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codec for "-lh5-", "-lh6-"
+// and
 // "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary).
 #pragma once
 
@@ -27,3 +28,13 @@ uint16_t LzhDecode(const LzhCodecParams& params, bool& ok);
 
 // LzhDecode that also tells whether the output file refused any bytes (a full disk).
 uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed);
+
+// Compresses unpackedSize bytes of input (not 0) with params.method (5, 6 or 7; others read
+// as 5) into output, and sets params.packedSize. When the data would not shrink, encoding
+// stops early with packedSize equal to unpackedSize, and the caller stores the file
+// instead. Returns the CRC-16 of every byte read (the whole file only when encoding ran to
+// its end).
+uint16_t LzhEncode(LzhCodecParams& params);
+
+// LzhEncode that also reports a failed read of the input or a failed write of the output.
+uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed);
