@@ -108,28 +108,36 @@ void CLzhMatchFinder::Slide()
     std::memset(m_crowded, 0, sizeof m_crowded);
 }
 
-// Scans the chain of `key`, whose candidates c stand for matches starting at c - off.
+// Scans the chain of `key`, whose candidates c stand for matches starting at c - off. A
+// candidate is compared in full only when the byte just past the best length agrees: one
+// that differs there cannot be longer than the best.
 void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& best)
 {
-    const uint8_t* w = m_window.get();
-    const uint8_t* here = w + pos;
-    uint32_t limit = m_firstWindow ? dict + off : pos - dict + off;
+    const uint8_t* const w = m_window.get();
+    const uint8_t* const here = w + pos;
+    const uint32_t* const link = m_link.get();
+    const uint32_t mask = dict - 1;
+    const uint32_t limit = m_firstWindow ? dict + off : pos - dict + off;
+    uint32_t length = best;
+    uint32_t found = matchPos;
     unsigned chain = 0;
-    for (uint32_t c = m_head[key]; c > limit; c = m_link[c & (dict - 1)]) {
+    for (uint32_t c = m_head[key]; c > limit; c = link[c & mask]) {
         ++chain;
         uint32_t s = c - off;
-        if (w[s + best] != here[best]) {
+        if (w[s + length] != here[length]) {
             continue;
         }
-        uint32_t length = MatchLength(w + s, here, max);
-        if (length > best) {
-            best = length;
-            matchPos = s;
-            if (length == max) {
+        uint32_t l = MatchLength(w + s, here, max);
+        if (l > length) {
+            length = l;
+            found = s;
+            if (l == max) {
                 break;
             }
         }
     }
+    best = length;
+    matchPos = found;
     if (chain > 255) {
         SetCrowded(key);
     }

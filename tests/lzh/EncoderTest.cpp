@@ -2,6 +2,7 @@
 // trips through the decoder over a varied set, the cannot-shrink signal, determinism, and
 // streams read back by the peer tools.
 #include "lzh/Crc16.h"
+#include "lzh/LzhCodec.h"
 #include "lzh/LzhDecoder.h"
 #include "lzh/LzhEncoder.h"
 #include "tests/support/LzhHeaderBuilder.h"
@@ -197,4 +198,44 @@ TEST(LzhEncoder, PeerToolsReadOurStreams)
             }
         }
     }
+}
+
+TEST(LzhEncoder, FilesThroughCodecParamsAndRefusedWrites)
+{
+    TempFolder tmp;
+    std::vector<uint8_t> data = Text(200000);
+    tmp.WriteHostFile("in.txt", std::string(data.begin(), data.end()));
+    using namespace platform;
+    FileHandle in =
+        OpenFile(L"\\in.txt", kAccessRead, FileShare::Read, FileDisposition::OpenExisting);
+    FileHandle out =
+        OpenFile(L"\\out.lh6", kAccessReadWrite, FileShare::None, FileDisposition::CreateAlways);
+    ASSERT_NE(in, kInvalidFile);
+    ASSERT_NE(out, kInvalidFile);
+    LzhCodecParams params{in, out, static_cast<uint32_t>(data.size()), 0, 0, 6};
+    bool readFailed = true, writeFailed = true;
+    uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
+    EXPECT_FALSE(readFailed);
+    EXPECT_FALSE(writeFailed);
+    EXPECT_EQ(crc, Crc16Update(0, data.data(), static_cast<long>(data.size())));
+    uint64_t size = 0;
+    ASSERT_TRUE(GetFileSize(out, &size));
+    EXPECT_EQ(size, params.packedSize);
+    ASSERT_TRUE(SeekFile(out, 0, SeekOrigin::Begin));
+    LzhCodecParams back{out, kInvalidFile, params.unpackedSize, params.packedSize, 15, 6};
+    bool ok = false;
+    EXPECT_EQ(LzhDecode(back, ok), crc);
+    EXPECT_TRUE(ok);
+    CloseFile(in);
+    CloseFile(out);
+
+    class RefusingSink final : public LzhByteSink
+    {
+    public:
+        bool Write(const uint8_t*, size_t) override { return false; }
+    } refusing;
+    CLzhEncoder encoder;
+    MemorySource source(data);
+    LzhEncodeResult r = encoder.Encode(source, refusing, static_cast<uint32_t>(data.size()), 5);
+    EXPECT_TRUE(r.writeFailed);
 }
