@@ -6,7 +6,7 @@
 # usage: bench/decode_bench.sh [BUILD_DIR] [MB]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/release}
+build=$(cd "${1:-$here/../build/release}" && pwd)
 megabytes=${2:-24}
 tool=$build/bench/extract_bench
 for t in hyperfine lhasa bsdtar 7zz jlha /usr/bin/time; do
@@ -21,7 +21,7 @@ limit=$((megabytes * 1024 * 1024))
 . "$here/datasets.sh"
 
 printf "%-8s %-6s %-5s %10s %10s %10s %10s %10s %8s %10s\n" set method mode tavrel lhasa bsdtar 7zz best-peer ratio "peak KiB"
-for set in text binary small; do
+for set in ${SETS:-text binary small}; do
     bytes=$(du -sb --apparent-size "$work/$set" | cut -f1)
     for method in lh0 lh5 lh6 lh7; do
         archive=$work/$set-$method.lzh

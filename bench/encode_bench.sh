@@ -5,7 +5,7 @@
 # usage: bench/encode_bench.sh [BUILD_DIR] [MB]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/release}
+build=$(cd "${1:-$here/../build/release}" && pwd)
 megabytes=${2:-24}
 tool=$build/bench/encode_bench
 for t in hyperfine jlha zip; do
@@ -18,7 +18,7 @@ limit=$((megabytes * 1024 * 1024))
 . "$here/datasets.sh"
 
 printf "%-7s %-4s %9s %9s %9s %9s %7s %7s %7s %7s\n" set lh tavrel jlha zip-6 zip-9 x-jlha r-tavrel r-jlha r-zip9
-for set in text binary small; do
+for set in ${SETS:-text binary small}; do
     bytes=$(du -sb --apparent-size "$work/$set" | cut -f1)
     files=$(cd "$work/$set" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
     for m in 5 6 7; do
@@ -26,7 +26,7 @@ for set in text binary small; do
         ( cd "$work/$set" && hyperfine -N --warmup 1 --runs 3 --prepare "rm -f $out.lzh $out.zip $out.bin" \
             --export-json "$work/t.json" -n tavrel "$tool $m $out.bin $files" \
             -n jlha "jlha a2o${m}q $out.lzh $files" -n zip6 "zip -q -6 $out.zip $files" \
-            -n zip9 "zip -q -9 $out.zip $files" >/dev/null )
+            -n zip9 "zip -q -9 $out.zip $files" >/dev/null 2>&1 )
         ( cd "$work/$set" && rm -f $out.* && "$tool" $m $out.bin $files >/dev/null && jlha a2o${m}q $out.lzh $files >/dev/null &&
           zip -q -9 $out.zip $files )
         /usr/bin/python3 - "$work/t.json" "$bytes" "$set" "$m" "$(stat -c %s $out.bin)" "$(stat -c %s $out.lzh)" "$(stat -c %s $out.zip)" <<'PY'

@@ -4,7 +4,7 @@
 # usage: bench/list_bench.sh [BUILD_DIR] [N] [LEVEL]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/release}
+build=$(cd "${1:-$here/../build/release}" && pwd)
 count=${2:-100000}
 level=${3:-2}
 lister=$build/bench/list_bench

@@ -30,11 +30,17 @@ uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max)
     return i;
 }
 
+// The previous position of a chain: 0 (the end) for no link or one before the window.
+uint32_t NextCandidate(uint32_t c, uint16_t distance)
+{
+    return distance == 0 || distance > c ? 0 : c - distance;
+}
+
 } // namespace
 
 CLzhMatchFinder::CLzhMatchFinder()
     : m_window(new uint8_t[kMaxWindow]), m_head(new uint32_t[kHashSize]),
-      m_link(new uint32_t[65536]())
+      m_link(new uint16_t[65536]())
 {}
 
 CLzhMatchFinder::~CLzhMatchFinder() = default;
@@ -78,7 +84,12 @@ void CLzhMatchFinder::Start(int dictBits, LzhByteSource* source)
 
 void CLzhMatchFinder::Insert()
 {
-    m_link[pos & (dict - 1)] = m_head[m_key];
+    // The link holds the distance back to the previous position of the key, 0 for none; a
+    // distance above 65535 is beyond every window and ends the chain as well.
+    uint32_t previous = m_head[m_key];
+    uint32_t distance = pos - previous;
+    m_link[pos & (dict - 1)] =
+        static_cast<uint16_t>(previous == 0 || distance > 0xFFFF ? 0 : distance);
     m_head[m_key] = pos;
 }
 
@@ -102,9 +113,8 @@ void CLzhMatchFinder::Slide()
     for (uint32_t i = 0; i < kHashSize; ++i) {
         m_head[i] = m_head[i] < dict ? 0 : m_head[i] - dict;
     }
-    for (uint32_t i = 0; i < dict; ++i) {
-        m_link[i] = m_link[i] < dict ? 0 : m_link[i] - dict;
-    }
+    // Links are relative and need no rebasing: a chain that reaches back before the window
+    // start now ends where its absolute position would have become 0.
     std::memset(m_crowded, 0, sizeof m_crowded);
 }
 
@@ -115,13 +125,13 @@ void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& b
 {
     const uint8_t* const w = m_window.get();
     const uint8_t* const here = w + pos;
-    const uint32_t* const link = m_link.get();
+    const uint16_t* const link = m_link.get();
     const uint32_t mask = dict - 1;
     const uint32_t limit = m_firstWindow ? dict + off : pos - dict + off;
     uint32_t length = best;
     uint32_t found = matchPos;
     unsigned chain = 0;
-    for (uint32_t c = m_head[key]; c > limit; c = link[c & mask]) {
+    for (uint32_t c = m_head[key]; c > limit; c = NextCandidate(c, link[c & mask])) {
         ++chain;
         uint32_t s = c - off;
         if (w[s + length] != here[length]) {

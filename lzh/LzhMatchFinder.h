@@ -3,9 +3,9 @@
 // Window: T = 2D + 256 bytes; the data to encode starts at index D, and when the position
 // reaches 2D the upper D + 256 bytes move down by D and D more are read ("slide"). Hash
 // chains over a 15-bit key of three bytes link each position to the previous one with the
-// same key (links indexed by position mod D, 0 = none). A key whose chain held more than 255
-// candidates is flagged crowded; its searches move to a key further along the data instead
-// (matches then found through it are taken back by that offset). The search compares a
+// same key (links indexed by position mod D hold the distance back, 0 = none). A key whose chain
+// held more than 255 candidates is flagged crowded; its searches move to a key further along the
+// data instead (matches then found through it are taken back by that offset). The search compares a
 // candidate fully only when the byte just past the best length so far agrees.
 #pragma once
 
@@ -51,7 +51,7 @@ private:
     static constexpr uint32_t kMaxMatch = 256;
     std::unique_ptr<uint8_t[]> m_window; // 2 * 65536 + 256 bytes
     std::unique_ptr<uint32_t[]> m_head;  // kHashSize
-    std::unique_ptr<uint32_t[]> m_link;  // 65536
+    std::unique_ptr<uint16_t[]> m_link;  // 65536 distances back to the previous position
     uint32_t m_crowded[kHashSize / 32 + 1];
     uint32_t m_windowSize = 0; // T
     unsigned m_key = 0;
