@@ -27,6 +27,7 @@ bool EndsWithSeparator(const wchar_t* text)
 int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count, uint16_t& crc)
 {
     crc = 0;
+    m_writeFailed = false;
     if (count == 0) {
         return 0;
     }

@@ -113,6 +113,7 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
             status = kLzhExeCannotBeCreated;
             return false;
         }
+        m_archiveStart = 0;
         entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
         return true;
     }
@@ -129,6 +130,8 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
         }
     }
 
+    m_archiveStart = 0;
+    SeekFile(archiveFile, 0, SeekOrigin::Current, &m_archiveStart);
     entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
     if (entries == nullptr || !ScanHeaders()) {
         status = kLzhHeaderScanFailed;
@@ -175,14 +178,4 @@ bool CLzhReader::ScanHeaders()
             return false;
         }
     }
-}
-
-bool CLzhReader::Close()
-{
-    if (archiveFile != kInvalidFile) {
-        CloseFile(archiveFile);
-        archiveFile = kInvalidFile;
-    }
-    FreeEntries();
-    return true;
 }

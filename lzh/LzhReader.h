@@ -23,7 +23,9 @@ public:
     // Opens path and lists its members. A missing file with allowCreate is a new, empty
     // archive (nothing is created on disk yet). False with status 1-4 leaves it closed.
     bool Open(const wchar_t* path, bool allowCreate);
-    // Commits pending changes and forgets the archive.
+    // Commits pending changes and forgets the archive. The new archive is written beside
+    // the old one and renamed over it in one step; on false (status 15) the archive on disk
+    // is as it was and the pending changes are kept.
     bool Close();
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
@@ -34,6 +36,17 @@ public:
     // when invalid) and returns the CRC-16 of the bytes produced.
     uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
                          const CArchiveEntry& entry, bool& ok, bool& unsupported);
+    // Removes a record of `entries` from the list; its bytes leave the archive at Close.
+    // False with status 13 (no work file) or 14 (not a record of the list).
+    bool DeleteEntry(const CArchiveEntry* entry);
+    // Makes the work file beside the archive and copies the archive's members (and the
+    // program part of a self-extractor) into it.
+    bool PrepareWorkFile();
+    // The first free "lhawk000.dat" ... "lhawk998.dat" in the archive's folder.
+    bool MakeWorkFileName(wchar_t (&buffer)[kMaxPath]);
+    // Copies count bytes from input (at its position) to output (or nowhere when invalid).
+    // Returns the count, or -1 when a read or write came up short.
+    int64_t CopyRange(platform::FileHandle output, platform::FileHandle input, int64_t count);
     // Copies count bytes from input to output (or nowhere when invalid) with their CRC-16.
     // Returns the count, or -1 when a read or a write came up short.
     int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
@@ -62,17 +75,24 @@ public:
     bool resetReadOnly = false; // clear read-only on extracted files
 
 protected:
-    // Appends a copy of entry, growing the array geometrically; false when memory runs out.
+    // Grows the array by one record and appends a copy of entry, growing the array geometrically;
+    // false when memory runs out.
     bool AppendEntry(const CArchiveEntry& entry);
     void FreeEntries();
+
+    bool m_writeFailed = false; // the last copy or decode could not write all of its output
 
 private:
     bool FindSfxArchive(uint32_t window);
     bool ExtractFolder(const CArchiveEntry& entry, const std::wstring& outputPath);
+    bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
+    bool WriteNewArchive(platform::FileHandle file);
+    void DiscardWorkFile();
     bool MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath);
     std::wstring OutputPath(const CArchiveEntry& entry) const;
     bool ScanHeaders();
 
     int m_entryCapacity = 0;    // records allocated in entries
-    bool m_writeFailed = false; // the last DecodeEntry could not write all of its output
+    int64_t m_archiveStart = 0; // bytes before the first member (a self-extractor's program)
+    int64_t m_workPrefix = 0;   // the same bytes at the start of the work file
 };

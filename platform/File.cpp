@@ -31,6 +31,12 @@ namespace
 
 constexpr uint32_t kReadAhead = 64 * 1024;
 thread_local int t_lastError = 0;
+FaultHook g_faultHook = nullptr;
+
+bool Injected(FaultPoint point)
+{
+    return g_faultHook != nullptr && g_faultHook(point);
+}
 
 bool Fail(int error = errno)
 {
@@ -85,6 +91,11 @@ void DropBuffer(HostFile* f)
 int LastFileError()
 {
     return t_lastError;
+}
+
+void SetFaultHook(FaultHook hook)
+{
+    g_faultHook = hook;
 }
 
 FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
@@ -183,6 +194,18 @@ bool WriteFile(FileHandle f, const void* buffer, uint32_t count, uint32_t* writt
     }
     DropBuffer(f);
     const auto* in = static_cast<const uint8_t*>(buffer);
+    if (Injected(FaultPoint::Write)) {
+        count /= 2; // a device that fills up part-way
+        while (*written < count) {
+            ssize_t n = pwrite(f->fd, in + *written, count - *written, f->position);
+            if (n <= 0) {
+                break;
+            }
+            *written += static_cast<uint32_t>(n);
+            f->position += n;
+        }
+        return Fail(ENOSPC);
+    }
     while (*written < count) {
         ssize_t n = pwrite(f->fd, in + *written, count - *written, f->position);
         if (n < 0 && errno == EINTR) {
@@ -235,6 +258,9 @@ bool GetFileSize(FileHandle f, uint64_t* size)
 
 bool SetEndOfFile(FileHandle f)
 {
+    if (Injected(FaultPoint::Truncate)) {
+        return Fail(EIO);
+    }
     if (f == kInvalidFile || ftruncate(f->fd, f->position) != 0) {
         return Fail(f == kInvalidFile ? EBADF : errno);
     }
@@ -244,6 +270,9 @@ bool SetEndOfFile(FileHandle f)
 
 bool FlushFile(FileHandle f)
 {
+    if (Injected(FaultPoint::Flush)) {
+        return Fail(EIO);
+    }
     if (f == kInvalidFile || fsync(f->fd) != 0) {
         return Fail(f == kInvalidFile ? EBADF : errno);
     }
@@ -303,6 +332,9 @@ bool DeleteFile(std::wstring_view path)
 
 bool MoveFile(std::wstring_view from, std::wstring_view to)
 {
+    if (Injected(FaultPoint::Rename)) {
+        return Fail(EIO);
+    }
     std::string src = DeviceToHost(from);
     std::string dst = DeviceToHost(to);
     return renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0 || Fail();
@@ -310,6 +342,9 @@ bool MoveFile(std::wstring_view from, std::wstring_view to)
 
 bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)
 {
+    if (Injected(FaultPoint::Rename)) {
+        return Fail(EIO);
+    }
     std::string src = DeviceToHost(replacement);
     std::string dst = DeviceToHost(target);
     int fd = open(src.c_str(), O_RDONLY | O_CLOEXEC);

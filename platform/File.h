@@ -102,4 +102,17 @@ bool RemoveFolder(std::wstring_view path);
 // errno of the last failed file operation on this thread.
 int LastFileError();
 
+// Test hook for fault injection: when set, it is asked before every write, flush, truncation
+// and rename; when it answers true that call fails as a full or failing device would (a
+// write stores part of its bytes first).
+enum class FaultPoint
+{
+    Write,
+    Flush,
+    Truncate,
+    Rename
+};
+using FaultHook = bool (*)(FaultPoint point);
+void SetFaultHook(FaultHook hook);
+
 } // namespace platform

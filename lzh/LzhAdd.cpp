@@ -1,0 +1,199 @@
+// Adding files and folders: the stored path, the update rule, and the member's header and
+// data written at the end of the work file (compressed, or stored when that does not pay).
+#include "lzh/LzhArchive.h"
+#include "lzh/LzhCodec.h"
+#include "lzh/LzhHeaderWriter.h"
+
+#include <cwchar>
+#include <string>
+
+using namespace platform;
+
+namespace
+{
+
+constexpr int16_t kOsIdThisSystem = 0x4D; // 'M'
+
+// The stored folder and name of a source path ('/' read as '\').
+void StoredPath(std::wstring source, bool keepFolders, CArchiveEntry& entry)
+{
+    for (wchar_t& c : source) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    if (keepFolders && source.size() >= 2 && source[1] == L':' &&
+        ((source[0] >= L'A' && source[0] <= L'Z') || (source[0] >= L'a' && source[0] <= L'z'))) {
+        source.erase(0, 2);
+    }
+    size_t cut = source.rfind(L'\\');
+    std::wstring folder = cut == std::wstring::npos ? L"" : source.substr(0, cut + 1);
+    std::wstring name = cut == std::wstring::npos ? source : source.substr(cut + 1);
+    if (keepFolders) {
+        std::wmemcpy(entry.folder, folder.c_str(), folder.size() + 1);
+    }
+    std::wmemcpy(entry.name, name.c_str(), name.size() + 1);
+}
+
+} // namespace
+
+int CLzhArchive::FindEntry(const wchar_t* path) const
+{
+    size_t length = std::wcslen(path);
+    for (int i = 0; i < entryCount; ++i) {
+        size_t folderLength = std::wcslen(entries[i].folder);
+        if (folderLength <= length && std::wcsncmp(path, entries[i].folder, folderLength) == 0 &&
+            std::wcscmp(path + folderLength, entries[i].name) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& entry)
+{
+    uint16_t crc = 0;
+    if (CopyWithCrc(work, source, entry.unpackedSize, crc) != entry.unpackedSize) {
+        status = m_writeFailed ? kLzhWorkFileFailed : kLzhSourceUnreadable;
+        return false;
+    }
+    std::wcscpy(entry.method, L"-lh0-");
+    entry.crc = crc;
+    entry.packedSize = entry.unpackedSize;
+    return true;
+}
+
+bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry& entry)
+{
+    if (!SeekFile(work, 0, SeekOrigin::End, &entry.headerPos)) {
+        status = kLzhWorkFileFailed;
+        return false;
+    }
+    uint32_t headerLength = WriteHeader(work, entry, true);
+    entry.dataPos = entry.headerPos + headerLength;
+    bool ok = headerLength > 0 && SeekFile(work, entry.dataPos, SeekOrigin::Begin);
+    if (!ok) {
+        status = kLzhWorkFileFailed;
+    } else if (entry.name[0] == 0) {
+        std::wcscpy(entry.method, L"-lhd-");
+        entry.crc = 0;
+        entry.packedSize = entry.unpackedSize;
+    } else if (storeOnly || entry.unpackedSize == 0) {
+        ok = StoreData(work, source, entry);
+    } else {
+        int method = methodIndex == 2 ? 7 : (methodIndex == 1 ? 6 : 5);
+        LzhCodecParams params{source, work, entry.unpackedSize, 0, DictBitsForMethod(method),
+                              method};
+        bool readFailed = false;
+        bool writeFailed = false;
+        uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
+        if (readFailed || writeFailed) {
+            status = readFailed ? kLzhSourceUnreadable : kLzhWorkFileFailed;
+            ok = false;
+        } else if (params.packedSize < entry.unpackedSize) {
+            std::swprintf(entry.method, 6, L"-lh%d-", method);
+            entry.crc = crc;
+            entry.packedSize = params.packedSize;
+        } else {
+            // Stored instead, over the compressed bytes (never more than the file's size).
+            ok = SeekFile(work, entry.dataPos, SeekOrigin::Begin) &&
+                 SeekFile(source, 0, SeekOrigin::Begin);
+            ok = ok ? StoreData(work, source, entry) : (status = kLzhWorkFileFailed, false);
+        }
+    }
+    if (ok && (!SeekFile(work, entry.headerPos, SeekOrigin::Begin) ||
+               WriteHeader(work, entry, false) != headerLength)) {
+        status = kLzhWorkFileFailed;
+        ok = false;
+    }
+    if (!ok) {
+        // Nothing of the member stays behind: the work file ends where it began. Should even
+        // that fail, the compaction at Close leaves the remains out.
+        if (!SeekFile(work, entry.headerPos, SeekOrigin::Begin) || !SetEndOfFile(work)) {
+            compactPending = true;
+        }
+        return false;
+    }
+    SeekFile(work, 0, SeekOrigin::End);
+    return true;
+}
+
+bool CLzhArchive::AddFile(const wchar_t* name)
+{
+    std::wstring sourcePath = std::wstring(destFolder) + name;
+    if (workFile == kInvalidFile && !PrepareWorkFile()) {
+        status = kLzhWorkFileFailed;
+        return false;
+    }
+    uint32_t attributes = 0;
+    FileTime written = 0;
+    if (!GetFileInfo(sourcePath, &attributes, &written)) {
+        status = kLzhSourceUnreadable;
+        return false;
+    }
+    bool isFolder = (attributes & kAttrFolder) != 0;
+    FileHandle source = kInvalidFile;
+    uint64_t size = 0;
+    if (isFolder) {
+        if (sourcePath.empty() || (sourcePath.back() != L'\\' && sourcePath.back() != L'/')) {
+            sourcePath.push_back(L'\\');
+        }
+    } else {
+        source = OpenFile(sourcePath, kAccessRead, FileShare::Read, FileDisposition::OpenExisting,
+                          FileHint::SequentialScan);
+        // A member's sizes are 32-bit: a larger file cannot be measured for the header.
+        if (source == kInvalidFile || !GetFileSize(source, &size) || size > 0xFFFFFFFFu ||
+            !GetFileTimes(source, nullptr, &written)) {
+            if (source != kInvalidFile) {
+                CloseFile(source);
+            }
+            status = kLzhSourceUnreadable;
+            return false;
+        }
+    }
+    CArchiveEntry entry{};
+    if (sourcePath.size() >= static_cast<size_t>(kMaxPath)) {
+        status = kLzhSourceUnreadable;
+        if (source != kInvalidFile) {
+            CloseFile(source);
+        }
+        return false;
+    }
+    StoredPath(sourcePath, keepFolders, entry);
+    FileTime sourceTime = isFolder ? GetCurrentFileTime() : written - written % kTicksPerSecond;
+    int existing = FindEntry((std::wstring(entry.folder) + entry.name).c_str());
+    if (existing >= 0) {
+        CArchiveEntry kept = entries[existing];
+        if (!addMode && kept.modified >= sourceTime) {
+            if (source != kInvalidFile) {
+                CloseFile(source);
+            }
+            status = kLzhSkippedNotOlder;
+            return false;
+        }
+        std::wcscpy(kept.name, entry.name);
+        std::wcscpy(kept.folder, entry.folder);
+        entry = kept;
+    }
+    entry.osId = kOsIdThisSystem;
+    entry.unpackedSize = static_cast<uint32_t>(size);
+    entry.level = headerLevel;
+    entry.modified = isFolder ? GetCurrentFileTime() : written;
+    entry.attributes = attributes;
+    bool ok = WriteMember(workFile, source, entry);
+    if (source != kInvalidFile) {
+        CloseFile(source);
+    }
+    if (!ok) {
+        return false;
+    }
+    if (existing >= 0) {
+        entries[existing] = entry;
+        compactPending = true;
+    } else if (!AppendEntry(entry)) {
+        if (!SeekFile(workFile, entry.headerPos, SeekOrigin::Begin) || !SetEndOfFile(workFile)) {
+            compactPending = true;
+        }
+        status = kLzhWorkFileFailed;
+        return false;
+    }
+    return true;
+}

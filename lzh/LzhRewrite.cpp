@@ -1,0 +1,222 @@
+// The work-file rewrite behind adding and deleting: the first change copies the archive's
+// members into a work file "lhawkNNN.dat" beside it; Close compacts the work file when
+// members were deleted or replaced, appends the end marker, flushes it and renames it over
+// the archive in one step. The archive on disk changes only at that rename.
+#include "lzh/LzhReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace platform;
+
+namespace
+{
+
+constexpr uint32_t kTransferBlock = 128 * 1024;
+constexpr int kWorkFileNames = 999;
+
+} // namespace
+
+bool CLzhReader::MakeWorkFileName(wchar_t (&buffer)[kMaxPath])
+{
+    std::wstring path(archivePath);
+    size_t cut = path.find_last_of(L"\\/");
+    std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+    for (int i = 0; i < kWorkFileNames; ++i) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"lhawk%03d.dat", i);
+        std::wstring candidate = folder + name;
+        if (candidate.size() >= static_cast<size_t>(kMaxPath)) {
+            return false;
+        }
+        // Free only when no file of that name exists; our own open work file is never free.
+        if (GetFileAttributes(candidate) == kInvalidAttributes && LastFileError() == ENOENT) {
+            std::wmemcpy(buffer, candidate.c_str(), candidate.size() + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count)
+{
+    auto* block = static_cast<uint8_t*>(heap.Alloc(kTransferBlock));
+    if (block == nullptr) {
+        return -1;
+    }
+    int64_t copied = 0;
+    while (copied < count) {
+        int64_t left = count - copied;
+        uint32_t want = left < kTransferBlock ? static_cast<uint32_t>(left) : kTransferBlock;
+        uint32_t got = 0;
+        uint32_t written = 0;
+        if (!ReadFile(input, block, want, &got) || got != want ||
+            (output != kInvalidFile &&
+             (!WriteFile(output, block, want, &written) || written != want))) {
+            copied = -1;
+            break;
+        }
+        copied += want;
+    }
+    heap.Free(block);
+    return copied;
+}
+
+// Copies `prefix` bytes from the start of `from` (a self-extractor's program), then every
+// member in list order, into `to`. The records move to their new places only when all of
+// it succeeded.
+bool CLzhReader::CopyMembers(FileHandle to, FileHandle from, int64_t prefix)
+{
+    if (!SeekFile(from, 0, SeekOrigin::Begin) || CopyRange(to, from, prefix) != prefix) {
+        return false;
+    }
+    std::vector<int64_t> newHeaderPos(static_cast<size_t>(entryCount));
+    int64_t at = prefix;
+    for (int i = 0; i < entryCount; ++i) {
+        const CArchiveEntry& e = entries[i];
+        int64_t length = (e.dataPos - e.headerPos) + e.packedSize;
+        if (!SeekFile(from, e.headerPos, SeekOrigin::Begin) ||
+            CopyRange(to, from, length) != length) {
+            return false;
+        }
+        newHeaderPos[static_cast<size_t>(i)] = at;
+        at += length;
+    }
+    for (int i = 0; i < entryCount; ++i) {
+        CArchiveEntry& e = entries[i];
+        int64_t moved = newHeaderPos[static_cast<size_t>(i)] - e.headerPos;
+        e.headerPos += moved;
+        e.dataPos += moved;
+    }
+    return true;
+}
+
+void CLzhReader::DiscardWorkFile()
+{
+    if (workFile != kInvalidFile) {
+        CloseFile(workFile);
+        workFile = kInvalidFile;
+    }
+    if (workPath[0] != 0) {
+        DeleteFile(workPath);
+        workPath[0] = 0;
+    }
+}
+
+bool CLzhReader::PrepareWorkFile()
+{
+    if (!MakeWorkFileName(workPath)) {
+        workPath[0] = 0;
+        return false;
+    }
+    workFile = OpenFile(workPath, kAccessReadWrite, FileShare::None, FileDisposition::CreateAlways);
+    if (workFile == kInvalidFile) {
+        workPath[0] = 0;
+        return false;
+    }
+    m_workPrefix = 0;
+    if (archiveFile != kInvalidFile) {
+        // The program part of a self-extractor is carried over, so that the rewritten
+        // archive still runs and still opens here.
+        if (!CopyMembers(workFile, archiveFile, m_archiveStart)) {
+            DiscardWorkFile();
+            return false;
+        }
+        m_workPrefix = m_archiveStart;
+    }
+    return true;
+}
+
+bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
+{
+    std::less<const CArchiveEntry*> before;
+    if (entries == nullptr || before(entry, entries) || !before(entry, entries + entryCount)) {
+        status = kLzhEntryNotFound;
+        return false;
+    }
+    if (workFile == kInvalidFile && !PrepareWorkFile()) {
+        status = kLzhWorkFileFailed;
+        return false;
+    }
+    auto index = static_cast<size_t>(entry - entries);
+    std::memmove(entries + index, entries + index + 1,
+                 (static_cast<size_t>(entryCount) - index - 1) * sizeof(CArchiveEntry));
+    --entryCount;
+    compactPending = true;
+    return true;
+}
+
+// Compaction: the members still listed go to a second work file, which then becomes the
+// work file. On failure the first one stays as it was.
+bool CLzhReader::WriteNewArchive(FileHandle file)
+{
+    int64_t end = 0;
+    if (!SeekFile(file, 0, SeekOrigin::End, &end)) {
+        return false;
+    }
+    static const uint8_t kEndMarker = 0;
+    uint32_t written = 0;
+    if (WriteFile(file, &kEndMarker, 1, &written) && written == 1 && FlushFile(file) &&
+        ReplaceFile(workPath, archivePath)) {
+        return true;
+    }
+    // Take the marker back, so that a later Close starts from the same work file; should
+    // that fail, a compaction will leave it out.
+    if (!SeekFile(file, end, SeekOrigin::Begin) || !SetEndOfFile(file)) {
+        compactPending = true;
+    }
+    return false;
+}
+
+bool CLzhReader::Close()
+{
+    if (workFile == kInvalidFile) {
+        if (archiveFile != kInvalidFile) {
+            CloseFile(archiveFile);
+            archiveFile = kInvalidFile;
+        }
+        FreeEntries();
+        return true;
+    }
+    if (compactPending) {
+        wchar_t second[kMaxPath];
+        FileHandle compacted = kInvalidFile;
+        if (MakeWorkFileName(second)) {
+            compacted =
+                OpenFile(second, kAccessReadWrite, FileShare::None, FileDisposition::CreateAlways);
+        }
+        if (compacted == kInvalidFile) {
+            status = kLzhRewriteFailed;
+            return false;
+        }
+        if (!CopyMembers(compacted, workFile, m_workPrefix)) {
+            CloseFile(compacted);
+            DeleteFile(second);
+            status = kLzhRewriteFailed;
+            return false;
+        }
+        DiscardWorkFile();
+        workFile = compacted;
+        std::wmemcpy(workPath, second, kMaxPath);
+        compactPending = false;
+    }
+    // The archive stays open (and locked) until the new one has replaced it.
+    if (!WriteNewArchive(workFile)) {
+        status = kLzhRewriteFailed;
+        return false;
+    }
+    CloseFile(workFile);
+    workFile = kInvalidFile;
+    workPath[0] = 0;
+    if (archiveFile != kInvalidFile) {
+        CloseFile(archiveFile);
+        archiveFile = kInvalidFile;
+    }
+    FreeEntries();
+    return true;
+}

@@ -1,0 +1,362 @@
+// Creating archives, adding, replacing and deleting members, and Close: the archives that
+// result byte for byte, work-file numbering, self-extractors, and every write or rename
+// failing once without the archive on disk ever being anything but the old or the new one.
+#include "lzh/LzhArchive.h"
+#include "platform/File.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
+#include <random>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(size, '\0');
+    for (char& c : s) {
+        c = static_cast<char>(rng());
+    }
+    return s;
+}
+
+std::string TextBytes(size_t size)
+{
+    std::string s;
+    for (int i = 0; s.size() < size; ++i) {
+        s += "line " + std::to_string(i) + " of some text that repeats itself\n";
+    }
+    return s.substr(0, size);
+}
+
+void SetTime(const std::string& host, int64_t unixTime)
+{
+    fs::last_write_time(host, fs::file_time_type::clock::from_sys(
+                                  std::chrono::sys_seconds(std::chrono::seconds(unixTime))));
+}
+
+// Bytes of one member in a file: header and data.
+std::string MemberBytes(const std::string& archive, const CArchiveEntry& e)
+{
+    return archive.substr(static_cast<size_t>(e.headerPos),
+                          static_cast<size_t>(e.dataPos - e.headerPos + e.packedSize));
+}
+
+class Rewrite : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(tmp.HostPath("src/sub"));
+        tmp.WriteHostFile("src/a.txt", TextBytes(50000));
+        tmp.WriteHostFile("src/b.bin", RandomBytes(3000, 1));
+        tmp.WriteHostFile("src/empty.txt", "");
+        tmp.WriteHostFile("src/sub/c.txt", TextBytes(777));
+        for (const char* f : {"src/a.txt", "src/b.bin", "src/empty.txt", "src/sub/c.txt"}) {
+            SetTime(tmp.HostPath(f), 1300000000);
+        }
+    }
+
+    // A new archive of the given source files (relative to \src\), closed.
+    std::string MakeArchive(const char* name, std::vector<const wchar_t*> files, int level = 2)
+    {
+        CLzhArchive a;
+        std::wstring path = std::wstring(L"\\") + std::wstring(name, name + std::strlen(name));
+        EXPECT_TRUE(a.Open(path.c_str(), true));
+        a.headerLevel = level;
+        a.addMode = true;
+        std::wcscpy(a.destFolder, L"\\src\\");
+        for (const wchar_t* f : files) {
+            EXPECT_TRUE(a.AddFile(f)) << a.status;
+        }
+        EXPECT_TRUE(a.Close());
+        return ReadHostFile(tmp.HostPath(name));
+    }
+
+    TempFolder tmp;
+};
+
+} // namespace
+
+TEST_F(Rewrite, NewArchiveAppearsOnlyAtCloseAndReadsBack)
+{
+    for (int level : {0, 1, 2}) {
+        SCOPED_TRACE(level);
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\new.lzh", true));
+        a.headerLevel = level;
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.methodIndex = level; // -lh5-, -lh6-, -lh7- in turn
+        for (const wchar_t* f : {L"a.txt", L"b.bin", L"empty.txt", L"sub"}) {
+            ASSERT_TRUE(a.AddFile(f)) << a.status;
+        }
+        EXPECT_FALSE(fs::exists(tmp.HostPath("new.lzh")));
+        ASSERT_EQ(a.entryCount, 4);
+        EXPECT_EQ(a.entries[0].method, std::wstring(L"-lh") + std::to_wstring(5 + level) + L"-");
+        EXPECT_STREQ(a.entries[1].method, L"-lh0-"); // random bytes do not shrink
+        EXPECT_EQ(a.entries[1].packedSize, 3000u);
+        EXPECT_STREQ(a.entries[2].method, L"-lh0-");
+        EXPECT_EQ(a.entries[2].crc, 0u);
+        EXPECT_STREQ(a.entries[3].method, L"-lhd-");
+        EXPECT_EQ(a.entries[3].attributes & platform::kAttrFolder, platform::kAttrFolder);
+        // Extraction before Close reads the work file.
+        std::wcscpy(a.destFolder, L"\\early");
+        a.overwriteSilently = a.addMode = true;
+        EXPECT_TRUE(a.ExtractEntry(&a.entries[0]));
+        ASSERT_TRUE(a.Close());
+
+        std::string bytes = ReadHostFile(tmp.HostPath("new.lzh"));
+        CLzhArchive b;
+        ASSERT_TRUE(b.Open(L"\\new.lzh", false));
+        ASSERT_EQ(b.entryCount, 4);
+        const CArchiveEntry& last = b.entries[3];
+        EXPECT_EQ(bytes.size(), static_cast<size_t>(last.dataPos + last.packedSize + 1));
+        EXPECT_EQ(bytes.back(), '\0');
+        std::wcscpy(b.destFolder, L"\\out");
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(b.ExtractEntry(&b.entries[i])) << b.status;
+        }
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("out/a.txt")), TextBytes(50000));
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("out/b.bin")), RandomBytes(3000, 1));
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("early/a.txt")), TextBytes(50000));
+        b.Close();
+        fs::remove(tmp.HostPath("new.lzh"));
+        fs::remove_all(tmp.HostPath("out"));
+    }
+}
+
+TEST_F(Rewrite, StoredPathsKeepFoldersOnlyWhenAsked)
+{
+    fs::create_directories(tmp.HostPath("My Documents/a"));
+    tmp.WriteHostFile("My Documents/a/b.txt", "bee");
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\k.lzh", true));
+    a.keepFolders = true;
+    ASSERT_TRUE(a.AddFile(L"\\My Documents\\a\\b.txt"));
+    EXPECT_STREQ(a.entries[0].folder, L"\\My Documents\\a\\");
+    EXPECT_STREQ(a.entries[0].name, L"b.txt");
+    a.keepFolders = false;
+    std::wcscpy(a.destFolder, L"\\My Documents\\a\\");
+    ASSERT_TRUE(a.AddFile(L"b.txt")); // the same stored path? no: "b.txt" alone, appended
+    EXPECT_EQ(a.entryCount, 2);
+    EXPECT_STREQ(a.entries[1].folder, L"");
+    ASSERT_TRUE(a.Close());
+    std::string bytes = ReadHostFile(tmp.HostPath("k.lzh"));
+    EXPECT_NE(bytes.find("\xFFMy Documents\xFF"
+                         "a\xFF"),
+              std::string::npos);
+}
+
+TEST_F(Rewrite, ReplaceInPlaceUpdateModeAndCaseSensitiveNames)
+{
+    std::string original = MakeArchive("r.lzh", {L"a.txt", L"b.bin"});
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\r.lzh", false));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    a.addMode = false; // update: the file is not newer
+    EXPECT_FALSE(a.AddFile(L"a.txt"));
+    EXPECT_EQ(a.status, kLzhSkippedNotOlder);
+    tmp.WriteHostFile("src/a.txt", "changed");
+    SetTime(tmp.HostPath("src/a.txt"), 1400000000);
+    ASSERT_TRUE(a.AddFile(L"a.txt")); // newer: replaced in its place
+    EXPECT_EQ(a.entryCount, 2);
+    EXPECT_EQ(a.entries[0].unpackedSize, 7u);
+    EXPECT_TRUE(a.compactPending);
+    tmp.WriteHostFile("src/A.TXT", "upper");
+    ASSERT_TRUE(a.AddFile(L"A.TXT"));
+    EXPECT_EQ(a.entryCount, 3);
+    ASSERT_TRUE(a.Close());
+
+    std::string bytes = ReadHostFile(tmp.HostPath("r.lzh"));
+    CLzhArchive b;
+    ASSERT_TRUE(b.Open(L"\\r.lzh", false));
+    ASSERT_EQ(b.entryCount, 3);
+    EXPECT_STREQ(b.entries[0].name, L"a.txt");
+    EXPECT_STREQ(b.entries[1].name, L"b.bin");
+    EXPECT_STREQ(b.entries[2].name, L"A.TXT");
+    CLzhArchive old;
+    tmp.WriteHostFile("old.lzh", original);
+    ASSERT_TRUE(old.Open(L"\\old.lzh", false));
+    // The untouched member keeps its header and data byte for byte; one end marker.
+    EXPECT_EQ(MemberBytes(bytes, b.entries[1]), MemberBytes(original, old.entries[1]));
+    EXPECT_EQ(bytes.size(),
+              static_cast<size_t>(b.entries[2].dataPos + b.entries[2].packedSize + 1));
+}
+
+TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
+{
+    std::string original = MakeArchive("d.lzh", {L"a.txt", L"b.bin", L"sub\\c.txt"});
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\d.lzh", false));
+    std::vector<std::string> members;
+    for (int i = 0; i < 3; ++i) {
+        members.push_back(MemberBytes(original, a.entries[i]));
+    }
+    EXPECT_FALSE(a.DeleteEntry(a.entries + 3));
+    EXPECT_EQ(a.status, kLzhEntryNotFound);
+    ASSERT_TRUE(a.DeleteEntry(&a.entries[1]));
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")), members[0] + members[2] + std::string(1, '\0'));
+
+    ASSERT_TRUE(a.Open(L"\\d.lzh", false));
+    while (a.entryCount > 0) {
+        ASSERT_TRUE(a.DeleteEntry(&a.entries[a.entryCount - 1]));
+    }
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")), std::string(1, '\0'));
+
+    // Appending alone needs no compaction: old members, new ones, one marker.
+    tmp.WriteHostFile("d.lzh", original);
+    ASSERT_TRUE(a.Open(L"\\d.lzh", false));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    ASSERT_TRUE(a.AddFile(L"empty.txt"));
+    std::string added = MemberBytes(ReadHostFile(tmp.HostPath("lhawk000.dat")), a.entries[3]);
+    EXPECT_FALSE(a.compactPending);
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")),
+              original.substr(0, original.size() - 1) + added + std::string(1, '\0'));
+}
+
+TEST_F(Rewrite, WorkFileNumberingAndUntouchedArchives)
+{
+    std::string original = MakeArchive("w.lzh", {L"a.txt", L"b.bin"});
+    tmp.WriteHostFile("lhawk000.dat", "someone else's");
+    auto before = fs::last_write_time(tmp.HostPath("w.lzh"));
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\w.lzh", false));
+    ASSERT_TRUE(a.Close()); // only listed: nothing is touched
+    EXPECT_EQ(fs::last_write_time(tmp.HostPath("w.lzh")), before);
+    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk001.dat")));
+
+    ASSERT_TRUE(a.Open(L"\\w.lzh", false));
+    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    EXPECT_STREQ(a.workPath, L"\\lhawk001.dat");
+    wchar_t next[kMaxPath];
+    ASSERT_TRUE(a.MakeWorkFileName(next));
+    EXPECT_STREQ(next, L"\\lhawk002.dat");
+    // Another opener cannot take the archive while it is being rewritten.
+    CLzhArchive other;
+    EXPECT_FALSE(other.Open(L"\\w.lzh", false));
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk000.dat")), "someone else's");
+    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk001.dat")));
+    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk002.dat")));
+}
+
+TEST_F(Rewrite, SelfExtractorKeepsItsProgram)
+{
+    std::string archive = MakeArchive("plain.lzh", {L"a.txt", L"b.bin", L"sub\\c.txt"});
+    std::string stub(40000, '\x90');
+    stub.replace(0, 2, "MZ");
+    tmp.WriteHostFile("sfx.exe", stub + archive);
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\sfx.exe", false));
+    ASSERT_EQ(a.entries[0].headerPos, 40000);
+    std::string third = MemberBytes(stub + archive, a.entries[2]);
+    ASSERT_TRUE(a.DeleteEntry(&a.entries[1]));
+    ASSERT_TRUE(a.Close());
+    std::string bytes = ReadHostFile(tmp.HostPath("sfx.exe"));
+    EXPECT_EQ(bytes.substr(0, 40000), stub);
+    ASSERT_TRUE(a.Open(L"\\sfx.exe", false));
+    ASSERT_EQ(a.entryCount, 2);
+    EXPECT_EQ(MemberBytes(bytes, a.entries[1]), third);
+    a.testMode = true;
+    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+}
+
+TEST_F(Rewrite, FailedAddsLeaveListAndWorkFileAsTheyWere)
+{
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\f.lzh", true));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    ASSERT_TRUE(a.AddFile(L"a.txt"));
+    uint64_t size = 0;
+    platform::GetFileSize(a.workFile, &size);
+    EXPECT_FALSE(a.AddFile(L"missing.txt"));
+    EXPECT_EQ(a.status, kLzhSourceUnreadable);
+    EXPECT_EQ(a.entryCount, 1);
+    uint64_t after = 0;
+    platform::GetFileSize(a.workFile, &after);
+    EXPECT_EQ(after, size);
+}
+
+namespace
+{
+
+int g_failAt = 0;
+int g_calls = 0;
+
+bool FailOnce(platform::FaultPoint point)
+{
+    if (point != platform::FaultPoint::Write && point != platform::FaultPoint::Rename) {
+        return false;
+    }
+    return ++g_calls == g_failAt;
+}
+
+} // namespace
+
+TEST_F(Rewrite, EveryWriteOrRenameFailingOnceLeavesOldOrNewArchive)
+{
+    std::string original = MakeArchive("base.lzh", {L"a.txt", L"b.bin", L"sub\\c.txt"});
+    tmp.WriteHostFile("src/n.txt", TextBytes(90000));
+    tmp.WriteHostFile("src/a.txt", TextBytes(20000)); // a newer a.txt replaces the member
+    // A run stops at the first step that fails, as a user would after an error message.
+    auto addThenClose = [](CLzhArchive& a) {
+        std::wcscpy(a.destFolder, L"\\src\\");
+        return a.AddFile(L"n.txt") && a.AddFile(L"a.txt") && a.Close();
+    };
+    auto deleteThenClose = [](CLzhArchive& a) {
+        return a.DeleteEntry(&a.entries[0]) && a.Close();
+    };
+    for (auto run : {+addThenClose, +deleteThenClose}) {
+        tmp.WriteHostFile("t.lzh", original);
+        {
+            CLzhArchive a;
+            a.addMode = true;
+            ASSERT_TRUE(a.Open(L"\\t.lzh", false));
+            ASSERT_TRUE(run(a));
+        }
+        std::string expected = ReadHostFile(tmp.HostPath("t.lzh"));
+        ASSERT_NE(expected, original);
+        int failures = 0;
+        for (g_failAt = 1;; ++g_failAt) {
+            tmp.WriteHostFile("t.lzh", original);
+            for (auto& e : fs::directory_iterator(tmp.Host())) {
+                if (e.path().extension() == ".dat") {
+                    fs::remove(e.path());
+                }
+            }
+            g_calls = 0;
+            platform::SetFaultHook(FailOnce);
+            bool closed;
+            {
+                CLzhArchive a;
+                a.addMode = true;
+                ASSERT_TRUE(a.Open(L"\\t.lzh", false));
+                closed = run(a);
+            }
+            platform::SetFaultHook(nullptr);
+            std::string now = ReadHostFile(tmp.HostPath("t.lzh"));
+            SCOPED_TRACE(g_failAt);
+            EXPECT_TRUE(now == original || now == expected);
+            if (!closed) {
+                EXPECT_EQ(now, original);
+            }
+            if (g_calls < g_failAt) {
+                break; // every call has failed once
+            }
+            ++failures;
+        }
+        EXPECT_GT(failures, 3);
+    }
+}
