@@ -37,7 +37,7 @@ public:
     uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
                          const CArchiveEntry& entry, bool& ok, bool& unsupported);
     // Removes a record of `entries` from the list; its bytes leave the archive at Close.
-    // False with status 13 (no work file) or 14 (not a record of the list).
+    // False with status 14 when the record is not one of the list.
     bool DeleteEntry(const CArchiveEntry* entry);
     // Makes the work file beside the archive and copies the archive's members (and the
     // program part of a self-extractor) into it.

@@ -17,7 +17,7 @@ using namespace platform;
 namespace
 {
 
-constexpr uint32_t kTransferBlock = 128 * 1024;
+constexpr uint32_t kTransferBlock = 1024 * 1024;
 constexpr int kWorkFileNames = 999;
 
 } // namespace
@@ -45,6 +45,10 @@ bool CLzhReader::MakeWorkFileName(wchar_t (&buffer)[kMaxPath])
 
 int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count)
 {
+    if (output != kInvalidFile) {
+        return CopyFileData(output, input, count) == count ? count : -1;
+    }
+    // Only reading: through a block of the heap.
     auto* block = static_cast<uint8_t*>(heap.Alloc(kTransferBlock));
     if (block == nullptr) {
         return -1;
@@ -54,10 +58,7 @@ int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count
         int64_t left = count - copied;
         uint32_t want = left < kTransferBlock ? static_cast<uint32_t>(left) : kTransferBlock;
         uint32_t got = 0;
-        uint32_t written = 0;
-        if (!ReadFile(input, block, want, &got) || got != want ||
-            (output != kInvalidFile &&
-             (!WriteFile(output, block, want, &written) || written != want))) {
+        if (!ReadFile(input, block, want, &got) || got != want) {
             copied = -1;
             break;
         }
@@ -129,6 +130,7 @@ bool CLzhReader::PrepareWorkFile()
         }
         m_workPrefix = m_archiveStart;
     }
+    compactPending = false; // the work file holds exactly the listed members
     return true;
 }
 
@@ -139,10 +141,8 @@ bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
         status = kLzhEntryNotFound;
         return false;
     }
-    if (workFile == kInvalidFile && !PrepareWorkFile()) {
-        status = kLzhWorkFileFailed;
-        return false;
-    }
+    // Without a work file the record only leaves the list: Close then copies the remaining
+    // members straight from the archive, once, instead of copying all and compacting.
     auto index = static_cast<size_t>(entry - entries);
     std::memmove(entries + index, entries + index + 1,
                  (static_cast<size_t>(entryCount) - index - 1) * sizeof(CArchiveEntry));
@@ -175,6 +175,13 @@ bool CLzhReader::WriteNewArchive(FileHandle file)
 
 bool CLzhReader::Close()
 {
+    if (workFile == kInvalidFile && compactPending && archiveFile != kInvalidFile) {
+        // Members were only deleted: the new archive is the archive's remaining members.
+        if (!PrepareWorkFile()) {
+            status = kLzhRewriteFailed;
+            return false;
+        }
+    }
     if (workFile == kInvalidFile) {
         if (archiveFile != kInvalidFile) {
             CloseFile(archiveFile);

@@ -220,6 +220,52 @@ bool WriteFile(FileHandle f, const void* buffer, uint32_t count, uint32_t* writt
     return true;
 }
 
+int64_t CopyFileData(FileHandle to, FileHandle from, int64_t count)
+{
+    if (to == kInvalidFile || from == kInvalidFile || !(to->access & kAccessWrite) ||
+        !(from->access & kAccessRead)) {
+        Fail(EBADF);
+        return 0;
+    }
+    DropBuffer(to);
+    int64_t copied = 0;
+    while (copied < count) {
+        if (Injected(FaultPoint::Write)) {
+            Fail(ENOSPC);
+            break;
+        }
+        loff_t in = from->position;
+        loff_t out = to->position;
+        size_t chunk = static_cast<size_t>(count - copied < (1 << 30) ? count - copied : (1 << 30));
+        ssize_t n = copy_file_range(from->fd, &in, to->fd, &out, chunk, 0);
+        if (n < 0 &&
+            (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            // No in-kernel copy between these files: through memory instead.
+            static thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[1 << 20]);
+            uint32_t want = static_cast<uint32_t>(chunk < (1u << 20) ? chunk : (1u << 20));
+            uint32_t got = 0, written = 0;
+            if (!ReadFile(from, buffer.get(), want, &got) || got == 0 ||
+                !WriteFile(to, buffer.get(), got, &written)) {
+                copied += written;
+                break;
+            }
+            copied += written;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            Fail(n == 0 ? 0 : errno);
+            break;
+        }
+        from->position += n;
+        to->position += n;
+        copied += n;
+    }
+    return copied;
+}
+
 bool SeekFile(FileHandle f, int64_t offset, SeekOrigin origin, int64_t* newPosition)
 {
     if (f == kInvalidFile) {

@@ -72,6 +72,10 @@ FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
 bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
 // Writes count bytes; false (with *written short) when the device refuses any of them.
 bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t* written);
+// Copies count bytes from `from` (at its position) to `to` (at its position) inside the
+// kernel where it can; both positions advance. Returns the bytes copied: fewer than count
+// at the end of `from` or on an error of either file.
+int64_t CopyFileData(FileHandle to, FileHandle from, int64_t count);
 bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t* newPosition = nullptr);
 bool GetFileSize(FileHandle file, uint64_t* size);
 bool SetEndOfFile(FileHandle file);

@@ -239,7 +239,12 @@ TEST_F(Rewrite, WorkFileNumberingAndUntouchedArchives)
 
     ASSERT_TRUE(a.Open(L"\\w.lzh", false));
     ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    EXPECT_EQ(a.workFile, platform::kInvalidFile); // a delete alone needs no work file yet
+    std::wcscpy(a.destFolder, L"\\src\\");
+    a.addMode = true;
+    ASSERT_TRUE(a.AddFile(L"sub\\c.txt"));
     EXPECT_STREQ(a.workPath, L"\\lhawk001.dat");
+    ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces: Close will compact
     wchar_t next[kMaxPath];
     ASSERT_TRUE(a.MakeWorkFileName(next));
     EXPECT_STREQ(next, L"\\lhawk002.dat");
