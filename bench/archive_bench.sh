@@ -6,17 +6,11 @@
 # without a sync, since the rewrite flushes before it renames).
 # usage: bench/archive_bench.sh [BUILD_DIR] [MB] [GB_MB]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/release}" && pwd)
+program=archive_bench
+needs="hyperfine jlha"
+. "$(dirname "$0")/common.sh"
 megabytes=${2:-24}
 bigMegabytes=${3:-1024}
-tool=$build/bench/archive_bench
-for t in hyperfine jlha; do
-    command -v "$t" >/dev/null || { echo "missing $t (apt-get install hyperfine jlha-utils)"; exit 1; }
-done
-[ -x "$tool" ] || { echo "build $tool first (cmake --preset release && cmake --build build/release)"; exit 1; }
-work=$(mktemp -d "${TMPDIR:-/var/tmp}/tavrel-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
 limit=$((megabytes * 1024 * 1024))
 . "$here/datasets.sh"
 

@@ -5,17 +5,10 @@
 # ratio to the fastest peer, and Tavrel's peak memory.
 # usage: bench/decode_bench.sh [BUILD_DIR] [MB]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/release}" && pwd)
+program=extract_bench
+needs="hyperfine lhasa bsdtar 7zz jlha /usr/bin/time"
+. "$(dirname "$0")/common.sh"
 megabytes=${2:-24}
-tool=$build/bench/extract_bench
-for t in hyperfine lhasa bsdtar 7zz jlha /usr/bin/time; do
-    command -v "$t" >/dev/null || { echo "missing $t (apt-get install hyperfine lhasa libarchive-tools 7zip jlha-utils time)"; exit 1; }
-done
-[ -x "$tool" ] || { echo "build $tool first (cmake --preset release && cmake --build build/release)"; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 limit=$((megabytes * 1024 * 1024))
 
 . "$here/datasets.sh"

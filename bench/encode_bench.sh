@@ -4,16 +4,10 @@
 # sets, timed with hyperfine in the same run. Prints MB/s of input and output/input ratios.
 # usage: bench/encode_bench.sh [BUILD_DIR] [MB]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/release}" && pwd)
+program=encode_bench
+needs="hyperfine jlha zip"
+. "$(dirname "$0")/common.sh"
 megabytes=${2:-24}
-tool=$build/bench/encode_bench
-for t in hyperfine jlha zip; do
-    command -v "$t" >/dev/null || { echo "missing $t (apt-get install hyperfine jlha-utils zip)"; exit 1; }
-done
-[ -x "$tool" ] || { echo "build $tool first (cmake --preset release && cmake --build build/release)"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 limit=$((megabytes * 1024 * 1024))
 . "$here/datasets.sh"
 

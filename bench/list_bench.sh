@@ -3,33 +3,26 @@
 # lister, `lhasa l` and `bsdtar -tvf` on the same file, and prints peak memory and ratios.
 # usage: bench/list_bench.sh [BUILD_DIR] [N] [LEVEL]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/release}" && pwd)
+program=list_bench
+needs="hyperfine lhasa bsdtar /usr/bin/time"
+. "$(dirname "$0")/common.sh"
 count=${2:-100000}
 level=${3:-2}
-lister=$build/bench/list_bench
-for tool in hyperfine lhasa bsdtar /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install hyperfine lhasa libarchive-tools time)"; exit 1; }
-done
-[ -x "$lister" ] || { echo "build $lister first (cmake --preset release && cmake --build build/release)"; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 archive=$work/bench.lzh
 /usr/bin/python3 "$here/make_lzh.py" "$count" "$level" "$archive"
 echo "archive: $count members, level $level, $(stat -c %s "$archive") bytes"
 
 # Every lister must see every member before its time means anything.
-[ "$("$lister" "$archive" | tail -1 | cut -d' ' -f1)" = "$count" ] || { echo "tavrel: wrong count"; exit 1; }
+[ "$("$tool" "$archive" | tail -1 | cut -d' ' -f1)" = "$count" ] || { echo "tavrel: wrong count"; exit 1; }
 [ "$(bsdtar -tf "$archive" | wc -l)" = "$count" ] || { echo "bsdtar: wrong count"; exit 1; }
 
 hyperfine --warmup 2 --runs 10 --export-json "$work/times.json" \
-    -n tavrel "$lister $archive" \
+    -n tavrel "$tool $archive" \
     -n lhasa "lhasa l $archive" \
     -n bsdtar "bsdtar -tvf $archive" >/dev/null
 
 peak() { /usr/bin/time -f %M "$@" >/dev/null 2>"$work/mem" || true; tail -1 "$work/mem"; }
-/usr/bin/python3 - "$work/times.json" "$(peak "$lister" "$archive")" \
+/usr/bin/python3 - "$work/times.json" "$(peak "$tool" "$archive")" \
     "$(peak lhasa l "$archive")" "$(peak bsdtar -tvf "$archive")" <<'PY'
 import json, sys
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
