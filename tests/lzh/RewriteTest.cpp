@@ -320,9 +320,7 @@ TEST_F(Rewrite, EveryWriteOrRenameFailingOnceLeavesOldOrNewArchive)
         std::wcscpy(a.destFolder, L"\\src\\");
         return a.AddFile(L"n.txt") && a.AddFile(L"a.txt") && a.Close();
     };
-    auto deleteThenClose = [](CLzhArchive& a) {
-        return a.DeleteEntry(&a.entries[0]) && a.Close();
-    };
+    auto deleteThenClose = [](CLzhArchive& a) { return a.DeleteEntry(&a.entries[0]) && a.Close(); };
     for (auto run : {+addThenClose, +deleteThenClose}) {
         tmp.WriteHostFile("t.lzh", original);
         {
