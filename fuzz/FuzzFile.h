@@ -6,22 +6,35 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 // Writes the bytes to `name` in a folder made once per process (in /dev/shm when it can)
-// and returns the file's device path.
+// and returns the file's device path. The folder is removed when the process exits.
 inline std::wstring WriteFuzzFile(const char* name, const uint8_t* data, size_t size)
 {
-    static const std::string folder = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/tavrel-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
+    // The folder goes away with the process.
+    struct Folder
+    {
+        std::string path;
+        Folder()
+        {
+            std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+            path = base + "/tavrel-fuzz-XXXXXX";
+            if (mkdtemp(path.data()) == nullptr) {
+                std::abort();
+            }
+            platform::SetDeviceRoot(path);
         }
-        platform::SetDeviceRoot(pattern);
-        return pattern;
-    }();
+        ~Folder()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folderHolder;
+    const std::string& folder = folderHolder.path;
     FILE* f = std::fopen((folder + "/" + name).c_str(), "wb");
     if (f == nullptr || std::fwrite(data, 1, size, f) != size) {
         std::abort();

@@ -82,8 +82,17 @@ TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
         << "the shared corpus is missing: " << root;
     auto manifest = ReadLzhManifest(root + "/MANIFEST.tsv");
     TempFolder out;
-    std::filesystem::create_directory(out.HostPath("in"));
-    std::filesystem::create_directory_symlink(root, out.HostPath("in/corpus"));
+    // A copy: archives are opened exclusively, and the listing test may hold the originals.
+    const std::string copy = out.HostPath("in/corpus");
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        std::filesystem::path to = copy / std::filesystem::relative(e.path(), root);
+        if (e.is_directory()) {
+            std::filesystem::create_directories(to);
+        } else {
+            std::filesystem::create_directories(to.parent_path());
+            std::filesystem::copy_file(e.path(), to);
+        }
+    }
     int archiveNo = 0;
     int extracted = 0;
     for (const auto& [relative, rows] : manifest) {
