@@ -132,6 +132,12 @@ TEST(LzhEncoder, PinnedBytesOfARunWorkedOutByHand)
                                              0x61, 0x60, 0x03, 0x80}));
     EXPECT_EQ(e.result.packedSize, 13u);
     EXPECT_EQ(e.result.crc, Crc16Update(0, data.data(), 300));
+
+    // 100 'z': literals z z z and one match (97, distance 1); two literal/length symbols of
+    // length 1, a pre-tree of symbols 2 and 3 of length 1, a single-symbol position code.
+    Encoded z = Encode(std::vector<uint8_t>(100, 'z'), 5);
+    EXPECT_EQ(z.bytes,
+              (std::vector<uint8_t>{0x00, 0x04, 0x20, 0x04, 0x35, 0xF1, 0x9A, 0x67, 0xC0, 0x04}));
 }
 
 TEST(LzhEncoder, RoundTripsOverAVariedSet)
