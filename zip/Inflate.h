@@ -1,0 +1,37 @@
+// CInflater: Deflate (method 8) and enhanced Deflate (method 9: a 64 KiB window, distance
+// codes 30 and 31, and a length of 258 extended by 16 bits) over a byte source and sink.
+#pragma once
+
+#include "lzh/LzhDecoder.h"
+
+#include <cstdint>
+#include <memory>
+
+enum InflateStatus
+{
+    kInflateOk = 0,
+    kInflateInvalid = 1,  // invalid code or length, bad stored length, incomplete code
+    kInflateBadBlock = 2, // block type 3 or an over-subscribed code
+    kInflateNoMemory = 3,
+};
+
+class CInflater
+{
+public:
+    CInflater();
+    ~CInflater();
+    CInflater(const CInflater&) = delete;
+    CInflater& operator=(const CInflater&) = delete;
+
+    // Decodes one member's stream up to its final block. Past the end of the source the
+    // input reads as one bits; symbols reaching more than 64 bits past it are invalid. Every byte produced goes to the sink (null: only counted
+    // into the CRC). A distance reaching before the member's first byte reads zeros.
+    InflateStatus Inflate(LzhByteSource& source, LzhByteSink* sink, bool enhanced);
+
+    uint32_t crc = 0;      // CRC-32 of the bytes produced by the last Inflate
+    uint64_t produced = 0; // how many
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
