@@ -24,8 +24,9 @@ public:
     CInflater& operator=(const CInflater&) = delete;
 
     // Decodes one member's stream up to its final block. Past the end of the source the
-    // input reads as one bits; symbols reaching more than 64 bits past it are invalid. Every byte produced goes to the sink (null: only counted
-    // into the CRC). A distance reaching before the member's first byte reads zeros.
+    // input reads as one bits; symbols reaching more than 64 bits past it are invalid. Every byte
+    // produced goes to the sink (null: only counted into the CRC). A distance reaching before the
+    // member's first byte reads zeros.
     InflateStatus Inflate(LzhByteSource& source, LzhByteSink* sink, bool enhanced);
 
     uint32_t crc = 0;      // CRC-32 of the bytes produced by the last Inflate

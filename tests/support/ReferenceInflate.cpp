@@ -1,7 +1,8 @@
 // Reference inflate: RFC 1951 with this reader's rules. Past the input's end the bits are
-// ones, and a literal/length symbol ending more than 64 bits past it is invalid; an incomplete code is an error unless it is one code of length 1; symbols 286 and
-// 287 are invalid; distance codes 30 and 31 reach 65536; in enhanced streams a length of
-// 258 is followed by 16 bits giving the length minus 3; the history starts as zeros.
+// ones, and a literal/length symbol ending more than 64 bits past it is invalid; an incomplete code
+// is an error unless it is one code of length 1; symbols 286 and 287 are invalid; distance codes 30
+// and 31 reach 65536; in enhanced streams a length of 258 is followed by 16 bits giving the length
+// minus 3; the history starts as zeros.
 #include "tests/support/ReferenceInflate.h"
 
 #include <cstddef>
