@@ -13,6 +13,7 @@
 #include "lzh/LzhDecoder.h"
 
 #include "lzh/Crc16.h"
+#include "lzh/MatchCopy.h"
 
 #include <bit>
 #include <cstring>
@@ -313,19 +314,7 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                     distance = ((1u << extra) | low) + 1;
                 }
                 // distance <= dict always: the position alphabet bounds j.
-                const uint8_t* from = out - distance;
-                uint8_t* to = out;
-                if (distance >= 8) {
-                    for (unsigned n = 0; n < matchLength; n += 8) {
-                        std::memcpy(to + n, from + n, 8);
-                    }
-                } else if (distance == 1) {
-                    std::memset(to, *from, matchLength);
-                } else {
-                    for (unsigned n = 0; n < matchLength; ++n) {
-                        to[n] = from[n];
-                    }
-                }
+                CopyMatch(out, distance, matchLength);
                 out += matchLength;
                 produced += matchLength;
             }

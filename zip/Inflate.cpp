@@ -7,6 +7,7 @@
 // produced; a full chunk is flushed (CRC, sink) and the last 64 KiB move to the front.
 #include "zip/Inflate.h"
 
+#include "lzh/MatchCopy.h"
 #include "zip/Crc32.h"
 
 #include <cstring>
@@ -328,18 +329,7 @@ InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* 
                 return kInflateInvalid;
             }
             uint32_t distance = kDistanceBase[d] + Take(kDistanceExtra[d]);
-            const uint8_t* from = out - distance; // distance <= 65536: within the history
-            if (distance >= 8) {
-                for (uint32_t n = 0; n < length; n += 8) {
-                    std::memcpy(out + n, from + n, 8);
-                }
-            } else if (distance == 1) {
-                std::memset(out, *from, length);
-            } else {
-                for (uint32_t n = 0; n < length; ++n) {
-                    out[n] = from[n];
-                }
-            }
+            CopyMatch(out, distance, length); // distance <= 65536: within the history
             out += length;
         }
         if (out >= chunkEnd) {
