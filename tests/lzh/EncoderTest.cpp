@@ -88,15 +88,15 @@ std::vector<uint8_t> Binary(size_t size)
 // Wraps a stream in a one-member level 2 archive, as the archive writer will.
 std::string WrapInArchive(const Encoded& e, size_t unpacked, int method)
 {
-    LzhHeaderSpec spec;
-    spec.level = 2;
-    spec.method = "-lh" + std::to_string(method) + "-";
-    spec.data.assign(e.bytes.begin(), e.bytes.end());
-    spec.unpacked = static_cast<uint32_t>(unpacked);
-    spec.crc = e.result.crc;
-    spec.ext.push_back({0x01, "member.bin"});
-    spec.headerCrc = true;
-    return BuildMember(spec) + std::string(1, '\0');
+    LzhMemberFields fields;
+    fields.level = 2;
+    fields.method = "-lh" + std::to_string(method) + "-";
+    fields.data.assign(e.bytes.begin(), e.bytes.end());
+    fields.unpacked = static_cast<uint32_t>(unpacked);
+    fields.crc = e.result.crc;
+    fields.ext.push_back({0x01, "member.bin"});
+    fields.headerCrc = true;
+    return BuildMember(fields) + std::string(1, '\0');
 }
 
 // Runs a command and returns what it printed, or nothing when it failed.

@@ -43,7 +43,7 @@ std::string Build(const std::vector<Member>& members)
 {
     std::string bytes;
     for (const Member& m : members) {
-        LzhHeaderSpec s;
+        LzhMemberFields s;
         s.level = 2;
         s.method = m.method;
         s.data = m.packed.empty() ? m.data : m.packed;

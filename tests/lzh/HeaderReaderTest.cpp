@@ -35,9 +35,9 @@ HeaderResult Read(const std::string& bytes, size_t at = 0)
     return r;
 }
 
-LzhHeaderSpec Spec(int level, std::string name = "a.txt")
+LzhMemberFields Fields(int level, std::string name = "a.txt")
 {
-    LzhHeaderSpec s;
+    LzhMemberFields s;
     s.level = level;
     s.name = name;
     if (level == 2) {
@@ -65,7 +65,7 @@ protected:
 
 TEST_F(HeaderReader, Level0FieldsAndBackslashSplit)
 {
-    LzhHeaderSpec s = Spec(0, "dir\\x.txt");
+    LzhMemberFields s = Fields(0, "dir\\x.txt");
     s.method = "-lh5-";
     s.data = "12345";
     s.unpacked = 99;
@@ -88,7 +88,7 @@ TEST_F(HeaderReader, Level0FieldsAndBackslashSplit)
     EXPECT_EQ(r.entry.dataPos, 33);
     EXPECT_EQ(r.entry.modified, 129067812000000000u); // 2010-01-01 01:00:00 UTC
 
-    r = Read(BuildMember(Spec(0, "dir/x.txt")));
+    r = Read(BuildMember(Fields(0, "dir/x.txt")));
     ASSERT_TRUE(r.ok);
     EXPECT_STREQ(r.entry.folder, L"");
     EXPECT_STREQ(r.entry.name, L"dir/x.txt"); // only the backslash separates
@@ -96,7 +96,7 @@ TEST_F(HeaderReader, Level0FieldsAndBackslashSplit)
 
 TEST_F(HeaderReader, Level1ExtendedHeadersComeOffThePackedSize)
 {
-    LzhHeaderSpec s = Spec(1, "");
+    LzhMemberFields s = Fields(1, "");
     s.ext = {{0x01, "x.txt"},
              {0x02, "a\xFF"
                     "b\xFF"},
@@ -122,7 +122,7 @@ TEST_F(HeaderReader, Level1ExtendedHeadersComeOffThePackedSize)
 
 TEST_F(HeaderReader, Level2PaddingCrcAndTime)
 {
-    LzhHeaderSpec s = Spec(2, "x.txt");
+    LzhMemberFields s = Fields(2, "x.txt");
     s.ext.push_back({0x02, "d\xFF"});
     s.headerCrc = true;
     s.padding = 1;
@@ -149,7 +149,7 @@ TEST_F(HeaderReader, Level2PaddingCrcAndTime)
     bytes[bytes.size() - 1] = 'X';
     EXPECT_EQ(Read(bytes).status, kHeaderOk);
 
-    LzhHeaderSpec zeroCrc = Spec(2);
+    LzhMemberFields zeroCrc = Fields(2);
     zeroCrc.ext.insert(zeroCrc.ext.begin(), ExtHeader{0x00, std::string(2, '\0')});
     EXPECT_EQ(Read(BuildMember(zeroCrc)).status, kHeaderOk); // stored 0 means unchecked
 }
@@ -157,7 +157,7 @@ TEST_F(HeaderReader, Level2PaddingCrcAndTime)
 TEST_F(HeaderReader, Level2TotalSizeShortOfTheExtendedHeaders)
 {
     // Some OS-9/68k archivers store a total size 2 below the real one: no padding is read.
-    LzhHeaderSpec s = Spec(2);
+    LzhMemberFields s = Fields(2);
     s.data = "DATA";
     std::string member = BuildMember(s);
     size_t headerLength = member.size() - 4;
@@ -175,32 +175,32 @@ TEST_F(HeaderReader, EndsAndFailures)
     EXPECT_FALSE(marker.ok);
     EXPECT_EQ(marker.status, kHeaderOk);
     EXPECT_EQ(Read("\x01").status, kHeaderMalformed);
-    std::string whole = BuildMember(Spec(1));
+    std::string whole = BuildMember(Fields(1));
     for (size_t cut : {size_t{10}, size_t{21}, size_t{24}, whole.size() - 1}) {
         EXPECT_EQ(Read(whole.substr(0, cut)).status, kHeaderMalformed) << cut;
     }
-    LzhHeaderSpec level3 = Spec(2);
+    LzhMemberFields level3 = Fields(2);
     std::string bytes = BuildMember(level3);
     bytes[20] = 3;
     EXPECT_EQ(Read(bytes).status, kHeaderBadLevel);
 
-    LzhHeaderSpec bad = Spec(1);
+    LzhMemberFields bad = Fields(1);
     bad.checksum = 0x42;
     HeaderResult r = Read(BuildMember(bad));
     EXPECT_TRUE(r.ok); // complete, but flagged
     EXPECT_EQ(r.status, kHeaderChecksum);
 
-    LzhHeaderSpec tiny = Spec(2);
+    LzhMemberFields tiny = Fields(2);
     tiny.ext.push_back({0x55, ""});
     bytes = BuildMember(tiny);
     bytes[bytes.size() - 2] = 2; // next extended size 2 is below the minimum of 3
     EXPECT_EQ(Read(bytes + std::string(8, '\0')).status, kHeaderMalformed);
 
-    LzhHeaderSpec noSlash = Spec(2);
+    LzhMemberFields noSlash = Fields(2);
     noSlash.ext.push_back({0x02, "folder"});
     EXPECT_EQ(Read(BuildMember(noSlash)).status, kHeaderMalformed);
 
-    LzhHeaderSpec shortBase = Spec(1);
+    LzhMemberFields shortBase = Fields(1);
     std::string level1 = BuildMember(shortBase);
     level1[0] = static_cast<char>(22 + 5 + 2); // too short for OS byte and extended size
     EXPECT_EQ(Read(level1).status, kHeaderMalformed);
@@ -208,7 +208,7 @@ TEST_F(HeaderReader, EndsAndFailures)
 
 TEST_F(HeaderReader, PathsBeyondTheRecordAreRefused)
 {
-    LzhHeaderSpec s = Spec(2, std::string(100, 'n'));
+    LzhMemberFields s = Fields(2, std::string(100, 'n'));
     s.ext.push_back({0x02, std::string(159, 'f') + "\xFF"});
     HeaderResult r = Read(BuildMember(s));
     EXPECT_FALSE(r.ok); // 160 + 100 = 260 characters: one too many
@@ -218,14 +218,14 @@ TEST_F(HeaderReader, PathsBeyondTheRecordAreRefused)
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(std::wcslen(r.entry.folder) + std::wcslen(r.entry.name), 259u);
 
-    LzhHeaderSpec huge = Spec(2);
+    LzhMemberFields huge = Fields(2);
     huge.ext.back().data = std::string(4000, 'n');
     EXPECT_EQ(Read(BuildMember(huge)).status, kHeaderMalformed);
 }
 
 TEST_F(HeaderReader, OtherMethodsAreReadAsListed)
 {
-    LzhHeaderSpec s = Spec(1);
+    LzhMemberFields s = Fields(1);
     s.method = "-lh1-";
     HeaderResult r = Read(BuildMember(s));
     ASSERT_TRUE(r.ok);

@@ -21,16 +21,16 @@ void Append16(std::string& s, uint32_t v)
 }
 
 // Extended headers chained by their trailing size fields; the CRC header comes first.
-std::string ExtendedHeaders(const LzhHeaderSpec& spec, size_t* crcOffset)
+std::string ExtendedHeaders(const LzhMemberFields& fields, size_t* crcOffset)
 {
     std::vector<ExtHeader> all;
-    if (spec.headerCrc) {
+    if (fields.headerCrc) {
         all.push_back({0x00, std::string(2, '\0')});
     }
-    all.insert(all.end(), spec.ext.begin(), spec.ext.end());
+    all.insert(all.end(), fields.ext.begin(), fields.ext.end());
     std::string out;
     for (size_t i = 0; i < all.size(); ++i) {
-        if (i == 0 && spec.headerCrc) {
+        if (i == 0 && fields.headerCrc) {
             *crcOffset = out.size() + 1;
         }
         out.push_back(static_cast<char>(all[i].type));
@@ -41,62 +41,62 @@ std::string ExtendedHeaders(const LzhHeaderSpec& spec, size_t* crcOffset)
     return out;
 }
 
-uint16_t FirstExtSize(const LzhHeaderSpec& spec)
+uint16_t FirstExtSize(const LzhMemberFields& fields)
 {
-    if (spec.headerCrc) {
+    if (fields.headerCrc) {
         return 5;
     }
-    return spec.ext.empty() ? 0 : static_cast<uint16_t>(spec.ext[0].data.size() + 3);
+    return fields.ext.empty() ? 0 : static_cast<uint16_t>(fields.ext[0].data.size() + 3);
 }
 
 } // namespace
 
-std::string BuildMember(const LzhHeaderSpec& spec)
+std::string BuildMember(const LzhMemberFields& fields)
 {
     std::string h(21, '\0');
-    h.replace(2, 5, spec.method.substr(0, 5));
+    h.replace(2, 5, fields.method.substr(0, 5));
     size_t crcOffset = std::string::npos;
-    std::string ext = ExtendedHeaders(spec, &crcOffset);
-    uint32_t packed = spec.packed.value_or(
-        static_cast<uint32_t>(spec.data.size() + (spec.level == 1 ? ext.size() : 0)));
+    std::string ext = ExtendedHeaders(fields, &crcOffset);
+    uint32_t packed = fields.packed.value_or(
+        static_cast<uint32_t>(fields.data.size() + (fields.level == 1 ? ext.size() : 0)));
     Put16(h, 7, packed & 0xFFFF);
     Put16(h, 9, packed >> 16);
-    Put16(h, 11, spec.unpacked & 0xFFFF);
-    Put16(h, 13, spec.unpacked >> 16);
-    Put16(h, 15, spec.timeField & 0xFFFF);
-    Put16(h, 17, spec.timeField >> 16);
-    h[19] = static_cast<char>(spec.attribute);
-    h[20] = static_cast<char>(spec.level);
+    Put16(h, 11, fields.unpacked & 0xFFFF);
+    Put16(h, 13, fields.unpacked >> 16);
+    Put16(h, 15, fields.timeField & 0xFFFF);
+    Put16(h, 17, fields.timeField >> 16);
+    h[19] = static_cast<char>(fields.attribute);
+    h[20] = static_cast<char>(fields.level);
 
-    if (spec.level == 2) {
-        Append16(h, spec.crc);
-        h.push_back(static_cast<char>(spec.osId));
-        Append16(h, FirstExtSize(spec));
+    if (fields.level == 2) {
+        Append16(h, fields.crc);
+        h.push_back(static_cast<char>(fields.osId));
+        Append16(h, FirstExtSize(fields));
         if (crcOffset != std::string::npos) {
             crcOffset += h.size();
         }
         h += ext;
-        h += std::string(spec.padding, '\0');
-        Put16(h, 0, spec.totalSize.value_or(static_cast<uint16_t>(h.size())));
+        h += std::string(fields.padding, '\0');
+        Put16(h, 0, fields.totalSize.value_or(static_cast<uint16_t>(h.size())));
         if (crcOffset != std::string::npos) {
             Put16(h, crcOffset, Crc16Update(0, h.data(), static_cast<long>(h.size())));
         }
-        return h + spec.data;
+        return h + fields.data;
     }
 
-    h.push_back(static_cast<char>(spec.name.size()));
-    h += spec.name;
-    Append16(h, spec.crc);
-    if (spec.level == 1) {
-        h.push_back(static_cast<char>(spec.osId));
-        Append16(h, FirstExtSize(spec));
+    h.push_back(static_cast<char>(fields.name.size()));
+    h += fields.name;
+    Append16(h, fields.crc);
+    if (fields.level == 1) {
+        h.push_back(static_cast<char>(fields.osId));
+        Append16(h, FirstExtSize(fields));
     }
     h[0] = static_cast<char>(h.size() - 2);
     uint8_t sum = 0;
     for (size_t i = 2; i < h.size(); ++i) {
         sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
     }
-    h[1] = static_cast<char>(spec.checksum.value_or(sum));
+    h[1] = static_cast<char>(fields.checksum.value_or(sum));
     if (crcOffset != std::string::npos) {
         crcOffset += h.size();
     }
@@ -104,7 +104,7 @@ std::string BuildMember(const LzhHeaderSpec& spec)
     if (crcOffset != std::string::npos) {
         Put16(whole, crcOffset, Crc16Update(0, whole.data(), static_cast<long>(whole.size())));
     }
-    return whole + spec.data;
+    return whole + fields.data;
 }
 
 } // namespace testsupport

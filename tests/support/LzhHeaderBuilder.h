@@ -16,7 +16,7 @@ struct ExtHeader
     std::string data;
 };
 
-struct LzhHeaderSpec
+struct LzhMemberFields
 {
     int level = 2;
     std::string method = "-lh0-";
@@ -35,7 +35,7 @@ struct LzhHeaderSpec
     size_t padding = 0;                // level 2: bytes of padding after the extended headers
 };
 
-// The header followed by spec.data.
-std::string BuildMember(const LzhHeaderSpec& spec);
+// The header followed by fields.data.
+std::string BuildMember(const LzhMemberFields& fields);
 
 } // namespace testsupport
