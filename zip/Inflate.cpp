@@ -168,6 +168,7 @@ struct CInflater::State
     uint32_t crc;
     uint64_t produced;
     bool enhanced;
+    bool refused; // the sink would not take a chunk: decoding stops
 
     bool ReadInput()
     {
@@ -240,8 +241,8 @@ struct CInflater::State
         size_t n = static_cast<size_t>(out - (window + kHistory));
         crc = Crc32(crc, window + kHistory, n);
         produced += n;
-        if (sink != nullptr) {
-            sink->Write(window + kHistory, n);
+        if (sink != nullptr && !sink->Write(window + kHistory, n)) {
+            refused = true;
         }
         std::memmove(window, out - kHistory, kHistory);
         out = window + kHistory;
@@ -284,6 +285,9 @@ InflateStatus CInflater::State::Stored()
         }
         if (out >= chunkEnd) {
             Flush();
+            if (refused) {
+                return kInflateSinkRefused;
+            }
         }
     }
     return kInflateOk;
@@ -334,6 +338,9 @@ InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* 
         }
         if (out >= chunkEnd) {
             Flush();
+            if (refused) {
+                return kInflateSinkRefused;
+            }
         }
     }
 }
@@ -422,6 +429,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
     s.crc = 0;
     s.produced = 0;
     s.enhanced = enhanced;
+    s.refused = false;
     std::memset(s.window, 0, kHistory);
     s.out = s.window + kHistory;
     InflateStatus status = kInflateOk;
@@ -445,6 +453,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
     }
     if (status == kInflateOk) {
         s.Flush();
+        status = s.refused ? kInflateSinkRefused : kInflateOk;
     }
     crc = s.crc;
     produced = s.produced;

@@ -13,6 +13,7 @@ enum InflateStatus
     kInflateInvalid = 1,  // invalid code or length, bad stored length, incomplete code
     kInflateBadBlock = 2, // block type 3 or an over-subscribed code
     kInflateNoMemory = 3,
+    kInflateSinkRefused = 4, // the sink would not take the output (full disk, size limit)
 };
 
 class CInflater
@@ -25,8 +26,9 @@ public:
 
     // Decodes one member's stream up to its final block. Past the end of the source the
     // input reads as one bits; symbols reaching more than 64 bits past it are invalid. Every byte
-    // produced goes to the sink (null: only counted into the CRC). A distance reaching before the
-    // member's first byte reads zeros.
+    // produced goes to the sink (null: only counted into the CRC); a sink that refuses a chunk
+    // ends decoding with kInflateSinkRefused. A distance reaching before the member's first
+    // byte reads zeros.
     InflateStatus Inflate(LzhByteSource& source, LzhByteSink* sink, bool enhanced);
 
     uint32_t crc = 0;      // CRC-32 of the bytes produced by the last Inflate

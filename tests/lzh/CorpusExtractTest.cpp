@@ -6,31 +6,17 @@
 #include "platform/DevicePath.h"
 #include "platform/Text.h"
 #include "tests/support/LzhManifest.h"
+#include "tests/support/Sha256.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 
 using namespace testsupport;
 
 namespace
 {
-
-std::string Sha256(const std::string& hostPath)
-{
-    std::string command = "sha256sum '" + hostPath + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    char digest[65] = {};
-    if (pipe == nullptr || std::fscanf(pipe, "%64s", digest) != 1) {
-        ADD_FAILURE() << "sha256sum failed for " << hostPath;
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return digest;
-}
 
 // Members whose outcome here differs from the manifest's "expect", and why.
 struct MemberDivergence
@@ -139,7 +125,7 @@ TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
                     c = c == L'\\' ? L'/' : c;
                 }
                 std::string host = platform::DeviceToHost(dest + L"\\" + member);
-                EXPECT_EQ(Sha256(host), row.sha256);
+                EXPECT_EQ(Sha256OfHostFile(host), row.sha256);
                 ++extracted;
             }
         }

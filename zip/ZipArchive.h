@@ -1,0 +1,78 @@
+// CZipArchive: the read-only ZIP archive object. Open finds the end record, reads the
+// central directory into `entries` and keeps the file open; ExtractEntry writes or tests one
+// member (stored, deflated, enhanced-deflated; traditionally encrypted ones with a password
+// asked through the prompt). ZIP archives are never written.
+#pragma once
+
+#include "lzh/ArchivePrompt.h"
+#include "lzh/LzhDecoder.h"
+#include "platform/File.h"
+#include "platform/PrivateHeap.h"
+#include "zip/ZipCipher.h"
+#include "zip/ZipEntry.h"
+#include "zip/ZipStatus.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct ZipReaderState;
+
+class CZipArchive
+{
+public:
+    CZipArchive();
+    virtual ~CZipArchive();
+    CZipArchive(const CZipArchive&) = delete;
+    CZipArchive& operator=(const CZipArchive&) = delete;
+
+    void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
+    // Opens path and lists its members; allowCreate is ignored (ZIP archives are only read).
+    // False with status 0, 2, 13 or 14 leaves the object closed.
+    bool Open(const wchar_t* path, bool allowCreate = false);
+    // Forgets the archive and its members, and the password. Harmless when nothing is open.
+    void Close();
+    // Writes one member (a record of `entries`) below destFolder, or only checks it in
+    // testMode. False with status 4, 7, 9-12 or 17.
+    bool ExtractEntry(const CZipEntry* entry);
+
+    bool lowercase = false;           // output paths in lower case (the member's part)
+    bool resetReadOnly = false;       // clear read-only on restored folder attributes
+    CArchivePrompt* prompt = nullptr; // overwrite and password questions; not owned
+    uint32_t diskNumber = 0;          // from the end record
+    uint32_t centralDirDisk = 0;
+    uint32_t entriesOnDisk = 0;
+    uint32_t totalEntries = 0;
+    uint32_t centralDirSize = 0;
+    uint64_t centralDirOffset = 0;
+    uint32_t commentLength = 0;
+    bool keepFolders = true;        // recreate the members' folders under destFolder
+    bool askOnlyIfNewer = false;    // overwrite question only when the existing file is newer
+    bool overwriteSilently = false; // overwrite existing files without asking
+    bool skipIfNotOlder = true;     // skip members whose existing file is not older
+    int status = kZipOk;            // reason of the last failure (ZipStatus)
+    bool testMode = false;          // members are checked, nothing is written
+    wchar_t destFolder[kMaxPath] = {};
+    wchar_t archivePath[kMaxPath] = {};
+    int entryCount = 0;
+    CZipEntry* entries = nullptr; // members in directory order
+    platform::CPrivateHeap heap{512 * 1024};
+
+private:
+    bool FindEndRecord();
+    bool ReadCentralDirectory();
+    bool AppendEntry();
+    int ReadName(uint32_t length, bool volumeLabel, wchar_t (&out)[kMaxPath]);
+    bool ReadExtraField(uint32_t length);
+    bool ReadLocalHeader(const CZipEntry& entry);
+    bool CheckPassword();
+    bool TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check);
+    std::wstring OutputPath() const;
+    bool MayReplaceExisting(const CZipEntry& entry, const std::wstring& outputPath);
+    void RestoreFolder(const std::wstring& outputPath);
+    bool ExtractData(const CZipEntry& entry, const std::wstring& outputPath);
+    int CopyStored(LzhByteSink& output, uint32_t& crc);
+
+    std::unique_ptr<ZipReaderState> m_state;
+    int m_entryCapacity = 0;
+};

@@ -1,0 +1,295 @@
+// Extraction and test of one ZIP member: the local header, the output path, the overwrite
+// rules, and the stored copy or Inflate with the CRC-32 check.
+#include "lzh/OutputFile.h"
+#include "platform/DevicePath.h"
+#include "platform/Text.h"
+#include "zip/Crc32.h"
+#include "zip/ZipArchive.h"
+#include "zip/ZipReaderState.h"
+
+#include <cstring>
+#include <cwchar>
+#include <limits>
+#include <memory>
+
+using namespace platform;
+
+namespace
+{
+
+constexpr uint32_t kLocalHeaderSize = 30;
+constexpr uint8_t kLocalSignature[4] = {0x50, 0x4B, 0x03, 0x04};
+constexpr uint32_t kCopyBlock = 256 * 1024;
+constexpr uint32_t kZip64Marker = 0xFFFFFFFF; // the size is in a Zip64 extra field
+
+bool ReadExact(FileHandle file, void* buffer, uint32_t count)
+{
+    uint32_t got = 0;
+    return ReadFile(file, buffer, count, &got) && got == count;
+}
+
+bool IsVolumeLabel(const CZipEntry& entry)
+{
+    uint8_t host = entry.madeByHost;
+    return (entry.attributes & 0x08) != 0 && (host == 0 || host == 5 || host == 6 || host == 11);
+}
+
+// Where decoded bytes go: the output file (none in test mode), never more than the member's
+// declared size, so a member cannot grow past what its directory promises.
+class ZipOutput final : public LzhByteSink
+{
+public:
+    ZipOutput(FileHandle file, uint64_t limit) : m_file(file), m_limit(limit) {}
+
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        if (count > m_limit - m_written) {
+            overflow = true;
+            return false;
+        }
+        m_written += count;
+        uint32_t written = 0;
+        if (m_file != kInvalidFile && count != 0 &&
+            (!WriteFile(m_file, data, static_cast<uint32_t>(count), &written) ||
+             written != count)) {
+            writeFailed = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool overflow = false;
+    bool writeFailed = false;
+
+private:
+    FileHandle m_file;
+    uint64_t m_limit;
+    uint64_t m_written = 0;
+};
+
+} // namespace
+
+bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
+{
+    ZipReaderState& s = *m_state;
+    uint8_t h[kLocalHeaderSize];
+    if (!SeekFile(s.archive, static_cast<int64_t>(entry.localHeaderOffset), SeekOrigin::Begin) ||
+        !ReadExact(s.archive, h, 4) || std::memcmp(h, kLocalSignature, 4) != 0 ||
+        !ReadExact(s.archive, h + 4, kLocalHeaderSize - 4)) {
+        return false;
+    }
+    ZipLocalHeader& l = s.local;
+    l.neededVersion = h[4];
+    l.neededHost = h[5];
+    l.flags = ZipLe16(h + 6);
+    l.method = ZipLe16(h + 8);
+    l.time = ZipLe16(h + 10);
+    l.date = ZipLe16(h + 12);
+    l.crc32 = ZipLe32(h + 14);
+    l.packedSize = ZipLe32(h + 18);
+    l.unpackedSize = ZipLe32(h + 22);
+    l.nameLength = ZipLe16(h + 26);
+    l.extraLength = ZipLe16(h + 28);
+    if (l.flags & kZipFlagDataDescriptor) {
+        // The local header was written before the data: the directory has the real values.
+        l.crc32 = s.member.crc32;
+        l.packedSize = s.member.packedSize;
+        l.unpackedSize = s.member.unpackedSize;
+    }
+    s.packedInForce = l.packedSize;
+    return ReadName(l.nameLength, IsVolumeLabel(entry), s.memberName) == 0 &&
+           ReadExtraField(l.extraLength);
+}
+
+std::wstring CZipArchive::OutputPath() const
+{
+    std::wstring_view name = m_state->memberName;
+    if (!keepFolders && destFolder[0] != 0) {
+        size_t slash = name.rfind(L'/');
+        name = slash == std::wstring_view::npos ? name : name.substr(slash + 1);
+    }
+    // A stored absolute name lands below the destination like a relative one.
+    std::wstring member(StripLeadingSeparators(name));
+    if (lowercase) {
+        // Only the member's part: host folders are case-sensitive.
+        member = ToLower(member);
+    }
+    std::wstring path;
+    if (destFolder[0] != 0) {
+        path = destFolder;
+        if (path.back() != L'/') {
+            path.push_back(L'/');
+        }
+    }
+    path += member;
+    for (wchar_t& c : path) {
+        c = c == L'\\' ? L'/' : c;
+    }
+    return path;
+}
+
+// The update and overwrite rules for an existing file; false (status 11) keeps it.
+bool CZipArchive::MayReplaceExisting(const CZipEntry& entry, const std::wstring& outputPath)
+{
+    uint32_t existingAttributes = 0;
+    FileTime written = 0;
+    if (!GetFileInfo(outputPath, &existingAttributes, &written) ||
+        (existingAttributes & kAttrFolder)) {
+        return true; // nothing to replace (a folder of that name fails at creation)
+    }
+    written -= written % kTicksPerSecond;
+    FileTime existing = written;
+    FileTimeToLocalFileTime(written, &existing);
+    if (skipIfNotOlder && existing >= entry.modified) {
+        status = kZipSkipped;
+        return false;
+    }
+    if (!overwriteSilently && (!askOnlyIfNewer || existing > entry.modified)) {
+        bool answer = false;
+        if (prompt != nullptr) {
+            prompt->AskOverwrite(entry.name, &answer);
+        }
+        if (!answer) {
+            status = kZipSkipped;
+            return false;
+        }
+    }
+    SetFileAttributes(outputPath, kAttrNormal); // clears read-only so that it can be replaced
+    return true;
+}
+
+// A folder member's folder, with its attributes when it is new.
+void CZipArchive::RestoreFolder(const std::wstring& outputPath)
+{
+    if (!MakeParentFolders(outputPath)) {
+        return; // it existed already, or cannot be made
+    }
+    uint8_t attributes = m_state->member.attributes;
+    if (attributes & 0x6F) {
+        uint32_t applied = attributes & 0x7F;
+        if (resetReadOnly) {
+            applied &= ~uint32_t{kAttrReadOnly};
+        }
+        SetFileAttributes(outputPath.substr(0, outputPath.size() - 1), applied);
+    }
+}
+
+int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
+{
+    ZipReaderState& s = *m_state;
+    auto block = std::make_unique<uint8_t[]>(kCopyBlock);
+    crc = 0;
+    for (;;) {
+        uint32_t got = s.input.Read(block.get(), kCopyBlock);
+        if (got == 0) {
+            return 0;
+        }
+        crc = Crc32(crc, block.get(), got);
+        if (!output.Write(block.get(), got)) {
+            return 2;
+        }
+    }
+}
+
+// Decodes the member's data into outputPath (nothing when it names a folder or in test
+// mode) and checks the CRC-32.
+bool CZipArchive::ExtractData(const CZipEntry& entry, const std::wstring& outputPath)
+{
+    ZipReaderState& s = *m_state;
+    FileHandle file = kInvalidFile;
+    if (!testMode && !outputPath.empty() && outputPath.back() != L'/') {
+        file = CreateOutputFile(outputPath);
+        if (file == kInvalidFile) {
+            status = kZipCannotCreateOutput;
+            return false;
+        }
+    }
+    uint64_t limit = s.member.unpackedSize == kZip64Marker ? std::numeric_limits<uint64_t>::max()
+                                                           : s.member.unpackedSize;
+    ZipOutput output(file, limit);
+    uint32_t crc = 0;
+    int result = 0;
+    if (entry.method == kZipStored) {
+        result = CopyStored(output, crc);
+    } else {
+        InflateStatus inflated =
+            s.inflater.Inflate(s.input, &output, s.local.method == kZipEnhancedDeflated);
+        crc = s.inflater.crc;
+        result = inflated == kInflateOk ? 0 : (inflated == kInflateNoMemory ? 6 : 2);
+    }
+    bool closed = true;
+    if (file != kInvalidFile) {
+        FileTime utc = 0;
+        LocalFileTimeToFileTime(DosToFileTime(s.local.date, s.local.time), &utc);
+        SetFileTimes(file, &utc);
+        closed = CloseFile(file);
+    }
+    if (output.writeFailed || !closed) {
+        status = kZipWriteFailed;
+        return false;
+    }
+    if (output.overflow) {
+        status = kZipDamaged; // more data than the directory declares
+        return false;
+    }
+    if (crc != s.member.crc32) {
+        status = kZipCrcMismatch;
+        return false;
+    }
+    return result == 0;
+}
+
+bool CZipArchive::ExtractEntry(const CZipEntry* entry)
+{
+    const CZipEntry& e = *entry;
+    ZipReaderState& s = *m_state;
+    status = kZipOk;
+    s.member.encrypted = (e.flags & kZipFlagEncrypted) != 0;
+    s.member.dataDescriptor = (e.flags & kZipFlagDataDescriptor) != 0;
+    s.member.crc32 = e.crc32;
+    s.member.packedSize = e.packedSize;
+    s.member.unpackedSize = e.unpackedSize;
+    s.member.attributes = static_cast<uint8_t>(
+        (e.attributes & kAttrFolder) ? e.attributes : (e.attributes | kAttrArchive));
+    if (s.archive == kInvalidFile || !ReadLocalHeader(e)) {
+        status = kZipDamaged;
+        return false;
+    }
+    // Members this reader cannot decode fail before anything is asked or created.
+    if ((e.method != kZipStored && e.method != kZipDeflated && e.method != kZipEnhancedDeflated) ||
+        (s.member.encrypted && (e.flags & kZipFlagStrongEncryption))) {
+        status = kZipUnsupported;
+        return false;
+    }
+    s.input.Prime(s.archive, s.packedInForce);
+    if (s.member.encrypted && !CheckPassword()) {
+        return false;
+    }
+    std::wstring outputPath;
+    if (!testMode) {
+        // A ".." component could place the output outside the destination.
+        if (HasParentComponent(s.memberName)) {
+            status = kZipDamaged;
+            return false;
+        }
+        outputPath = OutputPath();
+        // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty
+        // member with the folder bit is a folder, or its members could not be placed in it.
+        if ((e.attributes & kAttrFolder) && e.unpackedSize == 0 &&
+            (outputPath.empty() || outputPath.back() != L'/')) {
+            outputPath.push_back(L'/');
+        }
+        if (outputPath.back() == L'/') {
+            RestoreFolder(outputPath);
+        } else if (!MayReplaceExisting(e, outputPath)) {
+            return false;
+        }
+    }
+    if (!ExtractData(e, outputPath)) {
+        if (status == kZipOk) {
+            status = kZipDamaged;
+        }
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,71 @@
+// ZipReaderState: what the ZIP reader keeps between the steps of reading one archive: the
+// archive file, the current member's headers, its input stream and output, the password
+// and the decoders. Internal to zip/.
+#pragma once
+
+#include "lzh/ArchiveEntry.h"
+#include "platform/File.h"
+#include "zip/Inflate.h"
+#include "zip/ZipCipher.h"
+#include "zip/ZipMemberStream.h"
+
+#include <cstdint>
+#include <vector>
+
+// The current member as extraction sees it: the central directory's values.
+struct ZipMemberInfo
+{
+    uint32_t crc32;
+    uint32_t packedSize;
+    uint32_t unpackedSize;
+    bool encrypted;      // general-purpose bit 0
+    bool dataDescriptor; // general-purpose bit 3
+    uint8_t attributes;  // low byte of the external attributes (+ archive for files)
+};
+
+// A local header's fields after the signature; with bit 3 set, the CRC and sizes are the
+// member info's.
+struct ZipLocalHeader
+{
+    uint8_t neededVersion;
+    uint8_t neededHost;
+    uint16_t flags;
+    uint16_t method;
+    uint16_t time;
+    uint16_t date;
+    uint32_t crc32;
+    uint32_t packedSize;
+    uint32_t unpackedSize;
+    uint16_t nameLength;
+    uint16_t extraLength;
+};
+
+constexpr size_t kZipPasswordBytes = 128; // the password in code page 932, terminated
+
+struct ZipReaderState
+{
+    platform::FileHandle archive = platform::kInvalidFile;
+    wchar_t memberName[kMaxPath] = {}; // the current local header's name
+    std::vector<uint8_t> extraField;   // the current header's extra field (not interpreted)
+    ZipMemberInfo member = {};
+    ZipLocalHeader local = {};
+    uint32_t packedInForce = 0; // compressed size the member's data are read with
+
+    bool askAnew = false; // the next encrypted member asks even when a password is stored
+    bool hasPassword = false;
+    uint8_t password[kZipPasswordBytes] = {};
+    CZipCipher cipher;
+
+    CZipMemberStream input;
+    CInflater inflater;
+};
+
+inline uint16_t ZipLe16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline uint32_t ZipLe32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}

@@ -1,0 +1,18 @@
+// Reasons a ZIP archive operation failed, left in CZipArchive::status.
+#pragma once
+
+enum ZipStatus
+{
+    kZipOk = 0,                  // open: also "the directory was unreadable or rejected"
+    kZipCannotOpen = 2,          // open: no such file, a folder, or it cannot be opened
+    kZipDamaged = 4,             // extract, test: bad local header or name, broken data, or a
+                                 // name that would leave the destination
+    kZipUnsupported = 7,         // extract, test: method other than 0, 8, 9, or strong encryption
+    kZipCrcMismatch = 9,         // extract, test
+    kZipCannotCreateOutput = 10, // extract: the output file cannot be created
+    kZipSkipped = 11,            // extract: existing file not older, or the user kept it
+    kZipPasswordFailed = 12,     // extract, test: wrong password, cancelled, or no prompt
+    kZipNoEndRecord = 13,        // open: no end-of-central-directory record
+    kZipMultiVolume = 14,        // open: the end record's disk number is not 0
+    kZipWriteFailed = 17,        // extract: the output file could not be written in full
+};
