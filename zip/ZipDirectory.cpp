@@ -18,6 +18,7 @@ constexpr uint32_t kMaxNameBytes = kMaxPath - 1;
 
 constexpr uint8_t kCentralSignature[4] = {0x50, 0x4B, 0x01, 0x02};
 constexpr uint8_t kEndSignature[4] = {0x50, 0x4B, 0x05, 0x06};
+constexpr uint8_t kZip64EndSignature[4] = {0x50, 0x4B, 0x06, 0x06};
 
 bool ReadExact(FileHandle file, void* buffer, uint32_t count)
 {
@@ -244,6 +245,10 @@ bool CZipArchive::ReadCentralDirectory()
             return false;
         }
     }
-    return static_cast<uint32_t>(entryCount) == totalEntries && entryCount != 0 &&
-           std::memcmp(signature, kEndSignature, 4) == 0 && warning == 0;
+    // Writers that cannot know the sizes in advance (streamed input) put a Zip64 end record
+    // between the directory and the end record; it is not read, but it ends the directory.
+    bool ended = std::memcmp(signature, kEndSignature, 4) == 0 ||
+                 std::memcmp(signature, kZip64EndSignature, 4) == 0;
+    return static_cast<uint32_t>(entryCount) == totalEntries && entryCount != 0 && ended &&
+           warning == 0;
 }
