@@ -9,7 +9,29 @@ namespace
 {
 
 constexpr uint32_t kMultiplier = 134775813u;
-const auto& kTable = kCrc32Slices[0];
+constexpr const auto& kTable = kCrc32Slices[0];
+
+// The CRC table rearranged for decryption: its low bytes, and its entries with bit 1 set
+// (key 2's key-stream operand t) and with bit 0 flipped as well (t ^ 1).
+struct DecryptTables
+{
+    uint8_t low[256];
+    uint32_t withBit1[256];
+    uint32_t withBit1Odd[256];
+};
+
+constexpr DecryptTables MakeDecryptTables()
+{
+    DecryptTables d{};
+    for (int i = 0; i < 256; ++i) {
+        d.low[i] = static_cast<uint8_t>(kTable[i] & 0xFF);
+        d.withBit1[i] = kTable[i] | 2;
+        d.withBit1Odd[i] = (kTable[i] | 2) ^ 1;
+    }
+    return d;
+}
+
+constexpr DecryptTables kTables = MakeDecryptTables();
 
 inline uint8_t KeyStream(uint32_t key2)
 {
@@ -36,13 +58,30 @@ void CZipCipher::Init(const uint8_t* password, size_t length)
     }
 }
 
+// The same steps as Update, arranged for the dependency chain that runs through every byte:
+// key 2 -> key stream -> plain byte -> key 0 -> key 1 -> key 2. Everything that does not wait
+// for the previous byte is computed beside the chain: key 1's product with the multiplier,
+// key 0's shifted byte, key 2 shifted and moved to the top, and the key stream's operands t
+// and t ^ 1, which come from tables with bit 1 already set so that both are ready together.
 void CZipCipher::Decrypt(uint8_t* data, size_t count)
 {
     uint32_t k0 = key0, k1 = key1, k2 = key2;
+    uint32_t t = k2 | 2, u = t ^ 1;
+    uint32_t k1Next = k1 * kMultiplier + 1; // key 1's next value before key 0's byte is added
     for (size_t i = 0; i < count; ++i) {
-        uint8_t plain = static_cast<uint8_t>(data[i] ^ KeyStream(k2));
-        data[i] = plain;
-        Update(k0, k1, k2, plain);
+        uint32_t encrypted = data[i];
+        uint32_t keyStream = ((t * u) >> 8) & 0xFF;
+        data[i] = static_cast<uint8_t>(encrypted ^ keyStream);
+        uint32_t index0 = ((k0 ^ encrypted) & 0xFF) ^ keyStream;  // (key 0 ^ plain) & 0xFF
+        uint32_t low0 = kTables.low[index0] ^ ((k0 >> 8) & 0xFF); // key 0's new low byte
+        k0 = kTable[index0] ^ (k0 >> 8);
+        k1 = k1Next + low0 * kMultiplier;
+        k1Next = k1 * kMultiplier + 1;
+        uint32_t index2 = (k1 ^ (k2 << 24)) >> 24;
+        uint32_t shifted = k2 >> 8;
+        k2 = kTable[index2] ^ shifted;
+        t = kTables.withBit1[index2] ^ (shifted & ~2u);
+        u = kTables.withBit1Odd[index2] ^ (shifted & ~2u);
     }
     key0 = k0;
     key1 = k1;

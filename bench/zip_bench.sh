@@ -1,0 +1,84 @@
+#!/bin/bash
+# ZIP decode throughput: test and extraction of deflate (Info-ZIP zip -6), deflate64 (7zz),
+# stored, and traditionally encrypted deflate and stored archives of text, binaries and many
+# small files (each 20 MB or more), timed with hyperfine beside unzip, bsdtar and 7zz in the
+# same run, with libdeflate-gunzip and gzip -d on the same data as anchors. Prints MB/s of
+# output, the ratio to the fastest peer and to libdeflate, and Tavrel's peak memory.
+# usage: bench/zip_bench.sh [BUILD_DIR] [MB]
+set -euo pipefail
+program=zip_extract_bench
+needs="hyperfine unzip zip bsdtar 7zz gzip libdeflate-gzip libdeflate-gunzip /usr/bin/time"
+. "$(dirname "$0")/common.sh"
+megabytes=${2:-24}
+limit=$((megabytes * 1024 * 1024))
+pw=benchpass
+
+. "$here/datasets.sh"
+
+printf "%-7s %-9s %-7s %8s %8s %8s %8s %8s %6s %9s %7s %9s\n" set kind mode tavrel unzip \
+    bsdtar 7zz best-peer ratio libdeflate vs-lib "peak KiB"
+for set in ${SETS:-text binary small}; do
+    bytes=$(du -sb --apparent-size "$work/$set" | cut -f1)
+    # Anchors: the same bytes as one gzip stream.
+    find "$work/$set" -type f -print0 | sort -z | xargs -0 cat | gzip -6 > "$work/$set.gz"
+    hyperfine -N --warmup 1 --runs 5 --export-json "$work/a.json" \
+        -n gzip "bash -c 'gzip -dc $work/$set.gz >/dev/null'" \
+        -n libdeflate "bash -c 'libdeflate-gunzip -c $work/$set.gz >/dev/null'" >/dev/null 2>&1
+    for kind in ${KINDS:-deflate deflate64 stored crypt crypt0}; do
+        archive=$work/$set-$kind.zip
+        case $kind in
+        deflate) make="zip -q -r -6 $archive ." ;;
+        deflate64) make="7zz a -tzip -mm=Deflate64 -mx=5 $archive ." ;;
+        stored) make="zip -q -r -0 $archive ." ;;
+        crypt) make="zip -q -r -6 -P $pw $archive ." ;;
+        crypt0) make="zip -q -r -0 -P $pw $archive ." ;;
+        esac
+        ( cd "$work/$set" && $make >/dev/null )
+        p=$([[ $kind = crypt* ]] && echo "-p $pw" || true)
+        up=$([[ $kind = crypt* ]] && echo "-P $pw" || true)
+        bp=$([[ $kind = crypt* ]] && echo "--passphrase $pw" || true)
+        sp=$([[ $kind = crypt* ]] && echo "-p$pw" || true)
+        "$tool" $p t "$archive" >/dev/null || { echo "tavrel failed to test $archive"; exit 1; }
+        for mode in test extract; do
+            out=$work/out
+            if [ $mode = test ]; then
+                cmds=("$tool $p t $archive" "unzip -tq $up $archive" "bsdtar $bp -xOf $archive" "7zz t $sp $archive")
+            else
+                cmds=("$tool $p x $archive $out" "unzip -qo $up $archive -d $out" "bsdtar $bp -xf $archive -C $out" "7zz x -y $sp -o$out $archive")
+            fi
+            # A peer that cannot read the archive (bsdtar has no deflate64) is left out.
+            names=(tavrel unzip bsdtar 7zz)
+            args=()
+            for i in 0 1 2 3; do
+                rm -rf "$out" && mkdir -p "$out"
+                if [ $i = 0 ] || bash -c "${cmds[$i]}" >/dev/null 2>&1; then
+                    args+=(-n "${names[$i]}" "bash -c '${cmds[$i]} >/dev/null 2>&1'")
+                fi
+            done
+            hyperfine -N --warmup 1 --runs 5 --prepare "bash -c 'rm -rf $out && mkdir -p $out'" \
+                --export-json "$work/t.json" "${args[@]}" >/dev/null 2>&1
+            rm -rf "$out" && mkdir -p "$out"
+            peak=$(/usr/bin/time -f %M ${cmds[0]} 2>&1 >/dev/null | tail -1)
+            /usr/bin/python3 - "$work/t.json" "$work/a.json" "$bytes" "$set" "$kind" "$mode" "$peak" <<'PY'
+import json, sys
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+a = {x["command"]: x["median"] for x in json.load(open(sys.argv[2]))["results"]}
+mb = int(sys.argv[3]) / 1e6
+speed = {k: mb / v for k, v in r.items()}
+peers = [k for k in ("unzip", "bsdtar", "7zz") if k in speed]
+best = max(speed[k] for k in peers)
+lib = mb / a["libdeflate"]
+col = lambda k: "%8.0f" % speed[k] if k in speed else "%8s" % "n/a"
+print("%-7s %-9s %-7s %8.0f %s %s %s %8.0f %6.2f %9.0f %7.2f %9s" % (
+    sys.argv[4], sys.argv[5], sys.argv[6], speed["tavrel"], col("unzip"), col("bsdtar"),
+    col("7zz"), best, speed["tavrel"] / best, lib, speed["tavrel"] / lib, sys.argv[7]))
+PY
+        done
+    done
+    printf "%-7s anchors: gzip -d %.0f MB/s, libdeflate-gunzip %.0f MB/s\n" "$set" \
+        $(/usr/bin/python3 -c "
+import json
+a = {x['command']: x['median'] for x in json.load(open('$work/a.json'))['results']}
+print($bytes / 1e6 / a['gzip'], $bytes / 1e6 / a['libdeflate'])")
+done
+echo "(MB/s of output, median of 5 runs; goals: ratio >= 1 on every row, >= 1.5 for crypt0)"
