@@ -17,14 +17,14 @@ pw=benchpass
 
 printf "%-7s %-9s %-7s %8s %8s %8s %8s %8s %6s %9s %7s %9s\n" set kind mode tavrel unzip \
     bsdtar 7zz best-peer ratio libdeflate vs-lib "peak KiB"
-for set in ${SETS:-text binary small}; do
+for set in ${SETS-text binary small}; do
     bytes=$(du -sb --apparent-size "$work/$set" | cut -f1)
     # Anchors: the same bytes as one gzip stream.
     find "$work/$set" -type f -print0 | sort -z | xargs -0 cat | gzip -6 > "$work/$set.gz"
     hyperfine -N --warmup 1 --runs 5 --export-json "$work/a.json" \
         -n gzip "bash -c 'gzip -dc $work/$set.gz >/dev/null'" \
         -n libdeflate "bash -c 'libdeflate-gunzip -c $work/$set.gz >/dev/null'" >/dev/null 2>&1
-    for kind in ${KINDS:-deflate deflate64 stored crypt crypt0}; do
+    for kind in ${KINDS-deflate deflate64 stored crypt crypt0}; do
         archive=$work/$set-$kind.zip
         case $kind in
         deflate) make="zip -q -r -6 $archive ." ;;
@@ -82,3 +82,23 @@ a = {x['command']: x['median'] for x in json.load(open('$work/a.json'))['results
 print($bytes / 1e6 / a['gzip'], $bytes / 1e6 / a['libdeflate'])")
 done
 echo "(MB/s of output, median of 5 runs; goals: ratio >= 1 on every row, >= 1.5 for crypt0)"
+
+# Peak memory while one large member (BIG_MB, default 1024; 0 skips) is tested and extracted.
+big=${BIG_MB:-1024}
+if [ "$big" -gt 0 ]; then
+    mkdir -p "$work/big"
+    while [ "$(stat -c %s "$work/big/big.txt" 2>/dev/null || echo 0)" -lt $((big * 1024 * 1024)) ]; do
+        cat "$work/text/text.txt" >> "$work/big/big.txt"
+    done
+    truncate -s $((big * 1024 * 1024)) "$work/big/big.txt"
+    ( cd "$work/big" && zip -q -1 "$work/big.zip" big.txt )
+    rm -rf "$work/out" && mkdir -p "$work/out"
+    for mode in t x; do
+        args=$([ $mode = t ] && echo "t $work/big.zip" || echo "x $work/big.zip $work/out")
+        /usr/bin/time -f "%M %e" "$tool" $args 2>"$work/m.txt" >/dev/null
+        read -r kib seconds < <(tail -1 "$work/m.txt")
+        printf "one %d MB member, %s: peak %d KiB, %.1f s\n" "$big" \
+            "$([ $mode = t ] && echo test || echo extraction)" "$kib" "$seconds"
+    done
+    cmp "$work/big/big.txt" "$work/out/big.txt" && echo "(extracted file identical; goal: peak under 16 MB)"
+fi

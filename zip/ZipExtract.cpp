@@ -177,15 +177,18 @@ void CZipArchive::RestoreFolder(const std::wstring& outputPath)
 int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
 {
     ZipReaderState& s = *m_state;
-    auto block = std::make_unique<uint8_t[]>(kCopyBlock);
+    if (!s.copyBlock) {
+        s.copyBlock = std::make_unique<uint8_t[]>(kCopyBlock);
+    }
+    uint8_t* block = s.copyBlock.get();
     crc = 0;
     for (;;) {
-        uint32_t got = s.input.Read(block.get(), kCopyBlock);
+        uint32_t got = s.input.Read(block, kCopyBlock);
         if (got == 0) {
             return 0;
         }
-        crc = Crc32(crc, block.get(), got);
-        if (!output.Write(block.get(), got)) {
+        crc = Crc32(crc, block, got);
+        if (!output.Write(block, got)) {
             return 2;
         }
     }

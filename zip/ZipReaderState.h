@@ -10,6 +10,7 @@
 #include "zip/ZipMemberStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The current member as extraction sees it: the central directory's values.
@@ -58,6 +59,7 @@ struct ZipReaderState
 
     CZipMemberStream input;
     CInflater inflater;
+    std::unique_ptr<uint8_t[]> copyBlock; // the stored copy's buffer, made on first use
 };
 
 inline uint16_t ZipLe16(const uint8_t* p)
