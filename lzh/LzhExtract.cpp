@@ -131,14 +131,10 @@ bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, const std::wstring& o
 bool CLzhReader::MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath)
 {
     uint32_t existingAttributes = 0;
-    FileTime written = 0;
-    if (!GetFileInfo(outputPath, &existingAttributes, &written) ||
-        (existingAttributes & kAttrFolder)) {
+    FileTime existingLocal = 0, memberLocal = entry.modified;
+    if (!ExistingFileLocalTime(outputPath, &existingLocal, &existingAttributes)) {
         return true; // nothing to replace (a folder of that name fails at creation)
     }
-    written -= written % kTicksPerSecond;
-    FileTime existingLocal = written, memberLocal = entry.modified;
-    FileTimeToLocalFileTime(written, &existingLocal);
     FileTimeToLocalFileTime(entry.modified, &memberLocal);
     if (!addMode && existingLocal >= memberLocal) {
         status = kLzhSkippedNotOlder;

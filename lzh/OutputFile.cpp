@@ -22,6 +22,18 @@ bool MakeParentFolders(std::wstring_view path)
     return CreateFolder(parent);
 }
 
+bool ExistingFileLocalTime(std::wstring_view path, FileTime* local, uint32_t* attributes)
+{
+    FileTime written = 0;
+    if (!GetFileInfo(path, attributes, &written) || (*attributes & kAttrFolder)) {
+        return false;
+    }
+    written -= written % kTicksPerSecond;
+    *local = written;
+    FileTimeToLocalFileTime(written, local);
+    return true;
+}
+
 FileHandle CreateOutputFile(std::wstring_view path)
 {
     FileHandle file = OpenFile(path, kAccessWrite, FileShare::None, FileDisposition::CreateAlways);

@@ -14,6 +14,10 @@ bool MakeParentFolders(std::wstring_view path);
 // first attempt fails. Invalid on failure.
 platform::FileHandle CreateOutputFile(std::wstring_view path);
 
+// The last-write time of an existing file (not a folder), in local time and whole seconds,
+// with its attributes; false when there is no such file.
+bool ExistingFileLocalTime(std::wstring_view path, platform::FileTime* local, uint32_t* attributes);
+
 // True when a path holds a ".." component (either separator), which could leave the
 // folder it is placed under.
 bool HasParentComponent(std::wstring_view path);

@@ -26,12 +26,6 @@ bool ReadExact(FileHandle file, void* buffer, uint32_t count)
     return ReadFile(file, buffer, count, &got) && got == count;
 }
 
-// Hosts whose attributes carry a volume-label bit (0x08): MS-DOS, OS/2, NTFS, VFAT.
-bool HasVolumeLabels(uint8_t host)
-{
-    return host == 0 || host == 5 || host == 6 || host == 11;
-}
-
 // Splits a name at its last '/': a folder member ("docs/") keeps everything in path.
 void SplitName(const wchar_t* whole, CZipEntry& entry)
 {
@@ -213,9 +207,8 @@ bool CZipArchive::ReadCentralDirectory()
         if (!ReadExact(file, h + 4, kCentralHeaderSize - 4)) {
             return false;
         }
-        uint8_t host = h[5] > 18 ? 19 : h[5];
         uint32_t external = ZipLe32(h + 38);
-        bool volumeLabel = (external & 0x08) != 0 && HasVolumeLabels(host);
+        bool volumeLabel = IsZipVolumeLabel(h[5], external);
         wchar_t whole[kMaxPath];
         int nameResult = ReadName(ZipLe16(h + 28), volumeLabel, whole);
         if (nameResult < 0) {

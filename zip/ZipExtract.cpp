@@ -28,12 +28,6 @@ bool ReadExact(FileHandle file, void* buffer, uint32_t count)
     return ReadFile(file, buffer, count, &got) && got == count;
 }
 
-bool IsVolumeLabel(const CZipEntry& entry)
-{
-    uint8_t host = entry.madeByHost;
-    return (entry.attributes & 0x08) != 0 && (host == 0 || host == 5 || host == 6 || host == 11);
-}
-
 // Where decoded bytes go: the output file (none in test mode), never more than the member's
 // declared size, so a member cannot grow past what its directory promises.
 class ZipOutput final : public LzhByteSink
@@ -97,7 +91,8 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
         l.unpackedSize = s.member.unpackedSize;
     }
     s.packedInForce = l.packedSize;
-    return ReadName(l.nameLength, IsVolumeLabel(entry), s.memberName) == 0 &&
+    return ReadName(l.nameLength, IsZipVolumeLabel(entry.madeByHost, entry.attributes),
+                    s.memberName) == 0 &&
            ReadExtraField(l.extraLength);
 }
 
@@ -131,15 +126,11 @@ std::wstring CZipArchive::OutputPath() const
 // The update and overwrite rules for an existing file; false (status 11) keeps it.
 bool CZipArchive::MayReplaceExisting(const CZipEntry& entry, const std::wstring& outputPath)
 {
-    uint32_t existingAttributes = 0;
-    FileTime written = 0;
-    if (!GetFileInfo(outputPath, &existingAttributes, &written) ||
-        (existingAttributes & kAttrFolder)) {
+    uint32_t attributes = 0;
+    FileTime existing = 0;
+    if (!ExistingFileLocalTime(outputPath, &existing, &attributes)) {
         return true; // nothing to replace (a folder of that name fails at creation)
     }
-    written -= written % kTicksPerSecond;
-    FileTime existing = written;
-    FileTimeToLocalFileTime(written, &existing);
     if (skipIfNotOlder && existing >= entry.modified) {
         status = kZipSkipped;
         return false;

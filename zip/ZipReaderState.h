@@ -71,3 +71,11 @@ inline uint32_t ZipLe32(const uint8_t* p)
 {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
+
+// Whether a member's attributes name a volume label: bit 0x08 from a host whose attributes
+// have one (MS-DOS, OS/2, NTFS, VFAT).
+inline bool IsZipVolumeLabel(uint8_t madeByHost, uint32_t attributes)
+{
+    uint8_t h = madeByHost;
+    return (attributes & 0x08) != 0 && (h == 0 || h == 5 || h == 6 || h == 11);
+}
