@@ -1,0 +1,74 @@
+#include "app/Dialogs.h"
+
+#include "res/Resource.h"
+#include "res/Strings.h"
+
+#include <cwchar>
+
+CProgressDlg::CProgressDlg() : CDialog(IDD_PROGRESS) {}
+
+void CProgressDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Text(pDX, IDC_TEXT, m_strText);
+}
+
+CExtractDestDlg::CExtractDestDlg() : CDialog(IDD_EXTRACT_DEST) {}
+
+void CExtractDestDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Check(pDX, IDC_CREATE_FOLDER, m_bCreateFolder);
+    DDX_Check(pDX, IDC_USE_FOLDER, m_bUseFolder);
+    DDX_Text(pDX, IDC_TEXT, m_strDest);
+}
+
+CCommandLineDlg::CCommandLineDlg() : CDialog(IDD_COMMAND_LINE) {}
+
+void CCommandLineDlg::OnComboDropDown(int id)
+{
+    if (id != IDC_COMMAND || m_pHistory == nullptr) {
+        return;
+    }
+    auto& items = ComboItems(IDC_COMMAND);
+    items.clear();
+    for (int i = 0; i < 3; ++i) {
+        if (!m_pHistory[i].empty()) {
+            items.push_back(m_pHistory[i]);
+        }
+    }
+}
+
+void CCommandLineDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_COMMAND, m_strCommand);
+}
+
+CPasswordDlg::CPasswordDlg() : CDialog(IDD_PASSWORD) {}
+
+void CPasswordDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_TEXT, m_strPassword);
+    if (pDX->m_bSaveAndValidate && m_strPassword.size() > kPasswordCapacity - 1) {
+        m_strPassword.resize(kPasswordCapacity - 1); // the edit field takes no more
+    }
+}
+
+void CUserPrompt::AskPassword(const wchar_t* /*context*/, wchar_t* text)
+{
+    CPasswordDlg dialog;
+    if (dialog.DoModal() == IDOK) {
+        std::wcsncpy(text, dialog.m_strPassword.c_str(), kPasswordCapacity - 1);
+        text[kPasswordCapacity - 1] = 0;
+    }
+}
+
+void CUserPrompt::AskOverwrite(const wchar_t* fileName, bool* answer)
+{
+    std::wstring question = FormatText(res::kAskOverwrite, fileName);
+    if (question.size() > 255) {
+        question.resize(255); // the message is formatted into 256 characters
+    }
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        *answer = true;
+    }
+}

@@ -1,0 +1,72 @@
+// CTavrelApp: the application object. It holds the settings (loaded at start-up, the command
+// history saved at exit), builds the document, frame and view, and opens the archive named
+// on the command line.
+#pragma once
+
+#include "framework/DocView.h"
+
+#include <memory>
+#include <string>
+
+class CTavrelDoc;
+class CTavrelView;
+class CMainFrame;
+
+class CTavrelApp : public CWinApp
+{
+public:
+    CTavrelApp();
+    ~CTavrelApp() override;
+
+    // Start-up: settings, document/frame/view, the overwrite policy, and the archive given
+    // (empty: none). False when a named file cannot be read, as the framework's open fails.
+    bool InitInstance(const std::wstring& archivePath);
+    // The main window closes: the document's close step (which commits the archive), then
+    // the exit step.
+    void CloseMainWindow();
+    int ExitInstance();
+
+    void LoadSettings();
+    void SaveCommandHistory();
+
+    bool OnCmdMsg(int id) override;
+
+    CTavrelDoc* GetDocument() const { return m_doc.get(); }
+    CTavrelView* GetView() const { return m_view.get(); }
+
+    // The settings, by their value names (section "Option" unless named otherwise).
+    std::wstring m_strLastFolderAdd;
+    std::wstring m_strExtractFolder;
+    std::wstring m_strStartupFolder;
+    int m_nOverwriteInquire = 0;
+    std::wstring m_strCommandHistory[3]; // CommandLine1..3, newest first
+    int m_nLhaAction = 0;
+    int m_nLhaMethod = 0;
+    int m_nToLowercase = 0;
+    int m_nResetReadOnly = 0;
+    std::wstring m_strLastFolderExtract;
+    std::wstring m_strLastFolderStartup;
+    int m_nExtractFolderType = 0;
+    int m_nStartupFolderType = 0;
+    int m_nShowFolderEntry = 0;
+    int m_nUseFolder = 0;
+    int m_nCreateFolder = 0;
+    int m_nShowColumn[9] = {}; // by list column; index 0 (the name) is always shown
+
+private:
+    std::unique_ptr<CTavrelDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CTavrelView> m_view;
+    bool m_closed = false;
+};
+
+// The running application as CTavrelApp.
+CTavrelApp* TavrelApp();
+
+// Setting names.
+namespace settings
+{
+inline constexpr const wchar_t* kOption = L"Option";
+inline constexpr const wchar_t* kLastFolder = L"LastFolder";
+inline constexpr const wchar_t* kHistory = L"CommandLineHistory";
+} // namespace settings

@@ -1,0 +1,201 @@
+// tavrel-cli: the program in a terminal. It starts as the desktop program does (settings,
+// overwrite policy, the archive opened by type), runs one command (list, test, extract all,
+// new) with the program's own messages, and closes the archive at the end, which commits
+// changes.
+#include "app/TavrelApp.h"
+#include "app/TavrelDoc.h"
+#include "framework/console/ConsoleBackend.h"
+#include "platform/DevicePath.h"
+#include "platform/Text.h"
+#include "res/Strings.h"
+#include "view/TavrelView.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr const char* kUsage =
+    "usage: tavrel-cli [options] ARCHIVE [COMMAND...]\n"
+    "\n"
+    "Without a command the members are listed as the list view shows them (tab-separated,\n"
+    "with a header row; the columns and folder rows follow the settings).\n"
+    "\n"
+    "  -t, --test            test every member against its CRC\n"
+    "  -x, --extract DIR     extract every member into DIR (the destination dialog's answer;\n"
+    "                        its check boxes as the settings preset them)\n"
+    "      --new             create ARCHIVE (an .lzh) as New does\n"
+    "      --yes, --no       answer every question (overwrite, close) with yes or no\n"
+    "      --password TEXT   answer password questions (otherwise the terminal is asked)\n"
+    "      --device-root DIR map device paths under DIR\n"
+    "      --config FILE     the settings file (default: $XDG_CONFIG_HOME/tavrel/Tavrel.ini)\n"
+    "  -h, --help            this text\n"
+    "\n"
+    "Exit status: 0 success, 1 the archive cannot be opened or a member failed, 2 usage.\n";
+
+struct Options
+{
+    bool test = false, create = false, help = false;
+    std::string extractTo, archive, config, deviceRoot;
+    std::vector<std::string> command;
+};
+
+int Usage(const char* problem)
+{
+    std::fprintf(stderr, "tavrel-cli: %s\n\n%s", problem, kUsage);
+    return 2;
+}
+
+std::wstring DevicePathOf(const std::string& hostPath)
+{
+    std::error_code ignored;
+    std::string absolute = std::filesystem::absolute(hostPath, ignored).lexically_normal().string();
+    if (!absolute.empty() && absolute.back() == '/' && absolute.size() > 1) {
+        absolute.pop_back();
+    }
+    return platform::HostToDevice(absolute);
+}
+
+void PrintLine(const std::wstring& line)
+{
+    std::string bytes = platform::WideToUtf8(line + L"\n");
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+// The rows of the list view with the visible columns (width above 0), tab-separated.
+void PrintList(CTavrelView& view)
+{
+    CListCtrl& list = view.GetListCtrl();
+    std::vector<int> columns;
+    for (int c = 0; c < list.GetColumnCount(); ++c) {
+        if (c == 0 || list.GetColumnWidth(c) > 0) {
+            columns.push_back(c);
+        }
+    }
+    std::wstring header;
+    for (int c : columns) {
+        header += (header.empty() ? L"" : L"\t") + list.GetColumn(c).text;
+    }
+    PrintLine(header);
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        std::wstring line;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            line += (i == 0 ? L"" : L"\t") + list.GetItemText(row, columns[i]);
+        }
+        PrintLine(line);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    CConsoleBackend backend;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tavrel-cli: %s needs a value\n", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (!o.archive.empty()) {
+            o.command.push_back(a); // everything after ARCHIVE is the command
+        } else if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "-t" || a == "--test") {
+            o.test = true;
+        } else if (a == "-x" || a == "--extract") {
+            const char* v = value("--extract");
+            if (v == nullptr) {
+                return 2;
+            }
+            o.extractTo = v;
+        } else if (a == "--new") {
+            o.create = true;
+        } else if (a == "--yes") {
+            backend.answer = IDYES;
+        } else if (a == "--no") {
+            backend.answer = IDNO;
+        } else if (a == "--password") {
+            const char* v = value("--password");
+            if (v == nullptr) {
+                return 2;
+            }
+            backend.password = platform::Utf8ToWide(v);
+        } else if (a == "--device-root" || a == "--config") {
+            const char* v = value(a.c_str());
+            if (v == nullptr) {
+                return 2;
+            }
+            (a == "--config" ? o.config : o.deviceRoot) = v;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage(("unknown option " + a).c_str());
+        } else {
+            o.archive = a;
+        }
+    }
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (o.archive.empty()) {
+        return Usage("no archive named");
+    }
+    if (!o.command.empty()) {
+        return Usage("typed commands are not available in this version");
+    }
+    if (o.test && !o.extractTo.empty()) {
+        return Usage("--test and --extract exclude each other");
+    }
+    if (!o.deviceRoot.empty()) {
+        std::error_code ignored;
+        platform::SetDeviceRoot(std::filesystem::absolute(o.deviceRoot, ignored).string());
+    }
+    AfxSetBackend(&backend);
+    CTavrelApp app;
+    if (!o.config.empty()) {
+        app.Profile().SetFile(o.config);
+    }
+    std::wstring archive = DevicePathOf(o.archive);
+    if (archive.empty()) {
+        std::fprintf(stderr, "tavrel-cli: %s lies outside the device root\n", o.archive.c_str());
+        return 2;
+    }
+    int status = 0;
+    if (o.create) {
+        if (!app.InitInstance(L"")) {
+            return 1;
+        }
+        backend.fileAnswer = archive;
+        app.GetDocument()->OnNewDocument();
+    } else if (!app.InitInstance(archive)) {
+        backend.MessageBox(res::kCannotOpenArchive, MB_OK);
+        return 1;
+    }
+    CTavrelDoc* doc = app.GetDocument();
+    if (!doc->m_bArchiveOpen) {
+        if (!o.create) {
+            backend.MessageBox(res::kCannotOpenArchive, MB_OK);
+        }
+        status = 1;
+    } else if (o.test) {
+        doc->OnArchiveTest();
+    } else if (!o.extractTo.empty()) {
+        backend.destination = DevicePathOf(o.extractTo);
+        doc->OnExtractAll();
+    } else if (!o.create) {
+        PrintList(*app.GetView());
+    }
+    if (doc->m_nLastBroken > 0) {
+        status = 1;
+    }
+    app.CloseMainWindow();
+    return status;
+}

@@ -1,0 +1,433 @@
+#include "app/TavrelDoc.h"
+
+#include "app/TavrelApp.h"
+#include "framework/FileDialog.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+
+#include <cwchar>
+
+namespace
+{
+
+bool IsPathSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+} // namespace
+
+CTavrelDoc::CTavrelDoc() : m_pZip(nullptr), m_pLzh(new CLzhArchive)
+{
+    m_pLzh->SetPrompt(&m_prompt);
+    m_pLzh->addMode = true;
+    m_pLzh->askOnlyIfNewer = true;
+    m_pZip = new CZipArchive;
+    m_pZip->SetPrompt(&m_prompt);
+    m_pZip->skipIfNotOlder = false;
+    m_pZip->askOnlyIfNewer = true;
+}
+
+CTavrelDoc::~CTavrelDoc()
+{
+    delete m_pLzh;
+    delete m_pZip;
+}
+
+bool CTavrelDoc::OnCmdMsg(int id)
+{
+    switch (id) {
+    case ID_FILE_OPEN:
+        OnFileOpenArchive();
+        return true;
+    case ID_ARCHIVE_CLOSE:
+        OnArchiveClose();
+        return true;
+    case ID_ARCHIVE_ADD:
+        OnArchiveAdd();
+        return true;
+    case ID_ARCHIVE_TEST:
+        OnArchiveTest();
+        return true;
+    case ID_EXTRACT_ALL:
+        OnExtractAll();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTavrelDoc::ShowArchiveName(const std::wstring& path)
+{
+    if (AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
+        AfxGetApp()->m_pMainWnd->SetArchiveBarText(path);
+    }
+}
+
+std::wstring CTavrelDoc::StartFolder() const
+{
+    CTavrelApp* app = TavrelApp();
+    switch (app->m_nStartupFolderType) {
+    case 2:
+        return app->m_strStartupFolder;
+    case 1:
+        return app->m_strLastFolderStartup;
+    default:
+        return res::kMyDocuments;
+    }
+}
+
+std::wstring CTavrelDoc::InitialDestination() const
+{
+    CTavrelApp* app = TavrelApp();
+    switch (app->m_nExtractFolderType) {
+    case 3:
+        return app->m_strExtractFolder;
+    case 2:
+        return res::kDesktop;
+    case 1:
+        return app->m_strLastFolderExtract;
+    default:
+        return res::kMyDocuments;
+    }
+}
+
+std::wstring CTavrelDoc::FolderPart(const std::wstring& path)
+{
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+std::wstring CTavrelDoc::MakeArchiveFolderPath(const std::wstring& destination,
+                                               const std::wstring& archivePath)
+{
+    size_t cut = archivePath.find_last_of(L"\\/");
+    std::wstring base = cut == std::wstring::npos ? archivePath : archivePath.substr(cut + 1);
+    size_t dot = base.rfind(L'.');
+    if (dot != std::wstring::npos) {
+        base.resize(dot);
+    }
+    std::wstring folder = destination;
+    if (folder.empty() || !IsPathSeparator(folder.back())) {
+        folder.push_back(L'\\');
+    }
+    return folder + base;
+}
+
+bool CTavrelDoc::AskToClose()
+{
+    if (!m_bArchiveOpen) {
+        return true;
+    }
+    if (AfxMessageBox(res::kAskCloseArchive, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+    }
+    CloseArchive();
+    UpdateAllViews(nullptr);
+    return true;
+}
+
+bool CTavrelDoc::OnNewDocument()
+{
+    if (!CDocument::OnNewDocument()) {
+        return false;
+    }
+    if (m_bFirstNewPending) {
+        m_bFirstNewPending = false; // the framework's run while it builds the window
+        return true;
+    }
+    if (!AskToClose()) {
+        return false;
+    }
+    CFileDialog dialog(true, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr);
+    dialog.m_title = res::kNewTitle;
+    dialog.m_initialFolder = StartFolder();
+    if (dialog.DoModal() != IDOK) {
+        return true;
+    }
+    if (dialog.GetFileExt() != L"lzh") {
+        AfxMessageBox(res::kOnlyLzhCanBeCreated);
+        return false;
+    }
+    std::wstring path = dialog.GetPathName();
+    if (m_pLzh->Open(path.c_str(), true)) {
+        ShowArchiveName(path);
+        m_nArchiveType = kArchiveLzh;
+        m_bArchiveOpen = true;
+        UpdateAllViews(nullptr);
+    } else {
+        AfxMessageBox(res::kCannotOpenArchive);
+    }
+    return true;
+}
+
+void CTavrelDoc::OnCloseDocument()
+{
+    CloseArchive();
+    CDocument::OnCloseDocument();
+}
+
+void CTavrelDoc::OnFileOpenArchive()
+{
+    if (!AskToClose()) {
+        return;
+    }
+    CFileDialog dialog(true, nullptr, nullptr, 0, res::kOpenFilter);
+    dialog.m_initialFolder = StartFolder();
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    std::wstring path = dialog.GetPathName();
+    if (!OpenArchiveByType(path)) {
+        AfxMessageBox(res::kCannotOpenArchive);
+    } else {
+        UpdateAllViews(nullptr);
+        AfxGetApp()->m_pMainWnd->RedrawWindow();
+    }
+    CTavrelApp* app = TavrelApp();
+    app->m_strLastFolderStartup = FolderPart(path);
+    app->WriteProfileString(settings::kLastFolder, L"Startup", app->m_strLastFolderStartup);
+}
+
+bool CTavrelDoc::OpenArchiveByType(const std::wstring& path)
+{
+    size_t dot = path.rfind(L'.');
+    if (dot != std::wstring::npos) {
+        std::wstring extension = path.substr(dot);
+        m_nArchiveType = extension == L".lzh"   ? kArchiveLzh
+                         : extension == L".zip" ? kArchiveZip
+                                                : kArchiveNone;
+    }
+    if (m_nArchiveType == kArchiveLzh || m_nArchiveType == kArchiveNone) {
+        if (m_pLzh->Open(path.c_str(), false)) {
+            ShowArchiveName(path);
+            m_bArchiveOpen = true;
+            m_nArchiveType = kArchiveLzh;
+            return true;
+        }
+        if (m_nArchiveType == kArchiveLzh) {
+            return false;
+        }
+    }
+    if (m_pZip->Open(path.c_str(), false)) {
+        ShowArchiveName(path);
+        m_bArchiveOpen = true;
+        m_nArchiveType = kArchiveZip;
+        return true;
+    }
+    return false;
+}
+
+bool CTavrelDoc::CloseArchive()
+{
+    if (!m_bArchiveOpen) {
+        return false;
+    }
+    if (m_nArchiveType == kArchiveLzh) {
+        m_pLzh->Close();
+    } else {
+        m_pZip->Close();
+    }
+    ShowArchiveName(L"");
+    m_bArchiveOpen = false;
+    return true;
+}
+
+void CTavrelDoc::OnArchiveClose()
+{
+    if (CloseArchive()) {
+        UpdateAllViews(nullptr);
+    }
+}
+
+void CTavrelDoc::ApplyOverwriteInquire()
+{
+    int value = TavrelApp()->m_nOverwriteInquire;
+    if (value == 2) {
+        m_pLzh->overwriteSilently = true;
+        m_pZip->overwriteSilently = true;
+        return;
+    }
+    m_pLzh->overwriteSilently = false;
+    m_pZip->overwriteSilently = false;
+    m_pLzh->askOnlyIfNewer = value == 1;
+    m_pZip->askOnlyIfNewer = value == 1;
+}
+
+void CTavrelDoc::OnArchiveAdd()
+{
+    CTavrelApp* app = TavrelApp();
+    CFileDialog dialog(true, nullptr, nullptr, 0, res::kAllFilesFilter);
+    dialog.m_title = res::kAddTitle;
+    dialog.m_initialFolder = app->m_strLastFolderAdd;
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    std::wstring path = dialog.GetPathName();
+    if (m_nArchiveType == kArchiveLzh) {
+        if (app->m_nLhaMethod == 0) {
+            m_pLzh->storeOnly = true;
+        } else {
+            m_pLzh->storeOnly = false;
+            m_pLzh->methodIndex = app->m_nLhaMethod - 1;
+        }
+        m_pLzh->addMode = app->m_nLhaAction == 0;
+        m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
+        if (!m_pLzh->AddFile(path.c_str())) {
+            AfxMessageBox(res::kAddFailed);
+        }
+    }
+    UpdateAllViews(nullptr);
+    app->m_strLastFolderAdd = FolderPart(path);
+    app->WriteProfileString(settings::kLastFolder, L"Add", app->m_strLastFolderAdd);
+}
+
+int CTavrelDoc::MemberCount() const
+{
+    return m_nArchiveType == kArchiveLzh ? m_pLzh->entryCount : m_pZip->entryCount;
+}
+
+const wchar_t* CTavrelDoc::MemberName(int index) const
+{
+    return m_nArchiveType == kArchiveLzh ? m_pLzh->entries[index].name
+                                         : m_pZip->entries[index].name;
+}
+
+namespace
+{
+
+// Runs ExtractEntry on the object that holds the open archive.
+bool ExtractMember(CTavrelDoc& doc, int index, int& status)
+{
+    if (doc.m_nArchiveType == kArchiveLzh) {
+        bool ok = doc.m_pLzh->ExtractEntry(&doc.m_pLzh->entries[index]);
+        status = doc.m_pLzh->status;
+        return ok;
+    }
+    bool ok = doc.m_pZip->ExtractEntry(&doc.m_pZip->entries[index]);
+    status = doc.m_pZip->status;
+    return ok;
+}
+
+} // namespace
+
+void CTavrelDoc::OnArchiveTest()
+{
+    bool lzh = m_nArchiveType == kArchiveLzh;
+    CProgressDlg progress;
+    if (lzh) {
+        m_pLzh->testMode = true;
+    } else {
+        m_pZip->testMode = true;
+    }
+    progress.Create(IDD_PROGRESS);
+    int count = MemberCount();
+    progress.m_progress.SetRange(0, count & 0xFFFF);
+    progress.m_progress.SetStep(1);
+    m_nLastBroken = 0;
+    m_nLastUnsupported = 0;
+    for (int i = 0; i < count; ++i) {
+        progress.m_strText = MemberName(i);
+        progress.UpdateData(false);
+        if (progress.m_bCancel) {
+            break;
+        }
+        int status = 0;
+        if (!ExtractMember(*this, i, status)) {
+            if (status == 7) {
+                ++m_nLastUnsupported;
+            } else {
+                AfxMessageBox(FormatText(res::kBrokenFile, MemberName(i)));
+                ++m_nLastBroken;
+            }
+        }
+        progress.m_progress.StepIt();
+    }
+    progress.DestroyWindow();
+    if (m_nLastBroken == 0) {
+        AfxMessageBox(res::kAllFilesGood);
+    } else {
+        AfxMessageBox(FormatText(res::kInvalidFiles, count, m_nLastBroken));
+    }
+}
+
+void CTavrelDoc::OnExtractAll()
+{
+    ExtractMembers(nullptr);
+}
+
+void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
+{
+    CTavrelApp* app = TavrelApp();
+    CExtractDestDlg destination;
+    CProgressDlg progress;
+    destination.m_strDest = InitialDestination();
+    destination.m_bCreateFolder = app->m_nCreateFolder != 0;
+    destination.m_bUseFolder = app->m_nUseFolder != 0;
+    if (destination.DoModal() != IDOK) {
+        return;
+    }
+    bool lzh = m_nArchiveType == kArchiveLzh;
+    const wchar_t* archivePath = lzh ? m_pLzh->archivePath : m_pZip->archivePath;
+    std::wstring dest = destination.m_bCreateFolder
+                            ? MakeArchiveFolderPath(destination.m_strDest, archivePath)
+                            : destination.m_strDest;
+    wchar_t* destFolder = lzh ? m_pLzh->destFolder : m_pZip->destFolder;
+    bool fits = dest.size() < static_cast<size_t>(kMaxPath);
+    if (fits) {
+        std::wcscpy(destFolder, dest.c_str());
+    }
+    if (lzh) {
+        m_pLzh->keepFolders = destination.m_bUseFolder;
+        m_pLzh->testMode = false;
+        m_pLzh->resetReadOnly = app->m_nResetReadOnly != 0;
+        m_pLzh->lowercase = app->m_nToLowercase != 0;
+    } else {
+        m_pZip->keepFolders = destination.m_bUseFolder;
+        m_pZip->testMode = false;
+        m_pZip->resetReadOnly = app->m_nResetReadOnly != 0;
+        m_pZip->lowercase = app->m_nToLowercase != 0;
+    }
+    progress.Create(IDD_PROGRESS);
+    int count = selected != nullptr ? static_cast<int>(selected->size()) : MemberCount();
+    progress.m_progress.SetRange(0, count & 0xFFFF);
+    progress.m_progress.SetStep(1);
+    m_nLastBroken = 0;
+    m_nLastUnsupported = 0;
+    // A destination that does not fit the archive object is refused: cut short, it would
+    // name another folder.
+    for (int n = 0; fits && n < count; ++n) {
+        int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
+        progress.m_strText = MemberName(index);
+        progress.UpdateData(false);
+        if (progress.m_bCancel) {
+            break;
+        }
+        int status = 0;
+        if (!ExtractMember(*this, index, status)) {
+            bool skipped = lzh ? (status == 11 || status == 12) : status == 11;
+            if (status == 7) {
+                ++m_nLastUnsupported;
+            } else if (!skipped) {
+                AfxMessageBox(FormatText(res::kBrokenFile, MemberName(index)));
+                ++m_nLastBroken;
+            }
+        }
+        progress.m_progress.StepIt();
+    }
+    app->m_strLastFolderExtract = destination.m_strDest;
+    app->WriteProfileString(settings::kLastFolder, L"Extract", destination.m_strDest);
+    progress.DestroyWindow();
+    if (!fits) {
+        AfxMessageBox(res::kDestinationTooLong);
+        return;
+    }
+    std::wstring summary = res::kExtractDone;
+    if (m_nLastUnsupported > 0) {
+        summary += FormatText(res::kUnsupportedCount, m_nLastUnsupported);
+    }
+    if (m_nLastBroken > 0) {
+        summary += FormatText(res::kInvalidCount, m_nLastBroken);
+    }
+    AfxMessageBox(summary);
+}

@@ -1,0 +1,74 @@
+// CTavrelDoc: the document. It owns the LZH and ZIP archive objects and the prompt they
+// share, knows which of them holds the open archive, and carries out New, Open, Close
+// archive, Add, Test and the extraction commands with their messages.
+#pragma once
+
+#include "app/Dialogs.h"
+#include "framework/DocView.h"
+#include "lzh/LzhArchive.h"
+#include "zip/ZipArchive.h"
+
+#include <string>
+#include <vector>
+
+enum ArchiveType
+{
+    kArchiveNone = 0,
+    kArchiveLzh = 1,
+    kArchiveZip = 2,
+};
+
+class CTavrelDoc : public CDocument
+{
+public:
+    CTavrelDoc();
+    ~CTavrelDoc() override;
+
+    bool OnNewDocument() override;
+    void OnCloseDocument() override;
+    bool OnCmdMsg(int id) override;
+
+    void OnFileOpenArchive();
+    void OnArchiveClose();
+    void OnArchiveAdd();
+    void OnArchiveTest();
+    void OnExtractAll();
+    // The extraction flow of both commands: selected holds the entry indices of the selected
+    // rows in list order (null: every member).
+    void ExtractMembers(const std::vector<int>* selected);
+
+    // Opens path as LZH or ZIP by its extension (or the type last tried when it has none).
+    bool OpenArchiveByType(const std::wstring& path);
+    // True when an archive was open and has been closed (LZH changes are committed).
+    bool CloseArchive();
+    // Sets both archive objects' overwrite flags from the setting OverwriteInquire.
+    void ApplyOverwriteInquire();
+
+    // destination + "\" (unless it ends with one) + the archive's name without extension.
+    static std::wstring MakeArchiveFolderPath(const std::wstring& destination,
+                                              const std::wstring& archivePath);
+    // Up to and including the last "\" (either separator); empty when there is none.
+    static std::wstring FolderPart(const std::wstring& path);
+
+    // The open archive's member count and a member's name and whether it is a folder entry.
+    int MemberCount() const;
+    const wchar_t* MemberName(int index) const;
+
+    CZipArchive* m_pZip;
+    bool m_bFirstNewPending = true;
+    CLzhArchive* m_pLzh;
+    int m_nArchiveType = kArchiveNone;
+    bool m_bArchiveOpen = false;
+
+    // What the last Test or extraction met, for the console's exit status.
+    int m_nLastBroken = 0;
+    int m_nLastUnsupported = 0;
+
+private:
+    void ShowArchiveName(const std::wstring& path);
+    std::wstring StartFolder() const;
+    std::wstring InitialDestination() const;
+    bool AskToClose();
+
+    CUserPrompt m_prompt;
+};

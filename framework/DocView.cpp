@@ -1,0 +1,92 @@
+#include "framework/DocView.h"
+
+namespace
+{
+
+CWinApp* g_app = nullptr;
+
+} // namespace
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+CWinApp::CWinApp()
+{
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+int CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue)
+{
+    return m_profile.GetInt(section, entry, defaultValue);
+}
+
+std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry,
+                                       const wchar_t* defaultValue)
+{
+    return m_profile.GetString(section, entry, defaultValue);
+}
+
+bool CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
+{
+    return m_profile.WriteInt(section, entry, value);
+}
+
+bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
+                                 const std::wstring& value)
+{
+    return m_profile.WriteString(section, entry, value);
+}
+
+bool CWinApp::RouteCommand(int id)
+{
+    if (m_pMainWnd != nullptr) {
+        if (m_pMainWnd->m_pActiveView != nullptr && m_pMainWnd->m_pActiveView->OnCmdMsg(id)) {
+            return true;
+        }
+        if (m_pMainWnd->m_pDocument != nullptr && m_pMainWnd->m_pDocument->OnCmdMsg(id)) {
+            return true;
+        }
+        if (m_pMainWnd->OnCmdMsg(id)) {
+            return true;
+        }
+    }
+    return OnCmdMsg(id);
+}
+
+bool CWinApp::IsCommandEnabled(int id)
+{
+    CCmdUI ui(id);
+    if (m_pMainWnd != nullptr) {
+        CCmdTarget* targets[] = {m_pMainWnd->m_pActiveView, m_pMainWnd->m_pDocument, m_pMainWnd};
+        for (CCmdTarget* t : targets) {
+            if (t != nullptr && t->OnUpdateCmdUI(&ui)) {
+                return ui.m_bEnabled;
+            }
+        }
+    }
+    return !OnUpdateCmdUI(&ui) || ui.m_bEnabled;
+}
+
+void CDocument::AddView(CView* view)
+{
+    m_views.push_back(view);
+    view->m_pDocument = this;
+}
+
+void CDocument::UpdateAllViews(CView* sender, long hint)
+{
+    for (CView* v : m_views) {
+        if (v != sender) {
+            v->OnUpdate(sender, hint);
+        }
+    }
+}

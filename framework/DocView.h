@@ -1,0 +1,118 @@
+// The document/view classes: CWinApp (settings profile, main window), CDocument with its
+// views, CView and CListView, CFrameWnd with the archive-name bar, and command routing with
+// update handlers (CCmdUI).
+#pragma once
+
+#include "framework/Framework.h"
+#include "framework/ListCtrl.h"
+#include "framework/Profile.h"
+
+#include <string>
+#include <vector>
+
+class CDocument;
+class CView;
+class CFrameWnd;
+
+// What an update handler decides about one command.
+class CCmdUI
+{
+public:
+    explicit CCmdUI(int id) : m_nID(id) {}
+    void Enable(bool on = true) { m_bEnabled = on; }
+    int m_nID;
+    bool m_bEnabled = true;
+};
+
+// Something that handles commands: OnCmdMsg returns true when it handled id; OnUpdateCmdUI
+// returns true when it has an update handler for the command.
+class CCmdTarget
+{
+public:
+    virtual ~CCmdTarget() = default;
+    virtual bool OnCmdMsg(int /*id*/) { return false; }
+    virtual bool OnUpdateCmdUI(CCmdUI* /*ui*/) { return false; }
+};
+
+class CView : public CCmdTarget
+{
+public:
+    CDocument* GetDocument() const { return m_pDocument; }
+    virtual void OnInitialUpdate() { OnUpdate(nullptr, 0); }
+    virtual void OnUpdate(CView* /*sender*/, long /*hint*/) {}
+
+    CDocument* m_pDocument = nullptr;
+};
+
+class CListView : public CView
+{
+public:
+    CListCtrl& GetListCtrl() { return m_list; }
+    // The window is made: the view adds its columns here.
+    virtual int OnCreate() { return 0; }
+
+private:
+    CListCtrl m_list;
+};
+
+class CDocument : public CCmdTarget
+{
+public:
+    virtual bool OnNewDocument() { return true; }
+    virtual void OnCloseDocument() {}
+    void AddView(CView* view);
+    void UpdateAllViews(CView* sender, long hint = 0);
+    const std::vector<CView*>& Views() const { return m_views; }
+
+private:
+    std::vector<CView*> m_views;
+};
+
+class CFrameWnd : public CCmdTarget
+{
+public:
+    // The archive-name bar's edit control (1025).
+    void SetArchiveBarText(const std::wstring& text) { m_archiveBarText = text; }
+    const std::wstring& GetArchiveBarText() const { return m_archiveBarText; }
+    // Repaints the whole window (a backend redraws; nothing else happens).
+    void RedrawWindow() { ++m_redraws; }
+    int Redraws() const { return m_redraws; }
+
+    CView* m_pActiveView = nullptr;
+    CDocument* m_pDocument = nullptr;
+
+private:
+    std::wstring m_archiveBarText;
+    int m_redraws = 0;
+};
+
+class CWinApp : public CCmdTarget
+{
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    void SetRegistryKey(const wchar_t* company) { m_registryKey = company; }
+    int GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue);
+    std::wstring GetProfileString(const wchar_t* section, const wchar_t* entry,
+                                  const wchar_t* defaultValue = L"");
+    bool WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value);
+    bool WriteProfileString(const wchar_t* section, const wchar_t* entry,
+                            const std::wstring& value);
+    CProfileStore& Profile() { return m_profile; }
+
+    // Routes a command: view, document, frame, then the application. False when nobody
+    // handled it.
+    bool RouteCommand(int id);
+    // Asks the update handlers whether a command is enabled (true when none has one).
+    bool IsCommandEnabled(int id);
+
+    CFrameWnd* m_pMainWnd = nullptr;
+    std::wstring m_registryKey;
+
+private:
+    CProfileStore m_profile;
+};
+
+// The running application.
+CWinApp* AfxGetApp();

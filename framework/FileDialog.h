@@ -1,0 +1,29 @@
+// CFileDialog: the file-selection dialog's request and answer.
+#pragma once
+
+#include <string>
+
+constexpr unsigned OFN_HIDEREADONLY = 0x4;
+constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
+
+class CFileDialog
+{
+public:
+    CFileDialog(bool openFileDialog, const wchar_t* defaultExt = nullptr,
+                const wchar_t* fileName = nullptr, unsigned flags = 0,
+                const wchar_t* filter = nullptr);
+    int DoModal();
+
+    std::wstring GetPathName() const { return m_path; }
+    // The text after the last '.' of the chosen file's name.
+    std::wstring GetFileExt() const;
+
+    bool m_bOpenFileDialog;
+    std::wstring m_defaultExt;
+    std::wstring m_fileName;
+    unsigned m_flags;
+    std::wstring m_filter;
+    std::wstring m_title;         // empty: the standard title
+    std::wstring m_initialFolder; // lpstrInitialDir
+    std::wstring m_path;          // the answer
+};

@@ -1,0 +1,45 @@
+#include "framework/Framework.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <vector>
+
+namespace
+{
+
+CUiBackend* g_backend = nullptr;
+
+} // namespace
+
+CUiBackend& AfxBackend()
+{
+    return *g_backend;
+}
+
+void AfxSetBackend(CUiBackend* backend)
+{
+    g_backend = backend;
+}
+
+int AfxMessageBox(const std::wstring& text, unsigned type)
+{
+    return g_backend->MessageBox(text, type);
+}
+
+std::wstring FormatText(const wchar_t* format, ...)
+{
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        va_list args;
+        va_start(args, format);
+        int n = std::vswprintf(buffer.data(), buffer.size(), format, args);
+        va_end(args);
+        if (n >= 0 && static_cast<size_t>(n) < buffer.size()) {
+            return std::wstring(buffer.data(), static_cast<size_t>(n));
+        }
+        if (buffer.size() >= (1u << 20)) {
+            return std::wstring(format); // not a text this program formats
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+}

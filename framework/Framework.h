@@ -1,0 +1,49 @@
+// The framework's shared names: message box types and results, list item states, and the
+// backend that shows windows (GUI, console or a test script).
+#pragma once
+
+#include <string>
+
+// Message box types and results.
+constexpr unsigned MB_OK = 0x0;
+constexpr unsigned MB_YESNO = 0x4;
+constexpr unsigned MB_ICONQUESTION = 0x20;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+class CDialog;
+class CFileDialog;
+
+// What a front end provides: message boxes, modal dialogs, modeless windows, the file
+// dialog and the shell. The framework calls it; app/ and view/ never do directly.
+class CUiBackend
+{
+public:
+    virtual ~CUiBackend() = default;
+    // Shows text with OK (MB_OK) or Yes and No (MB_YESNO); returns IDOK, IDYES or IDNO.
+    virtual int MessageBox(const std::wstring& text, unsigned type) = 0;
+    // Runs a modal dialog whose controls hold the members' values; the user edits them.
+    // Returns IDOK (the framework then reads the controls back) or IDCANCEL.
+    virtual int RunModal(CDialog& dialog) = 0;
+    // A modeless dialog was created, had its controls changed (transfer: by its data
+    // exchange, else a progress step), or was destroyed. While it exists the backend may call
+    // its OnCancel when the user cancels.
+    virtual void ModelessCreated(CDialog& dialog) = 0;
+    virtual void ModelessChanged(CDialog& dialog, bool transfer) = 0;
+    virtual void ModelessDestroyed(CDialog& dialog) = 0;
+    // Runs the file-selection dialog; IDOK with the chosen path set, or IDCANCEL.
+    virtual int RunFileDialog(CFileDialog& dialog) = 0;
+    // Executes a file with the verb "open".
+    virtual void ShellOpen(const std::wstring& path) = 0;
+};
+
+// The backend of the running application.
+CUiBackend& AfxBackend();
+void AfxSetBackend(CUiBackend* backend);
+
+int AfxMessageBox(const std::wstring& text, unsigned type = MB_OK);
+
+// printf-style formatting of the program's texts ("%ls" for wide strings).
+std::wstring FormatText(const wchar_t* format, ...);

@@ -1,0 +1,65 @@
+#include "res/Menus.h"
+
+#include "res/Resource.h"
+
+const std::vector<Menu>& MainMenu()
+{
+    static const std::vector<Menu> menu = {
+        {L"ファイル(&F)",
+         {{ID_FILE_NEW, L"新規作成(&N)\tCtrl+N"},
+          {ID_FILE_OPEN, L"書庫を開く(&O)...\tCtrl+O"},
+          {ID_ARCHIVE_CLOSE, L"書庫を閉じる(&C)\tShift+L"},
+          {0, nullptr},
+          {ID_APP_EXIT, L"アプリケーションの終了(&X)"}}},
+        {L"操作(&A)",
+         {{ID_ARCHIVE_ADD, L"追加(&A)"},
+          {ID_ARCHIVE_DELETE, L"削除(&D)"},
+          {ID_EXTRACT_ALL, L"全てのファイルを展開(&E)"},
+          {ID_EXTRACT_SELECTED, L"選択ファイルを展開(&S)"},
+          {0, nullptr},
+          {ID_ARCHIVE_TEST, L"テスト(&T)"},
+          {0, nullptr},
+          {ID_ARCHIVE_COMMAND_LINE, L"コマンドライン操作(&C)"}}},
+        {L"オプション(O)", {{ID_OPTION_SETTINGS, L"設定(&S)"}}},
+        {L"ヘルプ(&H)", {{ID_APP_ABOUT, L"Tavrel のバージョン情報(&A)..."}}},
+    };
+    return menu;
+}
+
+const std::vector<Accelerator>& MainAccelerators()
+{
+    static const std::vector<Accelerator> accelerators = {{true, L'N', ID_FILE_NEW},
+                                                          {true, L'O', ID_FILE_OPEN}};
+    return accelerators;
+}
+
+const std::vector<CommandBarEntry>& MainCommandBar()
+{
+    static const std::vector<CommandBarEntry> bar = {{-1, 0},
+                                                     {0, ID_FILE_NEW},
+                                                     {1, ID_FILE_OPEN},
+                                                     {-1, 0},
+                                                     {2, ID_ARCHIVE_ADD},
+                                                     {3, ID_EXTRACT_ALL},
+                                                     {4, ID_EXTRACT_SELECTED},
+                                                     {-1, 0},
+                                                     {5, ID_APP_ABOUT},
+                                                     {-1, 0}};
+    return bar;
+}
+
+const wchar_t* CommandString(int id)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+        return L"新規にファイルを作成\n新規ファイル";
+    case ID_FILE_OPEN:
+        return L"既存のファイルを開く\n開く";
+    case ID_APP_ABOUT:
+        return L"プログラムの情報、バージョン番号そして著作権を表示\nバージョン情報";
+    case ID_APP_EXIT:
+        return L"アプリケーションを終了し、ファイルの保存を指示\n終了";
+    default:
+        return nullptr;
+    }
+}

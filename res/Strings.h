@@ -1,0 +1,49 @@
+// The program's own texts, exactly as the user sees them.
+#pragma once
+
+namespace res
+{
+
+// Document commands.
+inline constexpr const wchar_t* kAskCloseArchive = L"現在開いている書庫を閉じますか？";
+inline constexpr const wchar_t* kOnlyLzhCanBeCreated = L"作成可能な書庫はLZHです。";
+inline constexpr const wchar_t* kCannotOpenArchive = L"書庫を開けませんでした。";
+inline constexpr const wchar_t* kAddFailed = L"追加に失敗しました。";
+inline constexpr const wchar_t* kBrokenFile = L"ファイルが壊れています。 [%ls]";
+inline constexpr const wchar_t* kAllFilesGood = L"すべてのファイルは正常です。";
+inline constexpr const wchar_t* kInvalidFiles = L"%dファイル中%dファイルが不正です。";
+inline constexpr const wchar_t* kExtractDone = L"展開終了";
+inline constexpr const wchar_t* kUnsupportedCount = L"\n非対応圧縮ファイル数 %d";
+inline constexpr const wchar_t* kInvalidCount = L"\n不正ファイル数 %d";
+// A destination that does not fit 259 characters is refused with this text.
+inline constexpr const wchar_t* kDestinationTooLong = L"展開先のパスが長すぎます。";
+inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します。上書きしますか？";
+
+// File dialogs.
+inline constexpr const wchar_t* kNewTitle = L"新規作成";
+inline constexpr const wchar_t* kAddTitle = L"追加";
+inline constexpr const wchar_t* kOpenFilter =
+    L"LHA書庫 (*.lzh)|*.lzh|ZIP書庫 (*.zip)|*.zip|すべてのファイル (*.*)|*.*||";
+inline constexpr const wchar_t* kAllFilesFilter = L"すべてのファイル (*.*)|*.*||";
+
+// Well-known folders.
+inline constexpr const wchar_t* kMyDocuments = L"\\My Documents\\";
+inline constexpr const wchar_t* kDesktop = L"\\Windows\\デスクトップ\\";
+inline constexpr const wchar_t* kTemp = L"\\Temp";
+
+// List columns, by index.
+inline constexpr const wchar_t* kColumnTitles[9] = {L"ファイル名", L"サイズ",       L"圧縮サイズ",
+                                                    L"圧縮率",     L"最終更新日時", L"属性",
+                                                    L"CRC",        L"メソッド",     L"パス"};
+inline constexpr const wchar_t* kFolderRow = L"<DIR>";
+
+// Application.
+inline constexpr const wchar_t* kRegistryKey = L"Quillmar Software";
+inline constexpr const wchar_t* kAppName = L"Tavrel";
+inline constexpr const wchar_t* kDocTemplate =
+    L"Tavrel\n\nTavrel\n\n\nTavrel.Document\nTavrel Document";
+inline constexpr const wchar_t* kIdle = L"レディ";
+inline constexpr const wchar_t* kAboutCaption = L"Tavrel のバージョン情報";
+inline constexpr const wchar_t* kAboutText = L"Tavrel Version 1.00";
+
+} // namespace res
