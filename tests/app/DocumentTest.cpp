@@ -1,0 +1,233 @@
+// The document's commands under a scripted user: opening by type, New, Close, Add, Test and
+// the extraction commands with their questions, counts and summaries.
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/app/AppFixture.h"
+#include "tests/support/ZipBuilder.h"
+
+using namespace testsupport;
+
+namespace
+{
+
+using Texts = std::vector<std::wstring>;
+
+class Document : public AppFixture
+{};
+
+} // namespace
+
+TEST_F(Document, OpenArchiveByTypeFollowsTheExtensionAndTheTypeLastTried)
+{
+    MakeLzh(L"\\a.lzh", {{"x.txt", "x"}});
+    WriteFile("z.zip", BuildZip({StoredMember("y.txt", "y")}));
+    std::filesystem::copy_file(folder.HostPath("a.lzh"), folder.HostPath("A.LZH"));
+    std::filesystem::copy_file(folder.HostPath("z.zip"), folder.HostPath("Z.ZIP"));
+    std::filesystem::copy_file(folder.HostPath("z.zip"), folder.HostPath("zipped.lzh"));
+    std::filesystem::copy_file(folder.HostPath("z.zip"), folder.HostPath("noext"));
+    Start();
+    // Upper-case extensions are tried as LZH, then as ZIP.
+    EXPECT_TRUE(doc->OpenArchiveByType(L"\\A.LZH"));
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
+    doc->CloseArchive();
+    EXPECT_TRUE(doc->OpenArchiveByType(L"\\Z.ZIP"));
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveZip);
+    EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), L"\\Z.ZIP");
+    doc->CloseArchive();
+    EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), L"");
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveZip); // kept after the close
+    // A ZIP archive named .lzh is only tried as LZH.
+    EXPECT_FALSE(doc->OpenArchiveByType(L"\\zipped.lzh"));
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
+    // Without a dot the type last tried decides: LZH only now, so the ZIP fails...
+    EXPECT_FALSE(doc->OpenArchiveByType(L"\\noext"));
+    // ...and after a ZIP archive it is tried as ZIP only.
+    EXPECT_TRUE(doc->OpenArchiveByType(L"\\z.zip"));
+    doc->CloseArchive();
+    EXPECT_TRUE(doc->OpenArchiveByType(L"\\noext"));
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveZip);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(Document, StartingWithAZipArchiveWithoutExtensionOpensIt)
+{
+    WriteFile("noext", BuildZip({StoredMember("y.txt", "y")}));
+    Start(L"\\noext");
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveZip);
+    EXPECT_EQ(Column(0), Texts{L"y.txt"});
+}
+
+TEST_F(Document, NewAsksToCloseAndCreatesOnlyLzh)
+{
+    MakeLzh(L"\\a.lzh", {{"x.txt", "x"}});
+    Start(L"\\a.lzh");
+    // Started with an archive: the first New only clears the pending flag.
+    EXPECT_TRUE(doc->OnNewDocument());
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+    EXPECT_TRUE(ui.messages.empty());
+    // No at the close question keeps the archive open.
+    ui.yesNoAnswers = {IDNO};
+    EXPECT_FALSE(doc->OnNewDocument());
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kAskCloseArchive});
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+    // Yes closes it; a name that is not .lzh is refused.
+    ui.yesNoAnswers = {IDYES};
+    ui.fileAnswers = {L"\\new.zip"};
+    EXPECT_FALSE(doc->OnNewDocument());
+    EXPECT_FALSE(doc->m_bArchiveOpen);
+    EXPECT_EQ(ui.messages.back().text, res::kOnlyLzhCanBeCreated);
+    ASSERT_EQ(ui.fileDialogs.size(), 1u);
+    EXPECT_EQ(ui.fileDialogs[0].title, res::kNewTitle);
+    EXPECT_EQ(ui.fileDialogs[0].initialFolder, res::kMyDocuments); // LastFolder/Startup default
+    // A new archive opens empty.
+    ui.fileAnswers = {L"\\new.lzh"};
+    EXPECT_TRUE(doc->OnNewDocument());
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
+    EXPECT_EQ(doc->MemberCount(), 0);
+    // Cancel at the file dialog: nothing open, no message.
+    size_t shown = ui.messages.size();
+    ui.yesNoAnswers = {IDYES};
+    EXPECT_TRUE(doc->OnNewDocument());
+    EXPECT_FALSE(doc->m_bArchiveOpen);
+    EXPECT_EQ(ui.messages.size(), shown + 1); // only the close question
+}
+
+TEST_F(Document, OpenCommandRemembersTheFolderAndReportsFailures)
+{
+    MakeLzh(L"\\dir\\a.lzh", {{"x.txt", "x"}});
+    Start();
+    ui.fileAnswers = {L"\\dir\\missing.lzh"};
+    doc->OnFileOpenArchive();
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kCannotOpenArchive});
+    EXPECT_EQ(app->m_strLastFolderStartup, L"\\dir\\");
+    ui.fileAnswers = {L"\\dir\\a.lzh"};
+    doc->OnFileOpenArchive();
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+    ASSERT_EQ(ui.fileDialogs.size(), 2u);
+    EXPECT_EQ(ui.fileDialogs[1].filter, res::kOpenFilter);
+    EXPECT_EQ(ui.fileDialogs[1].initialFolder, L"\\dir\\");
+    // Close archive when nothing is open changes nothing.
+    doc->OnArchiveClose();
+    EXPECT_FALSE(doc->m_bArchiveOpen);
+    doc->OnArchiveClose();
+    EXPECT_FALSE(doc->m_bArchiveOpen);
+}
+
+TEST_F(Document, AddUsesTheMethodAndActionSettings)
+{
+    MakeLzh(L"\\a.lzh", {{"x.txt", "x"}});
+    WriteFile("in/add.txt", std::string(5000, 'q'));
+    Start(L"\\a.lzh");
+    app->m_nLhaMethod = 3;
+    ui.fileAnswers = {L"\\in\\add.txt"};
+    doc->OnArchiveAdd();
+    ASSERT_EQ(doc->MemberCount(), 2);
+    EXPECT_EQ(std::wstring(doc->m_pLzh->entries[1].method), L"-lh7-");
+    EXPECT_EQ(app->m_strLastFolderAdd, L"\\in\\");
+    EXPECT_EQ(ui.fileDialogs[0].title, res::kAddTitle);
+    // A file that cannot be read.
+    ui.fileAnswers = {L"\\in\\missing.txt"};
+    doc->OnArchiveAdd();
+    EXPECT_EQ(ui.messages.back().text, res::kAddFailed);
+    EXPECT_TRUE(doc->m_bArchiveOpen);
+}
+
+TEST_F(Document, TestCountsBrokenMembersAndSkipsUnsupportedOnes)
+{
+    ZipMember bad = StoredMember("bad.txt", "data");
+    bad.crc ^= 1;
+    ZipMember imploded = StoredMember("imploded.txt", "xx");
+    imploded.method = 6;
+    WriteFile("t.zip", BuildZip({StoredMember("a.txt", "a"), bad, imploded}));
+    WriteFile("u.zip", BuildZip({StoredMember("a.txt", "a"), imploded}));
+    Start(L"\\u.zip");
+    doc->OnArchiveTest();
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kAllFilesGood});
+    EXPECT_EQ(ui.progressTexts, (Texts{L"a.txt", L"imploded.txt"}));
+    EXPECT_EQ(ui.modelessOpen, 0);
+
+    doc->CloseArchive();
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\t.zip"));
+    ui.messages.clear();
+    doc->OnArchiveTest();
+    EXPECT_EQ(ui.MessageTexts(),
+              (Texts{L"ファイルが壊れています。 [bad.txt]", L"3ファイル中1ファイルが不正です。"}));
+}
+
+TEST_F(Document, CancellingTestStopsBeforeTheNextMemberAndStillCountsAll)
+{
+    std::vector<ZipMember> members;
+    for (int i = 0; i < 10; ++i) {
+        members.push_back(StoredMember("m" + std::to_string(i), "data"));
+    }
+    members[1].crc ^= 1;
+    WriteFile("t.zip", BuildZip(members));
+    Start(L"\\t.zip");
+    // Cancelled while the second member is in progress (in the program: during its broken-file
+    // message); it completes, and the loop stops before the third.
+    ui.cancelAtText = 3;
+    doc->OnArchiveTest();
+    EXPECT_EQ(ui.progressTexts.size(), 3u);
+    EXPECT_EQ(ui.messages.back().text, L"10ファイル中1ファイルが不正です。");
+}
+
+TEST_F(Document, ExtractAllIntoAFolderNamedAfterTheArchive)
+{
+    MakeLzh(L"\\data.tar.lzh", {{"a.txt", "a"}, {"sub/b.txt", "b"}});
+    Start(L"\\data.tar.lzh");
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {[&](CDialog& dialog) {
+        // Presets: LastFolder/Extract, both boxes ticked.
+        EXPECT_EQ(dialog.GetControlText(IDC_TEXT), res::kMyDocuments);
+        EXPECT_EQ(dialog.GetControlInt(IDC_CREATE_FOLDER), 1);
+        EXPECT_EQ(dialog.GetControlInt(IDC_USE_FOLDER), 1);
+        dialog.SetControlText(IDC_TEXT, L"\\out");
+        return IDOK;
+    }};
+    doc->OnExtractAll();
+    EXPECT_EQ(ReadFile("out/data.tar/a.txt"), "a");
+    EXPECT_EQ(ReadFile("out/data.tar/sub/b.txt"), "b");
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kExtractDone});
+    EXPECT_EQ(app->m_strLastFolderExtract, L"\\out"); // as typed
+    // Again, flat and into the folder itself, always asking: the existing file is kept when
+    // the user says no, and that is no failure.
+    app->m_nOverwriteInquire = 0;
+    doc->ApplyOverwriteInquire();
+    ui.messages.clear();
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out\\data.tar\\", 0, 0)};
+    doc->OnExtractAll();
+    EXPECT_EQ(ui.MessageTexts(),
+              (Texts{L"既に[a.txt]が存在します。上書きしますか？", res::kExtractDone}));
+    EXPECT_EQ(ReadFile("out/data.tar/b.txt"), "b");
+    // Cancel at the destination dialog: nothing stored.
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {};
+    doc->OnExtractAll();
+    EXPECT_EQ(app->m_strLastFolderExtract, L"\\out\\data.tar\\");
+}
+
+TEST_F(Document, ExtractionSummaryCountsUnsupportedAndBrokenMembers)
+{
+    ZipMember bad = StoredMember("bad.txt", "data");
+    bad.crc ^= 1;
+    ZipMember imploded = StoredMember("imploded.txt", "xx");
+    imploded.method = 6;
+    WriteFile("t.zip", BuildZip({StoredMember("a.txt", "a"), bad, imploded}));
+    Start(L"\\t.zip");
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out", 0, 1)};
+    doc->OnExtractAll();
+    EXPECT_EQ(ui.MessageTexts(), (Texts{L"ファイルが壊れています。 [bad.txt]",
+                                        L"展開終了\n非対応圧縮ファイル数 1\n不正ファイル数 1"}));
+}
+
+TEST_F(Document, MakeArchiveFolderPath)
+{
+    EXPECT_EQ(
+        CTavrelDoc::MakeArchiveFolderPath(L"\\My Documents\\", L"\\Storage Card\\data.tar.lzh"),
+        L"\\My Documents\\data.tar");
+    EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"\\My Documents", L"\\a\\b.lzh"),
+              L"\\My Documents\\b");
+    EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"\\My Documents", L"\\a\\noext"),
+              L"\\My Documents\\noext");
+    EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"", L"x.lzh"), L"\\x");
+}

@@ -1,0 +1,134 @@
+// The settings: defaults on an empty store, what is written when, and the overwrite policy.
+#include "app/Dialogs.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/app/AppFixture.h"
+
+using namespace testsupport;
+
+namespace
+{
+
+class Settings : public AppFixture
+{};
+
+} // namespace
+
+TEST_F(Settings, DefaultsOnAnEmptyStore)
+{
+    Start();
+    EXPECT_EQ(app->m_nShowColumn[1] + app->m_nShowColumn[2] + app->m_nShowColumn[3] +
+                  app->m_nShowColumn[4] + app->m_nShowColumn[5] + app->m_nShowColumn[8],
+              6);
+    EXPECT_EQ(app->m_nShowColumn[6] + app->m_nShowColumn[7], 0);
+    EXPECT_EQ(app->m_nLhaMethod, 2);
+    EXPECT_EQ(app->m_nLhaAction, 0);
+    EXPECT_EQ(app->m_nOverwriteInquire, 1);
+    EXPECT_EQ(app->m_nCreateFolder, 1);
+    EXPECT_EQ(app->m_nUseFolder, 1);
+    EXPECT_EQ(app->m_nStartupFolderType, 1);
+    EXPECT_EQ(app->m_nExtractFolderType, 1);
+    EXPECT_EQ(app->m_strLastFolderStartup, res::kMyDocuments);
+    EXPECT_EQ(app->m_strLastFolderExtract, res::kMyDocuments);
+    EXPECT_EQ(app->m_strLastFolderAdd, res::kMyDocuments);
+    EXPECT_TRUE(doc->m_pLzh->askOnlyIfNewer);
+    EXPECT_FALSE(doc->m_pLzh->overwriteSilently);
+    EXPECT_FALSE(doc->m_pZip->skipIfNotOlder);
+}
+
+TEST_F(Settings, LastFoldersAreWrittenAtOnceAndTheHistoryAtExit)
+{
+    Start();
+    ui.fileAnswers = {L"\\d\\x.lzh"};
+    doc->OnFileOpenArchive();
+    app->m_strCommandHistory[0] = L"x -x1 *.txt";
+    app->m_strCommandHistory[2] = L"d old";
+    std::string file = ReadFile("settings/Tavrel.ini");
+    EXPECT_NE(file.find("Startup="), std::string::npos);
+    EXPECT_EQ(file.find("CommandLine1="), std::string::npos); // not before exit
+    Restart();
+    EXPECT_EQ(app->m_strLastFolderStartup, L"\\d\\");
+    EXPECT_EQ(app->m_strCommandHistory[0], L"x -x1 *.txt");
+    EXPECT_EQ(app->m_strCommandHistory[1], L"");
+    EXPECT_EQ(app->m_strCommandHistory[2], L"d old");
+    // Values the program does not write come from the file when someone put them there.
+    app->WriteProfileInt(L"Option", L"ShowCrc", 1);
+    app->WriteProfileString(L"Option", L"ExtractFolder", L"\\$HOME\\x");
+    Restart();
+    EXPECT_EQ(app->m_nShowColumn[6], 1);
+    EXPECT_EQ(app->m_strExtractFolder, L"\\$HOME\\x");
+}
+
+TEST_F(Settings, OverwriteInquireSetsBothArchiveObjects)
+{
+    Start();
+    for (int value : {0, 1, 2, 5}) {
+        app->m_nOverwriteInquire = value;
+        doc->m_pLzh->askOnlyIfNewer = doc->m_pZip->askOnlyIfNewer = true;
+        doc->ApplyOverwriteInquire();
+        EXPECT_EQ(doc->m_pLzh->overwriteSilently, value == 2) << value;
+        EXPECT_EQ(doc->m_pZip->overwriteSilently, value == 2) << value;
+        EXPECT_EQ(doc->m_pLzh->askOnlyIfNewer, value == 1 || value == 2) << value;
+        EXPECT_EQ(doc->m_pZip->askOnlyIfNewer, value == 1 || value == 2) << value;
+    }
+}
+
+TEST_F(Settings, StartFoldersAndDestinationsByType)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}});
+    Start(L"\\a.lzh");
+    app->m_nStartupFolderType = 2; // a named folder, empty
+    ui.yesNoAnswers = {IDNO};
+    doc->OnNewDocument(); // the pending first run
+    ui.yesNoAnswers = {IDYES};
+    doc->OnNewDocument();
+    ASSERT_EQ(ui.fileDialogs.size(), 1u);
+    EXPECT_EQ(ui.fileDialogs[0].initialFolder, L"");
+    const std::pair<int, std::wstring> destinations[] = {
+        {0, res::kMyDocuments}, {2, res::kDesktop}, {3, L"\\mine"}, {7, res::kMyDocuments}};
+    app->m_strExtractFolder = L"\\mine";
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\a.lzh"));
+    for (const auto& [type, expected] : destinations) {
+        app->m_nExtractFolderType = type;
+        std::wstring shown;
+        ui.dialogAnswers[IDD_EXTRACT_DEST] = {[&](CDialog& d) {
+            shown = d.GetControlText(IDC_TEXT);
+            return IDCANCEL;
+        }};
+        doc->OnExtractAll();
+        EXPECT_EQ(shown, expected) << type;
+    }
+}
+
+TEST(Dialogs, CommandHistoryListAndPrompts)
+{
+    testsupport::TempFolder folder;
+    CScriptedBackend ui;
+    AfxSetBackend(&ui);
+    std::wstring history[3] = {L"", L"e -x1 *.txt", L""};
+    CCommandLineDlg commandLine;
+    commandLine.m_pHistory = history;
+    commandLine.OnComboDropDown(IDC_COMMAND);
+    commandLine.OnComboDropDown(IDC_COMMAND);
+    EXPECT_EQ(commandLine.ComboItems(IDC_COMMAND), std::vector<std::wstring>{L"e -x1 *.txt"});
+
+    CUserPrompt prompt;
+    wchar_t buffer[kPasswordCapacity] = L"kept";
+    prompt.AskPassword(L"member", buffer); // cancelled: unchanged
+    EXPECT_EQ(std::wstring(buffer), L"kept");
+    ui.dialogAnswers[IDD_PASSWORD] = {[](CDialog& d) {
+        d.SetControlText(IDC_TEXT, std::wstring(100, L'p'));
+        return IDOK;
+    }};
+    prompt.AskPassword(L"member", buffer);
+    EXPECT_EQ(std::wstring(buffer), std::wstring(63, L'p'));
+    bool answer = false;
+    ui.yesNoAnswers = {IDNO, IDYES};
+    prompt.AskOverwrite(L"a.txt", &answer);
+    EXPECT_FALSE(answer);
+    prompt.AskOverwrite(L"a.txt", &answer);
+    EXPECT_TRUE(answer);
+    EXPECT_EQ(ui.messages[0].text, L"既に[a.txt]が存在します。上書きしますか？");
+    EXPECT_EQ(ui.messages[0].type & 0xF, MB_YESNO);
+    AfxSetBackend(nullptr);
+}
