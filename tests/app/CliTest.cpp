@@ -1,0 +1,168 @@
+// tavrel-cli end to end: archives made by jlha, zip and 7z are listed, tested and extracted
+// with the results the peers give; a damaged member gives the broken-file message and exit
+// status 1; usage errors give 2.
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct Outcome
+{
+    int status;
+    std::string out;
+};
+
+Outcome Shell(const std::string& command)
+{
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while (pipe != nullptr && (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        out.append(buffer.data(), n);
+    }
+    int status = pipe != nullptr ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Every regular file below root, by relative path, with its bytes.
+std::map<std::string, std::string> Tree(const std::string& root)
+{
+    std::map<std::string, std::string> files;
+    if (!fs::exists(root)) {
+        return files;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) {
+            files[fs::relative(e.path(), root).string()] = ReadHostFile(e.path().string());
+        }
+    }
+    return files;
+}
+
+bool Have(const char* tool)
+{
+    return access(tool, X_OK) == 0;
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(tmp.HostPath("src/sub"));
+        std::string text;
+        for (int i = 0; text.size() < 50000; ++i) {
+            text += "line " + std::to_string(i) + " of the console test\n";
+        }
+        tmp.WriteHostFile("src/text.txt", text);
+        tmp.WriteHostFile("src/sub/note.txt", "a note\n");
+        tmp.WriteHostFile("src/sub/empty.txt", "");
+    }
+    Outcome Tavrel(const std::string& arguments)
+    {
+        return Shell("cd '" + tmp.Host() + "' && " TAVREL_CLI_PATH " --config '" +
+                     tmp.HostPath("cfg.ini") + "' " + arguments);
+    }
+    Outcome InTmp(const std::string& command) { return Shell("cd '" + tmp.Host() + "' && " + command); }
+
+    TempFolder tmp;
+};
+
+} // namespace
+
+TEST_F(Cli, ArchivesOfThePeersListTestAndExtractAsThePeersDo)
+{
+    struct Case
+    {
+        const char* maker;
+        const char* make;
+        const char* archive;
+        const char* peerExtract; // into peer/
+    };
+    const Case cases[] = {
+        {"/usr/bin/jlha", "cd src && jlha a2o6q ../j.lzh text.txt sub/note.txt sub/empty.txt", "j.lzh",
+         "lhasa xqw=peer j.lzh"},
+        {"/usr/bin/zip", "cd src && zip -q -r ../z.zip .", "z.zip", "unzip -q z.zip -d peer"},
+        {"/usr/bin/7zz", "cd src && 7zz a -tzip -mm=Deflate64 ../s.zip . >/dev/null", "s.zip",
+         "7zz x -y -opeer s.zip"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        if (!Have(c.maker)) {
+            ADD_FAILURE() << c.maker << " is not installed";
+            continue;
+        }
+        ASSERT_EQ(InTmp(c.make).status, 0);
+        Outcome list = Tavrel(c.archive);
+        EXPECT_EQ(list.status, 0);
+        EXPECT_EQ(list.out.substr(0, list.out.find('\n')),
+                  "ファイル名\tサイズ\t圧縮サイズ\t圧縮率\t最終更新日時\t属性\tパス");
+        for (const char* name : {"text.txt", "note.txt", "empty.txt"}) {
+            EXPECT_NE(list.out.find(std::string("\n") + name + "\t"), std::string::npos) << name;
+        }
+        Outcome test = Tavrel(std::string("-t ") + c.archive);
+        EXPECT_EQ(test.status, 0);
+        EXPECT_EQ(test.out, "すべてのファイルは正常です。\n");
+        fs::remove_all(tmp.HostPath("ours"));
+        fs::remove_all(tmp.HostPath("peer"));
+        Outcome extract = Tavrel(std::string("--yes -x ours ") + c.archive);
+        EXPECT_EQ(extract.status, 0);
+        EXPECT_EQ(extract.out, "展開終了\n");
+        ASSERT_EQ(InTmp(std::string(c.peerExtract) + " >/dev/null").status, 0);
+        // The destination dialog's default: a folder named after the archive.
+        std::string base = std::string(c.archive).substr(0, 1);
+        EXPECT_EQ(Tree(tmp.HostPath("ours/" + base)), Tree(tmp.HostPath("peer")));
+        EXPECT_EQ(Tree(tmp.HostPath("ours/" + base)).size(), 3u);
+    }
+}
+
+TEST_F(Cli, DamagedMembersFailWithTheirNameAndStatusOne)
+{
+    if (!Have("/usr/bin/zip")) {
+        GTEST_SKIP() << "zip is not installed";
+    }
+    ASSERT_EQ(InTmp("cd src && zip -q -0 ../z.zip text.txt sub/note.txt").status, 0);
+    std::string bytes = ReadHostFile(tmp.HostPath("z.zip"));
+    bytes[30 + 8 + 1000] ^= 0x55; // inside text.txt's stored data
+    tmp.WriteHostFile("z.zip", bytes);
+    Outcome test = Tavrel("-t z.zip");
+    EXPECT_EQ(test.status, 1);
+    EXPECT_EQ(test.out, "ファイルが壊れています。 [text.txt]\n2ファイル中1ファイルが不正です。\n");
+    Outcome extract = Tavrel("-x out z.zip");
+    EXPECT_EQ(extract.status, 1);
+    EXPECT_EQ(extract.out, "ファイルが壊れています。 [text.txt]\n展開終了\n不正ファイル数 1\n");
+}
+
+TEST_F(Cli, UsageAndMissingArchives)
+{
+    EXPECT_EQ(Tavrel("").status, 2);
+    EXPECT_EQ(Tavrel("--bogus a.lzh").status, 2);
+    EXPECT_EQ(Tavrel("-x").status, 2);
+    Outcome help = Tavrel("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: tavrel-cli"), std::string::npos);
+    Outcome missing = Tavrel("missing.lzh");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "書庫を開けませんでした。\n");
+    // --new opens a new archive; with nothing added nothing is written.
+    Outcome created = Tavrel("--new fresh.lzh");
+    EXPECT_EQ(created.status, 0);
+    EXPECT_EQ(created.out, "");
+    EXPECT_FALSE(fs::exists(tmp.HostPath("fresh.lzh")));
+    Outcome wrong = Tavrel("--new fresh.zip");
+    EXPECT_EQ(wrong.out, "作成可能な書庫はLZHです。\n");
+}
