@@ -77,7 +77,10 @@ protected:
         return Shell("cd '" + tmp.Host() + "' && " TAVREL_CLI_PATH " --config '" +
                      tmp.HostPath("cfg.ini") + "' " + arguments);
     }
-    Outcome InTmp(const std::string& command) { return Shell("cd '" + tmp.Host() + "' && " + command); }
+    Outcome InTmp(const std::string& command)
+    {
+        return Shell("cd '" + tmp.Host() + "' && " + command);
+    }
 
     TempFolder tmp;
 };
@@ -94,8 +97,8 @@ TEST_F(Cli, ArchivesOfThePeersListTestAndExtractAsThePeersDo)
         const char* peerExtract; // into peer/
     };
     const Case cases[] = {
-        {"/usr/bin/jlha", "cd src && jlha a2o6q ../j.lzh text.txt sub/note.txt sub/empty.txt", "j.lzh",
-         "lhasa xqw=peer j.lzh"},
+        {"/usr/bin/jlha", "cd src && jlha a2o6q ../j.lzh text.txt sub/note.txt sub/empty.txt",
+         "j.lzh", "lhasa xqw=peer j.lzh"},
         {"/usr/bin/zip", "cd src && zip -q -r ../z.zip .", "z.zip", "unzip -q z.zip -d peer"},
         {"/usr/bin/7zz", "cd src && 7zz a -tzip -mm=Deflate64 ../s.zip . >/dev/null", "s.zip",
          "7zz x -y -opeer s.zip"},
