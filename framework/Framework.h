@@ -15,6 +15,7 @@ constexpr int IDNO = 7;
 
 class CDialog;
 class CFileDialog;
+class CPropertySheet;
 
 // What a front end provides: message boxes, modal dialogs, modeless windows, the file
 // dialog and the shell. The framework calls it; app/ and view/ never do directly.
@@ -33,6 +34,9 @@ public:
     virtual void ModelessCreated(CDialog& dialog) = 0;
     virtual void ModelessChanged(CDialog& dialog, bool transfer) = 0;
     virtual void ModelessDestroyed(CDialog& dialog) = 0;
+    // Runs a property sheet whose pages' controls hold their members' values; IDOK or
+    // IDCANCEL as for a dialog.
+    virtual int RunPropertySheet(CPropertySheet& sheet) = 0;
     // Runs the file-selection dialog; IDOK with the chosen path set, or IDCANCEL.
     virtual int RunFileDialog(CFileDialog& dialog) = 0;
     // Executes a file with the verb "open".

@@ -50,6 +50,19 @@ void CScriptedBackend::ModelessDestroyed(CDialog& /*dialog*/)
     --modelessOpen;
 }
 
+int CScriptedBackend::RunPropertySheet(CPropertySheet& sheet)
+{
+    if (!sheet.m_pages.empty()) {
+        dialogsShown.push_back(sheet.m_pages.front()->m_nIDTemplate);
+    }
+    if (sheetAnswers.empty()) {
+        return IDCANCEL;
+    }
+    auto answer = sheetAnswers.front();
+    sheetAnswers.pop_front();
+    return answer(sheet);
+}
+
 int CScriptedBackend::RunFileDialog(CFileDialog& dialog)
 {
     fileDialogs.push_back({dialog.m_bOpenFileDialog, dialog.m_title, dialog.m_initialFolder,

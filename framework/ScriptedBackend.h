@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "framework/FileDialog.h"
 #include "framework/Framework.h"
+#include "framework/PropertySheet.h"
 
 #include <deque>
 #include <functional>
@@ -33,6 +34,7 @@ public:
     void ModelessCreated(CDialog& dialog) override;
     void ModelessChanged(CDialog& dialog, bool transfer) override;
     void ModelessDestroyed(CDialog& dialog) override;
+    int RunPropertySheet(CPropertySheet& sheet) override;
     int RunFileDialog(CFileDialog& dialog) override;
     void ShellOpen(const std::wstring& path) override;
 
@@ -41,7 +43,8 @@ public:
 
     std::deque<int> yesNoAnswers;                          // for MB_YESNO boxes; IDNO when empty
     std::map<int, std::deque<DialogAnswer>> dialogAnswers; // by template; IDCANCEL when empty
-    std::deque<std::wstring> fileAnswers;                  // the chosen path; "" or none: cancel
+    std::deque<std::function<int(CPropertySheet&)>> sheetAnswers; // IDCANCEL when empty
+    std::deque<std::wstring> fileAnswers; // the chosen path; "" or none: cancel
     // The modeless dialog is cancelled when its controls are transferred for this time (1 =
     // the first item's name); 0: never.
     int cancelAtText = 0;

@@ -143,6 +143,11 @@ void CConsoleBackend::ModelessDestroyed(CDialog& /*dialog*/)
     }
 }
 
+int CConsoleBackend::RunPropertySheet(CPropertySheet& /*sheet*/)
+{
+    return IDCANCEL; // the settings are changed in the desktop program or the settings file
+}
+
 int CConsoleBackend::RunFileDialog(CFileDialog& dialog)
 {
     if (!fileAnswer) {

@@ -21,6 +21,7 @@ public:
     void ModelessCreated(CDialog& dialog) override;
     void ModelessChanged(CDialog& dialog, bool transfer) override;
     void ModelessDestroyed(CDialog& dialog) override;
+    int RunPropertySheet(CPropertySheet& sheet) override;
     int RunFileDialog(CFileDialog& dialog) override;
     void ShellOpen(const std::wstring& path) override;
 

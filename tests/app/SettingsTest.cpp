@@ -1,5 +1,6 @@
 // The settings: defaults on an empty store, what is written when, and the overwrite policy.
 #include "app/Dialogs.h"
+#include "framework/PropertySheet.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
@@ -130,5 +131,33 @@ TEST(Dialogs, CommandHistoryListAndPrompts)
     EXPECT_TRUE(answer);
     EXPECT_EQ(ui.messages[0].text, L"既に[a.txt]が存在します。上書きしますか？");
     EXPECT_EQ(ui.messages[0].type & 0xF, MB_YESNO);
+    AfxSetBackend(nullptr);
+}
+
+TEST(PropertySheet, PagesExchangeTheirDataOnlyOnOk)
+{
+    CScriptedBackend ui;
+    AfxSetBackend(&ui);
+    struct Page : CPropertyPage
+    {
+        Page() : CPropertyPage(IDD_OPTION_VIEW) {}
+        void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, 1006, showCrc); }
+        bool showCrc = false;
+    } page;
+    CPropertySheet sheet(L"設定");
+    sheet.AddPage(&page);
+    ui.sheetAnswers = {[](CPropertySheet& s) {
+                           s.m_pages[0]->SetControlInt(1006, 1);
+                           return IDCANCEL;
+                       },
+                       [](CPropertySheet& s) {
+                           EXPECT_EQ(s.m_pages[0]->GetControlInt(1006), 0); // members shown anew
+                           s.m_pages[0]->SetControlInt(1006, 1);
+                           return IDOK;
+                       }};
+    EXPECT_EQ(sheet.DoModal(), IDCANCEL);
+    EXPECT_FALSE(page.showCrc);
+    EXPECT_EQ(sheet.DoModal(), IDOK);
+    EXPECT_TRUE(page.showCrc);
     AfxSetBackend(nullptr);
 }
