@@ -23,7 +23,13 @@ constexpr const char* kUsage =
     "usage: tavrel-cli [options] ARCHIVE [COMMAND...]\n"
     "\n"
     "Without a command the members are listed as the list view shows them (tab-separated,\n"
-    "with a header row; the columns and folder rows follow the settings).\n"
+    "with a header row; the columns and folder rows follow the settings). A COMMAND is the\n"
+    "program's typed command line on an LZH archive, for example\n"
+    "  tavrel-cli a.lzh e -x1 \"*.txt\"      extract the .txt members with their folders\n"
+    "  tavrel-cli a.lzh d old.txt           delete a member\n"
+    "  tavrel-cli --new b.lzh a -o4 -d1 dir  create b.lzh from dir with -lh7-\n"
+    "Only \"-\" starts a switch here: shell paths (/tmp/out/) are paths, and a word ending\n"
+    "in \"/\" names a folder.\n"
     "\n"
     "  -t, --test            test every member against its CRC\n"
     "  -x, --extract DIR     extract every member into DIR (the destination dialog's answer;\n"
@@ -59,6 +65,43 @@ std::wstring DevicePathOf(const std::string& hostPath)
         absolute.pop_back();
     }
     return platform::HostToDevice(absolute);
+}
+
+// A word of the command in the device's form: shell paths become device paths ('/' to '\',
+// absolute ones mapped), keeping a trailing separator that marks a folder.
+std::wstring CommandWord(const std::string& word)
+{
+    if (word.empty() || word[0] == '-') {
+        return platform::Utf8ToWide(word);
+    }
+    bool folder = word.back() == '/';
+    std::wstring device;
+    if (word[0] == '/') {
+        device = DevicePathOf(word);
+    } else {
+        device = platform::Utf8ToWide(word);
+        for (wchar_t& c : device) {
+            c = c == L'/' ? L'\\' : c;
+        }
+    }
+    if (folder && (device.empty() || device.back() != L'\\')) {
+        device.push_back(L'\\');
+    }
+    return device;
+}
+
+// The words joined with spaces, quoted where they hold one.
+std::wstring CommandText(const std::vector<std::string>& words)
+{
+    std::wstring text;
+    for (const std::string& w : words) {
+        std::wstring word = CommandWord(w);
+        if (!text.empty()) {
+            text.push_back(L' ');
+        }
+        text += word.find(L' ') != std::wstring::npos ? L"\"" + word + L"\"" : word;
+    }
+    return text;
 }
 
 void PrintLine(const std::wstring& line)
@@ -149,11 +192,8 @@ int main(int argc, char** argv)
     if (o.archive.empty()) {
         return Usage("no archive named");
     }
-    if (!o.command.empty()) {
-        return Usage("typed commands are not available in this version");
-    }
-    if (o.test && !o.extractTo.empty()) {
-        return Usage("--test and --extract exclude each other");
+    if ((o.test ? 1 : 0) + (o.extractTo.empty() ? 0 : 1) + (o.command.empty() ? 0 : 1) > 1) {
+        return Usage("--test, --extract and a command exclude each other");
     }
     if (!o.deviceRoot.empty()) {
         std::error_code ignored;
@@ -191,6 +231,15 @@ int main(int argc, char** argv)
     } else if (!o.extractTo.empty()) {
         backend.destination = DevicePathOf(o.extractTo);
         doc->OnExtractAll();
+    } else if (!o.command.empty()) {
+        if (doc->m_nArchiveType != kArchiveLzh) {
+            app.CloseMainWindow();
+            return Usage("typed commands work on LZH archives");
+        }
+        doc->m_commandLine.slashIsSwitch = false;
+        if (!doc->RunCommandLine(CommandText(o.command))) {
+            status = 1;
+        }
     } else if (!o.create) {
         PrintList(*app.GetView());
     }

@@ -19,6 +19,7 @@ bool IsPathSeparator(wchar_t c)
 
 CTavrelDoc::CTavrelDoc() : m_pZip(nullptr), m_pLzh(new CLzhArchive)
 {
+    m_commandLine.report = [](const std::wstring& text) { AfxMessageBox(text); };
     m_pLzh->SetPrompt(&m_prompt);
     m_pLzh->addMode = true;
     m_pLzh->askOnlyIfNewer = true;
@@ -51,6 +52,9 @@ bool CTavrelDoc::OnCmdMsg(int id)
         return true;
     case ID_EXTRACT_ALL:
         OnExtractAll();
+        return true;
+    case ID_ARCHIVE_COMMAND_LINE:
+        OnArchiveCommandLine();
         return true;
     default:
         return false;
@@ -430,4 +434,22 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         summary += FormatText(res::kInvalidCount, m_nLastBroken);
     }
     AfxMessageBox(summary);
+}
+
+void CTavrelDoc::OnArchiveCommandLine()
+{
+    CCommandLineDlg dialog;
+    dialog.m_pHistory = TavrelApp()->m_strCommandHistory;
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    RunCommandLine(dialog.m_strCommand);
+}
+
+bool CTavrelDoc::RunCommandLine(const std::wstring& text)
+{
+    bool valid = m_commandLine.Run(text, *m_pLzh);
+    UpdateCommandHistory(TavrelApp()->m_strCommandHistory, text);
+    UpdateAllViews(nullptr);
+    return valid;
 }

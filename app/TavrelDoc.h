@@ -3,6 +3,7 @@
 // archive, Add, Test and the extraction commands with their messages.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "framework/DocView.h"
 #include "lzh/LzhArchive.h"
@@ -33,6 +34,11 @@ public:
     void OnArchiveAdd();
     void OnArchiveTest();
     void OnExtractAll();
+    // The command-line dialog, then its command on the open LZH archive.
+    void OnArchiveCommandLine();
+    // Runs a typed command on the open LZH archive, records it in the history and updates
+    // the views; false when it was invalid (after its message).
+    bool RunCommandLine(const std::wstring& text);
     // The extraction flow of both commands: selected holds the entry indices of the selected
     // rows in list order (null: every member).
     void ExtractMembers(const std::vector<int>* selected);
@@ -59,6 +65,10 @@ public:
     CLzhArchive* m_pLzh;
     int m_nArchiveType = kArchiveNone;
     bool m_bArchiveOpen = false;
+
+    // The typed command line's processor (its folder and matching switches last between
+    // commands).
+    CCommandLineProcessor m_commandLine;
 
     // What the last Test or extraction met, for the console's exit status.
     int m_nLastBroken = 0;

@@ -19,6 +19,10 @@ inline constexpr const wchar_t* kInvalidCount = L"\n不正ファイル数 %d";
 inline constexpr const wchar_t* kDestinationTooLong = L"展開先のパスが長すぎます。";
 inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します。上書きしますか？";
 
+// The typed command line.
+inline constexpr const wchar_t* kInvalidCommand = L"不正なコマンドです。";
+inline constexpr const wchar_t* kPathNotFound = L"指定されたパスが存在しません\n";
+
 // File dialogs.
 inline constexpr const wchar_t* kNewTitle = L"新規作成";
 inline constexpr const wchar_t* kAddTitle = L"追加";

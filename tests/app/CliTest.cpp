@@ -169,3 +169,56 @@ TEST_F(Cli, UsageAndMissingArchives)
     Outcome wrong = Tavrel("--new fresh.zip");
     EXPECT_EQ(wrong.out, "作成可能な書庫はLZHです。\n");
 }
+
+TEST_F(Cli, TypedCommandsRoundTripWithThePeers)
+{
+    ASSERT_EQ(
+        InTmp("mkdir -p src/sub/deeper && printf 'x%.0s' $(seq 1 3000) > src/sub/deeper/x.txt")
+            .status,
+        0);
+    Outcome created = Tavrel("--new new.lzh a -o4 -d1 src");
+    EXPECT_EQ(created.status, 0);
+    EXPECT_EQ(created.out, "");
+    const std::map<std::string, std::string> expected = Tree(tmp.HostPath("src"));
+    struct Peer
+    {
+        const char* tool;
+        const char* extract; // into p/
+    };
+    for (const Peer& peer : {Peer{"/usr/bin/lhasa", "cd p && lhasa xq ../new.lzh"},
+                             Peer{"/usr/bin/bsdtar", "bsdtar -xf new.lzh -C p"},
+                             Peer{"/usr/bin/7zz", "7zz x -y -op new.lzh >/dev/null"}}) {
+        SCOPED_TRACE(peer.tool);
+        if (!Have(peer.tool)) {
+            ADD_FAILURE() << peer.tool << " is not installed";
+            continue;
+        }
+        fs::remove_all(tmp.HostPath("p"));
+        fs::create_directories(tmp.HostPath("p"));
+        ASSERT_EQ(InTmp(peer.extract).status, 0);
+        EXPECT_EQ(Tree(tmp.HostPath("p/src")), expected);
+    }
+    // e -x1 "*.txt": the .txt members with their folders, into the current folder.
+    fs::create_directories(tmp.HostPath("e"));
+    EXPECT_EQ(Shell("cd '" + tmp.HostPath("e") + "' && " TAVREL_CLI_PATH " --config '" +
+                    tmp.HostPath("cfg.ini") + "' ../new.lzh e -x1 '*.txt'")
+                  .status,
+              0);
+    std::map<std::string, std::string> texts;
+    for (const auto& [name, bytes] : expected) {
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".txt") {
+            texts[name] = bytes;
+        }
+    }
+    EXPECT_EQ(Tree(tmp.HostPath("e/src")), texts);
+    // d removes exactly the member named.
+    EXPECT_EQ(Tavrel("new.lzh d note.txt").status, 0);
+    Outcome listed = Tavrel("new.lzh");
+    EXPECT_EQ(listed.out.find("note.txt"), std::string::npos);
+    EXPECT_NE(listed.out.find("empty.txt"), std::string::npos);
+    EXPECT_NE(listed.out.find("x.txt"), std::string::npos);
+    // An invalid command: its message and status 1.
+    Outcome invalid = Tavrel("new.lzh e -A '*'");
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_EQ(invalid.out, "不正なコマンドです。\n");
+}

@@ -1,0 +1,456 @@
+#include "app/CommandLine.h"
+
+#include "platform/File.h"
+#include "platform/FindFile.h"
+#include "platform/Text.h"
+#include "res/Strings.h"
+
+#include <cwchar>
+
+namespace
+{
+
+std::wstring LastComponent(const std::wstring& path)
+{
+    size_t cut = path.rfind(L'\\');
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+bool Equal(wchar_t a, wchar_t b)
+{
+    return platform::LowerChar(a) == platform::LowerChar(b);
+}
+
+// The step of the match that the pattern's "*" retries at each position; dot is shared by
+// every nested step of one top-level match.
+bool MatchFrom(std::wstring_view s, size_t i, std::wstring_view p, size_t j, bool& dot)
+{
+    while (j < p.size()) {
+        if (i < s.size() && s[i] == L'.') {
+            dot = true;
+        }
+        if (p[j] == L'*') {
+            if (j + 1 == p.size()) {
+                return true;
+            }
+            ++j;
+            for (; i < s.size(); ++i) {
+                if (MatchFrom(s, i, p, j, dot)) {
+                    return true;
+                }
+            }
+            if (p.size() - j >= 2) {
+                return false;
+            }
+            ++j; // exactly one pattern character left: it is skipped
+            continue;
+        }
+        if (i >= s.size()) {
+            // The text has ended: "?" has no character to take, and only the trailing "." of
+            // a name without extension can still match.
+            return p[j] == L'.' && j + 1 == p.size() && !dot;
+        }
+        if (p[j] == L'?' || Equal(s[i], p[j])) {
+            ++i;
+            ++j;
+            continue;
+        }
+        return p[j] == L'.' && j + 1 == p.size() && s.size() - i <= 1 && !dot;
+    }
+    return i >= s.size();
+}
+
+} // namespace
+
+bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens)
+{
+    // A token is the text from its first character up to the one that ended it, so a quote
+    // met inside a running token stays in it.
+    tokens.clear();
+    bool quoted = false;
+    size_t start = std::wstring_view::npos;
+    auto end = [&](size_t at) {
+        if (start != std::wstring_view::npos) {
+            tokens.emplace_back(text.substr(start, at - start));
+            start = std::wstring_view::npos;
+        }
+    };
+    for (size_t i = 0; i < text.size() && tokens.size() <= kMaxTokens; ++i) {
+        wchar_t c = text[i];
+        if (c == L'"') {
+            if (quoted) {
+                end(i);
+            }
+            quoted = !quoted;
+        } else if (c == L' ' && !quoted) {
+            end(i);
+        } else if (start == std::wstring_view::npos) {
+            start = i;
+        }
+    }
+    end(text.size());
+    return tokens.size() <= kMaxTokens;
+}
+
+bool WildcardMatch(std::wstring_view s, std::wstring_view p)
+{
+    bool dot = false;
+    return MatchFrom(s, 0, p, 0, dot);
+}
+
+std::wstring MemberPath(const CArchiveEntry& entry)
+{
+    std::wstring path = std::wstring(entry.folder) + entry.name;
+    if (!path.empty() && path.back() == L'\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
+void UpdateCommandHistory(std::wstring (&history)[3], const std::wstring& text)
+{
+    if (text == history[0] || text == history[1] || text == history[2]) {
+        return;
+    }
+    history[2] = history[1];
+    history[1] = history[0];
+    history[0] = text;
+}
+
+bool SearchDeviceFiles(const std::wstring& pattern,
+                       const std::function<void(const std::wstring&, bool)>& found)
+{
+    platform::CFindFile finder;
+    platform::FindData data;
+    if (!finder.First(pattern, &data)) {
+        return false;
+    }
+    do {
+        found(data.name, (data.attributes & platform::kAttrFolder) != 0);
+    } while (finder.Next(&data));
+    return true;
+}
+
+CCommandLineProcessor::CCommandLineProcessor() : search(SearchDeviceFiles) {}
+
+bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
+{
+    wchar_t letter = token.size() >= 2 ? token[1] : 0;
+    int value = -1; // no value
+    if (token.size() == 2) {
+        value = 1;
+    } else if (token.size() == 3) {
+        value = (token[2] >= L'0' && token[2] <= L'9') ? token[2] - L'0' : 0;
+    }
+    if (letter == L'z') {
+        if (token.size() == 2 || (token.size() == 3 && token[2] == L'1')) {
+            a.storeOnly = true;
+        } else if (token.size() == 3 && token[2] == L'0') {
+            a.storeOnly = false;
+        } else {
+            std::wstring t = token.substr(2);
+            if (storePatterns.size() >= kMaxStorePatterns) {
+                m_overflow = true;
+                return false;
+            }
+            storePatterns.push_back(!t.empty() && t[0] == L'.' ? L"*" + t : L"*." + t);
+        }
+        return true;
+    }
+    auto oneOf = [&](std::initializer_list<int> values) {
+        for (int v : values) {
+            if (v == value) {
+                return true;
+            }
+        }
+        return false;
+    };
+    switch (letter) {
+    case L'a':
+        if (!oneOf({0, 1, 2})) {
+            return false;
+        }
+        a.resetReadOnly = a.skipHidden = a.skipSystem = value == 0;
+        return true;
+    case L'c':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        a.addMode = value == 1;
+        return true;
+    case L'd':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        includeFolders = recurse = a.keepFolders = value == 1;
+        return true;
+    case L'h':
+        if (!oneOf({0, 1, 2})) {
+            return false;
+        }
+        a.headerLevel = value;
+        return true;
+    case L'i':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        a.lowercase = value == 1;
+        return true;
+    case L'm':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        a.overwriteSilently = value == 1;
+        return true;
+    case L'o':
+        if (!oneOf({0, 2, 3, 4})) {
+            return false;
+        }
+        if (value != 0) {
+            a.methodIndex = value - 2;
+        }
+        return true;
+    case L'p':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        fullPathMatch = value == 1;
+        return true;
+    case L'r':
+        if (!oneOf({0, 2})) {
+            return false;
+        }
+        recurse = value == 2;
+        return true;
+    case L'x':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        a.keepFolders = value == 1;
+        return true;
+    case L'y':
+        if (!oneOf({0, 1})) {
+            return false;
+        }
+        a.ignoreErrors = value == 1;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
+{
+    size_t cut = pattern.rfind(L'\\');
+    std::wstring prefix = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
+    std::vector<std::wstring> folders;
+    bool any = search(pattern, [&](const std::wstring& name, bool folder) {
+        if (name == L"." || name == L"..") {
+            return;
+        }
+        if (folder) {
+            if (includeFolders) {
+                fileList.push_back(prefix + name);
+            }
+            if (recurse) {
+                folders.push_back(prefix + name + L"\\*");
+            }
+        } else {
+            fileList.push_back(prefix + name);
+        }
+    });
+    if (!any) {
+        if (report) {
+            report(res::kPathNotFound);
+        }
+        return true;
+    }
+    for (const std::wstring& f : folders) {
+        if (fileList.size() > kMaxFileItems) {
+            break;
+        }
+        // An empty folder finds nothing; that is not reported.
+        std::function<void(const std::wstring&)> saved = report;
+        report = nullptr;
+        SearchFiles(f);
+        report = saved;
+    }
+    return fileList.size() <= kMaxFileItems;
+}
+
+int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
+{
+    int command = kCommandNone;
+    m_overflow = false;
+    for (const std::wstring& token : tokens) {
+        if (token[0] == L'-' || (slashIsSwitch && token[0] == L'/')) {
+            if (!Switch(token, a)) {
+                return kCommandInvalid;
+            }
+            continue;
+        }
+        if (token.size() == 1) {
+            switch (token[0]) {
+            case L'a':
+                a.addMode = true;
+                command = kCommandAdd;
+                break;
+            case L'u':
+                command = kCommandAdd;
+                break;
+            case L'd':
+                command = kCommandDelete;
+                break;
+            case L'x':
+                a.keepFolders = true;
+                a.overwriteSilently = true;
+                command = kCommandExtract;
+                break;
+            case L'e':
+                command = kCommandExtract;
+                break;
+            default:
+                break;
+            }
+            continue;
+        }
+        if (token.back() == L'\\') {
+            if (token.size() >= static_cast<size_t>(kMaxPath)) {
+                return kCommandInvalid; // the folder does not fit
+            }
+            std::wcscpy(a.destFolder, token.c_str());
+            continue;
+        }
+        if (command == kCommandAdd) {
+            if (!SearchFiles(token)) {
+                return kCommandInvalid;
+            }
+        } else {
+            fileList.push_back(token);
+        }
+        if (fileList.size() > kMaxFileItems) {
+            return kCommandInvalid;
+        }
+    }
+    return command;
+}
+
+bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath) const
+{
+    if (fileList.empty()) {
+        return true;
+    }
+    for (const std::wstring& item : fileList) {
+        if (fullPathMatch ? WildcardMatch(memberPath, item)
+                          : WildcardMatch(LastComponent(memberPath), LastComponent(item))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CCommandLineProcessor::Extract(CLzhArchive& a)
+{
+    for (int i = 0; i < a.entryCount; ++i) {
+        const CArchiveEntry& e = a.entries[i];
+        std::wstring path = MemberPath(e);
+        if (!MatchesMember(path)) {
+            continue;
+        }
+        std::wstring base = !path.empty() && path[0] == L'\\' ? L"" : a.destFolder;
+        std::wstring target = base + (a.keepFolders ? std::wstring(e.folder) + e.name : e.name);
+        bool folderTarget = !target.empty() && target.back() == L'\\';
+        if (a.ExtractEntry(&e)) {
+            continue;
+        }
+        int status = a.status;
+        if (!a.testMode && !folderTarget && (status == 11 || status == 12)) {
+            continue;
+        }
+        if (status == 6 || status == 9 || status == 7) {
+            continue; // a broken member marks the run as failed; nothing reports it
+        }
+        return;
+    }
+}
+
+void CCommandLineProcessor::Delete(CLzhArchive& a)
+{
+    for (bool deleted = true; deleted;) {
+        deleted = false;
+        for (int i = 0; i < a.entryCount; ++i) {
+            if (MatchesMember(MemberPath(a.entries[i]))) {
+                if (!a.DeleteEntry(&a.entries[i])) {
+                    return; // a member that cannot go would be found again forever
+                }
+                deleted = true;
+                break;
+            }
+        }
+    }
+}
+
+void CCommandLineProcessor::Add(CLzhArchive& a)
+{
+    for (const std::wstring& item : fileList) {
+        std::wstring source = item == L"\\" ? item : std::wstring(a.destFolder) + item;
+        uint32_t attributes = platform::GetFileAttributes(source);
+        if (attributes == platform::kInvalidAttributes) {
+            continue;
+        }
+        bool stored = a.storeOnly;
+        if (includeFolders && (attributes & platform::kAttrFolder)) {
+            if (!a.AddFile(item.c_str()) && a.status != 12) {
+                return;
+            }
+        } else {
+            std::wstring name = LastComponent(source);
+            for (const std::wstring& pattern : storePatterns) {
+                if (WildcardMatch(name, LastComponent(pattern))) {
+                    a.storeOnly = true;
+                }
+            }
+            if (!a.AddFile(item.c_str()) && a.status != 11 && a.status != 12) {
+                return;
+            }
+        }
+        a.storeOnly = stored;
+    }
+}
+
+void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
+{
+    switch (command) {
+    case kCommandExtract:
+        Extract(archive);
+        break;
+    case kCommandAdd:
+        Add(archive);
+        break;
+    case kCommandDelete:
+        Delete(archive);
+        break;
+    default:
+        break;
+    }
+    fileList.clear();
+    storePatterns.clear();
+}
+
+bool CCommandLineProcessor::Run(const std::wstring& text, CLzhArchive& archive)
+{
+    std::vector<std::wstring> tokens;
+    bool valid = TokenizeCommand(text, tokens) && tokens.size() >= 2;
+    int command = valid ? Interpret(tokens, archive) : kCommandInvalid;
+    valid = command >= kCommandExtract && command <= kCommandDelete;
+    if (!valid) {
+        if (report) {
+            report(res::kInvalidCommand);
+        }
+        fileList.clear();
+        storePatterns.clear();
+        return false;
+    }
+    Execute(command, archive);
+    return true;
+}

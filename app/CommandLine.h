@@ -1,0 +1,91 @@
+// The typed command line: LHA-style commands on the open LZH archive ("e -x1 *.txt",
+// "a -o4 file", "d name"). Tokenizing with quotes, switches and command letters, the file
+// search for adding, extract, delete and add with their go-on-or-end rules, and the wildcard
+// match of member names. Some state (folders, recursion, full-path matching) lasts from one
+// command to the next.
+#pragma once
+
+#include "lzh/LzhArchive.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The limits of one command; beyond them the whole command is refused.
+constexpr size_t kMaxTokens = 100;
+constexpr size_t kMaxFileItems = 100;
+constexpr size_t kMaxStorePatterns = 64;
+
+enum CommandLineCommand
+{
+    kCommandNone = 0,
+    kCommandExtract = 1,
+    kCommandAdd = 2,
+    kCommandDelete = 3,
+    kCommandInvalid = -1, // an invalid switch or a limit exceeded
+};
+
+// Splits text into tokens; false when it holds more than kMaxTokens.
+bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens);
+
+// s against p: '*' any run, '?' one character (never past the end of s), letters ignoring
+// case; a pattern ending in "." also matches the name without an extension.
+bool WildcardMatch(std::wstring_view s, std::wstring_view p);
+
+class CCommandLineProcessor
+{
+public:
+    // Lists the files (and folders) a name or pattern of the add command finds: calls found
+    // for each entry (name within its folder, folder flag); false when nothing matches.
+    using Search = std::function<bool(const std::wstring& pattern,
+                                      const std::function<void(const std::wstring&, bool)>& found)>;
+
+    CCommandLineProcessor();
+
+    // Interprets the tokens against archive (switches and letters set its fields at once)
+    // and returns the command; names for adding are searched, others kept as patterns.
+    int Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& archive);
+    // Tokenizes, interprets and runs text on archive. Messages go through report (the
+    // program's texts); false when the command was invalid.
+    bool Run(const std::wstring& text, CLzhArchive& archive);
+
+    // Whether a member path is one the command's patterns name (all when there are none).
+    bool MatchesMember(const std::wstring& memberPath) const;
+
+    // Runs the interpreted command (Interpret's result) and empties the lists.
+    void Execute(int command, CLzhArchive& archive);
+
+    // A token that begins with '/' is a switch (the device's dialog); the console sets it
+    // false, where such a token is a path.
+    bool slashIsSwitch = true;
+    Search search;
+    std::function<void(const std::wstring&)> report;
+
+    // Kept between commands.
+    bool includeFolders = false;
+    bool recurse = false;
+    bool fullPathMatch = false;
+
+    // One command's lists.
+    std::vector<std::wstring> fileList;
+    std::vector<std::wstring> storePatterns;
+
+private:
+    bool Switch(const std::wstring& token, CLzhArchive& archive);
+    bool SearchFiles(const std::wstring& pattern);
+    void Extract(CLzhArchive& archive);
+    void Delete(CLzhArchive& archive);
+    void Add(CLzhArchive& archive);
+    bool m_overflow = false;
+};
+
+// The member's stored folder and name, without a trailing '\'.
+std::wstring MemberPath(const CArchiveEntry& entry);
+
+// The history after running text: put in front unless it equals one of the three.
+void UpdateCommandHistory(std::wstring (&history)[3], const std::wstring& text);
+
+// The file search on the device's folders.
+bool SearchDeviceFiles(const std::wstring& pattern,
+                       const std::function<void(const std::wstring&, bool)>& found);

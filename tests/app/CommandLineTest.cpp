@@ -1,0 +1,236 @@
+// The typed command line: tokens, the wildcard match, the typed texts of the command table
+// on real archives, switches that last, limits, and the history.
+#include "app/CommandLine.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/app/AppFixture.h"
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace
+{
+
+using Texts = std::vector<std::wstring>;
+
+Texts Tokens(const std::wstring& text)
+{
+    Texts tokens;
+    EXPECT_TRUE(TokenizeCommand(text, tokens));
+    return tokens;
+}
+
+// Relative device paths are taken from the device root, as on the device (it has no
+// current folder): the tests run in the root's host folder.
+class CommandLine : public AppFixture
+{
+protected:
+    void SetUp() override
+    {
+        m_saved = std::filesystem::current_path();
+        std::filesystem::current_path(folder.Host());
+        MakeLzh(L"\\a.lzh", {{"readme", "r"},
+                             {"doc/a.txt", "a"},
+                             {"doc/b.doc", "b"},
+                             {"doc/sub/c.txt", "c"},
+                             {"top.txt", "t"}});
+        Start(L"\\a.lzh");
+        WriteFile("in/x.txt", std::string(4000, 'x'));
+        WriteFile("in/y.doc", std::string(4000, 'y'));
+        WriteFile("in/deep/z.txt", std::string(4000, 'z'));
+    }
+    void TearDown() override { std::filesystem::current_path(m_saved); }
+
+    bool Typed(const std::wstring& text)
+    {
+        ui.messages.clear();
+        return doc->RunCommandLine(text);
+    }
+    Texts Members()
+    {
+        Texts paths;
+        for (int i = 0; i < doc->m_pLzh->entryCount; ++i) {
+            paths.push_back(MemberPath(doc->m_pLzh->entries[i]));
+        }
+        return paths;
+    }
+    std::wstring Method(const std::wstring& path)
+    {
+        for (int i = 0; i < doc->m_pLzh->entryCount; ++i) {
+            if (MemberPath(doc->m_pLzh->entries[i]) == path) {
+                return doc->m_pLzh->entries[i].method;
+            }
+        }
+        return L"(missing)";
+    }
+    // Host files below a folder of the root, sorted.
+    std::vector<std::string> Files(const std::string& relative)
+    {
+        std::vector<std::string> files;
+        if (!Exists(relative)) {
+            return files;
+        }
+        for (const auto& e :
+             std::filesystem::recursive_directory_iterator(folder.HostPath(relative))) {
+            if (e.is_regular_file()) {
+                files.push_back(std::filesystem::relative(e.path(), folder.HostPath(relative)));
+            }
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+private:
+    std::filesystem::path m_saved;
+};
+
+} // namespace
+
+TEST(CommandTokens, QuotesAndSpaces)
+{
+    EXPECT_EQ(Tokens(L"e \"my file.txt\""), (Texts{L"e", L"my file.txt"}));
+    EXPECT_EQ(Tokens(L"  e   -x1  "), (Texts{L"e", L"-x1"}));
+    // A quote that opens inside a token stays in it and the token runs to the closing quote.
+    EXPECT_EQ(Tokens(L"e ab\"c d\" f"), (Texts{L"e", L"ab\"c d", L"f"}));
+    // Empty quotes give no token; a quote right after a token ends nothing.
+    EXPECT_EQ(Tokens(L"e \"\" x"), (Texts{L"e", L"x"}));
+    EXPECT_EQ(Tokens(L"\"unclosed text"), (Texts{L"unclosed text"}));
+    std::wstring many;
+    for (int i = 0; i < 101; ++i) {
+        many += L"t ";
+    }
+    Texts tokens;
+    EXPECT_FALSE(TokenizeCommand(many, tokens));
+}
+
+TEST(CommandWildcards, Patterns)
+{
+    EXPECT_TRUE(WildcardMatch(L"anything.at.all", L"*"));
+    EXPECT_TRUE(WildcardMatch(L"note.TXT", L"*.txt"));
+    EXPECT_FALSE(WildcardMatch(L"note.doc", L"*.txt"));
+    EXPECT_TRUE(WildcardMatch(L"readme", L"readme."));
+    EXPECT_TRUE(WildcardMatch(L"readme.", L"readme."));
+    EXPECT_FALSE(WildcardMatch(L"readme.txt", L"readme."));
+    EXPECT_TRUE(WildcardMatch(L"whatever", L"*q")); // "*" and one more character: everything
+    EXPECT_TRUE(WildcardMatch(L"", L"*q"));
+    EXPECT_TRUE(WildcardMatch(L"abc", L"a?c"));
+    EXPECT_FALSE(WildcardMatch(L"ab", L"ab?")); // "?" never takes a character past the end
+    EXPECT_FALSE(WildcardMatch(L"ab", L"a?c"));
+    EXPECT_TRUE(WildcardMatch(L"ABC", L"abc"));
+    EXPECT_FALSE(WildcardMatch(L"abcd", L"abc"));
+    EXPECT_TRUE(WildcardMatch(L"a.b.c", L"*.c"));
+}
+
+TEST_F(CommandLine, TheTableOfTypedTexts)
+{
+    EXPECT_FALSE(Typed(L"e"));
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kInvalidCommand});
+    EXPECT_FALSE(Typed(L"e -r"));
+    EXPECT_FALSE(Typed(L"a -o x.txt"));
+    EXPECT_FALSE(Typed(L"e -A *"));
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kInvalidCommand});
+
+    std::wcscpy(doc->m_pLzh->destFolder, L"\\out1\\");
+    EXPECT_TRUE(Typed(L"e *"));
+    EXPECT_EQ(Files("out1"),
+              (std::vector<std::string>{"a.txt", "b.doc", "c.txt", "readme", "top.txt"}));
+    std::wcscpy(doc->m_pLzh->destFolder, L"\\out2\\");
+    EXPECT_TRUE(Typed(L"*.txt e"));
+    EXPECT_EQ(Files("out2"), (std::vector<std::string>{"a.txt", "c.txt", "top.txt"}));
+    EXPECT_TRUE(Typed(L"e -r2 readme. \\out3\\"));
+    EXPECT_EQ(Files("out3"), std::vector<std::string>{"readme"});
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Adding: a name typed before "a" is kept as it is and found nowhere.
+    doc->m_pLzh->destFolder[0] = 0; // the folder of "e ... \\out3\\" is still in force
+    EXPECT_TRUE(Typed(L"in\\*.txt a"));
+    EXPECT_EQ(Members().size(), 5u);
+    EXPECT_TRUE(Typed(L"a -o4 in\\x.txt")); // stored without its folder: -x0 is in force
+    EXPECT_EQ(Method(L"x.txt"), L"-lh7-");
+    EXPECT_TRUE(Typed(L"a -ztxt \\in\\x.txt \\in\\y.doc"));
+    EXPECT_EQ(Method(L"x.txt"), L"-lh0-");
+    EXPECT_EQ(Method(L"y.doc"), L"-lh7-"); // -o4 of the command before still holds
+    EXPECT_FALSE(doc->m_pLzh->storeOnly);
+    EXPECT_TRUE(Typed(L"a in\\nothing*.txt"));
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kPathNotFound});
+
+    // Deleting with no pattern deletes every member.
+    EXPECT_TRUE(Typed(L"d -x1"));
+    EXPECT_TRUE(Members().empty());
+}
+
+TEST_F(CommandLine, FoldersRecursionAndFullPathMatching)
+{
+    EXPECT_TRUE(Typed(L"a -d1 in"));
+    Texts members = Members();
+    EXPECT_NE(std::find(members.begin(), members.end(), L"in"), members.end());
+    EXPECT_NE(std::find(members.begin(), members.end(), L"in\\deep\\z.txt"), members.end());
+    EXPECT_TRUE(doc->m_pLzh->keepFolders);
+    // The folder and recursion switches last until changed.
+    EXPECT_TRUE(doc->m_commandLine.recurse);
+    // Full-path matching: "?" takes one character, so doc\sub\c.txt does not match.
+    EXPECT_TRUE(Typed(L"d -p1 doc\\?.txt"));
+    members = Members();
+    EXPECT_EQ(std::count(members.begin(), members.end(), L"doc\\a.txt"), 0);
+    EXPECT_EQ(std::count(members.begin(), members.end(), L"doc\\sub\\c.txt"), 1);
+    EXPECT_EQ(std::count(members.begin(), members.end(), L"top.txt"), 1);
+    EXPECT_TRUE(Typed(L"d -p0 c.txt"));
+    members = Members();
+    EXPECT_EQ(std::count(members.begin(), members.end(), L"doc\\sub\\c.txt"), 0);
+}
+
+TEST_F(CommandLine, SwitchesStaySetForLaterMenuCommands)
+{
+    doc->m_pLzh->keepFolders = false;
+    doc->m_pLzh->overwriteSilently = false;
+    EXPECT_TRUE(Typed(L"x top.txt \\o\\"));
+    EXPECT_EQ(ReadFile("o/top.txt"), "t");
+    EXPECT_TRUE(doc->m_pLzh->keepFolders);
+    EXPECT_TRUE(doc->m_pLzh->overwriteSilently);
+    // Update mode (u after -c0) skips a file that is not newer than its member.
+    EXPECT_TRUE(Typed(L"a \\src\\ top.txt"));
+    int before = doc->m_pLzh->entryCount;
+    EXPECT_TRUE(Typed(L"u -c0 \\src\\ top.txt"));
+    EXPECT_EQ(doc->m_pLzh->entryCount, before);
+    EXPECT_FALSE(doc->m_pLzh->addMode);
+}
+
+TEST_F(CommandLine, LimitsRefuseTheWholeCommand)
+{
+    std::wstring manyNames = L"d";
+    for (int i = 0; i < 101; ++i) {
+        manyNames += L" n" + std::to_wstring(i);
+    }
+    EXPECT_FALSE(Typed(manyNames));
+    std::wstring manyPatterns = L"a";
+    for (int i = 0; i < 65; ++i) {
+        manyPatterns += L" -zx" + std::to_wstring(i);
+    }
+    manyPatterns += L" in\\x.txt";
+    EXPECT_FALSE(Typed(manyPatterns));
+    EXPECT_FALSE(Typed(L"e " + std::wstring(300, L'f') + L"\\"));
+    EXPECT_EQ(Members().size(), 5u); // nothing ran
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kInvalidCommand});
+}
+
+TEST_F(CommandLine, HistoryKeepsThreeNewestFirst)
+{
+    doc->m_commandLine.report = nullptr;
+    for (const wchar_t* text : {L"e one", L"e two", L"e three", L"e two", L"bad"}) {
+        Typed(text);
+    }
+    EXPECT_EQ(app->m_strCommandHistory[0], L"bad"); // invalid commands are recorded too
+    EXPECT_EQ(app->m_strCommandHistory[1], L"e three");
+    EXPECT_EQ(app->m_strCommandHistory[2], L"e two");
+    // Through the dialog, which lists the history.
+    ui.dialogAnswers[IDD_COMMAND_LINE] = {[](CDialog& d) {
+        d.OnComboDropDown(IDC_COMMAND);
+        EXPECT_EQ(d.ComboItems(IDC_COMMAND).size(), 3u);
+        d.SetControlText(IDC_COMMAND, L"e three");
+        return IDOK;
+    }};
+    doc->OnArchiveCommandLine();
+    EXPECT_EQ(app->m_strCommandHistory[0], L"bad");
+}
