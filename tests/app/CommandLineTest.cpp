@@ -153,6 +153,9 @@ TEST_F(CommandLine, TheTableOfTypedTexts)
     EXPECT_EQ(Method(L"x.txt"), L"-lh0-");
     EXPECT_EQ(Method(L"y.doc"), L"-lh7-"); // -o4 of the command before still holds
     EXPECT_FALSE(doc->m_pLzh->storeOnly);
+    EXPECT_TRUE(Typed(L"a -o3 in\\*.txt")); // every file the search finds: x.txt
+    EXPECT_EQ(Members().size(), 7u);
+    EXPECT_EQ(Method(L"x.txt"), L"-lh6-");
     EXPECT_TRUE(Typed(L"a in\\nothing*.txt"));
     EXPECT_EQ(ui.MessageTexts(), Texts{res::kPathNotFound});
 
