@@ -6,6 +6,7 @@
 #include "res/Strings.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 namespace
 {
@@ -59,6 +60,56 @@ bool MatchFrom(std::wstring_view s, size_t i, std::wstring_view p, size_t j, boo
     }
     return i >= s.size();
 }
+
+// A switch letter, the values it accepts (bit v for value v) and what it sets.
+struct SwitchRule
+{
+    wchar_t letter;
+    unsigned allowed;
+    void (*apply)(CCommandLineProcessor& p, CLzhArchive& a, int value);
+};
+
+constexpr unsigned Values(std::initializer_list<int> values)
+{
+    unsigned bits = 0;
+    for (int v : values) {
+        bits |= 1u << v;
+    }
+    return bits;
+}
+
+const SwitchRule kSwitchRules[] = {
+    {L'a', Values({0, 1, 2}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) {
+         a.resetReadOnly = a.skipHidden = a.skipSystem = v == 0;
+     }},
+    {L'c', Values({0, 1}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.addMode = v == 1; }},
+    {L'd', Values({0, 1}),
+     [](CCommandLineProcessor& p, CLzhArchive& a, int v) {
+         p.includeFolders = p.recurse = a.keepFolders = v == 1;
+     }},
+    {L'h', Values({0, 1, 2}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.headerLevel = v; }},
+    {L'i', Values({0, 1}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.lowercase = v == 1; }},
+    {L'm', Values({0, 1}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.overwriteSilently = v == 1; }},
+    {L'o', Values({0, 2, 3, 4}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) {
+         if (v != 0) {
+             a.methodIndex = v - 2; // 2 "-lh5-", 3 "-lh6-", 4 "-lh7-"
+         }
+     }},
+    {L'p', Values({0, 1}),
+     [](CCommandLineProcessor& p, CLzhArchive&, int v) { p.fullPathMatch = v == 1; }},
+    {L'r', Values({0, 2}),
+     [](CCommandLineProcessor& p, CLzhArchive&, int v) { p.recurse = v == 2; }},
+    {L'x', Values({0, 1}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.keepFolders = v == 1; }},
+    {L'y', Values({0, 1}),
+     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.ignoreErrors = v == 1; }},
+};
 
 } // namespace
 
@@ -150,93 +201,22 @@ bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
         } else {
             std::wstring t = token.substr(2);
             if (storePatterns.size() >= kMaxStorePatterns) {
-                m_overflow = true;
                 return false;
             }
             storePatterns.push_back(!t.empty() && t[0] == L'.' ? L"*" + t : L"*." + t);
         }
         return true;
     }
-    auto oneOf = [&](std::initializer_list<int> values) {
-        for (int v : values) {
-            if (v == value) {
-                return true;
+    for (const SwitchRule& rule : kSwitchRules) {
+        if (rule.letter == letter) {
+            if (value < 0 || value > 9 || !(rule.allowed & (1u << value))) {
+                return false;
             }
+            rule.apply(*this, a, value);
+            return true;
         }
-        return false;
-    };
-    switch (letter) {
-    case L'a':
-        if (!oneOf({0, 1, 2})) {
-            return false;
-        }
-        a.resetReadOnly = a.skipHidden = a.skipSystem = value == 0;
-        return true;
-    case L'c':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        a.addMode = value == 1;
-        return true;
-    case L'd':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        includeFolders = recurse = a.keepFolders = value == 1;
-        return true;
-    case L'h':
-        if (!oneOf({0, 1, 2})) {
-            return false;
-        }
-        a.headerLevel = value;
-        return true;
-    case L'i':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        a.lowercase = value == 1;
-        return true;
-    case L'm':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        a.overwriteSilently = value == 1;
-        return true;
-    case L'o':
-        if (!oneOf({0, 2, 3, 4})) {
-            return false;
-        }
-        if (value != 0) {
-            a.methodIndex = value - 2;
-        }
-        return true;
-    case L'p':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        fullPathMatch = value == 1;
-        return true;
-    case L'r':
-        if (!oneOf({0, 2})) {
-            return false;
-        }
-        recurse = value == 2;
-        return true;
-    case L'x':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        a.keepFolders = value == 1;
-        return true;
-    case L'y':
-        if (!oneOf({0, 1})) {
-            return false;
-        }
-        a.ignoreErrors = value == 1;
-        return true;
-    default:
-        return false;
     }
+    return false; // any other letter, upper case included
 }
 
 bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
@@ -281,7 +261,6 @@ bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
 int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
 {
     int command = kCommandNone;
-    m_overflow = false;
     for (const std::wstring& token : tokens) {
         if (token[0] == L'-' || (slashIsSwitch && token[0] == L'/')) {
             if (!Switch(token, a)) {

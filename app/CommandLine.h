@@ -77,7 +77,6 @@ private:
     void Extract(CLzhArchive& archive);
     void Delete(CLzhArchive& archive);
     void Add(CLzhArchive& archive);
-    bool m_overflow = false;
 };
 
 // The member's stored folder and name, without a trailing '\'.
