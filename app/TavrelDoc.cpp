@@ -1,5 +1,6 @@
 #include "app/TavrelDoc.h"
 
+#include "app/OptionPages.h"
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
 #include "res/Resource.h"
@@ -55,6 +56,9 @@ bool CTavrelDoc::OnCmdMsg(int id)
         return true;
     case ID_ARCHIVE_COMMAND_LINE:
         OnArchiveCommandLine();
+        return true;
+    case ID_OPTION_SETTINGS:
+        OnOptionSettings();
         return true;
     default:
         return false;
@@ -452,4 +456,72 @@ bool CTavrelDoc::RunCommandLine(const std::wstring& text)
     UpdateCommandHistory(TavrelApp()->m_strCommandHistory, text);
     UpdateAllViews(nullptr);
     return valid;
+}
+
+void CTavrelDoc::OnOptionSettings()
+{
+    CTavrelApp* app = TavrelApp();
+    CPropertySheet sheet(res::kSettingsTitle);
+    COptionViewDlg view;
+    COptionExtractDlg extract;
+    COptionFoldersDlg folders;
+    COptionCompressDlg compress;
+    for (int i = 0; i < 8; ++i) {
+        view.m_bShowColumn[i] = app->m_nShowColumn[i + 1] != 0;
+    }
+    view.m_bShowFolderEntry = app->m_nShowFolderEntry != 0;
+    extract.m_bCreateFolder = app->m_nCreateFolder != 0;
+    extract.m_bUseFolder = app->m_nUseFolder != 0;
+    extract.m_bResetReadOnly = app->m_nResetReadOnly != 0;
+    extract.m_bToLowercase = app->m_nToLowercase != 0;
+    extract.m_nOverwrite = m_pLzh->overwriteSilently ? 2 : (m_pLzh->askOnlyIfNewer ? 1 : 0);
+    folders.m_nStartupFolderType = app->m_nStartupFolderType;
+    folders.m_nExtractFolderType = app->m_nExtractFolderType;
+    folders.m_strStartupFolder = app->m_strStartupFolder;
+    folders.m_strExtractFolder = app->m_strExtractFolder;
+    compress.m_nMethod = app->m_nLhaMethod;
+    compress.m_nAction = app->m_nLhaAction;
+    sheet.AddPage(&view);
+    sheet.AddPage(&extract);
+    sheet.AddPage(&folders);
+    sheet.AddPage(&compress);
+    if (sheet.DoModal() != IDOK) {
+        return;
+    }
+    for (int i = 0; i < 8; ++i) {
+        app->m_nShowColumn[i + 1] = view.m_bShowColumn[i] ? 1 : 0;
+    }
+    app->m_nShowFolderEntry = view.m_bShowFolderEntry ? 1 : 0;
+    app->m_nCreateFolder = extract.m_bCreateFolder ? 1 : 0;
+    app->m_nUseFolder = extract.m_bUseFolder ? 1 : 0;
+    app->m_nResetReadOnly = extract.m_bResetReadOnly ? 1 : 0;
+    app->m_nToLowercase = extract.m_bToLowercase ? 1 : 0;
+    app->m_nOverwriteInquire = extract.m_nOverwrite;
+    ApplyOverwriteInquire();
+    app->m_nLhaMethod = compress.m_nMethod;
+    app->m_nLhaAction = compress.m_nAction;
+    app->m_nStartupFolderType = folders.m_nStartupFolderType;
+    app->m_nExtractFolderType = folders.m_nExtractFolderType;
+    app->m_strStartupFolder = folders.m_strStartupFolder;
+    app->m_strExtractFolder = folders.m_strExtractFolder;
+    UpdateAllViews(nullptr);
+    static const wchar_t* const kColumns[8] = {L"ShowOriginalSize", L"ShowPackedSize", L"ShowRatio",
+                                               L"ShowModified",     L"ShowAttributes", L"ShowCrc",
+                                               L"ShowMethod",       L"ShowPath"};
+    using settings::kOption;
+    for (int i = 0; i < 8; ++i) {
+        app->WriteProfileInt(kOption, kColumns[i], app->m_nShowColumn[i + 1]);
+    }
+    app->WriteProfileInt(kOption, L"ShowFolderEntry", app->m_nShowFolderEntry);
+    app->WriteProfileInt(kOption, L"CreateFolder", app->m_nCreateFolder);
+    app->WriteProfileInt(kOption, L"UseFolder", app->m_nUseFolder);
+    app->WriteProfileInt(kOption, L"ResetReadOnly", app->m_nResetReadOnly);
+    app->WriteProfileInt(kOption, L"ToLowercase", app->m_nToLowercase);
+    app->WriteProfileInt(kOption, L"OverwriteInquire", app->m_nOverwriteInquire);
+    app->WriteProfileInt(kOption, L"LhaMethod", app->m_nLhaMethod);
+    app->WriteProfileInt(kOption, L"LhaAction", app->m_nLhaAction);
+    app->WriteProfileInt(kOption, L"StartupFolderType", app->m_nStartupFolderType);
+    app->WriteProfileInt(kOption, L"ExtractFolderType", app->m_nExtractFolderType);
+    app->WriteProfileString(kOption, L"StartupFolder", app->m_strStartupFolder);
+    app->WriteProfileString(kOption, L"ExtractFolder", app->m_strExtractFolder);
 }

@@ -34,6 +34,9 @@ public:
     void OnArchiveAdd();
     void OnArchiveTest();
     void OnExtractAll();
+    // The settings sheet; on OK the settings, the overwrite policy and the views change and
+    // every "Option" value is written.
+    void OnOptionSettings();
     // The command-line dialog, then its command on the open LZH archive.
     void OnArchiveCommandLine();
     // Runs a typed command on the open LZH archive, records it in the history and updates

@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include "res/DialogTemplates.h"
+
 CDialog::~CDialog()
 {
     DestroyWindow();
@@ -89,18 +91,48 @@ void DDX_Check(CDataExchange* pDX, int id, bool& value)
     }
 }
 
+namespace
+{
+
+// The buttons of the radio group that starts at firstId in the dialog's template.
+int RadioGroupSize(int templateId, int firstId)
+{
+    const DialogTemplate* t = FindDialogTemplate(templateId);
+    if (t == nullptr) {
+        return 0;
+    }
+    int count = 0;
+    for (const ControlTemplate& c : t->controls) {
+        if (count > 0 && (c.kind != ControlKind::RadioButton || c.groupStart)) {
+            break;
+        }
+        if (c.id == firstId || count > 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// A value outside the control's choices shows no selection, and reads back as -1.
+void ExchangeChoice(CDataExchange* pDX, int id, int& value, int choices)
+{
+    if (pDX->m_bSaveAndValidate) {
+        value = pDX->m_pDlgWnd->GetControlInt(id);
+    } else {
+        pDX->m_pDlgWnd->SetControlInt(id, value >= 0 && value < choices ? value : -1);
+    }
+}
+
+} // namespace
+
 void DDX_Radio(CDataExchange* pDX, int firstId, int& value)
 {
-    DDX_CBIndex(pDX, firstId, value);
+    ExchangeChoice(pDX, firstId, value, RadioGroupSize(pDX->m_pDlgWnd->m_nIDTemplate, firstId));
 }
 
 void DDX_CBIndex(CDataExchange* pDX, int id, int& index)
 {
-    if (pDX->m_bSaveAndValidate) {
-        index = pDX->m_pDlgWnd->GetControlInt(id);
-    } else {
-        pDX->m_pDlgWnd->SetControlInt(id, index);
-    }
+    ExchangeChoice(pDX, id, index, static_cast<int>(pDX->m_pDlgWnd->ComboItems(id).size()));
 }
 
 void DDX_Control(CDataExchange* pDX, int id, CProgressCtrl& control)

@@ -161,3 +161,57 @@ TEST(PropertySheet, PagesExchangeTheirDataOnlyOnOk)
     EXPECT_TRUE(page.showCrc);
     AfxSetBackend(nullptr);
 }
+
+TEST_F(Settings, TheSettingsSheetLoadsAndWritesBack)
+{
+    Start();
+    app->m_nLhaMethod = 7; // out of range: no selection, stored back as -1
+    std::vector<int> pages;
+    ui.sheetAnswers = {[&](CPropertySheet& sheet) {
+        for (CPropertyPage* page : sheet.m_pages) {
+            pages.push_back(page->m_nIDTemplate);
+        }
+        EXPECT_EQ(sheet.m_caption, L"設定");
+        CPropertyPage& columns = *sheet.m_pages[0];
+        EXPECT_EQ(columns.GetControlInt(1008), 1); // パス shown by default
+        EXPECT_EQ(columns.GetControlInt(1006), 0);
+        columns.SetControlInt(1008, 0); // hide the path column
+        CPropertyPage& extract = *sheet.m_pages[1];
+        EXPECT_EQ(extract.GetControlInt(1010), 0); // from the LZH object: always ask
+        extract.SetControlInt(1010, 2);            // しない
+        EXPECT_EQ(sheet.m_pages[3]->GetControlInt(1027), -1);
+        EXPECT_EQ(sheet.m_pages[3]->ComboItems(1027).size(), 4u);
+        sheet.m_pages[2]->SetControlText(1025, L"\\typed"); // kept but not used
+        return IDOK;
+    }};
+    doc->m_pLzh->askOnlyIfNewer = false; // "しない" leaves it as it was
+    app->RouteCommand(ID_OPTION_SETTINGS);
+    EXPECT_EQ(pages, (std::vector<int>{IDD_OPTION_VIEW, IDD_OPTION_EXTRACT, IDD_OPTION_FOLDER,
+                                       IDD_OPTION_COMPRESS}));
+    EXPECT_EQ(view->GetListCtrl().GetColumnWidth(8), 0);
+    EXPECT_TRUE(doc->m_pLzh->overwriteSilently);
+    EXPECT_TRUE(doc->m_pZip->overwriteSilently);
+    EXPECT_FALSE(doc->m_pLzh->askOnlyIfNewer);
+    EXPECT_EQ(app->m_nLhaMethod, -1);
+    EXPECT_EQ(app->m_strStartupFolder, L"\\typed");
+    Restart();
+    EXPECT_EQ(app->m_nShowColumn[8], 0);
+    EXPECT_EQ(app->m_nOverwriteInquire, 2);
+    EXPECT_EQ(app->m_nLhaMethod, -1);
+    EXPECT_EQ(app->m_nStartupFolderType, 1);
+    // Cancel changes nothing; "新しいファイルのみ" takes effect at once.
+    ui.sheetAnswers = {[](CPropertySheet& s) {
+                           s.m_pages[1]->SetControlInt(1010, 0);
+                           return IDCANCEL;
+                       },
+                       [](CPropertySheet& s) {
+                           s.m_pages[1]->SetControlInt(1010, 1);
+                           return IDOK;
+                       }};
+    doc->OnOptionSettings();
+    EXPECT_TRUE(doc->m_pLzh->overwriteSilently);
+    doc->OnOptionSettings();
+    EXPECT_FALSE(doc->m_pLzh->overwriteSilently);
+    EXPECT_TRUE(doc->m_pZip->askOnlyIfNewer);
+    EXPECT_EQ(app->m_nOverwriteInquire, 1);
+}
