@@ -2,6 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/TavrelDoc.h"
+#include "framework/Dialog.h"
 #include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "res/Resource.h"
@@ -127,6 +128,11 @@ bool CTavrelApp::OnCmdMsg(int id)
     case ID_APP_EXIT:
         CloseMainWindow();
         return true;
+    case ID_APP_ABOUT: {
+        CDialog about(IDD_ABOUTBOX);
+        about.DoModal();
+        return true;
+    }
     default:
         return false;
     }

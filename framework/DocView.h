@@ -50,6 +50,8 @@ public:
     CListCtrl& GetListCtrl() { return m_list; }
     // The window is made: the view adds its columns here.
     virtual int OnCreate() { return 0; }
+    // A double-click at a point of the list's client area.
+    virtual void OnLButtonDblClk(CPoint /*point*/) {}
 
 private:
     CListCtrl m_list;

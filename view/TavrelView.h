@@ -22,7 +22,7 @@ public:
     bool OnUpdateCmdUI(CCmdUI* ui) override;
 
     void OnArchiveDelete();
-    void OnLButtonDblClk(CPoint point);
+    void OnLButtonDblClk(CPoint point) override;
     void OnExtractSelected();
 
     // The default width of each column.
