@@ -16,9 +16,6 @@
 #include <filesystem>
 #include <memory>
 
-namespace
-{
-
 class CTavrelWxApp : public wxApp
 {
 public:
@@ -64,6 +61,5 @@ private:
     std::unique_ptr<CTavrelApp> m_app;
 };
 
-} // namespace
-
+wxDECLARE_APP(CTavrelWxApp);
 wxIMPLEMENT_APP(CTavrelWxApp);
