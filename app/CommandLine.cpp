@@ -232,7 +232,9 @@ bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
             if (includeFolders) {
                 fileList.push_back(prefix + name);
             }
-            if (recurse) {
+            // Paths that cannot be stored are not descended into, which also ends a loop of
+            // folder links.
+            if (recurse && prefix.size() + name.size() + 2 < static_cast<size_t>(kMaxPath)) {
                 folders.push_back(prefix + name + L"\\*");
             }
         } else {

@@ -237,3 +237,16 @@ TEST_F(CommandLine, HistoryKeepsThreeNewestFirst)
     doc->OnArchiveCommandLine();
     EXPECT_EQ(app->m_strCommandHistory[0], L"bad");
 }
+
+TEST_F(CommandLine, AFolderLinkLoopEndsTheSearch)
+{
+    // A link back to its own folder: the recursive search must end (links are not followed
+    // as folders, and no path is searched beyond what a member can store).
+    std::filesystem::create_directories(folder.HostPath("loop"));
+    WriteFile("loop/f.txt", "f");
+    std::filesystem::create_directory_symlink(".", folder.HostPath("loop/self"));
+    doc->m_pLzh->destFolder[0] = 0;
+    EXPECT_TRUE(Typed(L"a -r2 loop\\*"));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_LE(Members().size(), 7u);
+}
