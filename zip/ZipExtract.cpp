@@ -255,17 +255,18 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
         status = kZipUnsupported;
         return false;
     }
+    // A ".." component could place the output outside the destination: refused before a
+    // password is asked or anything is created.
+    if (!testMode && HasParentComponent(s.memberName)) {
+        status = kZipDamaged;
+        return false;
+    }
     s.input.Prime(s.archive, s.packedInForce);
     if (s.member.encrypted && !CheckPassword()) {
         return false;
     }
     std::wstring outputPath;
     if (!testMode) {
-        // A ".." component could place the output outside the destination.
-        if (HasParentComponent(s.memberName)) {
-            status = kZipDamaged;
-            return false;
-        }
         outputPath = OutputPath();
         // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty
         // member with the folder bit is a folder, or its members could not be placed in it.
