@@ -7,6 +7,7 @@
 
 #include <cwchar>
 #include <initializer_list>
+#include <vector>
 
 namespace
 {
@@ -22,44 +23,73 @@ bool Equal(wchar_t a, wchar_t b)
     return platform::LowerChar(a) == platform::LowerChar(b);
 }
 
-// The step of the match that the pattern's "*" retries at each position; dot is shared by
-// every nested step of one top-level match.
-bool MatchFrom(std::wstring_view s, size_t i, std::wstring_view p, size_t j, bool& dot)
+// One top-level match. The pattern's "*" retries the rest at each position; the dot flag is
+// shared by every nested step. A step's outcome depends only on where it starts in both
+// texts and on the flag, so each is worked out once: without that, patterns such as
+// "*a*a*a*a*b" take exponential time on long names.
+class Matcher
 {
-    while (j < p.size()) {
-        if (i < s.size() && s[i] == L'.') {
-            dot = true;
+public:
+    Matcher(std::wstring_view s, std::wstring_view p)
+        : m_s(s), m_p(p), m_memo((s.size() + 1) * (p.size() + 1) * 2, kUnknown)
+    {}
+
+    bool Match(size_t i, size_t j, bool& dot)
+    {
+        size_t key = (i * (m_p.size() + 1) + j) * 2 + (dot ? 1 : 0);
+        if (m_memo[key] != kUnknown) {
+            dot = (m_memo[key] & kDotOut) != 0;
+            return (m_memo[key] & kMatched) != 0;
         }
-        if (p[j] == L'*') {
-            if (j + 1 == p.size()) {
-                return true;
+        bool matched = Step(i, j, dot);
+        m_memo[key] = static_cast<uint8_t>((matched ? kMatched : 0) | (dot ? kDotOut : 0));
+        return matched;
+    }
+
+private:
+    static constexpr uint8_t kUnknown = 0xFF, kMatched = 1, kDotOut = 2;
+
+    bool Step(size_t i, size_t j, bool& dot)
+    {
+        std::wstring_view s = m_s, p = m_p;
+        while (j < p.size()) {
+            if (i < s.size() && s[i] == L'.') {
+                dot = true;
             }
-            ++j;
-            for (; i < s.size(); ++i) {
-                if (MatchFrom(s, i, p, j, dot)) {
+            if (p[j] == L'*') {
+                if (j + 1 == p.size()) {
                     return true;
                 }
+                ++j;
+                for (; i < s.size(); ++i) {
+                    if (Match(i, j, dot)) {
+                        return true;
+                    }
+                }
+                if (p.size() - j >= 2) {
+                    return false;
+                }
+                ++j; // exactly one pattern character left: it is skipped
+                continue;
             }
-            if (p.size() - j >= 2) {
-                return false;
+            if (i >= s.size()) {
+                // The text has ended: "?" has no character to take, and only the trailing "."
+                // of a name without extension can still match.
+                return p[j] == L'.' && j + 1 == p.size() && !dot;
             }
-            ++j; // exactly one pattern character left: it is skipped
-            continue;
+            if (p[j] == L'?' || Equal(s[i], p[j])) {
+                ++i;
+                ++j;
+                continue;
+            }
+            return p[j] == L'.' && j + 1 == p.size() && s.size() - i <= 1 && !dot;
         }
-        if (i >= s.size()) {
-            // The text has ended: "?" has no character to take, and only the trailing "." of
-            // a name without extension can still match.
-            return p[j] == L'.' && j + 1 == p.size() && !dot;
-        }
-        if (p[j] == L'?' || Equal(s[i], p[j])) {
-            ++i;
-            ++j;
-            continue;
-        }
-        return p[j] == L'.' && j + 1 == p.size() && s.size() - i <= 1 && !dot;
+        return i >= s.size();
     }
-    return i >= s.size();
-}
+
+    std::wstring_view m_s, m_p;
+    std::vector<uint8_t> m_memo;
+};
 
 // A switch letter, the values it accepts (bit v for value v) and what it sets.
 struct SwitchRule
@@ -146,7 +176,7 @@ bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens)
 bool WildcardMatch(std::wstring_view s, std::wstring_view p)
 {
     bool dot = false;
-    return MatchFrom(s, 0, p, 0, dot);
+    return Matcher(s, p).Match(0, 0, dot);
 }
 
 std::wstring MemberPath(const CArchiveEntry& entry)

@@ -121,6 +121,10 @@ TEST(CommandWildcards, Patterns)
     EXPECT_TRUE(WildcardMatch(L"ABC", L"abc"));
     EXPECT_FALSE(WildcardMatch(L"abcd", L"abc"));
     EXPECT_TRUE(WildcardMatch(L"a.b.c", L"*.c"));
+    // Many stars against a long name that almost matches: at once, not exponentially.
+    std::wstring name(250, L'a');
+    EXPECT_FALSE(WildcardMatch(name, L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*bc"));
+    EXPECT_TRUE(WildcardMatch(name + L"bc", L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*bc"));
 }
 
 TEST_F(CommandLine, TheTableOfTypedTexts)
