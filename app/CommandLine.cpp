@@ -255,7 +255,8 @@ bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
     std::wstring prefix = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
     std::vector<std::wstring> folders;
     bool any = search(pattern, [&](const std::wstring& name, bool folder) {
-        if (name == L"." || name == L"..") {
+        // Past the limit the command is refused; the list grows no further.
+        if (name == L"." || name == L".." || fileList.size() > kMaxFileItems) {
             return;
         }
         if (folder) {
