@@ -69,4 +69,8 @@ namespace settings
 inline constexpr const wchar_t* kOption = L"Option";
 inline constexpr const wchar_t* kLastFolder = L"LastFolder";
 inline constexpr const wchar_t* kHistory = L"CommandLineHistory";
+// The column settings by list column (column 0, the name, has none).
+inline constexpr const wchar_t* kShowColumn[9] = {
+    nullptr,           L"ShowOriginalSize", L"ShowPackedSize", L"ShowRatio", L"ShowModified",
+    L"ShowAttributes", L"ShowCrc",          L"ShowMethod",     L"ShowPath"};
 } // namespace settings
