@@ -30,12 +30,9 @@ CTavrelApp* TavrelApp()
 void CTavrelApp::LoadSettings()
 {
     SetRegistryKey(res::kRegistryKey);
-    static const wchar_t* const kColumns[9] = {nullptr,      L"ShowOriginalSize", L"ShowPackedSize",
-                                               L"ShowRatio", L"ShowModified",     L"ShowAttributes",
-                                               L"ShowCrc",   L"ShowMethod",       L"ShowPath"};
     static const int kColumnDefaults[9] = {1, 1, 1, 1, 1, 1, 0, 0, 1};
     for (int i = 1; i < 9; ++i) {
-        m_nShowColumn[i] = GetProfileInt(kOption, kColumns[i], kColumnDefaults[i]);
+        m_nShowColumn[i] = GetProfileInt(kOption, settings::kShowColumn[i], kColumnDefaults[i]);
     }
     m_nCreateFolder = GetProfileInt(kOption, L"CreateFolder", 1);
     m_nUseFolder = GetProfileInt(kOption, L"UseFolder", 1);

@@ -505,12 +505,9 @@ void CTavrelDoc::OnOptionSettings()
     app->m_strStartupFolder = folders.m_strStartupFolder;
     app->m_strExtractFolder = folders.m_strExtractFolder;
     UpdateAllViews(nullptr);
-    static const wchar_t* const kColumns[8] = {L"ShowOriginalSize", L"ShowPackedSize", L"ShowRatio",
-                                               L"ShowModified",     L"ShowAttributes", L"ShowCrc",
-                                               L"ShowMethod",       L"ShowPath"};
     using settings::kOption;
-    for (int i = 0; i < 8; ++i) {
-        app->WriteProfileInt(kOption, kColumns[i], app->m_nShowColumn[i + 1]);
+    for (int i = 1; i < 9; ++i) {
+        app->WriteProfileInt(kOption, settings::kShowColumn[i], app->m_nShowColumn[i]);
     }
     app->WriteProfileInt(kOption, L"ShowFolderEntry", app->m_nShowFolderEntry);
     app->WriteProfileInt(kOption, L"CreateFolder", app->m_nCreateFolder);
