@@ -13,6 +13,8 @@
 #include <wx/log.h>
 #include <wx/uilocale.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -22,6 +24,15 @@ public:
     bool OnInit() override
     {
         wxUILocale::UseDefault(); // or narrow Japanese text would come out empty
+        if (const char* trace = std::getenv("TAVREL_GUI_TRACE"); trace != nullptr && trace[0]) {
+            // Under tests an assertion is printed, never shown in a box that nobody closes.
+            wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
+                                  const wxString& condition, const wxString& message) {
+                std::printf("assert %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+                            function.utf8_str().data(), condition.utf8_str().data(),
+                            message.utf8_str().data());
+            });
+        }
         SetAppName("tavrel");
         AfxSetBackend(&m_backend);
         m_app = std::make_unique<CTavrelApp>();

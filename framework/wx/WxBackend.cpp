@@ -4,6 +4,7 @@
 #include "framework/FileDialog.h"
 #include "framework/PropertySheet.h"
 #include "framework/wx/WxControls.h"
+#include "framework/wx/WxTrace.h"
 #include "platform/DevicePath.h"
 #include "res/DialogTemplates.h"
 #include "res/Strings.h"
@@ -35,6 +36,9 @@ public:
         SetClientSize(ConvertDialogToPixels(wxSize(t.width, t.height)));
         controls.Build(this, t, dialog, true);
         CentreOnParent();
+        if (wxWindow* first = controls.FirstInput()) {
+            CallAfter([first] { first->SetFocus(); });
+        }
     }
     CWxControls controls;
 };
@@ -45,6 +49,7 @@ std::unique_ptr<CTemplateDialog> g_progress;
 
 int CWxBackend::MessageBox(const std::wstring& text, unsigned type)
 {
+    WxTrace(L"message", text);
     bool yesNo = (type & 0xF) == MB_YESNO;
     wxMessageDialog box(parent, wxString(text), wxString(res::kAppName),
                         yesNo ? (wxYES_NO | wxICON_QUESTION) : (wxOK | wxICON_INFORMATION));
@@ -73,6 +78,8 @@ int CWxBackend::RunModal(CDialog& dialog)
         return IDCANCEL;
     }
     window.controls.Read(dialog);
+    WxTrace(L"dialog", std::to_wstring(dialog.m_nIDTemplate) + L"\t" + dialog.GetControlText(1025) +
+                           dialog.GetControlText(1027));
     return IDOK;
 }
 
@@ -106,6 +113,7 @@ void CWxBackend::ModelessChanged(CDialog& dialog, bool /*transfer*/)
 void CWxBackend::ModelessDestroyed(CDialog& dialog)
 {
     if (&dialog == m_modelessOwner) {
+        WxTrace(L"progress", dialog.GetControlText(1025)); // the last item shown
         g_progress.reset();
         m_modeless = nullptr;
         m_modelessOwner = nullptr;

@@ -101,6 +101,11 @@ void CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dial
         if (w != nullptr && !c.visible && c.kind != ControlKind::Button) {
             w->Hide();
         }
+        bool typed = c.kind == ControlKind::Edit || c.kind == ControlKind::PasswordEdit ||
+                     c.kind == ControlKind::ComboBox;
+        if (typed && m_firstInput == nullptr) {
+            m_firstInput = w;
+        }
         if (w != nullptr && c.id > 2 && m_controls.count(c.id) == 0) {
             m_controls[c.id] = w;
         }

@@ -1,5 +1,7 @@
 #include "framework/wx/WxFrame.h"
 
+#include "framework/wx/WxTrace.h"
+
 #include "res/DialogTemplates.h"
 #include "res/Menus.h"
 #include "res/Resource.h"
@@ -151,6 +153,11 @@ void CWxMainFrame::SyncList()
         }
     }
     m_list->Thaw();
+    std::wstring names;
+    for (int row = 0; row < model.GetItemCount(); ++row) {
+        names += (row == 0 ? L"" : L"|") + model.GetItemText(row, 0);
+    }
+    WxTrace(L"rows", names);
     m_listDirty = false;
     m_syncing = false;
 }

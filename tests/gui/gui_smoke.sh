@@ -1,11 +1,15 @@
 #!/bin/bash
 # The desktop program under Xvfb: it starts with the sample archive and shows its members,
-# the settings sheet opens from the menu, Test reports every member in order, Extract all
-# writes the files, and closing the window saves the settings. Screenshots of the main window
+# the settings sheet and About open from the menus, a typed command and Delete remove
+# members, Test reports every member in order, Extract all writes the files, Open lists a
+# large archive whose Test is cancelled from the progress dialog, New and Add make an
+# archive, and closing the window commits it and saves the settings. The window reports its rows and message
+# boxes through TAVREL_GUI_TRACE. Screenshots of the main window
 # and of the settings sheet go to $ARTIFACTS (default: the build's gui-artifacts folder).
 # usage: gui_smoke.sh TAVREL SAMPLE_LZH
 set -euo pipefail
-tavrel=$1
+tavrel=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+cli=$(dirname "$tavrel")/tavrel-cli
 sample=$2
 artifacts=${ARTIFACTS:-$(dirname "$tavrel")/../gui-artifacts}
 for tool in xvfb-run xdotool import; do
@@ -15,11 +19,19 @@ mkdir -p "$artifacts"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$sample" "$work/サンプル.lzh"
+# An archive of many members, for a Test long enough to cancel.
+mkdir -p "$work/many"
+for i in $(seq 1 3000); do echo "member $i" > "$work/many/m$i.txt"; done
+(cd "$work/many" && "$(dirname "$tavrel")/../tools/make_sample" "$work/many.lzh")
 export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
 
+export TAVREL_GUI_TRACE=$work/trace.txt
 xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$artifacts" <<'SCRIPT'
 set -euo pipefail
 tavrel=$1 work=$2 artifacts=$3
+trace=$work/trace.txt
+# The last list the window showed.
+rows() { grep '^rows' "$trace" | tail -1 | cut -f2; }
 "$tavrel" --config "$work/Tavrel.ini" "$work/サンプル.lzh" >"$work/out.log" 2>&1 &
 pid=$!
 window=
@@ -32,9 +44,10 @@ done
 sleep 1
 import -window "$window" "$artifacts/main-window.png"
 key() { xdotool key --clearmodifiers "$@"; sleep 0.8; }
-# The tallest visible window of the program other than the main one (menus are short).
+# The tallest visible window of the program other than the main one, taller than $1 pixels
+# (menus are short).
 dialog() {
-    local best= bestHeight=100
+    local best= bestHeight=${1:-100}
     for w in $(xdotool search --onlyvisible --class tavrel 2>/dev/null); do
         [ "$w" = "$window" ] && continue
         h=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
@@ -55,8 +68,27 @@ sheet=$(dialog)
 [ -n "$sheet" ] || { echo "FAIL: the settings sheet did not open"; exit 1; }
 import -window "$sheet" "$artifacts/settings-sheet.png"
 key Escape
+[ "$(rows)" = "はじめに.txt|グラデーション.png|表.csv|メモ.txt" ] ||
+    { echo "FAIL: the list shows '$(rows)'"; exit 1; }
+# About (ヘルプ -> バージョン情報), closed again.
+key alt+h a
+[ -n "$(dialog 40)" ] || { echo "FAIL: the About box did not open"; exit 1; }
+key Escape
+# A typed command (操作 -> コマンドライン操作) deletes the .csv member.
+key alt+a c
+xdotool type --delay 30 "d *.csv"
+key Return
+[ "$(rows)" = "はじめに.txt|グラデーション.png|メモ.txt" ] ||
+    { echo "FAIL: after the command the list shows '$(rows)'"; exit 1; }
+# Delete (操作 -> 削除) of the first row, selected by a click.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.5
+key alt+a d
+[ "$(rows)" = "グラデーション.png|メモ.txt" ] ||
+    { echo "FAIL: after Delete the list shows '$(rows)'"; exit 1; }
 # Test (操作 -> テスト): the summary box, then Enter closes it.
 key alt+a t
+grep -q "^message	すべてのファイルは正常です。" "$trace" || { echo "FAIL: no Test summary"; exit 1; }
 key Return
 # Extract all (操作 -> 全てのファイルを展開): the destination dialog, typed, then the summary.
 key alt+a e
@@ -64,6 +96,62 @@ xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 20 "$work/out"
 key Return
 key Return
+# Open (Ctrl+O) the large archive (Yes closes the open one); cancel its Test from the
+# progress dialog.
+key ctrl+o
+grep -q "^message	現在開いている書庫を閉じますか？" "$trace" || { echo "FAIL: no close question"; exit 1; }
+key Return
+for _ in $(seq 1 30); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
+sleep 0.5
+xdotool type --delay 20 "$work/many.lzh"
+sleep 0.5
+key Return
+# The location field's completion may take the first Return.
+[ -z "$(dialog 200)" ] || key Return
+for _ in $(seq 1 25); do
+    [ "$(rows | tr "|" "\n" | wc -l)" -ge 3000 ] && break
+    sleep 0.2
+done
+[ "$(rows | tr "|" "\n" | wc -l)" -ge 3000 ] || { echo "FAIL: Open did not list many.lzh"; import -window root "$artifacts/open-failed.png"; exit 1; }
+xdotool key --clearmodifiers alt+a t
+progress=
+for _ in $(seq 1 25); do
+    progress=$(dialog 40)
+    [ -n "$progress" ] && break
+    sleep 0.1
+done
+[ -n "$progress" ] || { echo "FAIL: no progress dialog"; exit 1; }
+# Its Cancel button: dialog units (128 + 12, 17 + 7) of a 159 x 38 dialog.
+read -r w h < <(xdotool getwindowgeometry "$progress" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+xdotool mousemove --window "$progress" $((w * 140 / 159)) $((h * 24 / 38)) click 1
+sleep 1.5
+last=$(grep '^progress' "$trace" | tail -1 | cut -f2)
+[ -n "$last" ] && [ "$last" != "m999.txt" ] || { echo "FAIL: the test was not cancelled ($last)"; exit 1; }
+key Return
+# New (Ctrl+N): Yes closes the open archive; the file is named in the dialog. Then Add
+# (操作 -> 追加) puts one file in; the archive is written when the program exits.
+open_file() { # types a path into the file dialog that is opening
+    for _ in $(seq 1 30); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
+    sleep 0.5
+    xdotool type --delay 20 "$1"
+    sleep 0.5
+    key Return
+    [ -z "$(dialog 200)" ] || key Return
+    sleep 0.5
+}
+# (The focus went with the closed dialogs: a click on the archive-name bar brings it back.)
+xdotool mousemove --window "$window" 400 85 click 1
+sleep 0.3
+key ctrl+n # started with an archive: the first New only ends the start-up run
+key ctrl+n
+grep '^message' "$trace" | tail -1 | grep -q "現在開いている書庫を閉じますか？" ||
+    { echo "FAIL: New did not ask to close"; exit 1; }
+key Return
+open_file "$work/new.lzh"
+[ "$(rows)" = "" ] || { echo "FAIL: New did not open an empty archive"; exit 1; }
+key alt+a a
+open_file "$work/many/m7.txt"
+[ "$(rows)" = "m7.txt" ] || { echo "FAIL: Add shows '$(rows)'"; exit 1; }
 # Exit from the menu.
 key alt+f x
 for _ in $(seq 1 25); do
@@ -79,9 +167,19 @@ SCRIPT
 
 fail=0
 [ -f "$work/out/サンプル/資料/メモ.txt" ] || { echo "FAIL: Extract all wrote nothing"; fail=1; }
+[ ! -e "$work/out/サンプル/はじめに.txt" ] || { echo "FAIL: a deleted member was extracted"; fail=1; }
+members=$("$cli" --config "$work/cli.ini" "$work/サンプル.lzh" | tail -n +2 | cut -f1 | tr '\n' ' ')
+[ "$members" = "グラデーション.png メモ.txt " ] || { echo "FAIL: the archive holds $members"; fail=1; }
+added=$("$cli" --config "$work/cli.ini" "$work/new.lzh" | tail -n +2 | cut -f1)
+[ "$added" = "m7.txt" ] || { echo "FAIL: the new archive holds '$added'"; fail=1; }
 grep -q "CommandLineHistory" "$work/Tavrel.ini" || { echo "FAIL: no settings saved at exit"; fail=1; }
 grep -q "Extract=" "$work/Tavrel.ini" || { echo "FAIL: LastFolder/Extract not stored"; fail=1; }
 [ -s "$artifacts/main-window.png" ] && [ -s "$artifacts/settings-sheet.png" ] ||
     { echo "FAIL: screenshots missing"; fail=1; }
+if grep -q "^assert" "$work/out.log"; then
+    echo "FAIL: the toolkit asserted:"
+    grep "^assert" "$work/out.log"
+    fail=1
+fi
 [ $fail = 0 ] && echo "gui smoke: ok (screenshots in $artifacts)"
 exit $fail
