@@ -3,7 +3,8 @@
 # the settings sheet and About open from the menus, a typed command and Delete remove
 # members, Test reports every member in order, Extract all writes the files, Open lists a
 # large archive whose Test is cancelled from the progress dialog, New and Add make an
-# archive, and closing the window commits it and saves the settings. The window reports its rows and message
+# archive whose member a double-click opens in place, and closing the window commits it
+# and saves the settings. The window reports its rows and message
 # boxes through TAVREL_GUI_TRACE. Screenshots of the main window
 # and of the settings sheet go to $ARTIFACTS (default: the build's gui-artifacts folder).
 # usage: gui_smoke.sh TAVREL SAMPLE_LZH
@@ -26,6 +27,11 @@ for i in $(seq 1 3000); do echo "member $i" > "$work/many/m$i.txt"; done
 export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
 
 export TAVREL_GUI_TRACE=$work/trace.txt
+# Open in place hands the file to xdg-open: a recording one comes first on PATH.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\necho "$@" >> "%s/opened.txt"\n' "$work" > "$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH=$work/bin:$PATH
 xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$artifacts" <<'SCRIPT'
 set -euo pipefail
 tavrel=$1 work=$2 artifacts=$3
@@ -152,6 +158,12 @@ open_file "$work/new.lzh"
 key alt+a a
 open_file "$work/many/m7.txt"
 [ "$(rows)" = "m7.txt" ] || { echo "FAIL: Add shows '$(rows)'"; exit 1; }
+# Open in place: a double-click on the row writes the member to \Temp and opens it.
+xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
+sleep 1
+grep -q "m7.txt" "$work/opened.txt" 2>/dev/null || { echo "FAIL: nothing was opened in place"; exit 1; }
+[ "$(cat "$(cat "$work/opened.txt" | tail -1)")" = "member 7" ] ||
+    { echo "FAIL: the file opened in place is not the member"; exit 1; }
 # Exit from the menu.
 key alt+f x
 for _ in $(seq 1 25); do
