@@ -231,11 +231,7 @@ bool CTavrelDoc::CloseArchive()
     if (!m_bArchiveOpen) {
         return false;
     }
-    if (m_nArchiveType == kArchiveLzh) {
-        m_pLzh->Close();
-    } else {
-        m_pZip->Close();
-    }
+    WithArchive([](auto& archive) { archive.Close(); });
     ShowArchiveName(L"");
     m_bArchiveOpen = false;
     return true;
@@ -292,42 +288,28 @@ void CTavrelDoc::OnArchiveAdd()
 
 int CTavrelDoc::MemberCount() const
 {
-    return m_nArchiveType == kArchiveLzh ? m_pLzh->entryCount : m_pZip->entryCount;
+    return WithArchive([](const auto& archive) { return archive.entryCount; });
 }
 
 const wchar_t* CTavrelDoc::MemberName(int index) const
 {
-    return m_nArchiveType == kArchiveLzh ? m_pLzh->entries[index].name
-                                         : m_pZip->entries[index].name;
+    return WithArchive(
+        [index](const auto& archive) -> const wchar_t* { return archive.entries[index].name; });
 }
 
-namespace
+bool CTavrelDoc::ExtractMember(int index, int* status)
 {
-
-// Runs ExtractEntry on the object that holds the open archive.
-bool ExtractMember(CTavrelDoc& doc, int index, int& status)
-{
-    if (doc.m_nArchiveType == kArchiveLzh) {
-        bool ok = doc.m_pLzh->ExtractEntry(&doc.m_pLzh->entries[index]);
-        status = doc.m_pLzh->status;
+    return WithArchive([&](auto& archive) {
+        bool ok = archive.ExtractEntry(&archive.entries[index]);
+        *status = archive.status;
         return ok;
-    }
-    bool ok = doc.m_pZip->ExtractEntry(&doc.m_pZip->entries[index]);
-    status = doc.m_pZip->status;
-    return ok;
+    });
 }
-
-} // namespace
 
 void CTavrelDoc::OnArchiveTest()
 {
-    bool lzh = m_nArchiveType == kArchiveLzh;
     CProgressDlg progress;
-    if (lzh) {
-        m_pLzh->testMode = true;
-    } else {
-        m_pZip->testMode = true;
-    }
+    WithArchive([](auto& archive) { archive.testMode = true; });
     progress.Create(IDD_PROGRESS);
     int count = MemberCount();
     progress.m_progress.SetRange(0, count & 0xFFFF);
@@ -341,7 +323,7 @@ void CTavrelDoc::OnArchiveTest()
             break;
         }
         int status = 0;
-        if (!ExtractMember(*this, i, status)) {
+        if (!ExtractMember(i, &status)) {
             if (status == 7) {
                 ++m_nLastUnsupported;
             } else {
@@ -376,26 +358,20 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         return;
     }
     bool lzh = m_nArchiveType == kArchiveLzh;
-    const wchar_t* archivePath = lzh ? m_pLzh->archivePath : m_pZip->archivePath;
-    std::wstring dest = destination.m_bCreateFolder
-                            ? MakeArchiveFolderPath(destination.m_strDest, archivePath)
-                            : destination.m_strDest;
-    wchar_t* destFolder = lzh ? m_pLzh->destFolder : m_pZip->destFolder;
-    bool fits = dest.size() < static_cast<size_t>(kMaxPath);
-    if (fits) {
-        std::wcscpy(destFolder, dest.c_str());
-    }
-    if (lzh) {
-        m_pLzh->keepFolders = destination.m_bUseFolder;
-        m_pLzh->testMode = false;
-        m_pLzh->resetReadOnly = app->m_nResetReadOnly != 0;
-        m_pLzh->lowercase = app->m_nToLowercase != 0;
-    } else {
-        m_pZip->keepFolders = destination.m_bUseFolder;
-        m_pZip->testMode = false;
-        m_pZip->resetReadOnly = app->m_nResetReadOnly != 0;
-        m_pZip->lowercase = app->m_nToLowercase != 0;
-    }
+    bool fits = WithArchive([&](auto& archive) {
+        std::wstring dest = destination.m_bCreateFolder
+                                ? MakeArchiveFolderPath(destination.m_strDest, archive.archivePath)
+                                : destination.m_strDest;
+        bool fit = dest.size() < static_cast<size_t>(kMaxPath);
+        if (fit) {
+            std::wcscpy(archive.destFolder, dest.c_str());
+        }
+        archive.keepFolders = destination.m_bUseFolder;
+        archive.testMode = false;
+        archive.resetReadOnly = app->m_nResetReadOnly != 0;
+        archive.lowercase = app->m_nToLowercase != 0;
+        return fit;
+    });
     progress.Create(IDD_PROGRESS);
     int count = selected != nullptr ? static_cast<int>(selected->size()) : MemberCount();
     progress.m_progress.SetRange(0, count & 0xFFFF);
@@ -412,7 +388,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
             break;
         }
         int status = 0;
-        if (!ExtractMember(*this, index, status)) {
+        if (!ExtractMember(index, &status)) {
             bool skipped = lzh ? (status == 11 || status == 12) : status == 11;
             if (status == 7) {
                 ++m_nLastUnsupported;

@@ -59,9 +59,22 @@ public:
     // Up to and including the last "\" (either separator); empty when there is none.
     static std::wstring FolderPart(const std::wstring& path);
 
-    // The open archive's member count and a member's name and whether it is a folder entry.
+    // Calls f with the archive object that holds the open archive (or the last one tried):
+    // the LZH object for type 1, the ZIP object otherwise. Both share the fields and
+    // operations the commands use.
+    template <typename F> decltype(auto) WithArchive(F&& f) const
+    {
+        if (m_nArchiveType == kArchiveLzh) {
+            return f(*m_pLzh);
+        }
+        return f(*m_pZip);
+    }
+
+    // The open archive's member count and a member's name (empty for a folder entry).
     int MemberCount() const;
     const wchar_t* MemberName(int index) const;
+    // ExtractEntry on the open archive's member index; its status in *status.
+    bool ExtractMember(int index, int* status);
 
     CZipArchive* m_pZip;
     bool m_bFirstNewPending = true;

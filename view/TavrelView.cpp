@@ -184,19 +184,12 @@ void CTavrelView::OnLButtonDblClk(CPoint point)
     if (name[0] == 0) {
         return;
     }
-    if (doc->m_nArchiveType == kArchiveLzh) {
-        CLzhArchive& a = *doc->m_pLzh;
-        a.keepFolders = false;
-        std::wcscpy(a.destFolder, res::kTemp);
-        a.testMode = false;
-        a.ExtractEntry(&a.entries[index]);
-    } else {
-        CZipArchive& a = *doc->m_pZip;
-        a.keepFolders = false;
-        std::wcscpy(a.destFolder, res::kTemp);
-        a.testMode = false;
-        a.ExtractEntry(&a.entries[index]);
-    }
+    doc->WithArchive([index](auto& archive) {
+        archive.keepFolders = false;
+        std::wcscpy(archive.destFolder, res::kTemp);
+        archive.testMode = false;
+        archive.ExtractEntry(&archive.entries[index]); // the result is not looked at
+    });
     AfxBackend().ShellOpen(std::wstring(res::kTemp) + L"\\" + name);
 }
 

@@ -7,6 +7,7 @@
 #include "framework/wx/WxTrace.h"
 #include "platform/DevicePath.h"
 #include "res/DialogTemplates.h"
+#include "res/Resource.h"
 #include "res/Strings.h"
 
 #include <wx/app.h>
@@ -78,8 +79,8 @@ int CWxBackend::RunModal(CDialog& dialog)
         return IDCANCEL;
     }
     window.controls.Read(dialog);
-    WxTrace(L"dialog", std::to_wstring(dialog.m_nIDTemplate) + L"\t" + dialog.GetControlText(1025) +
-                           dialog.GetControlText(1027));
+    WxTrace(L"dialog", std::to_wstring(dialog.m_nIDTemplate) + L"\t" +
+                           dialog.GetControlText(IDC_TEXT) + dialog.GetControlText(IDC_COMMAND));
     return IDOK;
 }
 
@@ -113,7 +114,7 @@ void CWxBackend::ModelessChanged(CDialog& dialog, bool /*transfer*/)
 void CWxBackend::ModelessDestroyed(CDialog& dialog)
 {
     if (&dialog == m_modelessOwner) {
-        WxTrace(L"progress", dialog.GetControlText(1025)); // the last item shown
+        WxTrace(L"progress", dialog.GetControlText(IDC_TEXT)); // the last item shown
         g_progress.reset();
         m_modeless = nullptr;
         m_modelessOwner = nullptr;
