@@ -9,7 +9,8 @@
 // Paths and names hold at most 259 characters and the terminator.
 constexpr int kMaxPath = 260;
 
-// Method numbers of the identifiers this system decodes; everything else is -1.
+// Method numbers. 0, 5, 6 and 7 are the methods this system writes (and MethodFromString
+// knows); the others are methods of older or other archivers that are only read.
 enum LzhMethod
 {
     kMethodUnknown = -1,
@@ -17,6 +18,15 @@ enum LzhMethod
     kMethodLh5 = 5,    // 8 KB dictionary
     kMethodLh6 = 6,    // 32 KB dictionary
     kMethodLh7 = 7,    // 64 KB dictionary
+    kMethodLh1 = 1,    // -lh1-: adaptive Huffman over a 4 KB window (LHarc 1.x)
+    kMethodLh4 = 4,    // -lh4-: the -lh5- format with a 4 KB dictionary
+    kMethodLhx = 20,   // -lhx-: the -lh5- format with a larger dictionary
+    kMethodLzs = 21,   // -lzs-: LArc's LZSS over a 2 KB window
+    kMethodLz5 = 22,   // -lz5-: LArc's LZSS over a 4 KB window
+    kMethodLz4 = 23,   // -lz4-: LArc, stored
+    kMethodPm0 = 24,   // -pm0-: PMarc, stored
+    kMethodPm1 = 25,   // -pm1-: PMarc
+    kMethodPm2 = 26,   // -pm2-: PMarc2
 };
 
 // Records are cleared to zero, filled field by field and copied whole: no pointers here.
