@@ -373,7 +373,96 @@ bool SetFileTimes(FileHandle f, const FileTime* lastWritten)
 
 bool DeleteFile(std::wstring_view path)
 {
+    if (Injected(FaultPoint::Unlink)) {
+        return Fail(EIO);
+    }
     return unlink(DeviceToHost(path).c_str()) == 0 || Fail();
+}
+
+FileHandle CreateUnnamedFile(std::wstring_view folder)
+{
+    if (Injected(FaultPoint::UnnamedFile)) {
+        Fail(EOPNOTSUPP);
+        return kInvalidFile;
+    }
+    std::string host = DeviceToHost(folder);
+    int fd = open(host.empty() ? "." : host.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // Kernels and file systems without unnamed files answer with one of these.
+        bool unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+        Fail(unsupported ? EOPNOTSUPP : errno);
+        return kInvalidFile;
+    }
+    // Held exclusively, as files opened without sharing are, should it get a name.
+    flock(fd, LOCK_EX | LOCK_NB);
+    auto* f = new HostFile;
+    f->fd = fd;
+    f->access = kAccessReadWrite;
+    f->buffer.reset(new uint8_t[kReadAhead]);
+    return f;
+}
+
+bool LinkUnnamedFile(FileHandle f, std::wstring_view path)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    if (Injected(FaultPoint::Link)) {
+        return Fail(EIO);
+    }
+    std::string host = DeviceToHost(path);
+    // Through /proc any process may link the file it holds; AT_EMPTY_PATH needs a capability.
+    std::string self = "/proc/self/fd/" + std::to_string(f->fd);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, host.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        (errno != EEXIST && linkat(f->fd, "", AT_FDCWD, host.c_str(), AT_EMPTY_PATH) == 0)) {
+        return true;
+    }
+    return Fail();
+}
+
+bool GetFileMode(FileHandle f, uint32_t* mode)
+{
+    struct stat st;
+    if (f == kInvalidFile || fstat(f->fd, &st) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    *mode = st.st_mode & 07777;
+    return true;
+}
+
+bool CopyFilePermissions(FileHandle from, FileHandle to)
+{
+    struct stat st;
+    if (from == kInvalidFile || to == kInvalidFile || fstat(from->fd, &st) != 0) {
+        return Fail(from == kInvalidFile || to == kInvalidFile ? EBADF : errno);
+    }
+    mode_t mode = st.st_mode & 07777;
+    // A process may give a file away only with privilege; the group it may set when it is a
+    // member. Set-id bits must not survive on a file of another owner.
+    if (fchown(to->fd, st.st_uid, st.st_gid) != 0 && fchown(to->fd, -1, st.st_gid) != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    }
+    return fchmod(to->fd, mode) == 0 || Fail();
+}
+
+bool DeleteUnlockedFile(std::wstring_view path)
+{
+    std::string host = DeviceToHost(path);
+    int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return Fail();
+    }
+    struct stat st;
+    bool removable =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    int error = removable ? 0 : (errno == EWOULDBLOCK ? EBUSY : errno);
+    // Removed while the lock is held, so no other process can take the file up meanwhile.
+    bool removed = removable && !Injected(FaultPoint::Unlink) && unlink(host.c_str()) == 0;
+    if (removable && !removed) {
+        error = errno;
+    }
+    close(fd);
+    return removed || Fail(error);
 }
 
 bool MoveFile(std::wstring_view from, std::wstring_view to)
@@ -388,20 +477,21 @@ bool MoveFile(std::wstring_view from, std::wstring_view to)
 
 bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)
 {
-    if (Injected(FaultPoint::Rename)) {
-        return Fail(EIO);
-    }
     std::string src = DeviceToHost(replacement);
     std::string dst = DeviceToHost(target);
     int fd = open(src.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return Fail();
     }
-    bool synced = fsync(fd) == 0;
-    int error = errno;
+    bool injected = Injected(FaultPoint::Flush);
+    bool synced = !injected && fsync(fd) == 0;
+    int error = injected ? EIO : errno;
     close(fd);
     if (!synced) {
         return Fail(error);
+    }
+    if (Injected(FaultPoint::Rename)) {
+        return Fail(EIO);
     }
     if (rename(src.c_str(), dst.c_str()) != 0) {
         return Fail();

@@ -106,15 +106,36 @@ bool RemoveFolder(std::wstring_view path);
 // errno of the last failed file operation on this thread.
 int LastFileError();
 
-// Test hook for fault injection: when set, it is asked before every write, flush, truncation
-// and rename; when it answers true that call fails as a full or failing device would (a
-// write stores part of its bytes first).
+// A new file in `folder` that has no name until LinkUnnamedFile gives it one, so that no
+// trace of it outlives the process. Invalid when the folder's file system cannot make such
+// files (LastFileError() is then EOPNOTSUPP) or on any other failure.
+FileHandle CreateUnnamedFile(std::wstring_view folder);
+// Gives an unnamed file the name `path` (in the folder it was made in); fails when that name
+// exists, and for a file whose name was given and removed again. The file is held with an
+// exclusive share lock.
+bool LinkUnnamedFile(FileHandle file, std::wstring_view path);
+// The host permission bits (07777) of an open file.
+bool GetFileMode(FileHandle file, uint32_t* mode);
+// Gives `to` the permission bits of `from`, and its owner and group where the process may
+// set them (set-id bits are kept only when the owner could be kept too).
+bool CopyFilePermissions(FileHandle from, FileHandle to);
+// Removes path when it is a regular file (not a link) that no process holds open with a
+// share lock; false when it is held, missing or cannot be removed.
+bool DeleteUnlockedFile(std::wstring_view path);
+
+// Test hook for fault injection: when set, it is asked before every write, flush, truncation,
+// rename, link, unlink and unnamed-file creation; when it answers true that call fails as a
+// full or failing device would (a write stores part of its bytes first; an unnamed file is
+// reported unsupported).
 enum class FaultPoint
 {
     Write,
     Flush,
     Truncate,
-    Rename
+    Rename,
+    Link,
+    Unlink,
+    UnnamedFile
 };
 using FaultHook = bool (*)(FaultPoint point);
 void SetFaultHook(FaultHook hook);

@@ -203,6 +203,11 @@ FileTime UnixToFileTime(int32_t t)
     return static_cast<FileTime>(static_cast<int64_t>(t) + 11'644'473'600LL) * kTicksPerSecond;
 }
 
+FileTime UnsignedUnixToFileTime(uint32_t t)
+{
+    return (static_cast<FileTime>(t) + 11'644'473'600ULL) * kTicksPerSecond;
+}
+
 bool FileTimeToUnix(FileTime ft, uint32_t* t)
 {
     if (ft < kUnixEpochFileTime) {

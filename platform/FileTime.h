@@ -44,6 +44,8 @@ void FileTimeToDos(FileTime local, uint16_t* date, uint16_t* time);
 
 // Unix seconds, taken as signed 32-bit, -> file time.
 FileTime UnixToFileTime(int32_t t);
+// Unix seconds taken as unsigned 32-bit (1970 to 2106, every value FileTimeToUnix gives).
+FileTime UnsignedUnixToFileTime(uint32_t t);
 // File time -> Unix seconds; times before 1970 give 0 and times after 2106-02-07 06:28:15
 // give 0xFFFFFFFF, both returning false.
 bool FileTimeToUnix(FileTime ft, uint32_t* t);

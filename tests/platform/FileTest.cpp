@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -182,6 +183,56 @@ TEST(File, ReplaceSwapsContentInOneStep)
     EXPECT_EQ(GetFileAttributes(L"\\lhawk000.dat"), kInvalidAttributes);
     EXPECT_FALSE(ReplaceFile(L"\\lhawk000.dat", L"\\arc.lzh"));
     EXPECT_EQ(testsupport::ReadHostFile(tmp.HostPath("arc.lzh")), "new archive");
+}
+
+TEST(File, UnnamedFilesGetANameOnceAndKeepOthersOut)
+{
+    TempFolder tmp;
+    FileHandle f = CreateUnnamedFile(L"\\");
+    ASSERT_NE(f, kInvalidFile) << "this file system makes no unnamed files";
+    uint32_t written = 0;
+    ASSERT_TRUE(WriteFile(f, "work", 4, &written));
+    EXPECT_EQ(GetFileAttributes(L"\\w.dat"), kInvalidAttributes);
+    ASSERT_TRUE(LinkUnnamedFile(f, L"\\w.dat"));
+    EXPECT_EQ(testsupport::ReadHostFile(tmp.HostPath("w.dat")), "work");
+    // Held like a file opened without sharing: not stale while it is open.
+    EXPECT_FALSE(DeleteUnlockedFile(L"\\w.dat"));
+    EXPECT_EQ(OpenFile(L"\\w.dat", kAccessRead, FileShare::Read, FileDisposition::OpenExisting),
+              kInvalidFile);
+    ASSERT_TRUE(DeleteFile(L"\\w.dat"));
+    EXPECT_FALSE(LinkUnnamedFile(f, L"\\w.dat")); // once named and removed, it stays unnamed
+    CloseFile(f);
+    tmp.WriteHostFile("stale.dat", "left behind");
+    EXPECT_TRUE(DeleteUnlockedFile(L"\\stale.dat"));
+    EXPECT_EQ(GetFileAttributes(L"\\stale.dat"), kInvalidAttributes);
+    // A link is never taken for the file it names.
+    tmp.WriteHostFile("target.dat", "keep");
+    ASSERT_EQ(symlink("target.dat", tmp.HostPath("link.dat").c_str()), 0);
+    EXPECT_FALSE(DeleteUnlockedFile(L"\\link.dat"));
+    EXPECT_EQ(testsupport::ReadHostFile(tmp.HostPath("target.dat")), "keep");
+    // Where a file system makes none, the caller is told so.
+    SetFaultHook([](FaultPoint p) { return p == FaultPoint::UnnamedFile; });
+    EXPECT_EQ(CreateUnnamedFile(L"\\"), kInvalidFile);
+    EXPECT_EQ(LastFileError(), EOPNOTSUPP);
+    SetFaultHook(nullptr);
+}
+
+TEST(File, PermissionsCopyFromFileToFile)
+{
+    TempFolder tmp;
+    tmp.WriteHostFile("from", "");
+    tmp.WriteHostFile("to", "");
+    chmod(tmp.HostPath("from").c_str(), 0640);
+    FileHandle from =
+        OpenFile(L"\\from", kAccessRead, FileShare::Read, FileDisposition::OpenExisting);
+    FileHandle to =
+        OpenFile(L"\\to", kAccessReadWrite, FileShare::None, FileDisposition::OpenExisting);
+    ASSERT_TRUE(CopyFilePermissions(from, to));
+    uint32_t mode = 0;
+    ASSERT_TRUE(GetFileMode(to, &mode));
+    EXPECT_EQ(mode, 0640u);
+    CloseFile(from);
+    CloseFile(to);
 }
 
 TEST(File, FindListsMatchesWithoutDotEntries)
