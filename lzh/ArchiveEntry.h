@@ -29,6 +29,14 @@ enum LzhMethod
     kMethodPm2 = 26,   // -pm2-: PMarc2
 };
 
+// Marks of a record whose stored path is longer than its fields hold: the field keeps the
+// start of the text, and extraction refuses the member rather than write it elsewhere.
+enum ArchiveEntryFlag : uint32_t
+{
+    kEntryNameCut = 0x1,   // `name` holds the start of a longer stored name
+    kEntryFolderCut = 0x2, // `folder` holds the start of a longer stored folder, then '\'
+};
+
 // Records are cleared to zero, filled field by field and copied whole: no pointers here.
 struct CArchiveEntry
 {
@@ -45,7 +53,8 @@ struct CArchiveEntry
     int64_t headerPos;           // offset of the header's first byte
     int64_t dataPos;             // offset of the first byte of compressed data
     uint16_t headerCrcSeed;      // header-CRC field value while the CRC is computed; always 0
-    int32_t level;               // header level 0, 1 or 2
+    int32_t level;               // header level 0, 1, 2 (or 3, read only)
+    uint32_t flags;              // ArchiveEntryFlag bits
 };
 static_assert(std::is_trivially_copyable_v<CArchiveEntry>);
 
@@ -54,3 +63,9 @@ int MethodFromString(const wchar_t* method);
 
 // True for "-lhd-" folder entries.
 bool IsFolderEntry(const CArchiveEntry& entry);
+
+// True when the record's name or folder holds only part of what the header stores.
+inline bool IsPathCut(const CArchiveEntry& entry)
+{
+    return (entry.flags & (kEntryNameCut | kEntryFolderCut)) != 0;
+}

@@ -6,23 +6,30 @@
 #include <cstring>
 #include <cwchar>
 
-bool ArchiveNameToWide(const uint8_t* bytes, size_t count, wchar_t (&out)[kMaxPath])
+std::wstring ArchiveNameToText(const uint8_t* bytes, size_t count)
 {
-    out[0] = 0;
-    if (count >= kNameStaging) {
-        return false;
-    }
-    uint8_t staging[kNameStaging];
-    std::memcpy(staging, bytes, count);
-    staging[count] = 0;
     // The text ends at the first NUL: some archivers keep a comment after it.
-    size_t length = std::strlen(reinterpret_cast<const char*>(staging));
-    for (size_t i = 0; i < length; ++i) {
-        if (staging[i] == 0xFF) {
-            staging[i] = '\\';
+    const void* nul = std::memchr(bytes, 0, count);
+    size_t length =
+        nul != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes) : count;
+    std::string staged(reinterpret_cast<const char*>(bytes), length);
+    for (char& c : staged) {
+        if (static_cast<uint8_t>(c) == 0xFF) {
+            c = '\\';
         }
     }
-    return platform::Cp932ToWide(staging, length, out, kMaxPath) >= 0;
+    return platform::Cp932ToWide(staged);
+}
+
+bool ArchiveNameToWide(const uint8_t* bytes, size_t count, wchar_t (&out)[kMaxPath])
+{
+    std::wstring text = ArchiveNameToText(bytes, count);
+    if (text.size() >= static_cast<size_t>(kMaxPath)) {
+        out[0] = 0;
+        return false;
+    }
+    std::wmemcpy(out, text.c_str(), text.size() + 1);
+    return true;
 }
 
 int WideToArchiveName(const wchar_t* text, uint8_t (&buffer)[kMaxArchiveNameBytes])

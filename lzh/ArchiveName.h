@@ -6,12 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-constexpr size_t kNameStaging = 264;         // header name bytes are staged here, terminated
 constexpr size_t kMaxArchiveNameBytes = 520; // encoded name limit, terminator included
 
 // Converts name bytes (up to the first NUL) to text with every 0xFF byte read as '\'.
-// False, with out empty, when the bytes exceed the staging buffer or the text the record.
+std::wstring ArchiveNameToText(const uint8_t* bytes, size_t count);
+// The same into a record's field; false, with out empty, when the text does not fit it.
 bool ArchiveNameToWide(const uint8_t* bytes, size_t count, wchar_t (&out)[kMaxPath]);
 
 // Encodes text of at most 259 characters with '\' written as the byte 0xFF. Returns the byte

@@ -3,6 +3,7 @@
 #include "lzh/LzhArchive.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhHeaderWriter.h"
+#include "platform/DevicePath.h"
 
 #include <cwchar>
 #include <string>
@@ -118,11 +119,10 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
 
 bool CLzhArchive::AddFile(const wchar_t* name)
 {
-    std::wstring sourcePath = std::wstring(destFolder) + name;
-    if (workFile == kInvalidFile && !PrepareWorkFile()) {
-        status = kLzhWorkFileFailed;
+    if (!CanChange()) {
         return false;
     }
+    std::wstring sourcePath = std::wstring(destFolder) + name;
     uint32_t attributes = 0;
     FileTime written = 0;
     if (!GetFileInfo(sourcePath, &attributes, &written)) {
@@ -130,13 +130,24 @@ bool CLzhArchive::AddFile(const wchar_t* name)
         return false;
     }
     bool isFolder = (attributes & kAttrFolder) != 0;
+    if (isFolder && (sourcePath.empty() || !IsSeparator(sourcePath.back()))) {
+        sourcePath.push_back(L'\\');
+    }
+    if (sourcePath.size() >= static_cast<size_t>(kMaxPath)) {
+        status = kLzhSourceUnreadable;
+        return false;
+    }
+    CArchiveEntry entry{};
+    StoredPath(sourcePath, keepFolders, entry);
+    entry.level = headerLevel;
+    // Nothing is stored that would not read back whole (a level 0 header cuts long paths).
+    if (WriteHeader(kInvalidFile, entry, true) == 0) {
+        status = headerLevel >= 0 && headerLevel <= 2 ? kLzhPathTooLong : kLzhWorkFileFailed;
+        return false;
+    }
     FileHandle source = kInvalidFile;
     uint64_t size = 0;
-    if (isFolder) {
-        if (sourcePath.empty() || (sourcePath.back() != L'\\' && sourcePath.back() != L'/')) {
-            sourcePath.push_back(L'\\');
-        }
-    } else {
+    if (!isFolder) {
         source = OpenFile(sourcePath, kAccessRead, FileShare::Read, FileDisposition::OpenExisting,
                           FileHint::SequentialScan);
         // A member's sizes are 32-bit: a larger file cannot be measured for the header.
@@ -149,26 +160,24 @@ bool CLzhArchive::AddFile(const wchar_t* name)
             return false;
         }
     }
-    CArchiveEntry entry{};
-    if (sourcePath.size() >= static_cast<size_t>(kMaxPath)) {
-        status = kLzhSourceUnreadable;
+    FileTime sourceTime = isFolder ? GetCurrentFileTime() : written - written % kTicksPerSecond;
+    int existing = FindEntry((std::wstring(entry.folder) + entry.name).c_str());
+    if (existing >= 0 && !addMode && entries[existing].modified >= sourceTime) {
         if (source != kInvalidFile) {
             CloseFile(source);
         }
+        status = kLzhSkippedNotOlder;
         return false;
     }
-    StoredPath(sourcePath, keepFolders, entry);
-    FileTime sourceTime = isFolder ? GetCurrentFileTime() : written - written % kTicksPerSecond;
-    int existing = FindEntry((std::wstring(entry.folder) + entry.name).c_str());
+    if (workFile == kInvalidFile && !PrepareWorkFile()) {
+        if (source != kInvalidFile) {
+            CloseFile(source);
+        }
+        status = kLzhWorkFileFailed;
+        return false;
+    }
     if (existing >= 0) {
         CArchiveEntry kept = entries[existing];
-        if (!addMode && kept.modified >= sourceTime) {
-            if (source != kInvalidFile) {
-                CloseFile(source);
-            }
-            status = kLzhSkippedNotOlder;
-            return false;
-        }
         std::wcscpy(kept.name, entry.name);
         std::wcscpy(kept.folder, entry.folder);
         entry = kept;
@@ -178,6 +187,7 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     entry.level = headerLevel;
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;
+    entry.flags = 0;
     bool ok = WriteMember(workFile, source, entry);
     if (source != kInvalidFile) {
         CloseFile(source);

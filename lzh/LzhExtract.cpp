@@ -181,8 +181,12 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
             status = kLzhSkippedAttributes;
             return false;
         }
-        // A ".." component could place the output outside the destination: refused
-        // before anything is created.
+        // A cut path names another file than the member's: refused, as is a ".." component,
+        // which could place the output outside the destination, before anything is created.
+        if ((e.flags & kEntryNameCut) || (keepFolders && (e.flags & kEntryFolderCut))) {
+            status = kLzhPathTooLong;
+            return false;
+        }
         if (HasParentComponent(e.name) || (keepFolders && HasParentComponent(e.folder))) {
             status = kLzhUnsafePath;
             return false;

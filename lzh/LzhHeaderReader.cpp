@@ -1,19 +1,23 @@
 // LZH member headers. All numbers are little-endian.
 //
 // Common part (21 bytes):
-//   0  1  level 0/1: header size H (bytes after the first two); level 2: total size, low byte
+//   0  1  level 0/1: header size H (bytes after the first two); level 2: total size, low byte;
+//         level 3: 4, the width of the size fields (2 bytes)
 //   1  1  level 0/1: checksum of bytes 2..H+1;                   level 2: total size, high byte
 //   2  5  method identifier "-lh5-"
 //   7  4  packed size (level 1: extended headers included)
 //  11  4  uncompressed size
-//  15  4  level 0/1: MS-DOS time, date (local); level 2: Unix time (signed)
-//  19  1  level 0/1: MS-DOS attributes; level 2: 0x20
+//  15  4  level 0/1: MS-DOS time, date (local); level 2/3: Unix time (unsigned, UTC)
+//  19  1  level 0/1: MS-DOS attributes; level 2/3: 0x20
 //  20  1  level
 // Level 0/1: 21 name length n, 22 name, 22+n CRC-16 of the data; level 1 adds 24+n OS byte
 //   and the first extended size in the base header's last two bytes (offset H). H+2 bytes.
 // Level 2: 21 CRC-16 of the data, 23 OS byte, 24 first extended size, 26 extended headers,
 //   then padding up to the total size.
-// Extended header of size S: 0 type, 1 data (S-3 bytes), S-2 size of the next one (0 = last).
+// Level 3 (OS/2): 21 CRC-16, 23 OS byte, 24 total size (4 bytes), 28 first extended size
+//   (4 bytes), 32 extended headers.
+// Extended header of size S: 0 type, 1 data, then the size of the next one (0 = last) in the
+// last two bytes (four at level 3).
 #include "lzh/LzhHeaderReader.h"
 
 #include "lzh/ArchiveName.h"
@@ -21,6 +25,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 using platform::FileHandle;
 
@@ -29,7 +35,11 @@ namespace
 
 constexpr uint32_t kCommonSize = 21;
 constexpr uint32_t kLevel2BaseSize = 26;
+constexpr uint32_t kLevel3BaseSize = 32;
 constexpr size_t kMaxBaseHeader = 255 + 2; // level 0/1: H + 2 with H one byte
+// Level 3 sizes are 32-bit; real extended headers are small, and a larger one is taken as
+// damage rather than read into memory.
+constexpr uint32_t kMaxLevel3Extended = 1u << 20;
 
 enum ExtendedType : uint8_t
 {
@@ -37,6 +47,7 @@ enum ExtendedType : uint8_t
     kExtFileName = 0x01,
     kExtFolder = 0x02,
     kExtAttributes = 0x40,
+    kExtUnixTime = 0x54, // 4 bytes: the modification time in Unix seconds (UTC)
 };
 
 uint16_t Le16(const uint8_t* p)
@@ -73,27 +84,82 @@ platform::FileTime DosStampToUtc(uint16_t date, uint16_t time)
     return utc;
 }
 
-// Splits folder + name at the last backslash; false when the path exceeds the record.
-bool SplitPath(const wchar_t* folder, const wchar_t* name, CArchiveEntry& entry)
+// Copies text into a record field, keeping its start when it is longer than the field
+// holds; a cut folder still ends in '\'. True when it was cut.
+bool CopyField(const std::wstring& text, wchar_t (&field)[kMaxPath], bool folder)
 {
-    size_t folderLength = std::wcslen(folder);
-    size_t nameLength = std::wcslen(name);
-    if (folderLength + nameLength >= static_cast<size_t>(kMaxPath)) {
-        return false;
+    size_t keep = text.size();
+    bool cut = keep >= static_cast<size_t>(kMaxPath);
+    if (cut) {
+        keep = static_cast<size_t>(kMaxPath) - (folder ? 2 : 1);
     }
-    wchar_t path[kMaxPath];
-    std::wmemcpy(path, folder, folderLength);
-    std::wmemcpy(path + folderLength, name, nameLength + 1);
-    const wchar_t* cut = std::wcsrchr(path, L'\\');
-    if (cut == nullptr) {
-        std::wmemcpy(entry.name, path, folderLength + nameLength + 1);
-        return true;
+    std::wmemcpy(field, text.c_str(), keep);
+    if (cut && folder) {
+        field[keep++] = L'\\';
     }
-    size_t split = static_cast<size_t>(cut - path) + 1;
-    std::wmemcpy(entry.folder, path, split);
-    entry.folder[split] = 0;
-    std::wcscpy(entry.name, path + split);
-    return true;
+    field[keep] = 0;
+    return cut;
+}
+
+// Splits folder + name at the last backslash into the record (only the backslash
+// separates; a slash stays part of the name).
+void SplitPath(const std::wstring& folder, const std::wstring& name, CArchiveEntry& entry)
+{
+    std::wstring path = folder + name;
+    size_t cut = path.rfind(L'\\');
+    size_t split = cut == std::wstring::npos ? 0 : cut + 1;
+    if (CopyField(path.substr(split), entry.name, false)) {
+        entry.flags |= kEntryNameCut;
+    }
+    if (CopyField(path.substr(0, split), entry.folder, true)) {
+        entry.flags |= kEntryFolderCut;
+    }
+}
+
+// The fields the extended headers carry, collected while they are read.
+struct Extended
+{
+    std::wstring name;
+    std::wstring folder;
+    uint16_t storedCrc = 0;
+    bool hasUnixTime = false;
+    uint32_t unixTime = 0;
+};
+
+// Acts on one extended header (`size` bytes with the type first, the next size last, which
+// is `sizeWidth` bytes wide).
+void TakeExtended(uint8_t* ext, uint32_t size, uint32_t sizeWidth, CArchiveEntry& entry,
+                  Extended& fields)
+{
+    const uint8_t* data = ext + 1;
+    size_t dataLength = size - 1 - sizeWidth;
+    switch (ext[0]) {
+    case kExtHeaderCrc:
+        if (dataLength >= 2) {
+            fields.storedCrc = Le16(data);
+            ext[1] = ext[2] = 0; // the CRC is computed with its own field taken as 0
+        }
+        break;
+    case kExtFileName:
+        fields.name = ArchiveNameToText(data, dataLength);
+        break;
+    case kExtFolder:
+        fields.folder = ArchiveNameToText(data, dataLength);
+        break;
+    case kExtAttributes:
+        if (dataLength >= 2) {
+            entry.attributes = Le16(data);
+        }
+        break;
+    case kExtUnixTime:
+        if (dataLength >= 4) {
+            fields.hasUnixTime = true;
+            fields.unixTime = Le32(data);
+        }
+        break;
+    default:
+        break; // kept in the sizes and the CRC, otherwise skipped
+    }
 }
 
 } // namespace
@@ -110,8 +176,7 @@ uint8_t HeaderChecksum(const uint8_t* bytes, size_t count)
 bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
 {
     std::memset(&entry, 0, sizeof entry);
-    wchar_t name[kMaxPath] = {};
-    wchar_t folder[kMaxPath] = {};
+    Extended fields;
     headerStatus = kHeaderOk;
     if (!platform::SeekFile(file, 0, platform::SeekOrigin::Current, &entry.headerPos)) {
         return Malformed(headerStatus);
@@ -126,31 +191,38 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
         headerStatus = kHeaderEndOfFile;
         return false;
     }
-    if (got == 1 && base[0] == 0) {
-        return false; // the end marker
+    if (base[0] == 0) {
+        // The end marker. No header starts with 0: level 2 writers pad a total size whose
+        // low byte would be 0, and H = 0 cannot hold a level 0 or 1 header.
+        return false;
     }
     if (got < kCommonSize) {
         return Malformed(headerStatus);
     }
     int level = base[20];
-    if (level > 2) {
+    if (level > 3) {
         headerStatus = kHeaderBadLevel;
         return false;
     }
 
     uint16_t runningCrc;
     uint32_t consumed;
-    uint16_t nextSize = 0;
-    if (level == 2) {
-        entry.headerSize = Le16(base);
-        entry.modified = platform::UnixToFileTime(static_cast<int32_t>(Le32(base + 15)));
-        if (!ReadExact(file, base + kCommonSize, kLevel2BaseSize - kCommonSize)) {
+    uint32_t nextSize = 0;
+    uint32_t sizeWidth = level == 3 ? 4 : 2; // width of the extended headers' size fields
+    if (level >= 2) {
+        uint32_t baseSize = level == 3 ? kLevel3BaseSize : kLevel2BaseSize;
+        entry.modified = platform::UnsignedUnixToFileTime(Le32(base + 15));
+        if (!ReadExact(file, base + kCommonSize, baseSize - kCommonSize)) {
             return Malformed(headerStatus);
         }
+        if (level == 3 && Le16(base) != 4) {
+            return Malformed(headerStatus);
+        }
+        entry.headerSize = level == 3 ? Le32(base + 24) : Le16(base);
         entry.crc = Le16(base + 21);
         entry.osId = static_cast<int8_t>(base[23]);
-        nextSize = Le16(base + 24);
-        consumed = kLevel2BaseSize;
+        nextSize = level == 3 ? Le32(base + 28) : Le16(base + 24);
+        consumed = baseSize;
     } else {
         uint32_t h = base[0];
         entry.headerSize = h;
@@ -164,7 +236,7 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
         if (h < minimum || !ReadExact(file, base + 22, h - 20)) {
             return Malformed(headerStatus);
         }
-        ArchiveNameToWide(base + 22, n, name); // n < 256 bytes always fits the record
+        fields.name = ArchiveNameToText(base + 22, n);
         entry.crc = Le16(base + 22 + n);
         if (level == 1) {
             entry.osId = static_cast<int8_t>(base[24 + n]);
@@ -182,43 +254,22 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
     entry.unpackedSize = Le32(base + 11);
     entry.attributes = base[19];
 
-    uint8_t ext[65536];
-    uint16_t storedHeaderCrc = 0;
+    std::vector<uint8_t> ext(65536);
     while (nextSize > 0) {
         uint32_t size = nextSize;
-        if (size < 3 || !ReadExact(file, ext, size)) {
+        if (size < 1 + sizeWidth || size > kMaxLevel3Extended) {
             return Malformed(headerStatus);
         }
-        const uint8_t* data = ext + 1;
-        size_t dataLength = size - 3;
-        switch (ext[0]) {
-        case kExtHeaderCrc:
-            if (dataLength >= 2) {
-                storedHeaderCrc = Le16(data);
-                ext[1] = ext[2] = 0;
-            }
-            break;
-        case kExtFileName:
-            if (!ArchiveNameToWide(data, dataLength, name)) {
-                return Malformed(headerStatus); // longer than the record holds
-            }
-            break;
-        case kExtFolder:
-            if (!ArchiveNameToWide(data, dataLength, folder)) {
-                return Malformed(headerStatus);
-            }
-            break;
-        case kExtAttributes:
-            if (dataLength >= 2) {
-                entry.attributes = Le16(data);
-            }
-            break;
-        default:
-            break; // kept in the sizes and the CRC, otherwise skipped
+        if (size > ext.size()) {
+            ext.resize(size);
         }
-        runningCrc = Crc16Update(runningCrc, ext, size);
+        if (!ReadExact(file, ext.data(), size)) {
+            return Malformed(headerStatus);
+        }
+        TakeExtended(ext.data(), size, sizeWidth, entry, fields);
+        runningCrc = Crc16Update(runningCrc, ext.data(), size);
         consumed += size;
-        if (level < 2) {
+        if (level == 1) {
             // Level 1 counts its extended headers in the packed size; more than it is corrupt.
             if (size > entry.packedSize) {
                 return Malformed(headerStatus);
@@ -226,27 +277,35 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
             entry.packedSize -= size;
             entry.headerSize += size;
         }
-        nextSize = Le16(ext + size - 2);
+        const uint8_t* next = ext.data() + size - sizeWidth;
+        nextSize = sizeWidth == 4 ? Le32(next) : Le16(next);
     }
 
-    if (level == 2 && consumed < entry.headerSize) {
+    if (level >= 2 && consumed < entry.headerSize) {
         uint32_t padding = entry.headerSize - consumed;
-        if (!ReadExact(file, ext, padding)) {
+        if (padding > kMaxLevel3Extended) {
             return Malformed(headerStatus);
         }
-        runningCrc = Crc16Update(runningCrc, ext, padding);
+        if (padding > ext.size()) {
+            ext.resize(padding);
+        }
+        if (!ReadExact(file, ext.data(), padding)) {
+            return Malformed(headerStatus);
+        }
+        runningCrc = Crc16Update(runningCrc, ext.data(), padding);
     }
-    if (storedHeaderCrc != 0 && storedHeaderCrc != runningCrc) {
+    if (fields.storedCrc != 0 && fields.storedCrc != runningCrc) {
         headerStatus = kHeaderChecksum;
     }
+    if (fields.hasUnixTime && level > 0) {
+        // Exact and in UTC, where the MS-DOS stamp is local to an unknown zone.
+        entry.modified = platform::UnsignedUnixToFileTime(fields.unixTime);
+    }
 
-    size_t folderLength = std::wcslen(folder);
-    if (folderLength > 0 && folder[folderLength - 1] != L'\\') {
+    if (!fields.folder.empty() && fields.folder.back() != L'\\') {
         return Malformed(headerStatus);
     }
-    if (!SplitPath(folder, name, entry)) {
-        return Malformed(headerStatus);
-    }
+    SplitPath(fields.folder, fields.name, entry);
     if (!platform::SeekFile(file, 0, platform::SeekOrigin::Current, &entry.dataPos)) {
         return Malformed(headerStatus);
     }

@@ -1,4 +1,4 @@
-// ReadHeader: one LZH member header of level 0, 1 or 2 with its extended headers.
+// ReadHeader: one LZH member header of level 0, 1, 2 or 3 with its extended headers.
 #pragma once
 
 #include "lzh/ArchiveEntry.h"
@@ -10,9 +10,9 @@
 // Why ReadHeader stopped (or 4: it read a complete header whose checksum or CRC is wrong).
 enum HeaderStatus
 {
-    kHeaderOk = 0,        // a header, or the single zero byte that ends an archive
+    kHeaderOk = 0,        // a header, or the zero byte that ends an archive
     kHeaderMalformed = 2, // cut short or malformed
-    kHeaderBadLevel = 3,  // level above 2
+    kHeaderBadLevel = 3,  // level above 3
     kHeaderChecksum = 4,  // checksum (levels 0, 1) or header CRC mismatch; entry complete
     kHeaderEndOfFile = 6, // no byte left before the header
 };

@@ -92,8 +92,11 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     std::memset(h, 0, kMaxHeaderBytes);
 
     if (e.level == 0) {
+        // Cut to fit, the path would come back as another name: such a header is refused.
         size_t n = static_cast<size_t>(folderLength) + static_cast<size_t>(nameLength);
-        n = n > kLevel0NameLimit ? kLevel0NameLimit : n;
+        if (n > kLevel0NameLimit) {
+            return 0;
+        }
         uint8_t path[2 * kMaxArchiveNameBytes];
         std::memcpy(path, folder, static_cast<size_t>(folderLength));
         std::memcpy(path + folderLength, name, static_cast<size_t>(nameLength));

@@ -20,9 +20,21 @@ bool HasExeExtension(const wchar_t* path)
     return dot != nullptr && CompareNoCase(dot, L".exe") == 0;
 }
 
-bool IsDigit(uint8_t b)
+// The identifiers a header scan accepts: "-lh" with a digit, 'd' or 'x', LArc's "-lzs-",
+// "-lz4-" and "-lz5-", and PMarc's "-pm0-" to "-pm2-".
+bool IsMethodIdentifier(const uint8_t* m)
 {
-    return b >= '0' && b <= '9';
+    if (m[0] != '-' || m[4] != '-') {
+        return false;
+    }
+    uint8_t c = m[3];
+    if (m[1] == 'l' && m[2] == 'h') {
+        return (c >= '0' && c <= '9') || c == 'd' || c == 'x';
+    }
+    if (m[1] == 'l' && m[2] == 'z') {
+        return c == 's' || c == '4' || c == '5';
+    }
+    return m[1] == 'p' && m[2] == 'm' && c >= '0' && c <= '2';
 }
 
 // Whether a member header plausibly starts at p, with the identifier at i = p + 2. Every
@@ -30,22 +42,15 @@ bool IsDigit(uint8_t b)
 bool LooksLikeHeader(const uint8_t* w, int64_t size, int64_t i)
 {
     int64_t p = i - 2;
-    if (i + 4 >= size || w[i] != '-' || w[i + 1] != 'l' || w[i + 2] != 'h' ||
-        !(IsDigit(w[i + 3]) || w[i + 3] == 'd') || w[i + 4] != '-') {
-        return false;
-    }
-    if (p + 20 < 0 || p + 20 >= size) {
+    if (p < 0 || i + 4 >= size || !IsMethodIdentifier(w + i) || p + 25 >= size) {
         return false;
     }
     uint8_t level = w[p + 20];
-    if (level == 2) {
-        return p + 25 < size && p + 19 >= 0 && w[p + 19] == 0x20 &&
-               (w[p + 24] | (w[p + 25] << 8)) != 0;
+    if (level == 2 || level == 3) {
+        bool sizes = level == 2 || (w[p] == 4 && w[p + 1] == 0);
+        return sizes && w[p + 19] == 0x20 && (w[p + 24] | w[p + 25] << 8) != 0;
     }
     if (level == 0 || level == 1) {
-        if (p < 0) {
-            return false;
-        }
         int64_t end = p + 1 + w[p]; // last byte the checksum covers
         return end < size && HeaderChecksum(w + p + 2, w[p]) == w[p + 1];
     }
@@ -59,13 +64,9 @@ CLzhReader::CLzhReader() = default;
 CLzhReader::~CLzhReader()
 {
     // The heap releases the entry array. Handles still open are closed so that no
-    // descriptor or share lock outlives the object; pending changes are not committed.
-    if (archiveFile != kInvalidFile) {
-        CloseFile(archiveFile);
-    }
-    if (workFile != kInvalidFile) {
-        CloseFile(workFile);
-    }
+    // descriptor or share lock outlives the object; pending changes are not committed, and
+    // a named work file goes with them.
+    Abandon();
 }
 
 bool CLzhReader::AppendEntry(const CArchiveEntry& entry)
@@ -91,9 +92,42 @@ void CLzhReader::FreeEntries()
     m_entryCapacity = 0;
 }
 
+void CLzhReader::ForgetArchive()
+{
+    if (archiveFile != kInvalidFile) {
+        CloseFile(archiveFile);
+        archiveFile = kInvalidFile;
+    }
+    FreeEntries();
+    compactPending = false;
+    m_whole = true;
+    m_unreadableAt = 0;
+    m_trailerStart = m_trailerEnd = 0;
+    m_readOnly = false;
+}
+
+void CLzhReader::Abandon()
+{
+    DiscardWorkFile();
+    ForgetArchive();
+}
+
+bool CLzhReader::CanChange()
+{
+    if (!m_whole) {
+        status = kLzhArchiveIncomplete;
+        return false;
+    }
+    if (m_readOnly) {
+        status = kLzhArchiveReadOnly;
+        return false;
+    }
+    return true;
+}
+
 bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
 {
-    FreeEntries();
+    Abandon(); // nothing of an archive whose Close failed carries over
     size_t length = std::wcslen(path);
     if (length >= static_cast<size_t>(kMaxPath)) {
         status = kLzhCannotOpen;
@@ -117,64 +151,118 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
         entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
         return true;
     }
+    uint32_t mode = 0;
+    m_readOnly = GetFileMode(archiveFile, &mode) && (mode & 0200) == 0;
 
-    if (isExe) {
-        uint64_t size = 0;
-        GetFileSize(archiveFile, &size);
-        uint32_t window = size < kSfxWindow ? static_cast<uint32_t>(size) : kSfxWindow;
-        if (!FindSfxArchive(window)) {
-            status = kLzhNoSfxHeader;
-            CloseFile(archiveFile);
-            archiveFile = kInvalidFile;
-            return false;
-        }
+    // A self-extractor's archive lies within its first 256 KB; other files are read from
+    // the start when a header is there, else searched the same way.
+    uint64_t size = 0;
+    GetFileSize(archiveFile, &size);
+    uint32_t window = size < kSfxWindow ? static_cast<uint32_t>(size) : kSfxWindow;
+    if (!FindArchiveStart(window, isExe)) {
+        status = kLzhNoSfxHeader;
+        ForgetArchive();
+        return false;
     }
-
     m_archiveStart = 0;
     SeekFile(archiveFile, 0, SeekOrigin::Current, &m_archiveStart);
     entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
     if (entries == nullptr || !ScanHeaders()) {
         status = kLzhHeaderScanFailed;
-        CloseFile(archiveFile);
-        archiveFile = kInvalidFile;
-        FreeEntries();
+        ForgetArchive();
         return false;
     }
     return true;
 }
 
-// Finds the first header of the archive inside a self-extractor's first `window` bytes and
-// positions the file there.
-bool CLzhReader::FindSfxArchive(uint32_t window)
+// Positions the file at the archive's first header. A file whose first member can be read
+// at 0 is read from there (unless it must be a self-extractor, whose archive never starts
+// at 0);
+// otherwise the first `window` bytes are searched. A stub may hold header-like bytes, or a
+// whole small archive of its own, before the real one: of the places that look like a
+// header, the first from which every member reads up to the end of the file wins, then the
+// first that reads whole up to an end marker, then simply the first. False when there is
+// none and the file had to be a self-extractor; a file that is not one then reads from 0.
+bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
 {
     auto* block = static_cast<uint8_t*>(heap.Alloc(window));
     uint32_t got = 0;
-    bool found = false;
-    if (block != nullptr && ReadFile(archiveFile, block, window, &got) && got == window) {
-        for (int64_t i = 0; i < window; ++i) {
-            if (LooksLikeHeader(block, window, i)) {
-                int64_t p = i - 2;
-                found = p > 0 && SeekFile(archiveFile, p, SeekOrigin::Begin);
-                break;
-            }
+    bool read = block != nullptr && SeekFile(archiveFile, 0, SeekOrigin::Begin) &&
+                ReadFile(archiveFile, block, window, &got) && got == window;
+    int64_t toEnd = -1, whole = -1, first = -1;
+    if (read && !required && SeekFile(archiveFile, 0, SeekOrigin::Begin) && ScanHeaders() &&
+        entryCount > 0) {
+        toEnd = 0; // a plain archive
+    }
+    FreeEntries();
+    for (int64_t i = 2; read && toEnd < 0 && i < window; ++i) {
+        if (!LooksLikeHeader(block, window, i)) {
+            continue;
         }
+        int64_t p = i - 2;
+        if (p == 0) {
+            if (required) {
+                break; // an archive at 0 under a self-extractor's name is not one
+            }
+            continue;
+        }
+        first = first < 0 ? p : first;
+        if (SeekFile(archiveFile, p, SeekOrigin::Begin) && ScanHeaders() && m_whole &&
+            entryCount > 0) {
+            bool reachesEnd = m_trailerEnd == m_trailerStart;
+            toEnd = reachesEnd ? p : toEnd;
+            whole = whole < 0 ? p : whole;
+        }
+        FreeEntries();
     }
     heap.Free(block);
-    return found;
+    int64_t chosen = toEnd >= 0 ? toEnd : (whole >= 0 ? whole : first);
+    if (chosen < 0 && !required) {
+        chosen = 0;
+    }
+    return chosen >= 0 && SeekFile(archiveFile, chosen, SeekOrigin::Begin);
 }
 
 bool CLzhReader::ScanHeaders()
 {
+    uint64_t fileSize = 0;
+    if (!GetFileSize(archiveFile, &fileSize)) {
+        return false;
+    }
+    m_whole = true;
+    m_unreadableAt = 0;
+    m_trailerStart = m_trailerEnd = 0;
     for (;;) {
         CArchiveEntry entry;
         int headerStatus = kHeaderOk;
         if (!ReadHeader(archiveFile, entry, headerStatus)) {
-            return true; // end marker, end of file, or a header that cannot be read
+            int64_t at = entry.headerPos;
+            bool endMarker = headerStatus == kHeaderOk;
+            // After the end marker a file may hold more (padding, a signature): a rewrite
+            // carries it along. A file of nothing but a zero byte and more is no archive.
+            if (endMarker && (entryCount > 0 || static_cast<uint64_t>(at) + 1 == fileSize)) {
+                m_trailerStart = at + 1;
+                m_trailerEnd = static_cast<int64_t>(fileSize);
+            } else if (headerStatus != kHeaderEndOfFile) {
+                m_whole = false; // an unreadable header, or bytes that are no member
+                m_unreadableAt = at;
+            }
+            return true;
         }
         if (headerStatus == kHeaderChecksum && !ignoreErrors) {
             return false;
         }
-        if (!AppendEntry(entry) || !SeekFile(archiveFile, entry.packedSize, SeekOrigin::Current)) {
+        if (!AppendEntry(entry)) {
+            return false;
+        }
+        // A member whose data run past the end of the file is listed (Test reports it), and
+        // the archive ends there.
+        if (static_cast<uint64_t>(entry.dataPos) + entry.packedSize > fileSize) {
+            m_whole = false;
+            m_unreadableAt = entry.headerPos;
+            return true;
+        }
+        if (!SeekFile(archiveFile, entry.packedSize, SeekOrigin::Current)) {
             return false;
         }
     }

@@ -22,15 +22,28 @@ public:
 
     // Opens path and lists its members. A missing file with allowCreate is a new, empty
     // archive (nothing is created on disk yet). False with status 1-4 leaves it closed.
+    // Whatever a failed Close left pending is discarded first.
     bool Open(const wchar_t* path, bool allowCreate);
     // Commits pending changes and forgets the archive. The new archive is written beside
     // the old one and renamed over it in one step; on false (status 15) the archive on disk
-    // is as it was and the pending changes are kept.
+    // is as it was and the pending changes are kept for another Close (or Abandon).
     bool Close();
+    // Forgets the archive and every pending change; the archive on disk stays as it is.
+    void Abandon();
+
+    // True when the header scan accounted for every byte of the file: it ended at the end
+    // marker (bytes after it are carried along by a rewrite) or at the end of the file after
+    // a whole member. Otherwise the members read are listed but the archive is not changed.
+    bool IsWhole() const { return m_whole; }
+    // Where the unreadable part of an archive that is not whole begins.
+    int64_t UnreadableOffset() const { return m_unreadableAt; }
+    // Whether the open archive may be changed; false with status 19 (not whole) or 20 (the
+    // file is read-only) otherwise.
+    bool CanChange();
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
     // Writes one member (a record of `entries`) below destFolder, or only checks it in
-    // testMode. False with status 6-12, 16 or 17; a failed seek leaves status unchanged.
+    // testMode. False with status 6-12 or 16-18; a failed seek leaves status unchanged.
     bool ExtractEntry(const CArchiveEntry* entry);
     // Copies or decodes the member's data from input (at its data) to output (or nowhere
     // when invalid) and returns the CRC-16 of the bytes produced.
@@ -40,7 +53,9 @@ public:
     // False with status 14 when the record is not one of the list.
     bool DeleteEntry(const CArchiveEntry* entry);
     // Makes the work file beside the archive and copies the archive's members (and the
-    // program part of a self-extractor) into it.
+    // program part of a self-extractor) into it. The work file has no name until Close
+    // links it in, where the file system allows; elsewhere it is "lhawkNNN.dat". Stale work
+    // files in that folder (named so and held by no process) are removed first.
     bool PrepareWorkFile();
     // The first free "lhawk000.dat" ... "lhawk998.dat" in the archive's folder.
     bool MakeWorkFileName(wchar_t (&buffer)[kMaxPath]);
@@ -83,16 +98,24 @@ protected:
     bool m_writeFailed = false; // the last copy or decode could not write all of its output
 
 private:
-    bool FindSfxArchive(uint32_t window);
+    bool FindArchiveStart(uint32_t window, bool required);
     bool ExtractFolder(const CArchiveEntry& entry, const std::wstring& outputPath);
     bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
-    bool WriteNewArchive(platform::FileHandle file);
+    platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath]);
+    void RemoveStaleWorkFiles();
+    bool CommitWorkFile();
     void DiscardWorkFile();
     bool MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath);
     std::wstring OutputPath(const CArchiveEntry& entry) const;
     bool ScanHeaders();
+    void ForgetArchive();
 
     int m_entryCapacity = 0;    // records allocated in entries
     int64_t m_archiveStart = 0; // bytes before the first member (a self-extractor's program)
     int64_t m_workPrefix = 0;   // the same bytes at the start of the work file
+    bool m_whole = true;        // the scan accounted for every byte (see IsWhole)
+    int64_t m_unreadableAt = 0; // where reading stopped when the archive is not whole
+    int64_t m_trailerStart = 0; // bytes after the end marker, carried by a rewrite:
+    int64_t m_trailerEnd = 0;   //   [m_trailerStart, m_trailerEnd) of the archive
+    bool m_readOnly = false;    // the archive file is not writable by its owner
 };

@@ -1,7 +1,9 @@
 // The work-file rewrite behind adding and deleting: the first change copies the archive's
-// members into a work file "lhawkNNN.dat" beside it; Close compacts the work file when
-// members were deleted or replaced, appends the end marker, flushes it and renames it over
-// the archive in one step. The archive on disk changes only at that rename.
+// members into a work file beside it; Close compacts the work file when members were
+// deleted or replaced, appends the end marker (and whatever followed the old one), gives it
+// the archive's permissions, flushes it and renames it over the archive in one step. The
+// archive on disk changes only at that rename. The work file has no name until then where
+// the file system allows it, so a process that dies leaves nothing behind.
 #include "lzh/LzhReader.h"
 
 #include <cerrno>
@@ -19,17 +21,27 @@ namespace
 
 constexpr int kWorkFileNames = 999;
 
+std::wstring FolderOf(const wchar_t* path)
+{
+    std::wstring text(path);
+    size_t cut = text.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : text.substr(0, cut + 1);
+}
+
+std::wstring WorkFileName(const std::wstring& folder, int number)
+{
+    wchar_t name[16];
+    std::swprintf(name, 16, L"lhawk%03d.dat", number);
+    return folder + name;
+}
+
 } // namespace
 
 bool CLzhReader::MakeWorkFileName(wchar_t (&buffer)[kMaxPath])
 {
-    std::wstring path(archivePath);
-    size_t cut = path.find_last_of(L"\\/");
-    std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+    std::wstring folder = FolderOf(archivePath);
     for (int i = 0; i < kWorkFileNames; ++i) {
-        wchar_t name[16];
-        std::swprintf(name, 16, L"lhawk%03d.dat", i);
-        std::wstring candidate = folder + name;
+        std::wstring candidate = WorkFileName(folder, i);
         if (candidate.size() >= static_cast<size_t>(kMaxPath)) {
             return false;
         }
@@ -86,6 +98,38 @@ bool CLzhReader::CopyMembers(FileHandle to, FileHandle from, int64_t prefix)
     return true;
 }
 
+// Named work files are held with an exclusive share lock while in use: one that no process
+// holds was left by a process that died, and goes.
+void CLzhReader::RemoveStaleWorkFiles()
+{
+    std::wstring folder = FolderOf(archivePath);
+    for (int i = 0; i < kWorkFileNames; ++i) {
+        DeleteUnlockedFile(WorkFileName(folder, i));
+    }
+}
+
+// An empty work file in the archive's folder: unnamed (path left empty) where the file
+// system makes such files, else under the first free "lhawkNNN.dat". Stale named ones go
+// first.
+FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath])
+{
+    path[0] = 0;
+    RemoveStaleWorkFiles();
+    FileHandle file = CreateUnnamedFile(FolderOf(archivePath));
+    if (file != kInvalidFile || LastFileError() != EOPNOTSUPP) {
+        return file;
+    }
+    if (!MakeWorkFileName(path)) {
+        path[0] = 0;
+        return kInvalidFile;
+    }
+    file = OpenFile(path, kAccessReadWrite, FileShare::None, FileDisposition::CreateNew);
+    if (file == kInvalidFile) {
+        path[0] = 0;
+    }
+    return file;
+}
+
 void CLzhReader::DiscardWorkFile()
 {
     if (workFile != kInvalidFile) {
@@ -100,13 +144,8 @@ void CLzhReader::DiscardWorkFile()
 
 bool CLzhReader::PrepareWorkFile()
 {
-    if (!MakeWorkFileName(workPath)) {
-        workPath[0] = 0;
-        return false;
-    }
-    workFile = OpenFile(workPath, kAccessReadWrite, FileShare::None, FileDisposition::CreateAlways);
+    workFile = CreateWorkFile(workPath);
     if (workFile == kInvalidFile) {
-        workPath[0] = 0;
         return false;
     }
     m_workPrefix = 0;
@@ -130,6 +169,9 @@ bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
         status = kLzhEntryNotFound;
         return false;
     }
+    if (!CanChange()) {
+        return false;
+    }
     // Without a work file the record only leaves the list: Close then copies the remaining
     // members straight from the archive, once, instead of copying all and compacting.
     auto index = static_cast<size_t>(entry - entries);
@@ -140,23 +182,48 @@ bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
     return true;
 }
 
-// Compaction: the members still listed go to a second work file, which then becomes the
-// work file. On failure the first one stays as it was.
-bool CLzhReader::WriteNewArchive(FileHandle file)
+// Completes the work file (end marker, the bytes that followed the old end marker, the
+// archive's permissions), flushes it and puts it in the archive's place. On failure the
+// work file is as it was before, ready for another try.
+bool CLzhReader::CommitWorkFile()
 {
     int64_t end = 0;
-    if (!SeekFile(file, 0, SeekOrigin::End, &end)) {
+    if (!SeekFile(workFile, 0, SeekOrigin::End, &end)) {
         return false;
     }
     static const uint8_t kEndMarker = 0;
     uint32_t written = 0;
-    if (WriteFile(file, &kEndMarker, 1, &written) && written == 1 && FlushFile(file) &&
-        ReplaceFile(workPath, archivePath)) {
+    int64_t trailer = m_trailerEnd - m_trailerStart;
+    bool ok = WriteFile(workFile, &kEndMarker, 1, &written) && written == 1;
+    if (ok && trailer > 0 && archiveFile != kInvalidFile) {
+        ok = SeekFile(archiveFile, m_trailerStart, SeekOrigin::Begin) &&
+             CopyRange(workFile, archiveFile, trailer) == trailer;
+    }
+    if (ok && archiveFile != kInvalidFile) {
+        ok = CopyFilePermissions(archiveFile, workFile);
+    }
+    ok = ok && FlushFile(workFile);
+    if (ok && workPath[0] == 0) {
+        // The unnamed work file gets a name just before it replaces the archive. A file can
+        // be linked in only once: should the replace fail, it keeps that name for the next
+        // try (and goes as a stale work file should the process end first).
+        ok = MakeWorkFileName(workPath) && LinkUnnamedFile(workFile, workPath);
+        if (!ok) {
+            workPath[0] = 0;
+        }
+    }
+    if (ok) {
+        ok = ReplaceFile(workPath, archivePath);
+        if (ok) {
+            workPath[0] = 0;
+        }
+    }
+    if (ok) {
         return true;
     }
     // Take the marker back, so that a later Close starts from the same work file; should
     // that fail, a compaction will leave it out.
-    if (!SeekFile(file, end, SeekOrigin::Begin) || !SetEndOfFile(file)) {
+    if (!SeekFile(workFile, end, SeekOrigin::Begin) || !SetEndOfFile(workFile)) {
         compactPending = true;
     }
     return false;
@@ -172,27 +239,21 @@ bool CLzhReader::Close()
         }
     }
     if (workFile == kInvalidFile) {
-        if (archiveFile != kInvalidFile) {
-            CloseFile(archiveFile);
-            archiveFile = kInvalidFile;
-        }
-        FreeEntries();
+        ForgetArchive();
         return true;
     }
     if (compactPending) {
         wchar_t second[kMaxPath];
-        FileHandle compacted = kInvalidFile;
-        if (MakeWorkFileName(second)) {
-            compacted =
-                OpenFile(second, kAccessReadWrite, FileShare::None, FileDisposition::CreateAlways);
-        }
+        FileHandle compacted = CreateWorkFile(second);
         if (compacted == kInvalidFile) {
             status = kLzhRewriteFailed;
             return false;
         }
         if (!CopyMembers(compacted, workFile, m_workPrefix)) {
             CloseFile(compacted);
-            DeleteFile(second);
+            if (second[0] != 0) {
+                DeleteFile(second);
+            }
             status = kLzhRewriteFailed;
             return false;
         }
@@ -202,17 +263,12 @@ bool CLzhReader::Close()
         compactPending = false;
     }
     // The archive stays open (and locked) until the new one has replaced it.
-    if (!WriteNewArchive(workFile)) {
+    if (!CommitWorkFile()) {
         status = kLzhRewriteFailed;
         return false;
     }
     CloseFile(workFile);
     workFile = kInvalidFile;
-    workPath[0] = 0;
-    if (archiveFile != kInvalidFile) {
-        CloseFile(archiveFile);
-        archiveFile = kInvalidFile;
-    }
-    FreeEntries();
+    ForgetArchive();
     return true;
 }

@@ -20,5 +20,9 @@ enum LzhStatus
     kLzhRewriteFailed = 15,      // close
     kLzhUnsafePath = 16,         // extract: a ".." component would leave the destination
     kLzhWriteFailed = 17,        // extract: the output file could not be written in full
+    kLzhPathTooLong = 18,        // extract: the stored path does not fit the record (it was cut);
+                                 // add: the path would not be read back whole
+    kLzhArchiveIncomplete = 19,  // add, delete: the archive holds bytes that are not members
+    kLzhArchiveReadOnly = 20,    // add, delete: the archive file is not writable by its owner
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

@@ -48,9 +48,18 @@ const std::map<std::string, MemberDivergence> kMemberDivergences = {
      {kLzhCannotCreateOutput, 0, "folder stored as a file"}},
 };
 
+// Members the manifest calls unsupported only for their level 3 headers, which are read
+// here: their methods are this reader's.
+bool ReadableLevel3(const ManifestRow& row)
+{
+    return row.expect == "unsupported" && row.level == 3 &&
+           (MethodFromString(platform::Cp932ToWide(row.method).c_str()) >= 0 ||
+            row.method == "-lhd-");
+}
+
 int ExpectedStatus(const ManifestRow& row)
 {
-    if (row.expect == "unsupported") {
+    if (row.expect == "unsupported" && !ReadableLevel3(row)) {
         return kLzhUnsupportedMethod;
     }
     if (row.expect == "crc-error" || row.expect == "error") {
@@ -100,7 +109,8 @@ TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
             auto divergence = kMemberDivergences.find(relative + ":" + row.member);
             int expectExtract = ExpectedStatus(row);
             int expectTest = expectExtract;
-            bool compareBytes = row.expect == "extract";
+            bool compareBytes =
+                row.expect == "extract" || (ReadableLevel3(row) && row.sha256.size() == 64);
             if (divergence != kMemberDivergences.end()) {
                 SCOPED_TRACE(divergence->second.reason);
                 expectTest = divergence->second.testStatus;

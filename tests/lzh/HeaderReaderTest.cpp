@@ -40,7 +40,7 @@ LzhMemberFields Fields(int level, std::string name = "a.txt")
     LzhMemberFields s;
     s.level = level;
     s.name = name;
-    if (level == 2) {
+    if (level >= 2) {
         s.ext.push_back({0x01, name});
     }
     return s;
@@ -126,7 +126,7 @@ TEST_F(HeaderReader, Level2PaddingCrcAndTime)
     s.ext.push_back({0x02, "d\xFF"});
     s.headerCrc = true;
     s.padding = 1;
-    s.timeField = 0x80000000; // before 1970
+    s.timeField = 0x80000000; // 2038: the field is unsigned
     s.osId = 0xFF;            // sign-extended
     std::string bytes = BuildMember(s);
     HeaderResult r = Read(bytes);
@@ -136,8 +136,8 @@ TEST_F(HeaderReader, Level2PaddingCrcAndTime)
     EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(bytes.size()));
     EXPECT_STREQ(r.entry.folder, L"d\\");
     EXPECT_EQ(r.entry.osId, -1);
-    EXPECT_EQ(r.entry.modified, platform::UnixToFileTime(INT32_MIN));
-    EXPECT_LT(r.entry.modified, platform::kUnixEpochFileTime);
+    EXPECT_EQ(r.entry.modified, platform::UnsignedUnixToFileTime(0x80000000u));
+    EXPECT_GT(r.entry.modified, platform::kUnixEpochFileTime);
 
     bytes[bytes.size() - 1] = 'X'; // padding is covered by the header CRC
     r = Read(bytes);
@@ -179,10 +179,15 @@ TEST_F(HeaderReader, EndsAndFailures)
     for (size_t cut : {size_t{10}, size_t{21}, size_t{24}, whole.size() - 1}) {
         EXPECT_EQ(Read(whole.substr(0, cut)).status, kHeaderMalformed) << cut;
     }
-    LzhMemberFields level3 = Fields(2);
-    std::string bytes = BuildMember(level3);
-    bytes[20] = 3;
+    std::string bytes = BuildMember(Fields(2));
+    bytes[20] = 4;
     EXPECT_EQ(Read(bytes).status, kHeaderBadLevel);
+    bytes[20] = 3; // level 3 takes 4 as the first two bytes
+    EXPECT_EQ(Read(bytes).status, kHeaderMalformed);
+    // A zero byte where a header would start ends the archive, whatever follows it.
+    HeaderResult padded = Read(std::string(1, '\0') + "\x1A\x1A\x1A");
+    EXPECT_FALSE(padded.ok);
+    EXPECT_EQ(padded.status, kHeaderOk);
 
     LzhMemberFields bad = Fields(1);
     bad.checksum = 0x42;
@@ -206,21 +211,88 @@ TEST_F(HeaderReader, EndsAndFailures)
     EXPECT_EQ(Read(level1).status, kHeaderMalformed);
 }
 
-TEST_F(HeaderReader, PathsBeyondTheRecordAreRefused)
+TEST_F(HeaderReader, PathsBeyondTheRecordAreCutAndMarked)
 {
-    LzhMemberFields s = Fields(2, std::string(100, 'n'));
-    s.ext.push_back({0x02, std::string(159, 'f') + "\xFF"});
-    HeaderResult r = Read(BuildMember(s));
-    EXPECT_FALSE(r.ok); // 160 + 100 = 260 characters: one too many
-    EXPECT_EQ(r.status, kHeaderMalformed);
-    s.ext.back().data = std::string(158, 'f') + "\xFF";
-    r = Read(BuildMember(s));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(std::wcslen(r.entry.folder) + std::wcslen(r.entry.name), 259u);
+    struct Case
+    {
+        size_t folderBytes, nameBytes;
+        uint32_t flags;
+    } cases[] = {
+        {159, 100, 0},             // 260 characters in all: each field holds its part
+        {305, 5, kEntryFolderCut}, // a folder longer than the record
+        {0, 4000, kEntryNameCut},  // a name longer than the record
+        {300, 300, kEntryFolderCut | kEntryNameCut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folderBytes);
+        LzhMemberFields s = Fields(2, std::string(c.nameBytes, 'n'));
+        if (c.folderBytes > 0) {
+            s.ext.push_back({0x02, std::string(c.folderBytes, 'f') + "\xFF"});
+        }
+        s.data = "DATA";
+        std::string bytes = BuildMember(s);
+        HeaderResult r = Read(bytes);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.status, kHeaderOk);
+        EXPECT_EQ(r.entry.flags, c.flags);
+        EXPECT_EQ(IsPathCut(r.entry), c.flags != 0);
+        EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(bytes.size() - 4)); // header read whole
+        size_t folderLength = std::wcslen(r.entry.folder);
+        EXPECT_EQ(std::wcslen(r.entry.name), std::min<size_t>(c.nameBytes, 259));
+        EXPECT_EQ(folderLength, c.folderBytes == 0 ? 0 : std::min<size_t>(c.folderBytes + 1, 259));
+        if (folderLength > 0) {
+            EXPECT_EQ(r.entry.folder[folderLength - 1], L'\\');
+        }
+    }
+}
 
-    LzhMemberFields huge = Fields(2);
-    huge.ext.back().data = std::string(4000, 'n');
-    EXPECT_EQ(Read(BuildMember(huge)).status, kHeaderMalformed);
+TEST_F(HeaderReader, UnixTimesReachTo2106)
+{
+    // 2040-01-01 00:00:00 UTC is past the signed range of 32 bits.
+    constexpr uint32_t k2040 = 2208988800u;
+    LzhMemberFields base = Fields(2);
+    base.timeField = k2040;
+    EXPECT_EQ(Read(BuildMember(base)).entry.modified, platform::UnsignedUnixToFileTime(k2040));
+    base.timeField = 0xFFFFFFFF;
+    EXPECT_EQ(Read(BuildMember(base)).entry.modified, platform::kMaxUnixFileTime);
+
+    // A level 1 header's Unix time extended header is exact and in UTC: it wins over the
+    // MS-DOS stamp (local, two-second steps).
+    LzhMemberFields level1 = Fields(1);
+    level1.timeField = 0x00210000 | (12 << 11); // 1980-01-01 12:00:00 local
+    std::string time(4, '\0');
+    for (int i = 0; i < 4; ++i) {
+        time[static_cast<size_t>(i)] = static_cast<char>((k2040 + 1) >> (8 * i));
+    }
+    level1.ext.push_back({0x54, time});
+    EXPECT_EQ(Read(BuildMember(level1)).entry.modified,
+              platform::UnsignedUnixToFileTime(k2040 + 1));
+    level1.ext.clear();
+    EXPECT_LT(Read(BuildMember(level1)).entry.modified, platform::kUnixEpochFileTime * 2);
+}
+
+TEST_F(HeaderReader, Level3HasFourByteSizes)
+{
+    LzhMemberFields s = Fields(3, "x.txt");
+    s.ext.push_back({0x02, "dir\xFF"});
+    s.headerCrc = true;
+    s.timeField = 1322948876;
+    s.data = "0123456789";
+    s.unpacked = 10;
+    std::string bytes = BuildMember(s);
+    HeaderResult r = Read(bytes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.status, kHeaderOk);
+    EXPECT_EQ(r.entry.level, 3);
+    EXPECT_STREQ(r.entry.folder, L"dir\\");
+    EXPECT_STREQ(r.entry.name, L"x.txt");
+    EXPECT_EQ(r.entry.packedSize, 10u);
+    EXPECT_EQ(r.entry.headerSize, bytes.size() - 10);
+    EXPECT_EQ(r.entry.dataPos, static_cast<int64_t>(bytes.size() - 10));
+    EXPECT_EQ(r.entry.modified, platform::UnsignedUnixToFileTime(1322948876));
+
+    bytes[bytes.find("dir")] = 'D'; // the header CRC covers every extended header
+    EXPECT_EQ(Read(bytes).status, kHeaderChecksum);
 }
 
 TEST_F(HeaderReader, OtherMethodsAreReadAsListed)

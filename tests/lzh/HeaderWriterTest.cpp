@@ -143,11 +143,14 @@ TEST_F(HeaderWriter, LongNamesAndFolderEntries)
     EXPECT_STREQ(back.name, L"");
     EXPECT_EQ(back.attributes, 0x10u);
 
-    CArchiveEntry level0 = Entry(0, L"dir\\", std::wstring(250, L'x').c_str(), 0x20);
-    ASSERT_EQ(BuildHeader(level0, bytes), 233u + 24u); // folder + name cut to 233 bytes
+    // Level 0 holds 233 bytes of path; more would come back as another name, and is refused.
+    CArchiveEntry level0 = Entry(0, L"dir\\", std::wstring(229, L'x').c_str(), 0x20);
+    ASSERT_EQ(BuildHeader(level0, bytes), 233u + 24u);
     back = RoundTrip(level0, &status);
     EXPECT_STREQ(back.folder, L"dir\\");
     EXPECT_EQ(std::wcslen(back.name), 229u);
+    level0 = Entry(0, L"dir\\", std::wstring(230, L'x').c_str(), 0x20);
+    EXPECT_EQ(BuildHeader(level0, bytes), 0u);
 
     CArchiveEntry tooLong = Entry(2, L"", std::wstring(300, L'x').c_str(), 0x20);
     EXPECT_EQ(BuildHeader(tooLong, bytes), 0u);

@@ -2,6 +2,7 @@
 // result byte for byte, work-file numbering, self-extractors, and every write or rename
 // failing once without the archive on disk ever being anything but the old or the new one.
 #include "lzh/LzhArchive.h"
+#include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "tests/support/TempFolder.h"
 
@@ -219,23 +220,28 @@ TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
     std::wcscpy(a.destFolder, L"\\src\\");
     ASSERT_TRUE(a.AddFile(L"empty.txt"));
-    std::string added = MemberBytes(ReadHostFile(tmp.HostPath("lhawk000.dat")), a.entries[3]);
     EXPECT_FALSE(a.compactPending);
     ASSERT_TRUE(a.Close());
-    EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")),
-              original.substr(0, original.size() - 1) + added + std::string(1, '\0'));
+    std::string now = ReadHostFile(tmp.HostPath("d.lzh"));
+    ASSERT_TRUE(a.Open(L"\\d.lzh", false));
+    ASSERT_EQ(a.entryCount, 4);
+    EXPECT_EQ(a.entries[3].headerPos, static_cast<int64_t>(original.size() - 1));
+    EXPECT_EQ(now, original.substr(0, original.size() - 1) + MemberBytes(now, a.entries[3]) +
+                       std::string(1, '\0'));
 }
 
-TEST_F(Rewrite, WorkFileNumberingAndUntouchedArchives)
+TEST_F(Rewrite, WorkFilesHaveNoNameUntilTheyReplaceTheArchive)
 {
     std::string original = MakeArchive("w.lzh", {L"a.txt", L"b.bin"});
-    tmp.WriteHostFile("lhawk000.dat", "someone else's");
+    tmp.WriteHostFile("lhawk000.dat", "another process's");
+    platform::FileHandle held =
+        platform::OpenFile(L"\\lhawk000.dat", platform::kAccessRead, platform::FileShare::None,
+                           platform::FileDisposition::OpenExisting);
     auto before = fs::last_write_time(tmp.HostPath("w.lzh"));
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\w.lzh", false));
     ASSERT_TRUE(a.Close()); // only listed: nothing is touched
     EXPECT_EQ(fs::last_write_time(tmp.HostPath("w.lzh")), before);
-    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk001.dat")));
 
     ASSERT_TRUE(a.Open(L"\\w.lzh", false));
     ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
@@ -243,18 +249,67 @@ TEST_F(Rewrite, WorkFileNumberingAndUntouchedArchives)
     std::wcscpy(a.destFolder, L"\\src\\");
     a.addMode = true;
     ASSERT_TRUE(a.AddFile(L"sub\\c.txt"));
-    EXPECT_STREQ(a.workPath, L"\\lhawk001.dat");
+    EXPECT_NE(a.workFile, platform::kInvalidFile);
+    EXPECT_STREQ(a.workPath, L"");         // unnamed
     ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces: Close will compact
+    size_t files = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(tmp.Host())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 3u); // src, w.lzh and lhawk000.dat: no work file shows
     wchar_t next[kMaxPath];
     ASSERT_TRUE(a.MakeWorkFileName(next));
-    EXPECT_STREQ(next, L"\\lhawk002.dat");
+    EXPECT_STREQ(next, L"\\lhawk001.dat");
     // Another opener cannot take the archive while it is being rewritten.
     CLzhArchive other;
     EXPECT_FALSE(other.Open(L"\\w.lzh", false));
     ASSERT_TRUE(a.Close());
-    EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk000.dat")), "someone else's");
+    platform::CloseFile(held);
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk000.dat")), "another process's");
     EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk001.dat")));
+    ASSERT_TRUE(a.Open(L"\\w.lzh", false));
+    EXPECT_EQ(a.entryCount, 2);
+}
+
+// Where the file system has no unnamed files, work files are named, and those no process
+// holds are removed when an archive in the folder is next changed.
+TEST_F(Rewrite, NamedWorkFilesWhereUnnamedOnesAreMissing)
+{
+    MakeArchive("w.lzh", {L"a.txt", L"b.bin"});
+    platform::SetFaultHook(
+        [](platform::FaultPoint p) { return p == platform::FaultPoint::UnnamedFile; });
+    tmp.WriteHostFile("lhawk000.dat", "left by a process that died");
+    tmp.WriteHostFile("lhawk001.dat", "in use elsewhere");
+    platform::FileHandle held =
+        platform::OpenFile(L"\\lhawk001.dat", platform::kAccessRead, platform::FileShare::None,
+                           platform::FileDisposition::OpenExisting);
+    ASSERT_NE(held, platform::kInvalidFile);
+    {
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\w.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.addMode = true;
+        ASSERT_TRUE(a.AddFile(L"sub\\c.txt"));
+        EXPECT_STREQ(a.workPath, L"\\lhawk000.dat");
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk001.dat")), "in use elsewhere");
+        ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces: the compaction takes lhawk002.dat
+        ASSERT_TRUE(a.Close());
+    }
+    platform::CloseFile(held);
+    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk000.dat")));
     EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk002.dat")));
+    EXPECT_TRUE(fs::exists(tmp.HostPath("lhawk001.dat")));
+    // An object given up with its changes takes its named work file with it.
+    {
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\w.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.addMode = true;
+        ASSERT_TRUE(a.AddFile(L"a.txt"));
+        EXPECT_TRUE(fs::exists(platform::DeviceToHost(a.workPath)));
+    }
+    platform::SetFaultHook(nullptr);
+    EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk000.dat")));
 }
 
 TEST_F(Rewrite, SelfExtractorKeepsItsProgram)
@@ -299,20 +354,24 @@ namespace
 
 int g_failAt = 0;
 int g_calls = 0;
+bool g_named = false; // the file system has no unnamed files
 
+// Every write, flush, truncation, rename, link and unlink counts; the one numbered g_failAt
+// fails.
 bool FailOnce(platform::FaultPoint point)
 {
-    if (point != platform::FaultPoint::Write && point != platform::FaultPoint::Rename) {
-        return false;
+    if (point == platform::FaultPoint::UnnamedFile) {
+        return g_named;
     }
     return ++g_calls == g_failAt;
 }
 
 } // namespace
 
-TEST_F(Rewrite, EveryWriteOrRenameFailingOnceLeavesOldOrNewArchive)
+TEST_F(Rewrite, EveryFileOperationFailingOnceLeavesOldOrNewArchive)
 {
     std::string original = MakeArchive("base.lzh", {L"a.txt", L"b.bin", L"sub\\c.txt"});
+    std::string second = MakeArchive("second.lzh", {L"b.bin"});
     tmp.WriteHostFile("src/n.txt", TextBytes(90000));
     tmp.WriteHostFile("src/a.txt", TextBytes(20000)); // a newer a.txt replaces the member
     // A run stops at the first step that fails, as a user would after an error message.
@@ -321,45 +380,76 @@ TEST_F(Rewrite, EveryWriteOrRenameFailingOnceLeavesOldOrNewArchive)
         return a.AddFile(L"n.txt") && a.AddFile(L"a.txt") && a.Close();
     };
     auto deleteThenClose = [](CLzhArchive& a) { return a.DeleteEntry(&a.entries[0]) && a.Close(); };
-    for (auto run : {+addThenClose, +deleteThenClose}) {
-        tmp.WriteHostFile("t.lzh", original);
-        {
-            CLzhArchive a;
-            a.addMode = true;
-            ASSERT_TRUE(a.Open(L"\\t.lzh", false));
-            ASSERT_TRUE(run(a));
-        }
-        std::string expected = ReadHostFile(tmp.HostPath("t.lzh"));
-        ASSERT_NE(expected, original);
-        int failures = 0;
-        for (g_failAt = 1;; ++g_failAt) {
+    // After a failure the same object opens another archive: nothing of the first may reach it.
+    std::string secondExpected;
+    {
+        tmp.WriteHostFile("s.lzh", second);
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\s.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        ASSERT_TRUE(a.AddFile(L"n.txt"));
+        ASSERT_TRUE(a.Close());
+        secondExpected = ReadHostFile(tmp.HostPath("s.lzh"));
+    }
+    for (bool named : {false, true}) {
+        g_named = named;
+        for (auto run : {+addThenClose, +deleteThenClose}) {
+            SCOPED_TRACE(named ? "named work files" : "unnamed work files");
             tmp.WriteHostFile("t.lzh", original);
-            for (auto& e : fs::directory_iterator(tmp.Host())) {
-                if (e.path().extension() == ".dat") {
-                    fs::remove(e.path());
-                }
-            }
-            g_calls = 0;
-            platform::SetFaultHook(FailOnce);
-            bool closed;
             {
                 CLzhArchive a;
                 a.addMode = true;
                 ASSERT_TRUE(a.Open(L"\\t.lzh", false));
-                closed = run(a);
+                ASSERT_TRUE(run(a));
             }
-            platform::SetFaultHook(nullptr);
-            std::string now = ReadHostFile(tmp.HostPath("t.lzh"));
-            SCOPED_TRACE(g_failAt);
-            EXPECT_TRUE(now == original || now == expected);
-            if (!closed) {
-                EXPECT_EQ(now, original);
+            std::string expected = ReadHostFile(tmp.HostPath("t.lzh"));
+            ASSERT_NE(expected, original);
+            int failures = 0;
+            for (int failAt = 1;; ++failAt) {
+                SCOPED_TRACE(failAt);
+                g_failAt = failAt;
+                tmp.WriteHostFile("t.lzh", original);
+                tmp.WriteHostFile("s.lzh", second);
+                for (auto& e : fs::directory_iterator(tmp.Host())) {
+                    if (e.path().extension() == ".dat") {
+                        fs::remove(e.path());
+                    }
+                }
+                g_calls = 0;
+                platform::SetFaultHook(FailOnce);
+                CLzhArchive a;
+                a.addMode = true;
+                ASSERT_TRUE(a.Open(L"\\t.lzh", false));
+                bool closed = run(a);
+                bool failedAt = g_calls >= failAt;
+                g_failAt = -1; // nothing fails from here on
+                std::string now = ReadHostFile(tmp.HostPath("t.lzh"));
+                EXPECT_TRUE(now == original || now == expected);
+                if (!closed) {
+                    EXPECT_EQ(now, original);
+                }
+                // The object then serves a second archive, independently (and a named work
+                // file that a failed removal left behind goes with this change).
+                ASSERT_TRUE(a.Open(L"\\s.lzh", false));
+                std::wcscpy(a.destFolder, L"\\src\\");
+                ASSERT_TRUE(a.AddFile(L"n.txt"));
+                ASSERT_TRUE(a.Close());
+                EXPECT_EQ(ReadHostFile(tmp.HostPath("s.lzh")), secondExpected);
+                EXPECT_EQ(ReadHostFile(tmp.HostPath("t.lzh")), now);
+                platform::SetFaultHook(nullptr);
+                a.Abandon();
+                size_t workFiles = 0;
+                for (auto& e : fs::directory_iterator(tmp.Host())) {
+                    workFiles += e.path().extension() == ".dat" ? 1 : 0;
+                }
+                EXPECT_EQ(workFiles, 0u) << "a work file was left behind";
+                if (!failedAt) {
+                    break; // every operation has failed once
+                }
+                ++failures;
             }
-            if (g_calls < g_failAt) {
-                break; // every call has failed once
-            }
-            ++failures;
+            EXPECT_GT(failures, 5);
         }
-        EXPECT_GT(failures, 3);
     }
+    g_named = false;
 }

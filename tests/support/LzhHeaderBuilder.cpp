@@ -20,6 +20,15 @@ void Append16(std::string& s, uint32_t v)
     s.push_back(static_cast<char>((v >> 8) & 0xFF));
 }
 
+// A size field: 4 bytes at level 3, else 2.
+void AppendSize(std::string& s, uint32_t v, int level)
+{
+    Append16(s, v & 0xFFFF);
+    if (level == 3) {
+        Append16(s, v >> 16);
+    }
+}
+
 // Extended headers chained by their trailing size fields; the CRC header comes first.
 std::string ExtendedHeaders(const LzhMemberFields& fields, size_t* crcOffset)
 {
@@ -33,20 +42,22 @@ std::string ExtendedHeaders(const LzhMemberFields& fields, size_t* crcOffset)
         if (i == 0 && fields.headerCrc) {
             *crcOffset = out.size() + 1;
         }
+        size_t width = fields.level == 3 ? 4 : 2;
         out.push_back(static_cast<char>(all[i].type));
         out += all[i].data;
-        size_t nextSize = i + 1 < all.size() ? all[i + 1].data.size() + 3 : 0;
-        Append16(out, static_cast<uint32_t>(nextSize));
+        size_t nextSize = i + 1 < all.size() ? all[i + 1].data.size() + 1 + width : 0;
+        AppendSize(out, static_cast<uint32_t>(nextSize), fields.level);
     }
     return out;
 }
 
-uint16_t FirstExtSize(const LzhMemberFields& fields)
+uint32_t FirstExtSize(const LzhMemberFields& fields)
 {
+    uint32_t width = fields.level == 3 ? 4 : 2;
     if (fields.headerCrc) {
-        return 5;
+        return 3 + width;
     }
-    return fields.ext.empty() ? 0 : static_cast<uint16_t>(fields.ext[0].data.size() + 3);
+    return fields.ext.empty() ? 0 : static_cast<uint32_t>(fields.ext[0].data.size() + 1 + width);
 }
 
 } // namespace
@@ -68,16 +79,26 @@ std::string BuildMember(const LzhMemberFields& fields)
     h[19] = static_cast<char>(fields.attribute);
     h[20] = static_cast<char>(fields.level);
 
-    if (fields.level == 2) {
+    if (fields.level >= 2) {
         Append16(h, fields.crc);
         h.push_back(static_cast<char>(fields.osId));
-        Append16(h, FirstExtSize(fields));
+        if (fields.level == 3) {
+            AppendSize(h, 0, 3); // the total size, below
+        }
+        AppendSize(h, FirstExtSize(fields), fields.level);
         if (crcOffset != std::string::npos) {
             crcOffset += h.size();
         }
         h += ext;
         h += std::string(fields.padding, '\0');
-        Put16(h, 0, fields.totalSize.value_or(static_cast<uint16_t>(h.size())));
+        uint32_t total = fields.totalSize.value_or(static_cast<uint32_t>(h.size()));
+        if (fields.level == 3) {
+            Put16(h, 0, 4); // the width of the size fields
+            Put16(h, 24, total & 0xFFFF);
+            Put16(h, 26, total >> 16);
+        } else {
+            Put16(h, 0, total);
+        }
         if (crcOffset != std::string::npos) {
             Put16(h, crcOffset, Crc16Update(0, h.data(), static_cast<long>(h.size())));
         }

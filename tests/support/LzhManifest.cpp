@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace testsupport
@@ -15,22 +16,10 @@ namespace
 {
 
 const std::map<std::string, Divergence> kDivergences = {
-    // Level 3 headers are outside the format read here: the scan ends at the first one.
-    {"lha_os2_208/h3_lfn.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_lh0.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_lh5.lzh", {0, 0, "level 3 header ends the scan"}},
-    {"lha_os2_208/h3_subdir.lzh", {0, 0, "level 3 header ends the scan"}},
     // A folder extended header must end in the separator byte; these end "subdir2" without
     // it (LhA 1.22 on AmigaOS), so their only header is malformed and the scan ends there.
     {"lha_amiga_122/level1.lzh", {0, 0, "folder without trailing separator"}},
     {"lha_amiga_122/level2.lzh", {0, 0, "folder without trailing separator"}},
-    // Only names ending in ".exe" are searched for an archive behind a program; these
-    // self-extractors are read as plain archives from offset 0, where the program starts.
-    {"lha_amiga_122/sfx.run", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"pmarc2/sfx.com", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"lharc113/sfx.com", {0, 0, "program bytes: no readable header at offset 0"}},
-    {"lharc_atari_313a/sfx.tos", {-1, kLzhHeaderScanFailed, "program bytes fail the checksum"}},
-    {"lha_x68k_213/sfx.x", {-1, kLzhHeaderScanFailed, "program bytes fail the checksum"}},
 };
 
 std::vector<std::string> Split(const std::string& line)
@@ -98,6 +87,31 @@ std::map<std::string, std::vector<ManifestRow>> ReadLzhManifest(const std::strin
         archives[f[0]].push_back(row);
     }
     return archives;
+}
+
+std::vector<std::optional<int64_t>> HeaderDumpTimes(const std::string& dumpPath)
+{
+    std::vector<std::optional<int64_t>> times;
+    std::ifstream in(dumpPath);
+    std::string line;
+    std::optional<int64_t> current;
+    bool any = false;
+    while (std::getline(in, line)) {
+        if (line == "--") {
+            times.push_back(current);
+            current.reset();
+            any = false;
+            continue;
+        }
+        any = true;
+        if (line.rfind("timestamp: ", 0) == 0) {
+            current = std::stoll(line.substr(11));
+        }
+    }
+    if (any) {
+        times.push_back(current);
+    }
+    return times;
 }
 
 platform::FileTime ManifestTime(const std::string& text)

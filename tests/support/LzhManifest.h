@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::map<std::string, std::vector<ManifestRow>> ReadLzhManifest(const std::strin
 const std::map<std::string, Divergence>& ListingDivergences();
 // Manifest paths: '\xNN' for bytes outside printable ASCII, '\\' for a backslash.
 std::string Unescape(const std::string& text);
+// The "timestamp:" of each member of an upstream header dump (expected-hdr/...-hdr.txt), in
+// order: Unix seconds, MS-DOS stamps read in the Europe/London zone; empty when the dump
+// is missing or gives none.
+std::vector<std::optional<int64_t>> HeaderDumpTimes(const std::string& dumpPath);
 // The time column as a UTC file time, reading local stamps as UTC; raw:... reads as 0.
 platform::FileTime ManifestTime(const std::string& text);
 

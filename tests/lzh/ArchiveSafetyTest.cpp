@@ -1,0 +1,408 @@
+// What keeps an archive's bytes safe: members whose paths are longer than the record are
+// kept by every rewrite, archives with unreadable parts are never changed, permissions
+// survive a rewrite, a process killed while adding leaves no work file, and times after 2038
+// come back.
+#include "lzh/Crc16.h"
+#include "lzh/LzhArchive.h"
+#include "platform/File.h"
+#include "tests/support/LzhHeaderBuilder.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cwchar>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string Member(const std::string& folder, const std::string& name, const std::string& data)
+{
+    LzhMemberFields s;
+    s.level = 2;
+    s.name = name;
+    s.data = data;
+    s.unpacked = static_cast<uint32_t>(data.size());
+    s.crc = Crc16Update(0, data.data(), static_cast<long>(data.size()));
+    s.ext.push_back({0x01, name});
+    if (!folder.empty()) {
+        s.ext.push_back({0x02, folder});
+    }
+    s.headerCrc = true;
+    return BuildMember(s);
+}
+
+std::string MemberBytes(const std::string& archive, const CArchiveEntry& e)
+{
+    return archive.substr(static_cast<size_t>(e.headerPos),
+                          static_cast<size_t>(e.dataPos - e.headerPos + e.packedSize));
+}
+
+// Every member's header and data, in order.
+std::vector<std::string> Members(const std::wstring& path, const std::string& hostPath)
+{
+    CLzhArchive a;
+    std::vector<std::string> members;
+    if (!a.Open(path.c_str(), false)) {
+        return members;
+    }
+    std::string bytes = ReadHostFile(hostPath);
+    for (int i = 0; i < a.entryCount; ++i) {
+        members.push_back(MemberBytes(bytes, a.entries[i]));
+    }
+    return members;
+}
+
+bool Have(const char* tool)
+{
+    return access(tool, X_OK) == 0;
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        out.append(buffer, n);
+    }
+    if (pipe != nullptr) {
+        pclose(pipe);
+    }
+    return out;
+}
+
+class ArchiveSafety : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(tmp.HostPath("src"));
+        tmp.WriteHostFile("src/new.txt", "a new member\n");
+    }
+
+    // The archive's bytes after a change that must be refused.
+    void ExpectEveryChangeRefused(const std::string& name, int status)
+    {
+        std::string before = ReadHostFile(tmp.HostPath(name));
+        std::wstring path = L"\\" + std::wstring(name.begin(), name.end());
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(path.c_str(), false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.addMode = true;
+        EXPECT_FALSE(a.AddFile(L"new.txt"));
+        EXPECT_EQ(a.status, status);
+        if (a.entryCount > 0) {
+            EXPECT_FALSE(a.DeleteEntry(&a.entries[0]));
+            EXPECT_EQ(a.status, status);
+        }
+        EXPECT_EQ(a.workFile, platform::kInvalidFile); // refused before any work
+        EXPECT_TRUE(a.Close());
+        EXPECT_EQ(ReadHostFile(tmp.HostPath(name)), before);
+    }
+
+    TempFolder tmp;
+};
+
+} // namespace
+
+TEST_F(ArchiveSafety, MembersUnderLongFoldersSurviveEveryRewrite)
+{
+    std::string folder305 = std::string(100, 'd') + "\xFF" + std::string(100, 'e') + "\xFF" +
+                            std::string(100, 'f') + "\xFF";
+    std::string archive = Member("", "a.txt", "aaa") + Member(folder305, "m.txt", "mmm") +
+                          Member("", "z.txt", "zzz") + std::string(1, '\0');
+    auto change = [](CLzhArchive& a) { return a.DeleteEntry(&a.entries[0]); };
+    auto add = [](CLzhArchive& a) { return a.AddFile(L"new.txt"); };
+    auto replace = [&](CLzhArchive& a) {
+        tmp.WriteHostFile("src/z.txt", "a newer z\n");
+        return a.AddFile(L"z.txt");
+    };
+    for (auto op : {+change, +add}) {
+        tmp.WriteHostFile("long.lzh", archive);
+        std::vector<std::string> before = Members(L"\\long.lzh", tmp.HostPath("long.lzh"));
+        ASSERT_EQ(before.size(), 3u);
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\long.lzh", false));
+        ASSERT_EQ(a.entryCount, 3);
+        EXPECT_TRUE(a.IsWhole());
+        EXPECT_EQ(a.entries[1].flags, kEntryFolderCut);
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.addMode = true;
+        ASSERT_TRUE(op(a));
+        ASSERT_TRUE(a.Close());
+        std::vector<std::string> after = Members(L"\\long.lzh", tmp.HostPath("long.lzh"));
+        EXPECT_EQ(after[op == +change ? 0 : 1], before[1]); // byte for byte
+        EXPECT_EQ(after.size(), op == +change ? 2u : 4u);
+    }
+    tmp.WriteHostFile("long.lzh", archive);
+    std::string longMember = Members(L"\\long.lzh", tmp.HostPath("long.lzh"))[1];
+    {
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\long.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        a.addMode = true;
+        ASSERT_TRUE(replace(a));
+        ASSERT_TRUE(a.Close());
+    }
+    std::vector<std::string> replaced = Members(L"\\long.lzh", tmp.HostPath("long.lzh"));
+    ASSERT_EQ(replaced.size(), 3u);
+    EXPECT_EQ(replaced[1], longMember);
+
+    // Test reads its data; extraction refuses it rather than write it under a cut path.
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\long.lzh", false));
+    a.testMode = true;
+    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+    a.testMode = false;
+    a.keepFolders = true;
+    std::wcscpy(a.destFolder, L"\\out");
+    EXPECT_FALSE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_EQ(a.status, kLzhPathTooLong);
+    EXPECT_FALSE(fs::exists(tmp.HostPath("out")));
+    a.keepFolders = false; // the name alone is whole
+    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("out/m.txt")), "mmm");
+}
+
+// The same with an archive that jlha writes: lhasa lists every member afterwards.
+TEST_F(ArchiveSafety, PeerArchiveWithALongFolderKeepsEveryMember)
+{
+    if (!Have("/usr/bin/jlha") || !Have("/usr/bin/lhasa")) {
+        GTEST_SKIP() << "jlha or lhasa missing (apt-get install jlha-utils lhasa)";
+    }
+    std::string deep =
+        std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(100, 'f');
+    fs::create_directories(tmp.HostPath("peer/" + deep));
+    tmp.WriteHostFile("peer/a.txt", "a\n");
+    tmp.WriteHostFile("peer/" + deep + "/m.txt", "m\n");
+    tmp.WriteHostFile("peer/z.txt", "z\n");
+    Shell("cd '" + tmp.HostPath("peer") + "' && /usr/bin/jlha a2q ../j.lzh a.txt '" + deep +
+          "/m.txt' z.txt");
+    std::vector<std::string> before = Members(L"\\j.lzh", tmp.HostPath("j.lzh"));
+    ASSERT_EQ(before.size(), 3u);
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\j.lzh", false));
+    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    ASSERT_TRUE(a.AddFile(L"new.txt"));
+    ASSERT_TRUE(a.Close());
+    std::vector<std::string> after = Members(L"\\j.lzh", tmp.HostPath("j.lzh"));
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0], before[1]);
+    EXPECT_EQ(after[1], before[2]);
+    std::string listing = Shell("/usr/bin/lhasa l '" + tmp.HostPath("j.lzh") + "'");
+    EXPECT_NE(listing.find(deep + "/m.txt"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("z.txt"), std::string::npos);
+    EXPECT_NE(listing.find("new.txt"), std::string::npos);
+}
+
+TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
+{
+    // 80 two-byte characters, twice: 322 bytes of folder read back whole.
+    std::string kanji;
+    for (int i = 0; i < 80; ++i) {
+        kanji += "\xE6\x97\xA5"; // U+65E5 in UTF-8, two bytes in code page 932
+    }
+    fs::create_directories(tmp.HostPath("src/" + kanji + "/" + kanji));
+    tmp.WriteHostFile("src/" + kanji + "/" + kanji + "/x.txt", "deep\n");
+    std::wstring wide(80, L'\u65E5');
+    std::wstring relative = wide + L"\\" + wide + L"\\x.txt";
+    for (int level : {0, 1, 2}) {
+        SCOPED_TRACE(level);
+        fs::remove(tmp.HostPath("k.lzh"));
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\k.lzh", true));
+        a.headerLevel = level;
+        a.keepFolders = true;
+        std::wcscpy(a.destFolder, L"\\src\\");
+        if (level == 0) {
+            // A level 0 header holds 233 bytes of path: this one would come back cut.
+            EXPECT_FALSE(a.AddFile(relative.c_str()));
+            EXPECT_EQ(a.status, kLzhPathTooLong);
+            EXPECT_EQ(a.entryCount, 0);
+            continue;
+        }
+        ASSERT_TRUE(a.AddFile(relative.c_str())) << a.status;
+        ASSERT_TRUE(a.AddFile(L"new.txt"));
+        ASSERT_TRUE(a.Close());
+        ASSERT_TRUE(a.Open(L"\\k.lzh", false));
+        ASSERT_EQ(a.entryCount, 2);
+        EXPECT_EQ(std::wstring(a.entries[0].folder), L"\\src\\" + wide + L"\\" + wide + L"\\");
+        EXPECT_EQ(a.entries[0].flags, 0u);
+        EXPECT_TRUE(a.IsWhole());
+    }
+}
+
+TEST_F(ArchiveSafety, ArchivesThatAreNotWholeAreNeverChanged)
+{
+    std::string members = Member("", "a.txt", "aaa") + Member("", "b.txt", "bbb");
+    std::mt19937 rng(7);
+    std::string random(3000, '\0');
+    for (char& c : random) {
+        c = static_cast<char>(rng());
+    }
+    random[0] = 'J'; // not the end marker
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"junk.lzh", random},
+        {"trailing.lzh", members + "these bytes are no member"},
+        {"cut.lzh", members + Member("", "c.txt", "ccc").substr(0, 12)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tmp.WriteHostFile(c.name, c.bytes);
+        ExpectEveryChangeRefused(c.name, kLzhArchiveIncomplete);
+        // New over such a file opens it as it is, and refuses to add as well.
+        CLzhArchive a;
+        std::wstring path = L"\\" + std::wstring(c.name, c.name + std::strlen(c.name));
+        ASSERT_TRUE(a.Open(path.c_str(), true));
+        EXPECT_FALSE(a.IsWhole());
+        EXPECT_FALSE(a.AddFile(L"\\src\\new.txt"));
+        a.Close();
+        EXPECT_EQ(ReadHostFile(tmp.HostPath(c.name)), c.bytes);
+    }
+    // Bytes after the end marker are kept by a rewrite.
+    tmp.WriteHostFile("padded.lzh", members + std::string(1, '\0') + "\x1A\x1A");
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\padded.lzh", false));
+    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("padded.lzh")),
+              Member("", "b.txt", "bbb") + std::string(1, '\0') + "\x1A\x1A");
+}
+
+TEST_F(ArchiveSafety, PermissionsSurviveAndReadOnlyArchivesAreRefused)
+{
+    std::string archive = Member("", "a.txt", "aaa") + std::string(1, '\0');
+    tmp.WriteHostFile("private.lzh", archive);
+    chmod(tmp.HostPath("private.lzh").c_str(), 0640);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(tmp.HostPath("private.lzh").c_str(), 12345, 23456), 0);
+    }
+    {
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\private.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        ASSERT_TRUE(a.AddFile(L"new.txt"));
+        ASSERT_TRUE(a.Close());
+    }
+    struct stat st;
+    ASSERT_EQ(stat(tmp.HostPath("private.lzh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 12345u);
+        EXPECT_EQ(st.st_gid, 23456u);
+    }
+    EXPECT_EQ(Members(L"\\private.lzh", tmp.HostPath("private.lzh")).size(), 2u);
+
+    tmp.WriteHostFile("readonly.lzh", archive);
+    chmod(tmp.HostPath("readonly.lzh").c_str(), 0444);
+    ExpectEveryChangeRefused("readonly.lzh", kLzhArchiveReadOnly);
+    ASSERT_EQ(stat(tmp.HostPath("readonly.lzh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// A process killed with SIGKILL in the middle of an add: with unnamed work files nothing is
+// ever seen; with named ones, the stale file goes at the next change in the folder.
+TEST_F(ArchiveSafety, AKilledProcessLeavesNoWorkFile)
+{
+    std::string big;
+    std::mt19937 rng(3);
+    while (big.size() < 40u << 20) {
+        big += "line " + std::to_string(rng() % 100000) + " of a text that compresses\n";
+    }
+    tmp.WriteHostFile("src/big.txt", big);
+    std::string archive = Member("", "a.txt", "aaa") + std::string(1, '\0');
+    auto workFiles = [&] {
+        size_t n = 0;
+        for (auto& e : fs::directory_iterator(tmp.Host())) {
+            n += e.path().extension() == ".dat" ? 1 : 0;
+        }
+        return n;
+    };
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        tmp.WriteHostFile("k.lzh", archive);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (named) {
+                platform::SetFaultHook(
+                    [](platform::FaultPoint p) { return p == platform::FaultPoint::UnnamedFile; });
+            }
+            CLzhArchive a;
+            a.methodIndex = 2;
+            std::wcscpy(a.destFolder, L"\\src\\");
+            if (a.Open(L"\\k.lzh", false)) {
+                a.AddFile(L"big.txt");
+            }
+            _exit(3); // not reached in time
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the add ended before it was killed";
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("k.lzh")), archive);
+        if (!named) {
+            EXPECT_EQ(workFiles(), 0u);
+            continue;
+        }
+        EXPECT_EQ(workFiles(), 1u); // the dead process's, held by nobody now
+        platform::SetFaultHook(
+            [](platform::FaultPoint p) { return p == platform::FaultPoint::UnnamedFile; });
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\k.lzh", false));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        ASSERT_TRUE(a.AddFile(L"new.txt"));
+        ASSERT_TRUE(a.Close());
+        platform::SetFaultHook(nullptr);
+        EXPECT_EQ(workFiles(), 0u);
+    }
+}
+
+TEST_F(ArchiveSafety, TimesAfter2038RoundTrip)
+{
+    setenv("TZ", "Asia/Tokyo", 1);
+    tzset();
+    // 2040-01-01 00:00:00 UTC
+    auto time = std::chrono::sys_seconds(std::chrono::seconds(2208988800));
+    fs::last_write_time(tmp.HostPath("src/new.txt"), fs::file_time_type::clock::from_sys(time));
+    for (int level : {1, 2}) {
+        SCOPED_TRACE(level);
+        fs::remove(tmp.HostPath("t.lzh"));
+        fs::remove_all(tmp.HostPath("out"));
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\t.lzh", true));
+        a.headerLevel = level;
+        std::wcscpy(a.destFolder, L"\\src\\");
+        ASSERT_TRUE(a.AddFile(L"new.txt"));
+        ASSERT_TRUE(a.Close());
+        ASSERT_TRUE(a.Open(L"\\t.lzh", false));
+        std::wcscpy(a.destFolder, L"\\out");
+        ASSERT_TRUE(a.ExtractEntry(&a.entries[0]));
+        EXPECT_EQ(fs::last_write_time(tmp.HostPath("out/new.txt")),
+                  fs::file_time_type::clock::from_sys(time));
+    }
+    unsetenv("TZ");
+    tzset();
+}
