@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/Outcome.h"
+
 #include "platform/File.h"
 #include "platform/FindFile.h"
 #include "platform/Text.h"
@@ -432,6 +434,14 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
 
 void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
 {
+    // An archive that cannot be changed is refused before any work.
+    if ((command == kCommandAdd || command == kCommandDelete) && !archive.CanChange()) {
+        ++failures;
+        if (report) {
+            report(ChangeFailureText(archive.status, L""));
+        }
+        command = kCommandNone;
+    }
     switch (command) {
     case kCommandExtract:
         Extract(archive);

@@ -62,6 +62,9 @@ public:
     Search search;
     std::function<void(const std::wstring&)> report;
 
+    // Members and files that failed or were refused by the commands run (the caller resets it).
+    int failures = 0;
+
     // Kept between commands.
     bool includeFolders = false;
     bool recurse = false;

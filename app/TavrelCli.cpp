@@ -243,9 +243,9 @@ int main(int argc, char** argv)
     } else if (!o.create) {
         PrintList(*app.GetView());
     }
-    if (doc->m_nLastBroken > 0) {
+    app.CloseMainWindow(); // commits the changes, which may fail
+    if (doc->m_nLastBroken > 0 || doc->m_nLastFailed > 0) {
         status = 1;
     }
-    app.CloseMainWindow();
     return status;
 }

@@ -1,6 +1,7 @@
 #include "app/TavrelDoc.h"
 
 #include "app/OptionPages.h"
+#include "app/Outcome.h"
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
 #include "res/Resource.h"
@@ -130,9 +131,9 @@ bool CTavrelDoc::AskToClose()
     if (AfxMessageBox(res::kAskCloseArchive, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return false;
     }
-    CloseArchive();
+    bool closed = CloseArchive();
     UpdateAllViews(nullptr);
-    return true;
+    return closed; // a failed rewrite keeps the archive open with its changes
 }
 
 bool CTavrelDoc::OnNewDocument()
@@ -171,7 +172,12 @@ bool CTavrelDoc::OnNewDocument()
 
 void CTavrelDoc::OnCloseDocument()
 {
-    CloseArchive();
+    if (m_bArchiveOpen && !CloseArchive()) {
+        // The program ends: the changes that could not be written are given up; the file
+        // on disk is as it was, as the message said.
+        m_pLzh->Abandon();
+        m_bArchiveOpen = false;
+    }
     CDocument::OnCloseDocument();
 }
 
@@ -207,7 +213,17 @@ bool CTavrelDoc::OpenArchiveByType(const std::wstring& path)
                                                 : kArchiveNone;
     }
     if (m_nArchiveType == kArchiveLzh || m_nArchiveType == kArchiveNone) {
-        if (m_pLzh->Open(path.c_str(), false)) {
+        bool opened = m_pLzh->Open(path.c_str(), false);
+        // A file of no extension that holds nothing readable as LZH may be a ZIP archive.
+        if (opened && m_nArchiveType == kArchiveNone && m_pLzh->entryCount == 0 &&
+            !m_pLzh->IsWhole() && m_pZip->Open(path.c_str(), false)) {
+            m_pLzh->Abandon();
+            ShowArchiveName(path);
+            m_bArchiveOpen = true;
+            m_nArchiveType = kArchiveZip;
+            return true;
+        }
+        if (opened) {
             ShowArchiveName(path);
             m_bArchiveOpen = true;
             m_nArchiveType = kArchiveLzh;
@@ -231,9 +247,28 @@ bool CTavrelDoc::CloseArchive()
     if (!m_bArchiveOpen) {
         return false;
     }
-    WithArchive([](auto& archive) { archive.Close(); });
+    if (m_nArchiveType == kArchiveLzh) {
+        if (!m_pLzh->Close()) {
+            // The pending changes stay with the open archive for another try.
+            ++m_nLastFailed;
+            AfxMessageBox(res::kCloseFailed);
+            return false;
+        }
+    } else {
+        m_pZip->Close();
+    }
     ShowArchiveName(L"");
     m_bArchiveOpen = false;
+    return true;
+}
+
+bool CTavrelDoc::RefuseUnchangeable()
+{
+    if (m_nArchiveType != kArchiveLzh || m_pLzh->CanChange()) {
+        return false;
+    }
+    ++m_nLastFailed;
+    AfxMessageBox(ChangeFailureText(m_pLzh->status, L""));
     return true;
 }
 
@@ -260,6 +295,9 @@ void CTavrelDoc::ApplyOverwriteInquire()
 
 void CTavrelDoc::OnArchiveAdd()
 {
+    if (RefuseUnchangeable()) {
+        return;
+    }
     CTavrelApp* app = TavrelApp();
     CFileDialog dialog(true, nullptr, nullptr, 0, res::kAllFilesFilter);
     dialog.m_title = res::kAddTitle;
@@ -278,7 +316,8 @@ void CTavrelDoc::OnArchiveAdd()
         m_pLzh->addMode = app->m_nLhaAction == 0;
         m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
         if (!m_pLzh->AddFile(path.c_str())) {
-            AfxMessageBox(res::kAddFailed);
+            ++m_nLastFailed;
+            AfxMessageBox(ChangeFailureText(m_pLzh->status, path));
         }
     }
     UpdateAllViews(nullptr);
@@ -316,6 +355,7 @@ void CTavrelDoc::OnArchiveTest()
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;
+    bool lzh = m_nArchiveType == kArchiveLzh;
     for (int i = 0; i < count; ++i) {
         progress.m_strText = MemberName(i);
         progress.UpdateData(false);
@@ -324,20 +364,27 @@ void CTavrelDoc::OnArchiveTest()
         }
         int status = 0;
         if (!ExtractMember(i, &status)) {
-            if (status == 7) {
+            if (ExtractOutcome(lzh, status) == MemberOutcome::Unsupported) {
                 ++m_nLastUnsupported;
             } else {
-                AfxMessageBox(FormatText(res::kBrokenFile, MemberName(i)));
+                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(i)));
                 ++m_nLastBroken;
             }
         }
         progress.m_progress.StepIt();
     }
     progress.DestroyWindow();
-    if (m_nLastBroken == 0) {
-        AfxMessageBox(res::kAllFilesGood);
-    } else {
+    // What follows the members when the header scan could not read on is never "all good".
+    bool unreadableRest = lzh && !m_pLzh->IsWhole();
+    if (m_nLastBroken > 0) {
         AfxMessageBox(FormatText(res::kInvalidFiles, count, m_nLastBroken));
+    }
+    if (unreadableRest) {
+        ++m_nLastFailed;
+        AfxMessageBox(
+            FormatText(res::kUnreadableRest, static_cast<long long>(m_pLzh->UnreadableOffset())));
+    } else if (m_nLastBroken == 0) {
+        AfxMessageBox(res::kAllFilesGood);
     }
 }
 
@@ -389,11 +436,11 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         }
         int status = 0;
         if (!ExtractMember(index, &status)) {
-            bool skipped = lzh ? (status == 11 || status == 12) : status == 11;
-            if (status == 7) {
+            MemberOutcome outcome = ExtractOutcome(lzh, status);
+            if (outcome == MemberOutcome::Unsupported) {
                 ++m_nLastUnsupported;
-            } else if (!skipped) {
-                AfxMessageBox(FormatText(res::kBrokenFile, MemberName(index)));
+            } else if (outcome == MemberOutcome::Failed) {
+                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(index)));
                 ++m_nLastBroken;
             }
         }
@@ -428,7 +475,9 @@ void CTavrelDoc::OnArchiveCommandLine()
 
 bool CTavrelDoc::RunCommandLine(const std::wstring& text)
 {
+    m_commandLine.failures = 0;
     bool valid = m_commandLine.Run(text, *m_pLzh);
+    m_nLastFailed += m_commandLine.failures;
     UpdateCommandHistory(TavrelApp()->m_strCommandHistory, text);
     UpdateAllViews(nullptr);
     return valid;

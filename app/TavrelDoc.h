@@ -48,7 +48,8 @@ public:
 
     // Opens path as LZH or ZIP by its extension (or the type last tried when it has none).
     bool OpenArchiveByType(const std::wstring& path);
-    // True when an archive was open and has been closed (LZH changes are committed).
+    // True when an archive was open and has been closed (LZH changes are committed). When the
+    // changes cannot be written the user is told, and the archive stays open with them.
     bool CloseArchive();
     // Sets both archive objects' overwrite flags from the setting OverwriteInquire.
     void ApplyOverwriteInquire();
@@ -89,6 +90,12 @@ public:
     // What the last Test or extraction met, for the console's exit status.
     int m_nLastBroken = 0;
     int m_nLastUnsupported = 0;
+    // Changes refused or failed, and other failures, since the program started.
+    int m_nLastFailed = 0;
+
+    // When the open archive is an LZH archive that cannot be changed, says why and returns
+    // true.
+    bool RefuseUnchangeable();
 
 private:
     void ShowArchiveName(const std::wstring& path);

@@ -18,6 +18,17 @@ inline constexpr const wchar_t* kInvalidCount = L"\n不正ファイル数 %d";
 // A destination that does not fit 259 characters is refused with this text.
 inline constexpr const wchar_t* kDestinationTooLong = L"展開先のパスが長すぎます。";
 inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します。上書きしますか？";
+// Members and archives that cannot be handled safely, and failed changes.
+inline constexpr const wchar_t* kPathTooLongToExtract = L"パスが長すぎるため展開できません。 [%ls]";
+inline constexpr const wchar_t* kPathTooLongToAdd = L"パスが長すぎるため追加できません。 [%ls]";
+inline constexpr const wchar_t* kArchiveIncomplete =
+    L"書庫に読み取れない部分があるため変更できません。";
+inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用のため変更できません。";
+inline constexpr const wchar_t* kUnreadableRest = L"書庫の%lldバイト目から先を読み取れません。";
+inline constexpr const wchar_t* kCloseFailed =
+    L"書庫を更新できませんでした。ディスク上の書庫は変更されていません。";
+// Shown after a name or folder the list holds only in part.
+inline constexpr const wchar_t* kCutMark = L"…";
 
 // The typed command line.
 inline constexpr const wchar_t* kInvalidCommand = L"不正なコマンドです。";

@@ -101,8 +101,12 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
             const CArchiveEntry& e = a.entries[k];
             platform::FileTime local = e.modified;
             platform::FileTimeToLocalFileTime(e.modified, &local);
-            AddRow(k, e.name, e.unpackedSize, e.packedSize, local, e.attributes, e.crc, e.method,
-                   e.folder);
+            // A path longer than the record shows with a mark where it was cut.
+            std::wstring name = e.name, folder = e.folder;
+            name += (e.flags & kEntryNameCut) ? res::kCutMark : L"";
+            folder += (e.flags & kEntryFolderCut) ? res::kCutMark : L"";
+            AddRow(k, name.c_str(), e.unpackedSize, e.packedSize, local, e.attributes, e.crc,
+                   e.method, folder.c_str());
         }
     } else {
         const CZipArchive& a = *doc->m_pZip;
@@ -160,6 +164,9 @@ void CTavrelView::OnArchiveDelete()
     }
     // From the highest index down, so that the indices still to come stay valid.
     std::sort(indices.begin(), indices.end(), std::greater<int>());
+    if (!indices.empty() && doc->RefuseUnchangeable()) {
+        return;
+    }
     if (doc->m_nArchiveType == kArchiveLzh) {
         for (int index : indices) {
             doc->m_pLzh->DeleteEntry(&doc->m_pLzh->entries[index]);

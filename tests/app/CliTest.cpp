@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,6 +149,30 @@ TEST_F(Cli, DamagedMembersFailWithTheirNameAndStatusOne)
     Outcome extract = Tavrel("-x out z.zip");
     EXPECT_EQ(extract.status, 1);
     EXPECT_EQ(extract.out, "ファイルが壊れています。 [text.txt]\n展開終了\n不正ファイル数 1\n");
+}
+
+TEST_F(Cli, ChangesThatAreRefusedExitOneAndLeaveTheArchive)
+{
+    ASSERT_EQ(Tavrel("--new x.lzh a src/sub/note.txt").status, 0);
+    std::string archive = ReadHostFile(tmp.HostPath("x.lzh"));
+    // Bytes that are no member after the end of the members (the end marker taken away).
+    std::string broken = archive.substr(0, archive.size() - 1) + "no member here";
+    tmp.WriteHostFile("x.lzh", broken);
+    Outcome test = Tavrel("-t x.lzh");
+    EXPECT_EQ(test.status, 1);
+    EXPECT_EQ(test.out,
+              "書庫の" + std::to_string(archive.size() - 1) + "バイト目から先を読み取れません。\n");
+    Outcome deleted = Tavrel("x.lzh d note.txt");
+    EXPECT_EQ(deleted.status, 1);
+    EXPECT_EQ(deleted.out, "書庫に読み取れない部分があるため変更できません。\n");
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("x.lzh")), broken);
+
+    tmp.WriteHostFile("x.lzh", archive);
+    chmod(tmp.HostPath("x.lzh").c_str(), 0444);
+    Outcome added = Tavrel("x.lzh a src/text.txt");
+    EXPECT_EQ(added.status, 1);
+    EXPECT_EQ(added.out, "書庫が読み取り専用のため変更できません。\n");
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("x.lzh")), archive);
 }
 
 TEST_F(Cli, UsageAndMissingArchives)

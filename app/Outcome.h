@@ -1,0 +1,20 @@
+// What the application makes of an archive object's status: whether a failed member counts
+// as unsupported, skipped or failed, and the message the user sees for it.
+#pragma once
+
+#include <string>
+
+enum class MemberOutcome
+{
+    Unsupported, // counted apart, not reported one by one
+    Skipped,     // kept by rule or by the user's answer: silent
+    Failed,      // reported with its message and counted
+};
+
+// The outcome of a failed ExtractEntry of an LZH (lzh true) or ZIP archive's member.
+MemberOutcome ExtractOutcome(bool lzh, int status);
+// The message for a member whose extraction or test failed with status.
+std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name);
+// The message for an LZH change (add, delete) that was refused or failed with status; name is
+// the file or member concerned.
+std::wstring ChangeFailureText(int status, const std::wstring& name);
