@@ -1,8 +1,11 @@
 // LzhDecode and LzhEncode over files.
 #include "lzh/LzhCodec.h"
 
+#include "lzh/ArchiveEntry.h"
 #include "lzh/LzhDecoder.h"
 #include "lzh/LzhEncoder.h"
+#include "lzh/LzhLarcDecoder.h"
+#include "lzh/LzhLh1Decoder.h"
 
 namespace
 {
@@ -50,12 +53,35 @@ int DictBitsForMethod(int method)
 
 uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed)
 {
-    // One decoder per thread, made on first use: its window and tables are reused.
-    thread_local CLzhDecoder decoder;
+    // One decoder of each family per thread, made on first use: windows and tables are reused.
     FileSource source(params.input);
     FileSink sink(params.output);
-    return decoder.Decode(source, params.output != platform::kInvalidFile ? &sink : nullptr,
-                          params.packedSize, params.unpackedSize, params.dictBits, ok, writeFailed);
+    LzhByteSink* to = params.output != platform::kInvalidFile ? &sink : nullptr;
+    switch (params.method) {
+    case kMethodLh1: {
+        thread_local CLzhLh1Decoder lh1;
+        return lh1.Decode(source, to, params.packedSize, params.unpackedSize, ok, writeFailed);
+    }
+    case kMethodLzs:
+    case kMethodLz5: {
+        thread_local CLzhLarcDecoder larc;
+        return larc.Decode(source, to, params.packedSize, params.unpackedSize, params.method, ok,
+                           writeFailed);
+    }
+    case kMethodPm1:
+    case kMethodPm2:
+        // PMarc's compressed methods have no decoder here: such members fail.
+        ok = false;
+        if (writeFailed != nullptr) {
+            *writeFailed = false;
+        }
+        return 0;
+    default: {
+        thread_local CLzhDecoder decoder;
+        return decoder.Decode(source, to, params.packedSize, params.unpackedSize, params.dictBits,
+                              ok, writeFailed);
+    }
+    }
 }
 
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok)

@@ -14,7 +14,7 @@ struct LzhCodecParams
     uint32_t unpackedSize;       // bytes to produce
     uint32_t packedSize;         // compressed bytes of the member
     int dictBits;                // 13, 15 or 16
-    int method;                  // 5, 6 or 7
+    int method;                  // 5, 6 or 7; decoding also takes kMethodLh1, Lzs and Lz5
 };
 
 // Dictionary bits of a method number: 15 for 6, 16 for 7, else 13.
