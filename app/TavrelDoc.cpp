@@ -207,10 +207,12 @@ bool CTavrelDoc::OpenArchiveByType(const std::wstring& path)
 {
     size_t dot = path.rfind(L'.');
     if (dot != std::wstring::npos) {
+        // LHA archives go by several names: LArc's .lzs and PMarc's .pma hold the same
+        // headers.
         std::wstring extension = path.substr(dot);
-        m_nArchiveType = extension == L".lzh"   ? kArchiveLzh
-                         : extension == L".zip" ? kArchiveZip
-                                                : kArchiveNone;
+        bool lzh = extension == L".lzh" || extension == L".lha" || extension == L".lzs" ||
+                   extension == L".pma";
+        m_nArchiveType = lzh ? kArchiveLzh : extension == L".zip" ? kArchiveZip : kArchiveNone;
     }
     if (m_nArchiveType == kArchiveLzh || m_nArchiveType == kArchiveNone) {
         bool opened = m_pLzh->Open(path.c_str(), false);

@@ -21,6 +21,31 @@ int MethodFromString(const wchar_t* method)
     return kMethodUnknown;
 }
 
+int ReadableMethodFromString(const wchar_t* method)
+{
+    static const struct
+    {
+        const wchar_t* text;
+        int number;
+    } kReadOnly[] = {{L"-lh1-", kMethodLh1},
+                     {L"-lzs-", kMethodLzs},
+                     {L"-lz5-", kMethodLz5},
+                     {L"-lz4-", kMethodLz4},
+                     {L"-pm0-", kMethodPm0}};
+    int number = MethodFromString(method);
+    for (const auto& m : kReadOnly) {
+        if (number == kMethodUnknown && std::wcscmp(method, m.text) == 0) {
+            number = m.number;
+        }
+    }
+    return number;
+}
+
+bool IsStoredMethod(int method)
+{
+    return method == kMethodStored || method == kMethodLz4 || method == kMethodPm0;
+}
+
 bool IsFolderEntry(const CArchiveEntry& entry)
 {
     return std::wcsncmp(entry.method, L"-lhd-", 5) == 0;

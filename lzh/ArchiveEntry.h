@@ -61,6 +61,12 @@ static_assert(std::is_trivially_copyable_v<CArchiveEntry>);
 // 0, 5, 6 or 7 for the identifiers above, exact and case-sensitive; -1 for anything else.
 int MethodFromString(const wchar_t* method);
 
+// The method number of any identifier this system reads: those of MethodFromString and the
+// read-only ones it has a decoder for (stored ones included); -1 for anything else.
+int ReadableMethodFromString(const wchar_t* method);
+// True for the methods that store their data as it is.
+bool IsStoredMethod(int method);
+
 // True for "-lhd-" folder entries.
 bool IsFolderEntry(const CArchiveEntry& entry);
 

@@ -66,8 +66,8 @@ uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArc
     ok = false;
     unsupported = false;
     m_writeFailed = false;
-    int method = MethodFromString(entry.method);
-    if (method == kMethodStored) {
+    int method = ReadableMethodFromString(entry.method);
+    if (IsStoredMethod(method)) {
         uint16_t crc = 0;
         CopyWithCrc(output, input, entry.unpackedSize, crc);
         ok = true; // a short copy shows as a CRC mismatch
@@ -196,7 +196,7 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
             return ExtractFolder(e, outputPath);
         }
         // An unsupported member fails before an existing file of its name is touched.
-        if (MethodFromString(e.method) == kMethodUnknown) {
+        if (ReadableMethodFromString(e.method) == kMethodUnknown) {
             status = kLzhUnsupportedMethod;
             return false;
         }

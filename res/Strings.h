@@ -38,7 +38,8 @@ inline constexpr const wchar_t* kPathNotFound = L"指定されたパスが存在
 inline constexpr const wchar_t* kNewTitle = L"新規作成";
 inline constexpr const wchar_t* kAddTitle = L"追加";
 inline constexpr const wchar_t* kOpenFilter =
-    L"LHA書庫 (*.lzh)|*.lzh|ZIP書庫 (*.zip)|*.zip|すべてのファイル (*.*)|*.*||";
+    L"LHA書庫 (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|ZIP書庫 (*.zip)|*.zip|"
+    L"すべてのファイル (*.*)|*.*||";
 inline constexpr const wchar_t* kAllFilesFilter = L"すべてのファイル (*.*)|*.*||";
 
 // Well-known folders.

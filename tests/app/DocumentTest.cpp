@@ -36,6 +36,14 @@ TEST_F(Document, OpenArchiveByTypeFollowsTheExtensionAndTheTypeLastTried)
     doc->CloseArchive();
     EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), L"");
     EXPECT_EQ(doc->m_nArchiveType, kArchiveZip); // kept after the close
+    // The other names of LHA archives open as LZH.
+    for (const char* name : {"a.lha", "a.lzs", "a.pma"}) {
+        std::filesystem::copy_file(folder.HostPath("a.lzh"), folder.HostPath(name));
+        std::wstring path = L"\\" + std::wstring(name, name + 5);
+        EXPECT_TRUE(doc->OpenArchiveByType(path));
+        EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
+        doc->CloseArchive();
+    }
     // A ZIP archive named .lzh is only tried as LZH.
     EXPECT_FALSE(doc->OpenArchiveByType(L"\\zipped.lzh"));
     EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);

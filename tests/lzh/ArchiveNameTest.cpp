@@ -74,6 +74,12 @@ TEST(ArchiveName, MethodIdentifiers)
     EXPECT_EQ(MethodFromString(L"-lh0-"), 0);
     EXPECT_EQ(MethodFromString(L"-lh7-"), 7);
     EXPECT_EQ(MethodFromString(L"-lh1-"), -1);
+    // Methods only read are known apart, stored ones among them.
+    EXPECT_EQ(ReadableMethodFromString(L"-lh1-"), kMethodLh1);
+    EXPECT_EQ(ReadableMethodFromString(L"-lz5-"), kMethodLz5);
+    EXPECT_TRUE(IsStoredMethod(ReadableMethodFromString(L"-pm0-")));
+    EXPECT_EQ(ReadableMethodFromString(L"-pm2-"), -1); // no decoder
+    EXPECT_EQ(ReadableMethodFromString(L"-lh5-"), 5);
     EXPECT_EQ(MethodFromString(L"-LH5-"), -1);
     EXPECT_EQ(MethodFromString(L"-lhd-"), -1);
     EXPECT_EQ(MethodFromString(L"-lh5"), -1);

@@ -48,18 +48,18 @@ const std::map<std::string, MemberDivergence> kMemberDivergences = {
      {kLzhCannotCreateOutput, 0, "folder stored as a file"}},
 };
 
-// Members the manifest calls unsupported only for their level 3 headers, which are read
-// here: their methods are this reader's.
-bool ReadableLevel3(const ManifestRow& row)
+// Members the manifest calls unsupported (an older method, or a level 3 header) that this
+// reader decodes.
+bool Readable(const ManifestRow& row)
 {
-    return row.expect == "unsupported" && row.level == 3 &&
-           (MethodFromString(platform::Cp932ToWide(row.method).c_str()) >= 0 ||
+    return row.expect == "unsupported" &&
+           (ReadableMethodFromString(platform::Cp932ToWide(row.method).c_str()) >= 0 ||
             row.method == "-lhd-");
 }
 
 int ExpectedStatus(const ManifestRow& row)
 {
-    if (row.expect == "unsupported" && !ReadableLevel3(row)) {
+    if (row.expect == "unsupported" && !Readable(row)) {
         return kLzhUnsupportedMethod;
     }
     if (row.expect == "crc-error" || row.expect == "error") {
@@ -110,7 +110,7 @@ TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
             int expectExtract = ExpectedStatus(row);
             int expectTest = expectExtract;
             bool compareBytes =
-                row.expect == "extract" || (ReadableLevel3(row) && row.sha256.size() == 64);
+                row.expect == "extract" || (Readable(row) && row.sha256.size() == 64);
             if (divergence != kMemberDivergences.end()) {
                 SCOPED_TRACE(divergence->second.reason);
                 expectTest = divergence->second.testStatus;
