@@ -8,17 +8,14 @@
 
 using namespace platform;
 
-namespace
-{
-
-// A self-extractor's archive lies within its first 256 KB.
-constexpr uint32_t kSfxWindow = 262144;
-
 bool HasExeExtension(const wchar_t* path)
 {
     const wchar_t* dot = std::wcsrchr(path, L'.');
     return dot != nullptr && CompareNoCase(dot, L".exe") == 0;
 }
+
+namespace
+{
 
 // The identifiers a header scan accepts: "-lh" with a digit, 'd' or 'x', LArc's "-lzs-",
 // "-lz4-" and "-lz5-", and PMarc's "-pm0-" to "-pm2-".

@@ -12,6 +12,11 @@
 #include <cstdint>
 #include <string>
 
+// A self-extractor's archive lies within its first 256 KB.
+constexpr uint32_t kSfxWindow = 262144;
+// Whether a path names a self-extractor (".exe", in any case).
+bool HasExeExtension(const wchar_t* path);
+
 class CLzhReader
 {
 public:
@@ -104,6 +109,7 @@ private:
     platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath]);
     void RemoveStaleWorkFiles();
     bool CommitWorkFile();
+    bool ReadsBackAsListed();
     void DiscardWorkFile();
     bool MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath);
     std::wstring OutputPath(const CArchiveEntry& entry) const;

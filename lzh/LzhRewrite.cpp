@@ -182,6 +182,28 @@ bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
     return true;
 }
 
+// Whether the completed work file opens as the list says: from the same place (a
+// self-extractor's program may hold header-like bytes that a new end of the archive could
+// make readable), with as many members, every byte accounted for.
+bool CLzhReader::ReadsBackAsListed()
+{
+    uint64_t size = 0;
+    if (!GetFileSize(workFile, &size)) {
+        return false;
+    }
+    CLzhReader check;
+    check.archiveFile = workFile; // borrowed
+    check.ignoreErrors = ignoreErrors;
+    uint32_t window = size < kSfxWindow ? static_cast<uint32_t>(size) : kSfxWindow;
+    int64_t start = -1;
+    bool listed = check.FindArchiveStart(window, HasExeExtension(archivePath)) &&
+                  SeekFile(workFile, 0, SeekOrigin::Current, &start) && check.ScanHeaders();
+    bool same =
+        listed && start == m_workPrefix && check.IsWhole() && check.entryCount == entryCount;
+    check.archiveFile = kInvalidFile;
+    return same;
+}
+
 // Completes the work file (end marker, the bytes that followed the old end marker, the
 // archive's permissions), flushes it and puts it in the archive's place. On failure the
 // work file is as it was before, ready for another try.
@@ -199,6 +221,7 @@ bool CLzhReader::CommitWorkFile()
         ok = SeekFile(archiveFile, m_trailerStart, SeekOrigin::Begin) &&
              CopyRange(workFile, archiveFile, trailer) == trailer;
     }
+    ok = ok && ReadsBackAsListed();
     if (ok && archiveFile != kInvalidFile) {
         ok = CopyFilePermissions(archiveFile, workFile);
     }
