@@ -37,7 +37,10 @@ std::vector<Listed> List(CLzhArchive& archive, const std::string& file)
         m.entry = archive.entries[i];
         int64_t end = m.entry.dataPos + m.entry.packedSize;
         if (end > static_cast<int64_t>(file.size())) {
-            std::abort(); // a whole archive holds every member's data
+            if (archive.IsWhole()) {
+                std::abort(); // a whole archive holds every member's data
+            }
+            end = static_cast<int64_t>(file.size());
         }
         m.bytes = file.substr(static_cast<size_t>(m.entry.headerPos),
                               static_cast<size_t>(end - m.entry.headerPos));
