@@ -2,8 +2,8 @@
 // password) and CUserPrompt, through which the archive objects ask the user.
 #pragma once
 
+#include "archive/ArchivePrompt.h"
 #include "framework/Dialog.h"
-#include "lzh/ArchivePrompt.h"
 
 #include <string>
 

@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "platform/DevicePath.h"
 #include "platform/File.h"
+#include "platform/PrivateTemp.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "view/TavrelView.h"
@@ -65,6 +66,7 @@ bool CTavrelApp::InitInstance(const std::wstring& archivePath)
 {
     SetRegistryKey(res::kRegistryKey);
     LoadSettings();
+    platform::RemoveStaleTemps(); // left by programs that ended without emptying theirs
     // The single-document template: one document, one frame, one view.
     m_doc = std::make_unique<CTavrelDoc>();
     m_frame = std::make_unique<CMainFrame>();
@@ -113,6 +115,7 @@ void CTavrelApp::CloseMainWindow()
 int CTavrelApp::ExitInstance()
 {
     SaveCommandHistory();
+    platform::RemovePrivateTemp();
     return 0;
 }
 

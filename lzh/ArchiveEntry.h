@@ -35,26 +35,28 @@ enum ArchiveEntryFlag : uint32_t
 {
     kEntryNameCut = 0x1,   // `name` holds the start of a longer stored name
     kEntryFolderCut = 0x2, // `folder` holds the start of a longer stored folder, then '\'
+    kEntrySymlink = 0x4,   // a Unix symbolic link ("name|target"); the target is in linkTarget
 };
 
 // Records are cleared to zero, filled field by field and copied whole: no pointers here.
 struct CArchiveEntry
 {
-    wchar_t method[6];           // "-lh5-" and the like
-    int16_t osId;                // OS byte of level 1 and 2 headers, sign-extended; 0 for level 0
-    uint32_t packedSize;         // compressed bytes after the header (extended headers excluded)
-    uint32_t unpackedSize;       // bytes of uncompressed data
-    platform::FileTime modified; // UTC
-    uint32_t attributes;         // Windows layout: 0x01 read-only ... 0x10 folder, 0x20 archive
-    wchar_t name[kMaxPath];      // last path component; empty for a folder entry
-    wchar_t folder[kMaxPath];    // folder part ending in '\', or empty
-    uint32_t crc;                // CRC-16 of the data in the low 16 bits
-    uint32_t headerSize;         // level 0: H; level 1: H + extended headers; level 2: total
-    int64_t headerPos;           // offset of the header's first byte
-    int64_t dataPos;             // offset of the first byte of compressed data
-    uint16_t headerCrcSeed;      // header-CRC field value while the CRC is computed; always 0
-    int32_t level;               // header level 0, 1, 2 (or 3, read only)
-    uint32_t flags;              // ArchiveEntryFlag bits
+    wchar_t method[6];            // "-lh5-" and the like
+    int16_t osId;                 // OS byte of level 1 and 2 headers, sign-extended; 0 for level 0
+    uint32_t packedSize;          // compressed bytes after the header (extended headers excluded)
+    uint32_t unpackedSize;        // bytes of uncompressed data
+    platform::FileTime modified;  // UTC
+    uint32_t attributes;          // Windows layout: 0x01 read-only ... 0x10 folder, 0x20 archive
+    wchar_t name[kMaxPath];       // last path component; empty for a folder entry
+    wchar_t folder[kMaxPath];     // folder part ending in '\', or empty
+    uint32_t crc;                 // CRC-16 of the data in the low 16 bits
+    uint32_t headerSize;          // level 0: H; level 1: H + extended headers; level 2: total
+    int64_t headerPos;            // offset of the header's first byte
+    int64_t dataPos;              // offset of the first byte of compressed data
+    uint16_t headerCrcSeed;       // header-CRC field value while the CRC is computed; always 0
+    int32_t level;                // header level 0, 1, 2 (or 3, read only)
+    uint32_t flags;               // ArchiveEntryFlag bits
+    wchar_t linkTarget[kMaxPath]; // a link member's target, as stored; empty otherwise
 };
 static_assert(std::is_trivially_copyable_v<CArchiveEntry>);
 

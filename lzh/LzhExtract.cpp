@@ -1,10 +1,11 @@
 // Extraction and test of LZH members: output paths, the update and overwrite rules, and
 // the copy or decode of the data with its CRC check.
+#include "archive/MemberOutput.h"
 #include "lzh/Crc16.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhReader.h"
-#include "lzh/OutputFile.h"
 #include "platform/DevicePath.h"
+#include "platform/FolderTree.h"
 #include "platform/Text.h"
 
 #include <cwchar>
@@ -15,12 +16,6 @@ namespace
 {
 
 constexpr uint32_t kCopyBlock = 128 * 1024;
-
-bool EndsWithSeparator(const wchar_t* text)
-{
-    size_t n = std::wcslen(text);
-    return n > 0 && IsSeparator(text[n - 1]);
-}
 
 } // namespace
 
@@ -90,68 +85,128 @@ uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArc
 
 std::wstring CLzhReader::OutputPath(const CArchiveEntry& entry) const
 {
-    std::wstring relative = keepFolders && entry.folder[0] != 0
-                                ? std::wstring(entry.folder) + entry.name
-                                : std::wstring(entry.name);
-    // A stored absolute path lands below the destination like a relative one, so
-    // extracting to "\" restores it to its original place.
-    relative = std::wstring(StripLeadingSeparators(relative));
-    if (lowercase) {
-        // Only the member's part: host folders are case-sensitive, so lower-casing the
-        // destination would name another folder.
-        relative = ToLower(relative);
-    }
-    if (destFolder[0] == 0) {
-        return relative;
-    }
-    return std::wstring(destFolder) + (EndsWithSeparator(destFolder) ? L"" : L"\\") + relative;
+    // Folders come from the stored folder and from either separator in the name (names
+    // stored with '/' by Unix archivers); without folders only the last component is used.
+    std::wstring stored = keepFolders ? std::wstring(entry.folder) + entry.name
+                                      : std::wstring(LastComponent(entry.name));
+    return BelowDestination(stored, lowercase);
 }
 
-bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, const std::wstring& outputPath)
+namespace
+{
+
+// Whether a link placed at `linkPath` (below the destination) pointing to `target` resolves
+// inside the destination without leaving it on the way: relative, and never climbing above
+// the destination.
+bool StaysInside(std::wstring_view linkPath, std::wstring_view target)
+{
+    if (target.empty() || IsSeparator(target[0])) {
+        return false;
+    }
+    int depth = 0;
+    std::wstring_view folder = linkPath.substr(0, linkPath.size() - LastComponent(linkPath).size());
+    for (std::wstring_view part : {folder, target}) {
+        size_t start = 0;
+        while (start <= part.size()) {
+            size_t end = part.find_first_of(L"\\/", start);
+            end = end == std::wstring_view::npos ? part.size() : end;
+            std::wstring_view name = part.substr(start, end - start);
+            if (name == L"..") {
+                if (--depth < 0) {
+                    return false;
+                }
+            } else if (!name.empty() && name != L".") {
+                ++depth;
+            }
+            start = end + 1;
+        }
+    }
+    return true;
+}
+
+int TreeStatus(TreeResult why)
+{
+    return why == TreeResult::LinkInTheWay ? kLzhLinkInTheWay : kLzhCannotCreateOutput;
+}
+
+} // namespace
+
+bool CLzhReader::ExtractLink(const CArchiveEntry& entry, CFolderTree& tree,
+                             const std::wstring& relative)
+{
+    if (!StaysInside(relative, entry.linkTarget)) {
+        status = kLzhLinkRefused;
+        return false;
+    }
+    // Unix targets separate with '/'; a separator byte of the header reads as '\'.
+    std::wstring target = entry.linkTarget;
+    for (wchar_t& c : target) {
+        c = c == L'\\' ? L'/' : c;
+    }
+    TreeResult why = tree.MakeFolders(relative, false);
+    if (why == TreeResult::Ok) {
+        why = tree.CreateLink(relative, target);
+    }
+    if (why != TreeResult::Ok) {
+        status = TreeStatus(why);
+        return false;
+    }
+    return true;
+}
+
+bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, CFolderTree& tree,
+                               const std::wstring& relative)
 {
     if ((entry.packedSize != 0 || entry.unpackedSize != 0) && !ignoreErrors) {
         status = kLzhFolderHasData;
         return false;
     }
-    std::wstring path = outputPath;
-    if (path.empty() || !IsSeparator(path.back())) {
-        path.push_back(L'\\');
+    // Read-only does not apply to folders on the host, so the attributes have nothing to set.
+    TreeResult why = tree.MakeFolders(relative, true);
+    if (why == TreeResult::LinkInTheWay) {
+        status = kLzhLinkInTheWay;
+        return false;
     }
-    MakeParentFolders(path);
-    path.pop_back();
-    uint32_t attributes = entry.attributes;
-    if (resetReadOnly) {
-        attributes &= ~kAttrReadOnly;
-    }
-    SetFileAttributes(path, attributes);
-    return true;
+    return true; // a folder that cannot be made shows in the members below it
 }
 
-// The update and overwrite rules for an existing file; false (status 12) keeps it.
-bool CLzhReader::MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath)
+bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderTree& tree,
+                             const std::wstring& relative, uint16_t& crc)
 {
-    uint32_t existingAttributes = 0;
-    FileTime existingLocal = 0, memberLocal = entry.modified;
-    if (!ExistingFileLocalTime(outputPath, &existingLocal, &existingAttributes)) {
-        return true; // nothing to replace (a folder of that name fails at creation)
+    // An unsupported member fails before an existing file of its name is touched.
+    if (ReadableMethodFromString(e.method) == kMethodUnknown) {
+        status = kLzhUnsupportedMethod;
+        return false;
     }
-    FileTimeToLocalFileTime(entry.modified, &memberLocal);
-    if (!addMode && existingLocal >= memberLocal) {
+    FileTime memberLocal = e.modified;
+    FileTimeToLocalFileTime(e.modified, &memberLocal);
+    ReplaceRules rules{!addMode, overwriteSilently, askOnlyIfNewer, prompt};
+    if (!MayReplace(tree, relative, memberLocal, e.name, rules)) {
         status = kLzhSkippedNotOlder;
         return false;
     }
-    if (!overwriteSilently && (!askOnlyIfNewer || existingLocal > memberLocal)) {
-        bool answer = false;
-        if (prompt != nullptr) {
-            prompt->AskOverwrite(entry.name, &answer);
-        }
-        if (!answer) {
-            status = kLzhSkippedNotOlder;
-            return false;
-        }
+    TreeResult why = tree.MakeFolders(relative, false);
+    FileHandle output = why == TreeResult::Ok ? tree.CreateFile(relative, &why) : kInvalidFile;
+    if (output == kInvalidFile) {
+        status = TreeStatus(why);
+        return false;
     }
-    if (existingAttributes & kAttrReadOnly) {
-        SetFileAttributes(outputPath, kAttrNormal); // so that it can be replaced
+    bool ok = false;
+    bool unsupported = false;
+    crc = DecodeEntry(source, output, e, ok, unsupported);
+    if (!ok || m_writeFailed) {
+        CloseFile(output);
+        status = !ok ? kLzhBrokenData : kLzhWriteFailed;
+        return false;
+    }
+    SetFileTimes(output, &e.modified);
+    // A new file is writable: only read-only has anything to change on the host.
+    if ((e.attributes & kAttrReadOnly) && !resetReadOnly) {
+        SetFileAttributes(output, kAttrReadOnly);
+    }
+    if (!CloseFile(output)) {
+        status = kLzhWriteFailed; // the last data did not reach the device
+        return false;
     }
     return true;
 }
@@ -163,13 +218,13 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
     if (!SeekFile(source, e.dataPos, SeekOrigin::Begin)) {
         return false;
     }
-    bool ok = false;
-    bool unsupported = false;
-    uint16_t crc;
+    uint16_t crc = 0;
     if (testMode) {
-        if (std::wcscmp(e.method, L"-lhd-") == 0) {
-            return true;
+        if (IsFolderEntry(e)) {
+            return true; // folders and links hold no data
         }
+        bool ok = false;
+        bool unsupported = false;
         crc = DecodeEntry(source, kInvalidFile, e, ok, unsupported);
         if (unsupported || !ok) {
             status = unsupported ? kLzhUnsupportedMethod : kLzhBrokenData;
@@ -191,37 +246,19 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
             status = kLzhUnsafePath;
             return false;
         }
-        std::wstring outputPath = OutputPath(e);
-        if (IsFolderEntry(e)) {
-            return ExtractFolder(e, outputPath);
-        }
-        // An unsupported member fails before an existing file of its name is touched.
-        if (ReadableMethodFromString(e.method) == kMethodUnknown) {
-            status = kLzhUnsupportedMethod;
-            return false;
-        }
-        if (!MayReplaceExisting(e, outputPath)) {
-            return false;
-        }
-        FileHandle output = CreateOutputFile(outputPath);
-        if (output == kInvalidFile) {
+        std::wstring relative = OutputPath(e);
+        CFolderTree tree;
+        if (!tree.Open(destFolder)) {
             status = kLzhCannotCreateOutput;
             return false;
         }
-        crc = DecodeEntry(source, output, e, ok, unsupported);
-        if (unsupported || !ok || m_writeFailed) {
-            CloseFile(output);
-            status = unsupported ? kLzhUnsupportedMethod : (!ok ? kLzhBrokenData : kLzhWriteFailed);
-            return false;
+        if (e.flags & kEntrySymlink) {
+            return ExtractLink(e, tree, relative);
         }
-        SetFileTimes(output, &e.modified);
-        bool closed = CloseFile(output);
-        // A new file is writable: only read-only has anything to change on the host.
-        if ((e.attributes & kAttrReadOnly) && !resetReadOnly) {
-            SetFileAttributes(outputPath, e.attributes & ~kAttrFolder);
+        if (IsFolderEntry(e)) {
+            return ExtractFolder(e, tree, relative);
         }
-        if (!closed) {
-            status = kLzhWriteFailed; // the last data did not reach the device
+        if (!ExtractFile(e, source, tree, relative, crc)) {
             return false;
         }
     }

@@ -102,10 +102,19 @@ bool CopyField(const std::wstring& text, wchar_t (&field)[kMaxPath], bool folder
 }
 
 // Splits folder + name at the last backslash into the record (only the backslash
-// separates; a slash stays part of the name).
+// separates; a slash stays part of the name). Unix archivers store a symbolic link as a
+// folder entry named "path|target".
 void SplitPath(const std::wstring& folder, const std::wstring& name, CArchiveEntry& entry)
 {
     std::wstring path = folder + name;
+    size_t bar = path.find(L'|');
+    if (IsFolderEntry(entry) && bar != std::wstring::npos && bar > 0) {
+        if (CopyField(path.substr(bar + 1), entry.linkTarget, false)) {
+            entry.flags |= kEntryNameCut; // a cut target would point elsewhere
+        }
+        entry.flags |= kEntrySymlink;
+        path.resize(bar);
+    }
     size_t cut = path.rfind(L'\\');
     size_t split = cut == std::wstring::npos ? 0 : cut + 1;
     if (CopyField(path.substr(split), entry.name, false)) {

@@ -3,10 +3,11 @@
 // for writing new members.
 #pragma once
 
+#include "archive/ArchivePrompt.h"
 #include "lzh/ArchiveEntry.h"
-#include "lzh/ArchivePrompt.h"
 #include "lzh/LzhStatus.h"
 #include "platform/File.h"
+#include "platform/FolderTree.h"
 #include "platform/PrivateHeap.h"
 
 #include <cstdint>
@@ -48,7 +49,8 @@ public:
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
     // Writes one member (a record of `entries`) below destFolder, or only checks it in
-    // testMode. False with status 6-12 or 16-18; a failed seek leaves status unchanged.
+    // testMode. False with status 6-12 or 16-22; a failed seek leaves status unchanged.
+    // Nothing is written, nor a link followed, outside destFolder.
     bool ExtractEntry(const CArchiveEntry* entry);
     // Copies or decodes the member's data from input (at its data) to output (or nowhere
     // when invalid) and returns the CRC-16 of the bytes produced.
@@ -104,14 +106,18 @@ protected:
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);
-    bool ExtractFolder(const CArchiveEntry& entry, const std::wstring& outputPath);
+    bool ExtractFolder(const CArchiveEntry& entry, platform::CFolderTree& tree,
+                       const std::wstring& relative);
+    bool ExtractLink(const CArchiveEntry& entry, platform::CFolderTree& tree,
+                     const std::wstring& relative);
+    bool ExtractFile(const CArchiveEntry& entry, platform::FileHandle source,
+                     platform::CFolderTree& tree, const std::wstring& relative, uint16_t& crc);
     bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
     platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath]);
     void RemoveStaleWorkFiles();
     bool CommitWorkFile();
     bool ReadsBackAsListed();
     void DiscardWorkFile();
-    bool MayReplaceExisting(const CArchiveEntry& entry, const std::wstring& outputPath);
     std::wstring OutputPath(const CArchiveEntry& entry) const;
     bool ScanHeaders();
     void ForgetArchive();

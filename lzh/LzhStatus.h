@@ -24,5 +24,7 @@ enum LzhStatus
                                  // add: the path would not be read back whole
     kLzhArchiveIncomplete = 19,  // add, delete: the archive holds bytes that are not members
     kLzhArchiveReadOnly = 20,    // add, delete: the archive file is not writable by its owner
+    kLzhLinkInTheWay = 21,       // extract: a symbolic link stands where a folder is needed
+    kLzhLinkRefused = 22,        // extract: a link member pointing outside the destination
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

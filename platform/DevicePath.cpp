@@ -53,11 +53,23 @@ std::string XdgUserDir(const char* name, const char* fallback)
     return HomeFolder() + "/" + fallback;
 }
 
-std::string TempFolder()
+// The per-user folder that holds each running program's "\Temp": in the user's runtime
+// folder where there is one (private to the user by definition), else below the temporary
+// folder; each program's own folder below it is named by its process number.
+std::string TempBase()
 {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime == '/') {
+        return std::string(runtime) + "/tavrel";
+    }
     const char* tmp = std::getenv("TMPDIR");
     std::string base = tmp != nullptr && *tmp == '/' ? tmp : "/tmp";
     return base + "/tavrel-" + std::to_string(getuid());
+}
+
+std::string TempFolder()
+{
+    return TempBase() + "/" + std::to_string(getpid());
 }
 
 Mapping& CurrentMapping()
@@ -145,6 +157,12 @@ void SetDeviceRoot(const std::string& hostRoot)
         root.pop_back();
     }
     CurrentMapping().root = root;
+}
+
+bool HasDefaultMapping()
+{
+    std::lock_guard<std::mutex> guard(MappingLock());
+    return CurrentMapping().root.empty();
 }
 
 std::string DeviceToHost(std::wstring_view devicePath)

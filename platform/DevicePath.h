@@ -26,6 +26,9 @@ std::string DeviceToHost(std::wstring_view devicePath);
 // lies outside an explicit root.
 std::wstring HostToDevice(std::string_view hostPath);
 
+// Whether the default mapping is in force (no explicit root).
+bool HasDefaultMapping();
+
 inline bool IsSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';

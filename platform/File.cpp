@@ -46,12 +46,7 @@ bool Fail(int error = errno)
 
 FileTime FromTimespec(const struct timespec& ts)
 {
-    int64_t seconds = ts.tv_sec + 11'644'473'600LL;
-    if (seconds < 0) {
-        return 0;
-    }
-    return static_cast<FileTime>(seconds) * kTicksPerSecond +
-           static_cast<FileTime>(ts.tv_nsec / 100);
+    return HostTimeToFileTime(ts.tv_sec, ts.tv_nsec);
 }
 
 struct timespec ToTimespec(FileTime ft)
@@ -505,22 +500,61 @@ bool ReplaceFile(std::wstring_view replacement, std::wstring_view target)
     return true;
 }
 
-namespace
+FileTime HostTimeToFileTime(int64_t seconds, long nanoseconds)
 {
+    int64_t since1601 = seconds + 11'644'473'600LL;
+    if (since1601 < 0) {
+        return 0;
+    }
+    return static_cast<FileTime>(since1601) * kTicksPerSecond +
+           static_cast<FileTime>(nanoseconds / 100);
+}
 
-uint32_t AttributesOf(const struct stat& st)
+uint32_t AttributesOfMode(uint32_t mode)
 {
-    if (S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(mode)) {
         return kAttrFolder;
     }
     uint32_t attributes = kAttrArchive;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         attributes |= kAttrReadOnly;
     }
     return attributes;
 }
 
+namespace
+{
+
+uint32_t AttributesOf(const struct stat& st)
+{
+    return AttributesOfMode(st.st_mode);
+}
+
 } // namespace
+
+FileHandle FileFromDescriptor(int fd, unsigned access)
+{
+    auto* f = new HostFile;
+    f->fd = fd;
+    f->access = access;
+    if (access & kAccessRead) {
+        f->buffer.reset(new uint8_t[kReadAhead]);
+    }
+    return f;
+}
+
+bool SetFileAttributes(FileHandle f, uint32_t attributes)
+{
+    struct stat st;
+    if (f == kInvalidFile || fstat(f->fd, &st) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & kAttrReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    }
+    return mode == (st.st_mode & 07777) || fchmod(f->fd, mode) == 0 || Fail();
+}
 
 uint32_t GetFileAttributes(std::wstring_view path)
 {

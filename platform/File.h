@@ -100,6 +100,14 @@ bool GetFileInfo(std::wstring_view path, uint32_t* attributes, FileTime* lastWri
 // Applies read-only to the host permission bits of a file (folders ignore it, as on the
 // device); other bits are not kept by the host.
 bool SetFileAttributes(std::wstring_view path, uint32_t attributes);
+// Applies read-only to an open file.
+bool SetFileAttributes(FileHandle file, uint32_t attributes);
+// The attributes of a host file mode (st_mode), as GetFileAttributes gives them.
+uint32_t AttributesOfMode(uint32_t mode);
+// A host time (seconds and nanoseconds since 1970) as a file time; 0 before 1601.
+FileTime HostTimeToFileTime(int64_t seconds, long nanoseconds);
+// A handle for a descriptor the platform layer opened itself (it owns it from then on).
+FileHandle FileFromDescriptor(int fd, unsigned access);
 bool CreateFolder(std::wstring_view path);
 bool RemoveFolder(std::wstring_view path);
 

@@ -2,6 +2,7 @@
 
 #include "app/TavrelApp.h"
 #include "app/TavrelDoc.h"
+#include "platform/PrivateTemp.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
@@ -189,6 +190,11 @@ void CTavrelView::OnLButtonDblClk(CPoint point)
     }
     const wchar_t* name = doc->MemberName(index);
     if (name[0] == 0) {
+        return;
+    }
+    // Extracted files go to a folder of this program's own that only the user may enter.
+    if (!platform::PreparePrivateTemp()) {
+        AfxMessageBox(res::kTempUnavailable);
         return;
     }
     doc->WithArchive([index](auto& archive) {

@@ -4,7 +4,7 @@
 // asked through the prompt). ZIP archives are never written.
 #pragma once
 
-#include "lzh/ArchivePrompt.h"
+#include "archive/ArchivePrompt.h"
 #include "lzh/LzhDecoder.h"
 #include "platform/File.h"
 #include "platform/PrivateHeap.h"
@@ -33,7 +33,8 @@ public:
     // Forgets the archive and its members, and the password. Harmless when nothing is open.
     void Close();
     // Writes one member (a record of `entries`) below destFolder, or only checks it in
-    // testMode. False with status 4, 7, 9-12 or 17.
+    // testMode. False with status 4, 7, 9-12, 17 or 18. Nothing is written, nor a link
+    // followed, outside destFolder.
     bool ExtractEntry(const CZipEntry* entry);
 
     bool lowercase = false;           // output paths in lower case (the member's part)
@@ -68,9 +69,8 @@ private:
     bool CheckPassword();
     bool TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check);
     std::wstring OutputPath() const;
-    bool MayReplaceExisting(const CZipEntry& entry, const std::wstring& outputPath);
-    void RestoreFolder(const std::wstring& outputPath);
-    bool ExtractData(const CZipEntry& entry, const std::wstring& outputPath);
+    bool CreateOutput(const CZipEntry& entry, platform::FileHandle* file);
+    bool ExtractData(const CZipEntry& entry, platform::FileHandle file);
     int CopyStored(LzhByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;

@@ -1,7 +1,8 @@
 // Extraction and test of one ZIP member: the local header, the output path, the overwrite
 // rules, and the stored copy or Inflate with the CRC-32 check.
-#include "lzh/OutputFile.h"
+#include "archive/MemberOutput.h"
 #include "platform/DevicePath.h"
+#include "platform/FolderTree.h"
 #include "platform/Text.h"
 #include "zip/Crc32.h"
 #include "zip/ZipArchive.h"
@@ -100,69 +101,11 @@ std::wstring CZipArchive::OutputPath() const
 {
     std::wstring_view name = m_state->memberName;
     if (!keepFolders && destFolder[0] != 0) {
+        // Cut at the last '/' only: a backslash in a name still makes a folder.
         size_t slash = name.rfind(L'/');
         name = slash == std::wstring_view::npos ? name : name.substr(slash + 1);
     }
-    // A stored absolute name lands below the destination like a relative one.
-    std::wstring member(StripLeadingSeparators(name));
-    if (lowercase) {
-        // Only the member's part: host folders are case-sensitive.
-        member = ToLower(member);
-    }
-    std::wstring path;
-    if (destFolder[0] != 0) {
-        path = destFolder;
-        if (path.back() != L'/') {
-            path.push_back(L'/');
-        }
-    }
-    path += member;
-    for (wchar_t& c : path) {
-        c = c == L'\\' ? L'/' : c;
-    }
-    return path;
-}
-
-// The update and overwrite rules for an existing file; false (status 11) keeps it.
-bool CZipArchive::MayReplaceExisting(const CZipEntry& entry, const std::wstring& outputPath)
-{
-    uint32_t attributes = 0;
-    FileTime existing = 0;
-    if (!ExistingFileLocalTime(outputPath, &existing, &attributes)) {
-        return true; // nothing to replace (a folder of that name fails at creation)
-    }
-    if (skipIfNotOlder && existing >= entry.modified) {
-        status = kZipSkipped;
-        return false;
-    }
-    if (!overwriteSilently && (!askOnlyIfNewer || existing > entry.modified)) {
-        bool answer = false;
-        if (prompt != nullptr) {
-            prompt->AskOverwrite(entry.name, &answer);
-        }
-        if (!answer) {
-            status = kZipSkipped;
-            return false;
-        }
-    }
-    SetFileAttributes(outputPath, kAttrNormal); // clears read-only so that it can be replaced
-    return true;
-}
-
-// A folder member's folder, with its attributes when it is new.
-void CZipArchive::RestoreFolder(const std::wstring& outputPath)
-{
-    if (!MakeParentFolders(outputPath)) {
-        return; // it existed already, or cannot be made
-    }
-    uint8_t attributes = m_state->member.attributes;
-    if (attributes & 0x6F) {
-        uint32_t applied = attributes & 0x7F;
-        if (resetReadOnly) {
-            applied &= ~uint32_t{kAttrReadOnly};
-        }
-        SetFileAttributes(outputPath.substr(0, outputPath.size() - 1), applied);
-    }
+    return BelowDestination(name, lowercase);
 }
 
 int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
@@ -185,19 +128,11 @@ int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
     }
 }
 
-// Decodes the member's data into outputPath (nothing when it names a folder or in test
-// mode) and checks the CRC-32.
-bool CZipArchive::ExtractData(const CZipEntry& entry, const std::wstring& outputPath)
+// Decodes the member's data into `file` (none when it is a folder or in test mode) and checks
+// the CRC-32.
+bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
 {
     ZipReaderState& s = *m_state;
-    FileHandle file = kInvalidFile;
-    if (!testMode && !outputPath.empty() && outputPath.back() != L'/') {
-        file = CreateOutputFile(outputPath);
-        if (file == kInvalidFile) {
-            status = kZipCannotCreateOutput;
-            return false;
-        }
-    }
     uint64_t limit = s.member.unpackedSize == kZip64Marker ? std::numeric_limits<uint64_t>::max()
                                                            : s.member.unpackedSize;
     ZipOutput output(file, limit);
@@ -233,6 +168,45 @@ bool CZipArchive::ExtractData(const CZipEntry& entry, const std::wstring& output
     return result == 0;
 }
 
+// Makes the member's place below the destination: its folder, or the file to write (*file),
+// after the overwrite rules. False with the status set when the member is not to be written.
+bool CZipArchive::CreateOutput(const CZipEntry& e, FileHandle* file)
+{
+    std::wstring relative = OutputPath();
+    // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty member
+    // with the folder bit is a folder, or its members could not be placed in it.
+    bool folder = relative.empty() || IsSeparator(relative.back()) ||
+                  ((e.attributes & kAttrFolder) && e.unpackedSize == 0);
+    CFolderTree tree;
+    if (!tree.Open(destFolder)) {
+        status = kZipCannotCreateOutput;
+        return false;
+    }
+    TreeResult why = tree.MakeFolders(relative, folder);
+    if (folder) {
+        // Read-only does not apply to folders on the host; one that cannot be made shows in
+        // the members below it.
+        if (why == TreeResult::LinkInTheWay) {
+            status = kZipLinkInTheWay;
+            return false;
+        }
+        return true;
+    }
+    ReplaceRules rules{skipIfNotOlder, overwriteSilently, askOnlyIfNewer, prompt};
+    if (why == TreeResult::Ok && !MayReplace(tree, relative, e.modified, e.name, rules)) {
+        status = kZipSkipped;
+        return false;
+    }
+    if (why == TreeResult::Ok) {
+        *file = tree.CreateFile(relative, &why);
+    }
+    if (*file == kInvalidFile) {
+        status = why == TreeResult::LinkInTheWay ? kZipLinkInTheWay : kZipCannotCreateOutput;
+        return false;
+    }
+    return true;
+}
+
 bool CZipArchive::ExtractEntry(const CZipEntry* entry)
 {
     const CZipEntry& e = *entry;
@@ -265,22 +239,11 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     if (s.member.encrypted && !CheckPassword()) {
         return false;
     }
-    std::wstring outputPath;
-    if (!testMode) {
-        outputPath = OutputPath();
-        // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty
-        // member with the folder bit is a folder, or its members could not be placed in it.
-        if ((e.attributes & kAttrFolder) && e.unpackedSize == 0 &&
-            (outputPath.empty() || outputPath.back() != L'/')) {
-            outputPath.push_back(L'/');
-        }
-        if (outputPath.back() == L'/') {
-            RestoreFolder(outputPath);
-        } else if (!MayReplaceExisting(e, outputPath)) {
-            return false;
-        }
+    FileHandle file = kInvalidFile;
+    if (!testMode && !CreateOutput(e, &file)) {
+        return false;
     }
-    if (!ExtractData(e, outputPath)) {
+    if (!ExtractData(e, file)) {
         if (status == kZipOk) {
             status = kZipDamaged;
         }

@@ -15,4 +15,5 @@ enum ZipStatus
     kZipNoEndRecord = 13,        // open: no end-of-central-directory record
     kZipMultiVolume = 14,        // open: the end record's disk number is not 0
     kZipWriteFailed = 17,        // extract: the output file could not be written in full
+    kZipLinkInTheWay = 18,       // extract: a symbolic link stands where a folder is needed
 };

@@ -36,6 +36,9 @@ std::wstring ExpectedPath(const ManifestRow& row)
 std::wstring ListedPath(const CArchiveEntry& e)
 {
     std::wstring path = std::wstring(e.folder) + e.name;
+    if (e.flags & kEntrySymlink) {
+        path += L"|" + std::wstring(e.linkTarget); // as the manifest shows a link
+    }
     for (wchar_t& c : path) {
         if (c == L'\\') {
             c = L'/';

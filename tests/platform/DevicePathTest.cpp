@@ -1,11 +1,15 @@
 // Device paths to host paths and back, with the default mapping and an explicit root.
 #include "platform/DevicePath.h"
+#include "platform/PrivateTemp.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -39,7 +43,9 @@ TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
             setenv("HOME", home.c_str(), 1);
             unsetenv("XDG_CONFIG_HOME");
             setenv("TMPDIR", "/var/tmp", 1);
-            std::string uid = std::to_string(getuid());
+            unsetenv("XDG_RUNTIME_DIR");
+            // Each running program has its own "\\Temp" in the user's folder.
+            std::string uid = std::to_string(getuid()) + "/" + std::to_string(getpid());
             bool ok = DeviceToHost(L"\\My Documents\\a.lzh") == home + "/Dokumente/a.lzh" &&
                       DeviceToHost(L"\\my documents") == home + "/Dokumente" &&
                       DeviceToHost(L"\\My DocumentsX") == "/My DocumentsX" &&
@@ -56,4 +62,47 @@ TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
         },
         ::testing::ExitedWithCode(0), "");
     std::filesystem::remove_all(home);
+}
+
+TEST(DevicePath, TempIsPrivateAndOnePerProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string runtime = (std::filesystem::temp_directory_path() / "tavrel-run-XXXXXX").string();
+    ASSERT_NE(mkdtemp(runtime.data()), nullptr);
+    // A folder left by a program that ended, and one held by a program still running.
+    std::filesystem::create_directories(runtime + "/tavrel/99999999");
+    std::ofstream(runtime + "/tavrel/99999999/left.txt") << "stale";
+    std::filesystem::create_directories(runtime + "/tavrel/running");
+    int held = open((runtime + "/tavrel/running/.lock").c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    EXPECT_EXIT(
+        {
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            std::string own = runtime + "/tavrel/" + std::to_string(getpid());
+            bool ok = DeviceToHost(L"\\Temp\\a.txt") == own + "/a.txt";
+            chmod((runtime + "/tavrel").c_str(), 0755);
+            ok = ok && platform::PreparePrivateTemp();
+            struct stat st;
+            ok = ok && stat((runtime + "/tavrel").c_str(), &st) == 0 && (st.st_mode & 0777) == 0700;
+            ok = ok && stat(own.c_str(), &st) == 0 && (st.st_mode & 0777) == 0700;
+            platform::RemoveStaleTemps();
+            ok = ok && !std::filesystem::exists(runtime + "/tavrel/99999999") &&
+                 std::filesystem::exists(runtime + "/tavrel/running");
+            std::ofstream(own + "/opened.txt") << "member";
+            platform::RemovePrivateTemp();
+            ok = ok && !std::filesystem::exists(own);
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    // A per-user folder that is a link is not taken.
+    std::filesystem::remove_all(runtime + "/tavrel");
+    std::filesystem::create_directory_symlink("/tmp", runtime + "/tavrel");
+    EXPECT_EXIT(
+        {
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            std::exit(platform::PreparePrivateTemp() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    close(held);
+    std::filesystem::remove_all(runtime);
 }

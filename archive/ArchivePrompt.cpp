@@ -1,5 +1,5 @@
 // The silent prompt.
-#include "lzh/ArchivePrompt.h"
+#include "archive/ArchivePrompt.h"
 
 void CArchivePrompt::AskPassword(const wchar_t* /*context*/, wchar_t* /*text*/) {}
 
