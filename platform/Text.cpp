@@ -54,6 +54,22 @@ locale_t Utf8Locale()
 
 } // namespace
 
+bool StrictUtf8ToWide(std::string_view text, std::wstring* out)
+{
+    out->clear();
+    out->reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp;
+        size_t len = DecodeUtf8(text, i, &cp);
+        if (len == 0) {
+            return false;
+        }
+        out->push_back(static_cast<wchar_t>(cp));
+        i += len;
+    }
+    return true;
+}
+
 std::wstring Utf8ToWide(std::string_view text)
 {
     std::wstring out;

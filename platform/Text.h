@@ -10,6 +10,8 @@ namespace platform
 {
 
 std::wstring Utf8ToWide(std::string_view text);
+// UTF-8 to wide text only when every byte is part of a valid sequence; false otherwise.
+bool StrictUtf8ToWide(std::string_view text, std::wstring* out);
 std::string WideToUtf8(std::wstring_view text);
 
 // Lower case of one character by the Unicode tables of the C library (non-ASCII included).

@@ -63,7 +63,7 @@ private:
     bool FindEndRecord();
     bool ReadCentralDirectory();
     bool AppendEntry();
-    int ReadName(uint32_t length, bool volumeLabel, wchar_t (&out)[kMaxPath]);
+    bool ReadNameBytes(uint32_t length, std::string* bytes);
     bool ReadExtraField(uint32_t length);
     bool ReadLocalHeader(const CZipEntry& entry);
     bool CheckPassword();

@@ -1,10 +1,12 @@
 // Opening a ZIP archive: the end record, the central directory and the member names.
 #include "platform/CodePage932.h"
 #include "zip/ZipArchive.h"
+#include "zip/ZipName.h"
 #include "zip/ZipReaderState.h"
 
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 using namespace platform;
 
@@ -14,7 +16,6 @@ namespace
 constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kEndSearchWindow = kEndRecordSize + 65535; // the record and the longest comment
 constexpr uint32_t kCentralHeaderSize = 46;
-constexpr uint32_t kMaxNameBytes = kMaxPath - 1;
 
 constexpr uint8_t kCentralSignature[4] = {0x50, 0x4B, 0x01, 0x02};
 constexpr uint8_t kEndSignature[4] = {0x50, 0x4B, 0x05, 0x06};
@@ -41,6 +42,15 @@ void SplitName(const wchar_t* whole, CZipEntry& entry)
 }
 
 } // namespace
+
+void DropVolumeLabelDot(wchar_t (&name)[kMaxPath])
+{
+    // A volume label has up to eleven characters; archivers on MS-DOS store it in 8.3 form,
+    // and the dot after the eighth character is not part of the label.
+    if (std::wcslen(name) > 8 && name[8] == L'.') {
+        std::wmemmove(name + 8, name + 9, std::wcslen(name + 9) + 1);
+    }
+}
 
 CZipArchive::CZipArchive() : m_state(std::make_unique<ZipReaderState>()) {}
 
@@ -154,37 +164,10 @@ bool CZipArchive::AppendEntry()
     return true;
 }
 
-// Reads a name of `length` bytes as code page 932 text. Returns 0, 1 when the name had 260
-// bytes or more (its first 259 are kept, the rest skipped), or -1 when it cannot be read.
-int CZipArchive::ReadName(uint32_t length, bool volumeLabel, wchar_t (&out)[kMaxPath])
+bool CZipArchive::ReadNameBytes(uint32_t length, std::string* bytes)
 {
-    FileHandle file = m_state->archive;
-    uint8_t bytes[kMaxPath];
-    uint32_t kept = length < kMaxNameBytes ? length : kMaxNameBytes;
-    out[0] = 0;
-    if (!ReadExact(file, bytes, kept)) {
-        return -1;
-    }
-    int warning = 0;
-    if (length > kept) {
-        warning = 1;
-        if (!SeekFile(file, length - kept, SeekOrigin::Current)) {
-            return -1;
-        }
-    }
-    // The name ends at its first NUL byte, if any.
-    const void* nul = std::memchr(bytes, 0, kept);
-    size_t count =
-        nul != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes) : kept;
-    if (Cp932ToWide(bytes, count, out, kMaxPath) < 0) {
-        return -1;
-    }
-    // A volume label has up to eleven characters; archivers on MS-DOS store it in 8.3 form,
-    // and the dot after the eighth character is not part of the label.
-    if (volumeLabel && std::wcslen(out) > 8 && out[8] == L'.') {
-        std::wmemmove(out + 8, out + 9, std::wcslen(out + 9) + 1);
-    }
-    return warning;
+    bytes->resize(length);
+    return length == 0 || ReadExact(m_state->archive, bytes->data(), length);
 }
 
 bool CZipArchive::ReadExtraField(uint32_t length)
@@ -209,12 +192,19 @@ bool CZipArchive::ReadCentralDirectory()
         }
         uint32_t external = ZipLe32(h + 38);
         bool volumeLabel = IsZipVolumeLabel(h[5], external);
-        wchar_t whole[kMaxPath];
-        int nameResult = ReadName(ZipLe16(h + 28), volumeLabel, whole);
-        if (nameResult < 0) {
+        std::string name;
+        if (!ReadNameBytes(ZipLe16(h + 28), &name) || !ReadExtraField(ZipLe16(h + 30))) {
             return false;
         }
-        warning |= nameResult;
+        const std::vector<uint8_t>& extra = m_state->extraField;
+        wchar_t whole[kMaxPath];
+        warning |= ZipNameToWide(
+            name, ZipLe16(h + 8),
+            std::string_view(reinterpret_cast<const char*>(extra.data()), extra.size()), h[5],
+            whole);
+        if (volumeLabel) {
+            DropVolumeLabelDot(whole);
+        }
         if (!AppendEntry()) {
             return false;
         }
@@ -232,8 +222,7 @@ bool CZipArchive::ReadCentralDirectory()
         e.attributes = external;
         e.localHeaderOffset = ZipLe32(h + 42);
         SplitName(whole, e);
-        if (!ReadExtraField(ZipLe16(h + 30)) ||
-            !SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
+        if (!SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
             !ReadExact(file, signature, 4)) {
             return false;
         }

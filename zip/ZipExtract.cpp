@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 #include "zip/Crc32.h"
 #include "zip/ZipArchive.h"
+#include "zip/ZipName.h"
 #include "zip/ZipReaderState.h"
 
 #include <cstring>
@@ -92,9 +93,18 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
         l.unpackedSize = s.member.unpackedSize;
     }
     s.packedInForce = l.packedSize;
-    return ReadName(l.nameLength, IsZipVolumeLabel(entry.madeByHost, entry.attributes),
-                    s.memberName) == 0 &&
-           ReadExtraField(l.extraLength);
+    std::string name;
+    if (!ReadNameBytes(l.nameLength, &name) || !ReadExtraField(l.extraLength)) {
+        return false;
+    }
+    std::string_view extra(reinterpret_cast<const char*>(s.extraField.data()), s.extraField.size());
+    if (ZipNameToWide(name, l.flags, extra, entry.madeByHost, s.memberName) != 0) {
+        return false;
+    }
+    if (IsZipVolumeLabel(entry.madeByHost, entry.attributes)) {
+        DropVolumeLabelDot(s.memberName);
+    }
+    return true;
 }
 
 std::wstring CZipArchive::OutputPath() const

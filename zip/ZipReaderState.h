@@ -72,6 +72,9 @@ inline uint32_t ZipLe32(const uint8_t* p)
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// Removes the dot MS-DOS archivers put after the eighth character of a volume label.
+void DropVolumeLabelDot(wchar_t (&name)[kMaxPath]);
+
 // Whether a member's attributes name a volume label: bit 0x08 from a host whose attributes
 // have one (MS-DOS, OS/2, NTFS, VFAT).
 inline bool IsZipVolumeLabel(uint8_t madeByHost, uint32_t attributes)

@@ -98,8 +98,9 @@ std::string BuildZip(const std::vector<ZipMember>& members, const ZipLayout& lay
         Put32(body, m.localSizesZero ? 0 : static_cast<uint32_t>(stored.size()));
         Put32(body, m.localSizesZero ? 0 : m.unpackedSize);
         Put16(body, static_cast<uint32_t>(localName.size()));
-        Put16(body, 0);
+        Put16(body, static_cast<uint32_t>(m.extra.size()));
         body += localName;
+        body += m.extra;
         body += stored;
 
         Put32(directory, 0x02014B50);
@@ -114,13 +115,14 @@ std::string BuildZip(const std::vector<ZipMember>& members, const ZipLayout& lay
         Put32(directory, static_cast<uint32_t>(stored.size()));
         Put32(directory, m.unpackedSize);
         Put16(directory, static_cast<uint32_t>(m.name.size()));
-        Put16(directory, 0); // extra field
+        Put16(directory, static_cast<uint32_t>(m.extra.size()));
         Put16(directory, 0); // comment
         Put16(directory, 0); // disk number start
         Put16(directory, 0); // internal attributes
         Put32(directory, m.external);
         Put32(directory, offset);
         directory += m.name;
+        directory += m.extra;
     }
     uint32_t count =
         static_cast<uint32_t>(static_cast<int>(members.size()) + layout.entryCountDelta);

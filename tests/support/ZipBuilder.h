@@ -25,6 +25,7 @@ struct ZipMember
     std::string password;
     bool localSizesZero = false; // the local header's CRC and sizes are 0 (bit 3 style)
     std::string localName;       // when not empty: the local header's name
+    std::string extra;           // the extra field of both headers
 };
 
 struct ZipLayout

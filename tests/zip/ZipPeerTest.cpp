@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <cwchar>
 #include <filesystem>
@@ -224,4 +225,52 @@ TEST_F(ZipPeer, WrongCancelledAndMissingPasswords)
         EXPECT_GE(refused, 3);
     }
     EXPECT_FALSE(fs::exists(tmp.HostPath("wrong/src/text.txt")));
+}
+
+// Japanese names as today's makers write them: Info-ZIP with a Unicode path extra field,
+// 7-Zip and Python's zipfile with the UTF-8 flag. Listed and extracted under their names.
+TEST_F(ZipPeer, JapaneseNamesOfEveryMaker)
+{
+    const std::string folder = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";   // 日本語
+    const std::string file = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.txt"; // テスト.txt
+    fs::create_directories(tmp.HostPath("jp/" + folder));
+    tmp.WriteHostFile("jp/" + folder + "/" + file, "tesuto\n");
+    tmp.WriteHostFile("make_jp.py", "import zipfile\n"
+                                    "with zipfile.ZipFile('py_jp.zip', 'w') as z:\n"
+                                    "    z.write('jp/" +
+                                        folder + "/" + file + "', '" + folder + "/" + file +
+                                        "')\n");
+    struct Maker
+    {
+        const char* tool;
+        std::string command;
+        const char* archive;
+    } makers[] = {
+        {"/usr/bin/zip", "cd jp && LC_ALL=C.UTF-8 zip -q -r ../iz_jp.zip " + folder, "iz_jp.zip"},
+        {"/usr/bin/7zz", "cd jp && 7zz a -tzip ../7z_jp.zip " + folder, "7z_jp.zip"},
+        {"/usr/bin/python3", "/usr/bin/python3 make_jp.py", "py_jp.zip"},
+    };
+    const std::wstring expected = L"\u65E5\u672C\u8A9E/\u30C6\u30B9\u30C8.txt";
+    for (const Maker& m : makers) {
+        SCOPED_TRACE(m.archive);
+        if (!Have(m.tool)) {
+            ADD_FAILURE() << m.tool << " is not installed";
+            continue;
+        }
+        Make(m.command);
+        CZipArchive archive;
+        std::wstring path = L"\\" + std::wstring(m.archive, m.archive + std::strlen(m.archive));
+        ASSERT_TRUE(archive.Open(path.c_str())) << archive.status;
+        bool listed = false;
+        for (int i = 0; i < archive.entryCount; ++i) {
+            const CZipEntry& e = archive.entries[i];
+            listed = listed || std::wstring(e.path) + e.name == expected;
+            std::wcscpy(archive.destFolder, (L"\\x_" + path.substr(1)).c_str());
+            EXPECT_TRUE(archive.ExtractEntry(&e)) << archive.status;
+        }
+        EXPECT_TRUE(listed);
+        EXPECT_EQ(
+            ReadHostFile(tmp.HostPath(std::string("x_") + m.archive + "/" + folder + "/" + file)),
+            "tesuto\n");
+    }
 }
