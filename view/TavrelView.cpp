@@ -47,7 +47,7 @@ std::wstring CTavrelView::GroupDigits(const std::wstring& digits)
     return out;
 }
 
-void CTavrelView::AddRow(int index, const wchar_t* name, uint32_t unpacked, uint32_t packed,
+void CTavrelView::AddRow(int index, const wchar_t* name, uint64_t unpacked, uint64_t packed,
                          platform::FileTime localTime, uint32_t attributes, uint32_t crc,
                          const std::wstring& method, const wchar_t* folder)
 {
@@ -63,8 +63,10 @@ void CTavrelView::AddRow(int index, const wchar_t* name, uint32_t unpacked, uint
         list.SetItemText(row, 3, L"0%");
     } else {
         row = list.InsertItem(list.GetItemCount() + 1, name);
-        list.SetItemText(row, 1, GroupDigits(FormatText(L"%u", unpacked)));
-        list.SetItemText(row, 2, GroupDigits(FormatText(L"%u", packed)));
+        list.SetItemText(
+            row, 1, GroupDigits(FormatText(L"%llu", static_cast<unsigned long long>(unpacked))));
+        list.SetItemText(row, 2,
+                         GroupDigits(FormatText(L"%llu", static_cast<unsigned long long>(packed))));
         double ratio = unpacked == 0
                            ? 100.0
                            : static_cast<double>(packed) / static_cast<double>(unpacked) * 100.0;

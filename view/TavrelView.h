@@ -32,7 +32,7 @@ public:
     static std::wstring GroupDigits(const std::wstring& digits);
 
 private:
-    void AddRow(int index, const wchar_t* name, uint32_t unpacked, uint32_t packed,
+    void AddRow(int index, const wchar_t* name, uint64_t unpacked, uint64_t packed,
                 platform::FileTime localTime, uint32_t attributes, uint32_t crc,
                 const std::wstring& method, const wchar_t* folder);
 };

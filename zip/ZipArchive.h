@@ -40,11 +40,11 @@ public:
     bool lowercase = false;           // output paths in lower case (the member's part)
     bool resetReadOnly = false;       // clear read-only on restored folder attributes
     CArchivePrompt* prompt = nullptr; // overwrite and password questions; not owned
-    uint32_t diskNumber = 0;          // from the end record
+    uint32_t diskNumber = 0;          // from the end record (or the Zip64 end record behind it)
     uint32_t centralDirDisk = 0;
-    uint32_t entriesOnDisk = 0;
-    uint32_t totalEntries = 0;
-    uint32_t centralDirSize = 0;
+    uint64_t entriesOnDisk = 0;
+    uint64_t totalEntries = 0;
+    uint64_t centralDirSize = 0;
     uint64_t centralDirOffset = 0;
     uint32_t commentLength = 0;
     bool keepFolders = true;        // recreate the members' folders under destFolder
@@ -61,6 +61,8 @@ public:
 
 private:
     bool FindEndRecord();
+    bool ReadEndRecord(const uint8_t* record, uint64_t at);
+    bool DirectoryIsThere();
     bool ReadCentralDirectory();
     bool AppendEntry();
     bool ReadNameBytes(uint32_t length, std::string* bytes);
@@ -75,4 +77,5 @@ private:
 
     std::unique_ptr<ZipReaderState> m_state;
     int m_entryCapacity = 0;
+    uint64_t m_directoryEnd = 0; // where the end record (or the Zip64 end record) begins
 };

@@ -115,9 +115,95 @@ bool CZipArchive::Open(const wchar_t* path, bool /*allowCreate*/)
     return ok;
 }
 
-// The end record is the last signature in the file's final 65557 bytes whose 22 bytes lie
-// inside the file: a signature earlier in the window may belong to data, for example a ZIP
-// stored near the end of this one.
+// End record (22 bytes and the comment), offsets from its signature 50 4B 05 06:
+//   4 2 this disk, 6 2 disk of the directory, 8 2 entries here, 10 2 entries in all,
+//   12 4 directory size, 16 4 directory offset, 20 2 comment length.
+// A field that does not fit holds all ones, and a Zip64 end record gives the real values,
+// found through the Zip64 locator (20 bytes right before the end record):
+//   0 4 signature 50 4B 06 07, 4 4 disk of the Zip64 record, 8 8 its offset, 16 4 disks.
+// Zip64 end record: 0 4 signature 50 4B 06 06, 4 8 size of the rest, 12 2 version made by,
+//   14 2 version needed, 16 4 this disk, 20 4 disk of the directory, 24 8 entries here,
+//   32 8 entries in all, 40 8 directory size, 48 8 directory offset.
+namespace
+{
+
+constexpr uint32_t kZip64LocatorSize = 20;
+constexpr uint32_t kZip64EndSize = 56;
+constexpr uint8_t kZip64LocatorSignature[4] = {0x50, 0x4B, 0x06, 0x07};
+
+uint64_t Le64(const uint8_t* p)
+{
+    return ZipLe32(p) | (static_cast<uint64_t>(ZipLe32(p + 4)) << 32);
+}
+
+} // namespace
+
+// Reads the end record at `at` into the fields, and the Zip64 end record behind it when one
+// of its fields holds the all-ones mark and a Zip64 locator precedes it. False when that
+// Zip64 end record cannot be read.
+bool CZipArchive::ReadEndRecord(const uint8_t* r, uint64_t at)
+{
+    diskNumber = ZipLe16(r + 4);
+    centralDirDisk = ZipLe16(r + 6);
+    entriesOnDisk = ZipLe16(r + 8);
+    totalEntries = ZipLe16(r + 10);
+    centralDirSize = ZipLe32(r + 12);
+    centralDirOffset = ZipLe32(r + 16);
+    commentLength = ZipLe16(r + 20);
+    m_directoryEnd = at;
+    bool marked = diskNumber == 0xFFFF || centralDirDisk == 0xFFFF || entriesOnDisk == 0xFFFF ||
+                  totalEntries == 0xFFFF || centralDirSize == 0xFFFFFFFF ||
+                  centralDirOffset == 0xFFFFFFFF;
+    uint8_t locator[kZip64LocatorSize];
+    FileHandle file = m_state->archive;
+    if (!marked || at < kZip64LocatorSize ||
+        !SeekFile(file, static_cast<int64_t>(at - kZip64LocatorSize), SeekOrigin::Begin) ||
+        !ReadExact(file, locator, kZip64LocatorSize) ||
+        std::memcmp(locator, kZip64LocatorSignature, 4) != 0) {
+        return true; // all ones may also be a real value (65,535 entries)
+    }
+    uint64_t offset = Le64(locator + 8);
+    uint8_t z[kZip64EndSize];
+    if (offset > at - kZip64LocatorSize ||
+        !SeekFile(file, static_cast<int64_t>(offset), SeekOrigin::Begin) ||
+        !ReadExact(file, z, kZip64EndSize) || std::memcmp(z, kZip64EndSignature, 4) != 0) {
+        return false;
+    }
+    diskNumber = ZipLe32(z + 16);
+    centralDirDisk = ZipLe32(z + 20);
+    entriesOnDisk = Le64(z + 24);
+    totalEntries = Le64(z + 32);
+    centralDirSize = Le64(z + 40);
+    centralDirOffset = Le64(z + 48);
+    m_directoryEnd = offset;
+    return true;
+}
+
+// Whether the record just read describes a directory that is there: inside the file before
+// the record, starting with a central header (or empty). The records of a split set are
+// taken as they are: their directory lies on another disk.
+bool CZipArchive::DirectoryIsThere()
+{
+    if (diskNumber != 0) {
+        return true;
+    }
+    if (centralDirOffset > m_directoryEnd || centralDirSize > m_directoryEnd - centralDirOffset) {
+        return false;
+    }
+    if (totalEntries == 0) {
+        return centralDirSize == 0;
+    }
+    uint8_t signature[4];
+    return SeekFile(m_state->archive, static_cast<int64_t>(centralDirOffset), SeekOrigin::Begin) &&
+           ReadExact(m_state->archive, signature, 4) &&
+           std::memcmp(signature, kCentralSignature, 4) == 0;
+}
+
+// The end record lies in the file's final 65557 bytes (the record and the longest comment).
+// Its signature may also occur earlier in the window, in a member's data (a ZIP stored in
+// this one) or in the comment: signatures are tried earliest first, and the first whose
+// directory is there is the one. When none is, the earliest is taken, and the directory
+// read fails on it.
 bool CZipArchive::FindEndRecord()
 {
     FileHandle file = m_state->archive;
@@ -131,21 +217,48 @@ bool CZipArchive::FindEndRecord()
         !ReadExact(file, window.data(), n)) {
         return false;
     }
-    for (uint32_t i = n - kEndRecordSize + 1; i-- > 0;) {
+    int64_t earliest = -1;
+    for (uint32_t i = 0; i + kEndRecordSize <= n; ++i) {
         const uint8_t* r = window.data() + i;
         if (r[0] != 0x50 || std::memcmp(r, kEndSignature, 4) != 0) {
             continue;
         }
-        diskNumber = ZipLe16(r + 4);
-        centralDirDisk = ZipLe16(r + 6);
-        entriesOnDisk = ZipLe16(r + 8);
-        totalEntries = ZipLe16(r + 10);
-        centralDirSize = ZipLe32(r + 12);
-        centralDirOffset = ZipLe32(r + 16);
-        commentLength = ZipLe16(r + 20);
-        return true;
+        uint64_t at = size - n + i;
+        earliest = earliest < 0 ? i : earliest;
+        if (ReadEndRecord(r, at) && DirectoryIsThere()) {
+            return true;
+        }
     }
-    return false;
+    if (earliest < 0) {
+        return false;
+    }
+    return ReadEndRecord(window.data() + earliest, size - n + static_cast<uint64_t>(earliest));
+}
+
+void ApplyZip64Extra(const std::vector<uint8_t>& extra, uint64_t* unpacked, uint64_t* packed,
+                     uint64_t* offset)
+{
+    // Zip64 extended information (0x0001): the 8-byte values of the fields that hold all
+    // ones, in the order uncompressed size, compressed size, local header offset.
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        uint16_t id = ZipLe16(extra.data() + at);
+        size_t size = ZipLe16(extra.data() + at + 2);
+        if (at + 4 + size > extra.size()) {
+            return;
+        }
+        if (id == 0x0001) {
+            const uint8_t* p = extra.data() + at + 4;
+            const uint8_t* end = p + size;
+            for (uint64_t* field : {unpacked, packed, offset}) {
+                if (field != nullptr && *field == 0xFFFFFFFF && end - p >= 8) {
+                    *field = Le64(p);
+                    p += 8;
+                }
+            }
+            return;
+        }
+        at += 4 + size;
+    }
 }
 
 bool CZipArchive::AppendEntry()
@@ -221,6 +334,7 @@ bool CZipArchive::ReadCentralDirectory()
         e.unpackedSize = ZipLe32(h + 24);
         e.attributes = external;
         e.localHeaderOffset = ZipLe32(h + 42);
+        ApplyZip64Extra(m_state->extraField, &e.unpackedSize, &e.packedSize, &e.localHeaderOffset);
         SplitName(whole, e);
         if (!SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
             !ReadExact(file, signature, 4)) {
@@ -230,7 +344,8 @@ bool CZipArchive::ReadCentralDirectory()
     // Writers that cannot know the sizes in advance (streamed input) put a Zip64 end record
     // between the directory and the end record; it is not read, but it ends the directory.
     bool ended = std::memcmp(signature, kEndSignature, 4) == 0 ||
-                 std::memcmp(signature, kZip64EndSignature, 4) == 0;
-    return static_cast<uint32_t>(entryCount) == totalEntries && entryCount != 0 && ended &&
+                 std::memcmp(signature, kZip64EndSignature, 4) == 0 ||
+                 std::memcmp(signature, kZip64LocatorSignature, 4) == 0;
+    return static_cast<uint64_t>(entryCount) == totalEntries && entryCount != 0 && ended &&
            warning == 0;
 }

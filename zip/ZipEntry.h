@@ -11,8 +11,8 @@
 struct CZipEntry
 {
     int32_t method;              // compression method: 0 stored, 8 deflated, 9 enhanced, ...
-    uint32_t packedSize;         // compressed size
-    uint32_t unpackedSize;       // uncompressed size
+    uint64_t packedSize;         // compressed size (from the Zip64 extra field where it is larger)
+    uint64_t unpackedSize;       // uncompressed size (likewise)
     platform::FileTime modified; // the DOS date and time as a file time, local (not UTC)
     uint64_t localHeaderOffset;  // offset of the local header from the start of the file
     uint32_t attributes;         // external file attributes

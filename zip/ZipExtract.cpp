@@ -22,7 +22,6 @@ namespace
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint8_t kLocalSignature[4] = {0x50, 0x4B, 0x03, 0x04};
 constexpr uint32_t kCopyBlock = 256 * 1024;
-constexpr uint32_t kZip64Marker = 0xFFFFFFFF; // the size is in a Zip64 extra field
 
 bool ReadExact(FileHandle file, void* buffer, uint32_t count)
 {
@@ -53,6 +52,8 @@ public:
         }
         return true;
     }
+
+    uint64_t Written() const { return m_written; }
 
     bool overflow = false;
     bool writeFailed = false;
@@ -86,17 +87,19 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
     l.unpackedSize = ZipLe32(h + 22);
     l.nameLength = ZipLe16(h + 26);
     l.extraLength = ZipLe16(h + 28);
-    if (l.flags & kZipFlagDataDescriptor) {
-        // The local header was written before the data: the directory has the real values.
+    std::string name;
+    if (!ReadNameBytes(l.nameLength, &name) || !ReadExtraField(l.extraLength)) {
+        return false;
+    }
+    ApplyZip64Extra(s.extraField, &l.unpackedSize, &l.packedSize, nullptr);
+    if ((l.flags & kZipFlagDataDescriptor) || l.packedSize == 0xFFFFFFFF) {
+        // The local header was written before the data (or names Zip64 sizes it does not
+        // give): the directory has the real values.
         l.crc32 = s.member.crc32;
         l.packedSize = s.member.packedSize;
         l.unpackedSize = s.member.unpackedSize;
     }
     s.packedInForce = l.packedSize;
-    std::string name;
-    if (!ReadNameBytes(l.nameLength, &name) || !ReadExtraField(l.extraLength)) {
-        return false;
-    }
     std::string_view extra(reinterpret_cast<const char*>(s.extraField.data()), s.extraField.size());
     if (ZipNameToWide(name, l.flags, extra, entry.madeByHost, s.memberName) != 0) {
         return false;
@@ -143,9 +146,7 @@ int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
 bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
 {
     ZipReaderState& s = *m_state;
-    uint64_t limit = s.member.unpackedSize == kZip64Marker ? std::numeric_limits<uint64_t>::max()
-                                                           : s.member.unpackedSize;
-    ZipOutput output(file, limit);
+    ZipOutput output(file, s.member.unpackedSize);
     uint32_t crc = 0;
     int result = 0;
     if (entry.method == kZipStored) {
@@ -167,8 +168,8 @@ bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
         status = kZipWriteFailed;
         return false;
     }
-    if (output.overflow) {
-        status = kZipDamaged; // more data than the directory declares
+    if (output.overflow || (result == 0 && output.Written() != s.member.unpackedSize)) {
+        status = kZipDamaged; // more or less data than the directory declares
         return false;
     }
     if (crc != s.member.crc32) {

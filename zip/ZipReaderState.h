@@ -17,8 +17,8 @@
 struct ZipMemberInfo
 {
     uint32_t crc32;
-    uint32_t packedSize;
-    uint32_t unpackedSize;
+    uint64_t packedSize;
+    uint64_t unpackedSize;
     bool encrypted;      // general-purpose bit 0
     bool dataDescriptor; // general-purpose bit 3
     uint8_t attributes;  // low byte of the external attributes (+ archive for files)
@@ -35,8 +35,8 @@ struct ZipLocalHeader
     uint16_t time;
     uint16_t date;
     uint32_t crc32;
-    uint32_t packedSize;
-    uint32_t unpackedSize;
+    uint64_t packedSize; // from the Zip64 extra field where the header holds all ones
+    uint64_t unpackedSize;
     uint16_t nameLength;
     uint16_t extraLength;
 };
@@ -50,7 +50,7 @@ struct ZipReaderState
     std::vector<uint8_t> extraField;   // the current header's extra field (not interpreted)
     ZipMemberInfo member = {};
     ZipLocalHeader local = {};
-    uint32_t packedInForce = 0; // compressed size the member's data are read with
+    uint64_t packedInForce = 0; // compressed size the member's data are read with
 
     bool askAnew = false; // the next encrypted member asks even when a password is stored
     bool hasPassword = false;
@@ -71,6 +71,11 @@ inline uint32_t ZipLe32(const uint8_t* p)
 {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
+
+// Takes the sizes and the offset that hold all ones (each may be null) from the Zip64
+// extended information of an extra field.
+void ApplyZip64Extra(const std::vector<uint8_t>& extra, uint64_t* unpacked, uint64_t* packed,
+                     uint64_t* offset);
 
 // Removes the dot MS-DOS archivers put after the eighth character of a volume label.
 void DropVolumeLabelDot(wchar_t (&name)[kMaxPath]);

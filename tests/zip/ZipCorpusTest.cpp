@@ -67,10 +67,6 @@ struct ArchiveDivergence
 const std::map<std::string, ArchiveDivergence> kArchiveDivergences = {
     {"commons-compress/COMPRESS-477/split_zip_created_by_zip/split_zip_created_by_zip.zip",
      {kZipMultiVolume, "multi-disk archives are refused"}},
-    {"libarchive/test_read_format_zip_with_invalid_traditional_eocd.zip",
-     {kZipMultiVolume, "the end record's disk number reads 0xFFFF; Zip64 records are not read"}},
-    {"commons-compress/COMPRESS-228.zip",
-     {kZipOk, "the entry count reads 0xFFFF; the Zip64 end record is not read"}},
     {"commons-compress/COMPRESS-621.zip",
      {kZipOk, "offsets in a prefixed archive are not corrected"}},
     {"libarchive/test_read_format_zip_padded1.zip",
