@@ -1,3 +1,5 @@
+// The settings file through wxFileConfig: read once, and every write merged into the file as
+// it is on disk at that moment.
 #include "framework/Profile.h"
 
 #include <wx/fileconf.h>
@@ -5,7 +7,10 @@
 #include <wx/wfstream.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
 
 struct CProfileStore::Config
 {
@@ -57,25 +62,45 @@ bool CProfileStore::Load()
     if (m_path.empty()) {
         m_path = DefaultFile();
     }
-    wxLogNull quiet; // a missing or unreadable file means defaults, not a message
-    if (std::filesystem::exists(m_path)) {
-        wxFileInputStream in(wxString::FromUTF8(m_path));
-        if (in.IsOk()) {
-            m_config = std::make_unique<Config>(in);
-            return true;
-        }
-    }
-    m_config = std::make_unique<Config>();
+    m_config = ReadFile(m_path);
     return true;
 }
 
-bool CProfileStore::Save()
+std::unique_ptr<CProfileStore::Config> CProfileStore::ReadFile(const std::string& path)
 {
+    wxLogNull quiet; // a missing or unreadable file means defaults, not a message
+    if (std::filesystem::exists(path)) {
+        wxFileInputStream in(wxString::FromUTF8(path));
+        if (in.IsOk()) {
+            return std::make_unique<Config>(in);
+        }
+    }
+    return std::make_unique<Config>();
+}
+
+// Another program may have written the file since it was read: under a lock, the file is
+// read anew, the one value applied and the result put in its place in one step, so that
+// nothing another program wrote is reverted.
+bool CProfileStore::Write(const std::function<bool(wxFileConfig&)>& apply)
+{
+    Load();
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ignored);
-    wxLogNull quiet;
-    wxTempFileOutputStream out(wxString::FromUTF8(m_path));
-    return out.IsOk() && m_config->file.Save(out) && out.Commit();
+    int lock = open((m_path + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (lock >= 0) {
+        flock(lock, LOCK_EX);
+    }
+    m_config = ReadFile(m_path);
+    bool saved = false;
+    if (apply(m_config->file)) {
+        wxLogNull quiet;
+        wxTempFileOutputStream out(wxString::FromUTF8(m_path));
+        saved = out.IsOk() && m_config->file.Save(out) && out.Commit();
+    }
+    if (lock >= 0) {
+        close(lock);
+    }
+    return saved;
 }
 
 int CProfileStore::GetInt(const wchar_t* section, const wchar_t* entry, int defaultValue)
@@ -99,13 +124,14 @@ std::wstring CProfileStore::GetString(const wchar_t* section, const wchar_t* ent
 
 bool CProfileStore::WriteInt(const wchar_t* section, const wchar_t* entry, int value)
 {
-    Load();
-    return m_config->file.Write(Key(section, entry), static_cast<long>(value)) && Save();
+    return Write([&](wxFileConfig& file) {
+        return file.Write(Key(section, entry), static_cast<long>(value));
+    });
 }
 
 bool CProfileStore::WriteString(const wchar_t* section, const wchar_t* entry,
                                 const std::wstring& value)
 {
-    Load();
-    return m_config->file.Write(Key(section, entry), wxString(value)) && Save();
+    return Write(
+        [&](wxFileConfig& file) { return file.Write(Key(section, entry), wxString(value)); });
 }

@@ -2,6 +2,9 @@
 // values in a per-user file, kept with wxFileConfig (saved through a temporary file).
 #pragma once
 
+class wxFileConfig;
+
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,7 +24,8 @@ public:
     int GetInt(const wchar_t* section, const wchar_t* entry, int defaultValue);
     std::wstring GetString(const wchar_t* section, const wchar_t* entry,
                            const wchar_t* defaultValue);
-    // Written to the file at once; false when it cannot be saved.
+    // Written to the file at once, into what the file holds then (another program's values
+    // are kept); false when it cannot be saved.
     bool WriteInt(const wchar_t* section, const wchar_t* entry, int value);
     bool WriteString(const wchar_t* section, const wchar_t* entry, const std::wstring& value);
 
@@ -31,7 +35,8 @@ public:
 private:
     struct Config;
     bool Load();
-    bool Save();
+    static std::unique_ptr<Config> ReadFile(const std::string& path);
+    bool Write(const std::function<bool(wxFileConfig&)>& apply);
     std::string m_path;
     std::unique_ptr<Config> m_config;
 };

@@ -1,5 +1,6 @@
 // The settings: defaults on an empty store, what is written when, and the overwrite policy.
 #include "app/Dialogs.h"
+#include "framework/Profile.h"
 #include "framework/PropertySheet.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -58,6 +59,26 @@ TEST_F(Settings, LastFoldersAreWrittenAtOnceAndTheHistoryAtExit)
     Restart();
     EXPECT_EQ(app->m_nShowColumn[6], 1);
     EXPECT_EQ(app->m_strExtractFolder, L"\\$HOME\\x");
+}
+
+// Two programs with the same settings file, each writing its values in turn: neither reverts
+// the other's, the command history written at exit included.
+TEST_F(Settings, TwoProgramsWritingInTurnKeepEachOthersValues)
+{
+    Start();
+    CProfileStore other;
+    other.SetFile(app->Profile().File());
+    app->WriteProfileString(L"LastFolder", L"Extract", L"\\first\\");
+    other.WriteString(L"LastFolder", L"Startup", L"\\second\\");
+    app->WriteProfileInt(L"Option", L"ShowCrc", 1);
+    other.WriteInt(L"Option", L"LhaMethod", 3);
+    app->m_strCommandHistory[0] = L"e *";
+    Restart(); // the history goes to the file at exit, into what the other program wrote
+    EXPECT_EQ(app->m_strLastFolderExtract, L"\\first\\");
+    EXPECT_EQ(app->m_strLastFolderStartup, L"\\second\\");
+    EXPECT_EQ(app->m_nShowColumn[6], 1);
+    EXPECT_EQ(app->m_nLhaMethod, 3);
+    EXPECT_EQ(app->m_strCommandHistory[0], L"e *");
 }
 
 TEST_F(Settings, OverwriteInquireSetsBothArchiveObjects)
