@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Outcome.h"
+#include "framework/Framework.h"
 
 #include "platform/File.h"
 #include "platform/FindFile.h"
@@ -251,46 +252,34 @@ bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
     return false; // any other letter, upper case included
 }
 
-bool CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
+void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
 {
     size_t cut = pattern.rfind(L'\\');
     std::wstring prefix = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
-    std::vector<std::wstring> folders;
     bool any = search(pattern, [&](const std::wstring& name, bool folder) {
-        // Past the limit the command is refused; the list grows no further.
-        if (name == L"." || name == L".." || fileList.size() > kMaxFileItems) {
+        if (name == L"." || name == L"..") {
             return;
         }
-        if (folder) {
-            if (includeFolders) {
-                fileList.push_back(prefix + name);
-            }
-            // Paths that cannot be stored are not descended into, which also ends a loop of
-            // folder links.
-            if (recurse && prefix.size() + name.size() + 2 < static_cast<size_t>(kMaxPath)) {
-                folders.push_back(prefix + name + L"\\*");
-            }
-        } else {
+        if (!folder) {
+            fileList.push_back(prefix + name);
+            return;
+        }
+        if (includeFolders) {
             fileList.push_back(prefix + name);
         }
+        // Each folder is searched in turn, where it is found. Paths that cannot be stored are
+        // not descended into, which also ends a loop of folder links. An empty folder finds
+        // nothing; that is not reported.
+        if (recurse && prefix.size() + name.size() + 2 < static_cast<size_t>(kMaxPath)) {
+            std::function<void(const std::wstring&)> saved = report;
+            report = nullptr;
+            SearchFiles(prefix + name + L"\\*");
+            report = saved;
+        }
     });
-    if (!any) {
-        if (report) {
-            report(res::kPathNotFound);
-        }
-        return true;
+    if (!any && report) {
+        report(res::kPathNotFound);
     }
-    for (const std::wstring& f : folders) {
-        if (fileList.size() > kMaxFileItems) {
-            break;
-        }
-        // An empty folder finds nothing; that is not reported.
-        std::function<void(const std::wstring&)> saved = report;
-        report = nullptr;
-        SearchFiles(f);
-        report = saved;
-    }
-    return fileList.size() <= kMaxFileItems;
 }
 
 int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
@@ -336,14 +325,9 @@ int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CL
             continue;
         }
         if (command == kCommandAdd) {
-            if (!SearchFiles(token)) {
-                return kCommandInvalid;
-            }
+            SearchFiles(token);
         } else {
             fileList.push_back(token);
-        }
-        if (fileList.size() > kMaxFileItems) {
-            return kCommandInvalid;
         }
     }
     return command;
@@ -363,6 +347,14 @@ bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath) const
     return false;
 }
 
+void CCommandLineProcessor::Fail(const std::wstring& message)
+{
+    ++failures;
+    if (report) {
+        report(message);
+    }
+}
+
 void CCommandLineProcessor::Extract(CLzhArchive& a)
 {
     for (int i = 0; i < a.entryCount; ++i) {
@@ -378,28 +370,34 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
             continue;
         }
         int status = a.status;
-        if (!a.testMode && !folderTarget && (status == 11 || status == 12)) {
+        MemberOutcome outcome = ExtractOutcome(true, status);
+        if (!a.testMode && !folderTarget && outcome == MemberOutcome::Skipped) {
             continue;
         }
-        if (status == 6 || status == 9 || status == 7) {
-            continue; // a broken member marks the run as failed; nothing reports it
+        // Every member that was not done is told of; broken and unsupported ones let the run
+        // go on, any other failure ends it.
+        Fail(outcome == MemberOutcome::Unsupported ? FormatText(res::kUnsupportedMember, e.name)
+                                                   : ExtractFailureText(true, status, e.name));
+        if (status != kLzhBrokenData && status != kLzhCrcMismatch &&
+            status != kLzhUnsupportedMethod) {
+            return;
         }
-        return;
     }
 }
 
 void CCommandLineProcessor::Delete(CLzhArchive& a)
 {
-    for (bool deleted = true; deleted;) {
-        deleted = false;
-        for (int i = 0; i < a.entryCount; ++i) {
-            if (MatchesMember(MemberPath(a.entries[i]))) {
-                if (!a.DeleteEntry(&a.entries[i])) {
-                    return; // a member that cannot go would be found again forever
-                }
-                deleted = true;
-                break;
-            }
+    // The scan starts again from the first member after each deletion: members before the
+    // one deleted have been looked at already, so it goes on from the same index.
+    for (int i = 0; i < a.entryCount;) {
+        if (!MatchesMember(MemberPath(a.entries[i]))) {
+            ++i;
+            continue;
+        }
+        std::wstring name = a.entries[i].name;
+        if (!a.DeleteEntry(&a.entries[i])) {
+            Fail(FormatText(res::kDeleteFailed, name.c_str()));
+            return; // a member that cannot go would be found again forever
         }
     }
 }
@@ -413,18 +411,22 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
             continue;
         }
         bool stored = a.storeOnly;
-        if (includeFolders && (attributes & platform::kAttrFolder)) {
-            if (!a.AddFile(item.c_str()) && a.status != 12) {
-                return;
-            }
-        } else {
+        bool folder = includeFolders && (attributes & platform::kAttrFolder);
+        if (!folder) {
             std::wstring name = LastComponent(source);
             for (const std::wstring& pattern : storePatterns) {
                 if (WildcardMatch(name, LastComponent(pattern))) {
                     a.storeOnly = true;
                 }
             }
-            if (!a.AddFile(item.c_str()) && a.status != 11 && a.status != 12) {
+        }
+        if (!a.AddFile(item.c_str())) {
+            // Skips (an existing member that is not older) are quiet; anything else ends the
+            // command (a folder goes on past hidden-or-system skips only as files do).
+            bool skipped =
+                a.status == kLzhSkippedNotOlder || (!folder && a.status == kLzhSkippedAttributes);
+            if (!skipped) {
+                Fail(ChangeFailureText(a.status, source));
                 return;
             }
         }
@@ -436,10 +438,7 @@ void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
 {
     // An archive that cannot be changed is refused before any work.
     if ((command == kCommandAdd || command == kCommandDelete) && !archive.CanChange()) {
-        ++failures;
-        if (report) {
-            report(ChangeFailureText(archive.status, L""));
-        }
+        Fail(ChangeFailureText(archive.status, L""));
         command = kCommandNone;
     }
     switch (command) {

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-// The limits of one command; beyond them the whole command is refused.
+// The limits of one command; beyond them the whole command is refused. The list of files and
+// patterns grows as needed.
 constexpr size_t kMaxTokens = 100;
-constexpr size_t kMaxFileItems = 100;
 constexpr size_t kMaxStorePatterns = 64;
 
 enum CommandLineCommand
@@ -76,7 +76,8 @@ public:
 
 private:
     bool Switch(const std::wstring& token, CLzhArchive& archive);
-    bool SearchFiles(const std::wstring& pattern);
+    void SearchFiles(const std::wstring& pattern);
+    void Fail(const std::wstring& message);
     void Extract(CLzhArchive& archive);
     void Delete(CLzhArchive& archive);
     void Add(CLzhArchive& archive);

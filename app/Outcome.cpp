@@ -34,6 +34,15 @@ std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name)
     if (lzh && status == kLzhPathTooLong) {
         return FormatText(res::kPathTooLongToExtract, name.c_str());
     }
+    if ((lzh && status == kLzhLinkInTheWay) || (!lzh && status == kZipLinkInTheWay)) {
+        return FormatText(res::kLinkInTheWay, name.c_str());
+    }
+    if (lzh && status == kLzhUnsafePath) {
+        return FormatText(res::kUnsafePath, name.c_str());
+    }
+    if (lzh && status == kLzhLinkRefused) {
+        return FormatText(res::kLinkRefused, name.c_str());
+    }
     return FormatText(res::kBrokenFile, name.c_str());
 }
 

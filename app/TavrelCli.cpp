@@ -127,8 +127,10 @@ void PrintList(CTavrelView& view)
     PrintLine(header);
     for (int row = 0; row < list.GetItemCount(); ++row) {
         std::wstring line;
+        // A tab or a line break in a name would break the columns; controls are escaped.
         for (size_t i = 0; i < columns.size(); ++i) {
-            line += (i == 0 ? L"" : L"\t") + list.GetItemText(row, columns[i]);
+            line += (i == 0 ? L"" : L"\t") +
+                    platform::EscapeControls(list.GetItemText(row, columns[i]));
         }
         PrintLine(line);
     }
@@ -244,7 +246,9 @@ int main(int argc, char** argv)
         PrintList(*app.GetView());
     }
     app.CloseMainWindow(); // commits the changes, which may fail
-    if (doc->m_nLastBroken > 0 || doc->m_nLastFailed > 0) {
+    // Everything asked was done, or the status says otherwise: a member not extracted or not
+    // tested for its method counts too.
+    if (doc->m_nLastBroken > 0 || doc->m_nLastFailed > 0 || doc->m_nLastUnsupported > 0) {
         status = 1;
     }
     return status;

@@ -452,6 +452,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     app->WriteProfileString(settings::kLastFolder, L"Extract", destination.m_strDest);
     progress.DestroyWindow();
     if (!fits) {
+        ++m_nLastFailed;
         AfxMessageBox(res::kDestinationTooLong);
         return;
     }

@@ -110,7 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return true;
     };
     int command = fits ? processor.Interpret(tokens, archive) : kCommandInvalid;
-    if (processor.fileList.size() > kMaxFileItems + 1 ||
+    // Each token finds at most two entries per level of folders, and levels end with the
+    // length of a path.
+    if (processor.fileList.size() > kMaxTokens * 2 * kMaxPath ||
         processor.storePatterns.size() > kMaxStorePatterns || command < kCommandInvalid ||
         command > kCommandDelete) {
         std::abort();

@@ -107,14 +107,19 @@ FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
         Fail(EINVAL);
         return kInvalidFile;
     }
+    // Only regular files: a device or a pipe is no archive (and a pipe would block the open).
+    struct stat st;
+    if (stat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return kInvalidFile;
+    }
     int fd = open(host.c_str(), OpenFlags(access, disposition), 0666);
     if (fd < 0) {
         Fail();
         return kInvalidFile;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        Fail(S_ISDIR(st.st_mode) ? EISDIR : errno);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         close(fd);
         return kInvalidFile;
     }

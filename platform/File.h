@@ -66,6 +66,7 @@ enum FileAttribute : uint32_t
 };
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
+// Opens or creates a regular file (anything else, a folder, device or pipe, fails).
 FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
                     FileDisposition disposition, FileHint hint = FileHint::None);
 // Reads up to count bytes; *got < count only at the end of the file. False on an I/O error.

@@ -2,6 +2,7 @@
 #include "platform/Text.h"
 
 #include <clocale>
+#include <cwchar>
 #include <cwctype>
 #include <locale.h>
 
@@ -68,6 +69,38 @@ bool StrictUtf8ToWide(std::string_view text, std::wstring* out)
         i += len;
     }
     return true;
+}
+
+std::wstring EscapeControls(std::wstring_view text, std::wstring_view keep)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        bool escapedByte = c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
+        bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || escapedByte;
+        if (!control || keep.find(c) != std::wstring_view::npos) {
+            out.push_back(c);
+            continue;
+        }
+        switch (c) {
+        case L'\n':
+            out += L"\\n";
+            break;
+        case L'\t':
+            out += L"\\t";
+            break;
+        case L'\r':
+            out += L"\\r";
+            break;
+        default: {
+            unsigned byte = escapedByte ? static_cast<unsigned>(c - kEscapeBase) : c;
+            wchar_t hex[8];
+            std::swprintf(hex, 8, L"\\x%02x", byte);
+            out += hex;
+        }
+        }
+    }
+    return out;
 }
 
 std::wstring Utf8ToWide(std::string_view text)

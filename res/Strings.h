@@ -27,6 +27,13 @@ inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用
 inline constexpr const wchar_t* kUnreadableRest = L"書庫の%lldバイト目から先を読み取れません。";
 inline constexpr const wchar_t* kCloseFailed =
     L"書庫を更新できませんでした。ディスク上の書庫は変更されていません。";
+inline constexpr const wchar_t* kUnsafePath = L"展開先の外を指すパスのため展開できません。 [%ls]";
+inline constexpr const wchar_t* kLinkInTheWay =
+    L"シンボリックリンクがあるため展開できません。 [%ls]";
+inline constexpr const wchar_t* kLinkRefused =
+    L"展開先の外を指すシンボリックリンクは作成しません。 [%ls]";
+inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧縮形式です。 [%ls]";
+inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
 inline constexpr const wchar_t* kTempUnavailable = L"一時フォルダを作成できませんでした。";
 // Shown after a name or folder the list holds only in part.
 inline constexpr const wchar_t* kCutMark = L"…";

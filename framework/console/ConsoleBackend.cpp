@@ -21,9 +21,11 @@ extern "C" void OnInterrupt(int)
     g_interrupted = 1;
 }
 
+// Names in the text (members' names above all) never reach the terminal as controls: an
+// escape sequence in a name could retitle or rewrite it. A message's own line breaks stay.
 void Print(FILE* f, const std::wstring& text)
 {
-    std::string bytes = platform::WideToUtf8(text);
+    std::string bytes = platform::WideToUtf8(platform::EscapeControls(text, L"\n"));
     std::fwrite(bytes.data(), 1, bytes.size(), f);
 }
 
@@ -125,9 +127,10 @@ void CConsoleBackend::ModelessChanged(CDialog& dialog, bool transfer)
     if (name.size() > 40) {
         name = L"…" + name.substr(name.size() - 39);
     }
-    std::wstring bar = L"\r\x1b[K[" + std::wstring(static_cast<size_t>(filled), L'#') +
+    std::wstring bar = std::wstring(L"[") + std::wstring(static_cast<size_t>(filled), L'#') +
                        std::wstring(static_cast<size_t>(kWidth - filled), L'.') + L"] " +
                        std::to_wstring(done) + L"/" + std::to_wstring(total) + L" " + name;
+    std::fputs("\r\x1b[K", progressOut);
     Print(progressOut, bar);
     std::fflush(progressOut);
     m_progressShown = true;

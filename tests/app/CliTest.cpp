@@ -175,6 +175,46 @@ TEST_F(Cli, ChangesThatAreRefusedExitOneAndLeaveTheArchive)
     EXPECT_EQ(ReadHostFile(tmp.HostPath("x.lzh")), archive);
 }
 
+// Whatever was asked and not done gives the program's message and exit status 1.
+TEST_F(Cli, EveryFailureExitsOne)
+{
+    const std::string corpus = SharedDir() + "/corpus/lzh/";
+    fs::copy_file(corpus + "regression/dotdot.lzh", tmp.HostPath("dotdot.lzh"));
+    fs::copy_file(corpus + "pmarc2/pm2.pma", tmp.HostPath("pm2.pma"));
+    ASSERT_EQ(Tavrel("--new x.lzh a -x1 src/text.txt src/sub/note.txt").status, 0);
+    std::string archive = ReadHostFile(tmp.HostPath("x.lzh"));
+    std::string damaged = archive;
+    damaged[damaged.size() / 2] ^= 0x55;
+    tmp.WriteHostFile("damaged.lzh", damaged);
+    fs::create_directories(tmp.HostPath("linked/x"));
+    fs::create_directories(tmp.HostPath("elsewhere"));
+    fs::create_directory_symlink(tmp.HostPath("elsewhere"), tmp.HostPath("linked/x/src"));
+    mkfifo(tmp.HostPath("pipe").c_str(), 0600);
+    struct Case
+    {
+        const char* what;
+        std::string arguments;
+        const char* message; // the start of what is printed
+    } cases[] = {
+        {"a '..' member of a typed extraction", "dotdot.lzh e -x1 out1/", "展開先の外を指すパス"},
+        {"a damaged member of a typed extraction", "damaged.lzh e out2/",
+         "ファイルが壊れています。"},
+        {"a destination too long", "-x " + std::string(300, 'd') + " x.lzh",
+         "展開先のパスが長すぎます。"},
+        {"a device for an archive", "-t /dev/null", "書庫を開けませんでした。"},
+        {"a pipe to add", "x.lzh a pipe", "追加に失敗しました。"},
+        {"a link in the destination", "--yes -x linked x.lzh", "シンボリックリンクがあるため"},
+        {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome run = Tavrel(c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << run.out;
+    }
+    EXPECT_TRUE(fs::is_empty(tmp.HostPath("elsewhere")));
+}
+
 TEST_F(Cli, UsageAndMissingArchives)
 {
     EXPECT_EQ(Tavrel("").status, 2);

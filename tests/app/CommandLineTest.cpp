@@ -254,3 +254,37 @@ TEST_F(CommandLine, AFolderLinkLoopEndsTheSearch)
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_LE(Members().size(), 7u);
 }
+
+// Each folder is searched where it is found, and the list of files has no limit.
+TEST_F(CommandLine, FoldersAreSearchedInTurnAndAnyNumberOfFilesIsAdded)
+{
+    CCommandLineProcessor& p = doc->m_commandLine;
+    p.search = [](const std::wstring& pattern,
+                  const std::function<void(const std::wstring&, bool)>& found) {
+        if (pattern == L"tree") {
+            found(L"tree", true);
+        } else if (pattern == L"tree\\*") {
+            found(L"a.txt", false);
+            found(L"sub", true);
+            found(L"c.txt", false);
+        } else if (pattern == L"tree\\sub\\*") {
+            found(L"b.txt", false);
+        } else {
+            return false;
+        }
+        return true;
+    };
+    CLzhArchive scratch;
+    ASSERT_EQ(p.Interpret({L"a", L"-r2", L"tree"}, scratch), kCommandAdd);
+    EXPECT_EQ(p.fileList, (Texts{L"tree\\a.txt", L"tree\\sub\\b.txt", L"tree\\c.txt"}));
+    p.fileList.clear();
+    p.recurse = false;
+    p.search = SearchDeviceFiles;
+
+    for (int i = 0; i < 3000; ++i) {
+        WriteFile("many/f" + std::to_string(i) + ".txt", std::to_string(i));
+    }
+    EXPECT_TRUE(Typed(L"a -o0 -z many\\*"));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(Members().size(), 5u + 3000u);
+}

@@ -9,6 +9,8 @@
 #include "tests/app/AppFixture.h"
 #include "tests/support/LzhHeaderBuilder.h"
 
+#include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 
 using namespace testsupport;
@@ -123,4 +125,63 @@ TEST_F(Safety, PathsLongerThanTheRecordAreMarkedAndNotExtracted)
               (Texts{FormatText(res::kPathTooLongToExtract, L"m.txt"),
                      std::wstring(res::kExtractDone) + FormatText(res::kInvalidCount, 1)}));
     EXPECT_EQ(ReadFile("out/a.txt"), "aaa");
+}
+
+// Every way of extracting meets a link to a file and a link to a folder in its destination:
+// the file link is replaced, the member below the folder link fails (after the first member,
+// as a typed command ends there), and nothing outside the destination changes.
+TEST_F(Safety, NoExtractionPathWritesThroughALink)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "member a"}, {"d/g.txt", "member g"}});
+    WriteFile("outside/secret", "untouched");
+    Start(L"\\a.lzh");
+    ui.yesNoAnswers.assign(20, IDYES);
+    auto plant = [&](const std::string& dest) {
+        std::filesystem::remove_all(folder.HostPath(dest));
+        std::filesystem::create_directories(folder.HostPath(dest));
+        std::filesystem::create_symlink(folder.HostPath("outside/secret"),
+                                        folder.HostPath(dest + "/a.txt"));
+        std::filesystem::create_directory_symlink(folder.HostPath("outside"),
+                                                  folder.HostPath(dest + "/d"));
+    };
+    auto expectSafe = [&](const std::string& dest) {
+        EXPECT_EQ(ReadFile("outside/secret"), "untouched");
+        EXPECT_FALSE(Exists("outside/g.txt"));
+        EXPECT_FALSE(std::filesystem::is_symlink(folder.HostPath(dest + "/a.txt")));
+        EXPECT_EQ(ReadFile(dest + "/a.txt"), "member a");
+    };
+    struct Path
+    {
+        const char* what;
+        std::function<void()> run;
+    } paths[] = {
+        {"Extract all",
+         [&] {
+             ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\dest", 0, 1)};
+             doc->OnExtractAll();
+         }},
+        {"Extract selected",
+         [&] {
+             SelectAll();
+             ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\dest", 0, 1)};
+             view->OnExtractSelected();
+         }},
+        {"typed x", [&] { doc->RunCommandLine(L"x \\dest\\"); }},
+        {"typed e", [&] { doc->RunCommandLine(L"e -x1 \\dest\\"); }},
+    };
+    for (const Path& p : paths) {
+        SCOPED_TRACE(p.what);
+        plant("dest");
+        ui.messages.clear();
+        p.run();
+        expectSafe("dest");
+        EXPECT_NE(ui.MessageTexts().size(), 0u); // the member below the folder link is reported
+    }
+    // Open in place writes into the private temporary folder, where a link is replaced too.
+    WriteFile("Temp/.keep", "");
+    std::filesystem::create_symlink(folder.HostPath("outside/secret"),
+                                    folder.HostPath("Temp/a.txt"));
+    doc->UpdateAllViews(nullptr);
+    view->OnLButtonDblClk({5, CListCtrl::kRowHeight + 3}); // the first row
+    expectSafe("Temp");
 }
