@@ -1,6 +1,7 @@
 // Fuzz target: an arbitrary file opened as a ZIP archive, every member tested and then
 // extracted (a prompt answers password questions). Statuses stay within those extraction
-// defines, and nothing is ever created outside the destination folder.
+// defines, and nothing is ever created outside the destination folder, whose links to
+// another folder are never written through.
 #include "fuzz/FuzzFile.h"
 #include "fuzz/FuzzTarget.h"
 #include "zip/ZipArchive.h"
@@ -28,6 +29,7 @@ bool AllowedFailure(int status)
     case kZipCannotCreateOutput: // names that the host refuses, or a file where a folder goes
     case kZipSkipped:
     case kZipPasswordFailed:
+    case kZipLinkInTheWay:
         return true;
     default:
         return false;
@@ -45,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!archive.Open(path.c_str())) {
         return 0;
     }
+    PrepareLinkedDestination();
     std::wcscpy(archive.destFolder, L"\\x");
     archive.skipIfNotOlder = false;
     for (bool test : {true, false}) {
@@ -60,13 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     archive.Close();
-    std::filesystem::path root = platform::DeviceToHost(L"\\");
-    for (const auto& e : std::filesystem::directory_iterator(root)) {
-        std::string name = e.path().filename().string();
-        if (name != "input.zip" && name != "x") {
-            std::abort(); // escaped the destination
-        }
-    }
-    std::filesystem::remove_all(root / "x");
+    CheckNothingOutside("input.zip");
     return 0;
 }

@@ -172,7 +172,12 @@ void CTavrelView::OnArchiveDelete()
     }
     if (doc->m_nArchiveType == kArchiveLzh) {
         for (int index : indices) {
-            doc->m_pLzh->DeleteEntry(&doc->m_pLzh->entries[index]);
+            std::wstring name = doc->m_pLzh->entries[index].name;
+            if (!doc->m_pLzh->DeleteEntry(&doc->m_pLzh->entries[index])) {
+                ++doc->m_nLastFailed;
+                AfxMessageBox(FormatText(res::kDeleteFailed, name.c_str()));
+                break;
+            }
         }
     }
     doc->UpdateAllViews(nullptr);
