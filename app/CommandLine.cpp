@@ -357,8 +357,8 @@ void CCommandLineProcessor::Fail(const std::wstring& message)
 
 void CCommandLineProcessor::Extract(CLzhArchive& a)
 {
-    for (int i = 0; i < a.entryCount; ++i) {
-        const CArchiveEntry& e = a.entries[i];
+    for (int i = 0; i < a.GetEntryCount(); ++i) {
+        const CArchiveEntry& e = a.GetEntry(i);
         std::wstring path = MemberPath(e);
         if (!MatchesMember(path)) {
             continue;
@@ -387,18 +387,16 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
 
 void CCommandLineProcessor::Delete(CLzhArchive& a)
 {
-    // The scan starts again from the first member after each deletion: members before the
-    // one deleted have been looked at already, so it goes on from the same index.
-    for (int i = 0; i < a.entryCount;) {
-        if (!MatchesMember(MemberPath(a.entries[i]))) {
-            ++i;
-            continue;
+    // Deleting the first match and scanning again from the first member deletes every member
+    // that matches; they go in one pass, so that "d *" on a large archive stays linear.
+    std::vector<int> matching;
+    for (int i = 0; i < a.GetEntryCount(); ++i) {
+        if (MatchesMember(MemberPath(a.GetEntry(i)))) {
+            matching.push_back(i);
         }
-        std::wstring name = a.entries[i].name;
-        if (!a.DeleteEntry(&a.entries[i])) {
-            Fail(FormatText(res::kDeleteFailed, name.c_str()));
-            return; // a member that cannot go would be found again forever
-        }
+    }
+    if (!matching.empty() && !a.DeleteEntries(matching)) {
+        Fail(FormatText(res::kDeleteFailed, std::wstring(a.GetEntryName(matching[0])).c_str()));
     }
 }
 

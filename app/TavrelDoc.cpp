@@ -217,7 +217,7 @@ bool CTavrelDoc::OpenArchiveByType(const std::wstring& path)
     if (m_nArchiveType == kArchiveLzh || m_nArchiveType == kArchiveNone) {
         bool opened = m_pLzh->Open(path.c_str(), false);
         // A file of no extension that holds nothing readable as LZH may be a ZIP archive.
-        if (opened && m_nArchiveType == kArchiveNone && m_pLzh->entryCount == 0 &&
+        if (opened && m_nArchiveType == kArchiveNone && m_pLzh->GetEntryCount() == 0 &&
             !m_pLzh->IsWhole() && m_pZip->Open(path.c_str(), false)) {
             m_pLzh->Abandon();
             ShowArchiveName(path);
@@ -329,19 +329,19 @@ void CTavrelDoc::OnArchiveAdd()
 
 int CTavrelDoc::MemberCount() const
 {
-    return WithArchive([](const auto& archive) { return archive.entryCount; });
+    return WithArchive([](const auto& archive) { return archive.GetEntryCount(); });
 }
 
-const wchar_t* CTavrelDoc::MemberName(int index) const
+std::wstring CTavrelDoc::MemberName(int index) const
 {
     return WithArchive(
-        [index](const auto& archive) -> const wchar_t* { return archive.entries[index].name; });
+        [index](const auto& archive) { return std::wstring(archive.GetEntryName(index)); });
 }
 
 bool CTavrelDoc::ExtractMember(int index, int* status)
 {
     return WithArchive([&](auto& archive) {
-        bool ok = archive.ExtractEntry(&archive.entries[index]);
+        bool ok = archive.ExtractEntry(index);
         *status = archive.status;
         return ok;
     });

@@ -73,7 +73,7 @@ public:
 
     // The open archive's member count and a member's name (empty for a folder entry).
     int MemberCount() const;
-    const wchar_t* MemberName(int index) const;
+    std::wstring MemberName(int index) const;
     // ExtractEntry on the open archive's member index; its status in *status.
     bool ExtractMember(int index, int* status);
 

@@ -22,8 +22,7 @@ int main(int argc, char** argv)
     }
     if (argv[1][0] == 'd') {
         int index = std::atoi(argv[3]);
-        if (index < 0 || index >= archive.entryCount ||
-            !archive.DeleteEntry(&archive.entries[index])) {
+        if (index < 0 || index >= archive.GetEntryCount() || !archive.DeleteEntry(index)) {
             std::fprintf(stderr, "cannot delete member %d\n", index);
             return 1;
         }

@@ -31,15 +31,15 @@ int main(int argc, char** argv)
     }
     int failed = 0;
     unsigned long long bytes = 0;
-    for (int i = 0; i < archive.entryCount; ++i) {
-        if (!archive.ExtractEntry(&archive.entries[i])) {
-            std::fprintf(stderr, "%ls%ls: status %d\n", archive.entries[i].folder,
-                         archive.entries[i].name, archive.status);
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        if (!archive.ExtractEntry(i)) {
+            std::fprintf(stderr, "%ls%ls: status %d\n", archive.GetEntry(i).folder,
+                         archive.GetEntry(i).name, archive.status);
             ++failed;
         }
-        bytes += archive.entries[i].unpackedSize;
+        bytes += archive.GetEntry(i).unpackedSize;
     }
     archive.Close();
-    std::printf("%d members, %llu bytes, %d failed\n", archive.entryCount, bytes, failed);
+    std::printf("%d members, %llu bytes, %d failed\n", archive.GetEntryCount(), bytes, failed);
     return failed == 0 ? 0 : 1;
 }

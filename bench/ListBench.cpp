@@ -51,13 +51,13 @@ int main(int argc, char** argv)
     }
     std::string line;
     uint64_t packed = 0, unpacked = 0;
-    for (int i = 0; i < archive.entryCount; ++i) {
-        PrintEntry(archive.entries[i], line);
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        PrintEntry(archive.GetEntry(i), line);
         std::fwrite(line.data(), 1, line.size(), stdout);
-        packed += archive.entries[i].packedSize;
-        unpacked += archive.entries[i].unpackedSize;
+        packed += archive.GetEntry(i).packedSize;
+        unpacked += archive.GetEntry(i).unpackedSize;
     }
-    std::printf("%d files, %llu bytes, %llu packed\n", archive.entryCount,
+    std::printf("%d files, %llu bytes, %llu packed\n", archive.GetEntryCount(),
                 static_cast<unsigned long long>(unpacked), static_cast<unsigned long long>(packed));
     archive.Close();
     return 0;

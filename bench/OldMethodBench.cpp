@@ -34,7 +34,7 @@ int OldMethod(const wchar_t* method)
 bool OpenArchive(CLzhArchive& archive, const char* hostPath)
 {
     std::wstring path = platform::HostToDevice(hostPath);
-    if (!archive.Open(path.c_str(), false) || archive.entryCount == 0) {
+    if (!archive.Open(path.c_str(), false) || archive.GetEntryCount() == 0) {
         std::fprintf(stderr, "cannot open %s (status %d)\n", hostPath, archive.status);
         return false;
     }
@@ -78,7 +78,7 @@ int Make(const char* source, int copies, const char* outPath)
     if (!OpenArchive(archive, source)) {
         return 1;
     }
-    const CArchiveEntry& e = archive.entries[0];
+    const CArchiveEntry& e = archive.GetEntry(0);
     std::vector<uint8_t> packed(e.packedSize);
     uint32_t got = 0;
     if (!platform::SeekFile(archive.archiveFile, e.dataPos, platform::SeekOrigin::Begin) ||
@@ -110,8 +110,8 @@ int Test(const char* path)
     }
     int failed = 0;
     unsigned long long bytes = 0;
-    for (int i = 0; i < archive.entryCount; ++i) {
-        const CArchiveEntry& e = archive.entries[i];
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        const CArchiveEntry& e = archive.GetEntry(i);
         int method = OldMethod(e.method);
         bool ok = false;
         uint16_t crc = 0;
@@ -131,7 +131,7 @@ int Test(const char* path)
         }
         bytes += e.unpackedSize;
     }
-    std::printf("%d members, %llu bytes, %d failed\n", archive.entryCount, bytes, failed);
+    std::printf("%d members, %llu bytes, %d failed\n", archive.GetEntryCount(), bytes, failed);
     return failed == 0 ? 0 : 1;
 }
 

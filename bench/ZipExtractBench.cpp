@@ -57,15 +57,15 @@ int main(int argc, char** argv)
     }
     int failed = 0;
     unsigned long long bytes = 0;
-    for (int i = 0; i < archive.entryCount; ++i) {
-        if (!archive.ExtractEntry(&archive.entries[i])) {
-            std::fprintf(stderr, "%ls%ls: status %d\n", archive.entries[i].path,
-                         archive.entries[i].name, archive.status);
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        if (!archive.ExtractEntry(i)) {
+            std::fprintf(stderr, "%ls%ls: status %d\n", archive.GetEntry(i).path,
+                         archive.GetEntry(i).name, archive.status);
             ++failed;
         }
-        bytes += archive.entries[i].unpackedSize;
+        bytes += archive.GetEntry(i).unpackedSize;
     }
-    int count = archive.entryCount;
+    int count = archive.GetEntryCount();
     archive.Close();
     std::printf("%d members, %llu bytes, %d failed\n", count, bytes, failed);
     return failed == 0 ? 0 : 1;

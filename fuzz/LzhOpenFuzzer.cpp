@@ -22,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (archive.Open(path.c_str(), false)) {
         // Every listed record must be terminated and consistent.
         uint64_t total = 0;
-        for (int i = 0; i < archive.entryCount; ++i) {
-            const CArchiveEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
+            const CArchiveEntry& e = archive.GetEntry(i);
             total += std::wcslen(e.name) + std::wcslen(e.folder) + std::wcslen(e.method);
             if (e.dataPos < e.headerPos || e.level < 0 || e.level > 2) {
                 std::abort();
             }
         }
-        if (total > static_cast<uint64_t>(archive.entryCount) * 3 * kMaxPath) {
+        if (total > static_cast<uint64_t>(archive.GetEntryCount()) * 3 * kMaxPath) {
             std::abort();
         }
         archive.Close();

@@ -32,9 +32,9 @@ std::string ReadAll(const std::wstring& devicePath)
 std::vector<Listed> List(CLzhArchive& archive, const std::string& file)
 {
     std::vector<Listed> members;
-    for (int i = 0; i < archive.entryCount; ++i) {
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
         Listed m;
-        m.entry = archive.entries[i];
+        m.entry = archive.GetEntry(i);
         int64_t end = m.entry.dataPos + m.entry.packedSize;
         if (end > static_cast<int64_t>(file.size())) {
             if (archive.IsWhole()) {
@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         }
         bool changed = false;
-        if (archive.entryCount > 0) {
-            deleted = data[0] % archive.entryCount;
-            changed = archive.DeleteEntry(&archive.entries[deleted]);
+        if (archive.GetEntryCount() > 0) {
+            deleted = data[0] % archive.GetEntryCount();
+            changed = archive.DeleteEntry(deleted);
         }
         archive.storeOnly = (data[0] & 0x80) != 0;
         archive.addMode = true;

@@ -47,14 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.keepFolders = archive.overwriteSilently = archive.addMode = true;
     for (bool test : {true, false}) {
         archive.testMode = test;
-        for (int i = 0; i < archive.entryCount; ++i) {
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
             // Declared sizes are capped so that one input cannot decode for minutes.
-            if (archive.entries[i].unpackedSize > (1u << 22)) {
+            if (archive.GetEntry(i).unpackedSize > (1u << 22)) {
                 continue;
             }
             archive.status = 0;
-            if (!archive.ExtractEntry(&archive.entries[i]) &&
-                !AllowedFailure(test, archive.status)) {
+            if (!archive.ExtractEntry(i) && !AllowedFailure(test, archive.status)) {
                 std::abort();
             }
         }

@@ -52,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.skipIfNotOlder = false;
     for (bool test : {true, false}) {
         archive.testMode = test;
-        for (int i = 0; i < archive.entryCount; ++i) {
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
             // Declared sizes are capped so that one input cannot decode for minutes.
-            if (archive.entries[i].unpackedSize > (1u << 22)) {
+            if (archive.GetEntry(i).unpackedSize > (1u << 22)) {
                 continue;
             }
-            if (!archive.ExtractEntry(&archive.entries[i]) && !AllowedFailure(archive.status)) {
+            if (!archive.ExtractEntry(i) && !AllowedFailure(archive.status)) {
                 std::abort();
             }
         }

@@ -38,15 +38,30 @@ void StoredPath(std::wstring source, bool keepFolders, CArchiveEntry& entry)
 
 int CLzhArchive::FindEntry(const wchar_t* path) const
 {
-    size_t length = std::wcslen(path);
-    for (int i = 0; i < entryCount; ++i) {
-        size_t folderLength = std::wcslen(entries[i].folder);
-        if (folderLength <= length && std::wcsncmp(path, entries[i].folder, folderLength) == 0 &&
-            std::wcscmp(path + folderLength, entries[i].name) == 0) {
-            return i;
+    std::wstring_view wanted(path);
+    int count = m_members.Count();
+    if (count < kIndexedMembers) {
+        for (int i = 0; i < count; ++i) {
+            std::wstring_view folder = m_members.Folder(i);
+            if (wanted.size() == folder.size() + m_members.Name(i).size() &&
+                wanted.substr(0, folder.size()) == folder &&
+                wanted.substr(folder.size()) == m_members.Name(i)) {
+                return i;
+            }
         }
+        return -1;
     }
-    return -1;
+    // Many members: their paths are looked up in an index, made when first needed and made
+    // anew whenever the list changed otherwise than by an add.
+    if (m_indexVersion != m_members.Version()) {
+        m_pathIndex.clear();
+        for (int i = count - 1; i >= 0; --i) {
+            m_pathIndex[std::wstring(m_members.Folder(i)) + std::wstring(m_members.Name(i))] = i;
+        }
+        m_indexVersion = m_members.Version();
+    }
+    auto found = m_pathIndex.find(std::wstring(wanted));
+    return found == m_pathIndex.end() ? -1 : found->second;
 }
 
 bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& entry)
@@ -162,7 +177,7 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     }
     FileTime sourceTime = isFolder ? GetCurrentFileTime() : written - written % kTicksPerSecond;
     int existing = FindEntry((std::wstring(entry.folder) + entry.name).c_str());
-    if (existing >= 0 && !addMode && entries[existing].modified >= sourceTime) {
+    if (existing >= 0 && !addMode && m_members.Get(existing).modified >= sourceTime) {
         if (source != kInvalidFile) {
             CloseFile(source);
         }
@@ -177,7 +192,7 @@ bool CLzhArchive::AddFile(const wchar_t* name)
         return false;
     }
     if (existing >= 0) {
-        CArchiveEntry kept = entries[existing];
+        CArchiveEntry kept = m_members.Get(existing);
         std::wcscpy(kept.name, entry.name);
         std::wcscpy(kept.folder, entry.folder);
         entry = kept;
@@ -195,10 +210,15 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     if (!ok) {
         return false;
     }
-    if (existing >= 0) {
-        entries[existing] = entry;
+    bool listed = existing >= 0 ? m_members.Set(existing, entry) : m_members.Append(entry);
+    if (listed && existing >= 0) {
         compactPending = true;
-    } else if (!AppendEntry(entry)) {
+    } else if (listed && m_indexVersion == m_members.Version() - 1) {
+        // An add keeps the index: the new path goes in (after any equal one listed before).
+        m_pathIndex.emplace(std::wstring(entry.folder) + entry.name, m_members.Count() - 1);
+        m_indexVersion = m_members.Version();
+    }
+    if (!listed) {
         if (!SeekFile(workFile, entry.headerPos, SeekOrigin::Begin) || !SetEndOfFile(workFile)) {
             compactPending = true;
         }

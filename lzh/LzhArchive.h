@@ -3,6 +3,10 @@
 
 #include "lzh/LzhReader.h"
 
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
 class CLzhArchive : public CLzhReader
 {
 public:
@@ -23,5 +27,11 @@ public:
     int methodIndex = 1;    // 0 "-lh5-", 1 "-lh6-", 2 "-lh7-"
 
 private:
+    // Below this many members FindEntry walks the list; above, it keeps an index of paths.
+    static constexpr int kIndexedMembers = 4096;
+
     bool StoreData(platform::FileHandle work, platform::FileHandle source, CArchiveEntry& entry);
+
+    mutable std::unordered_map<std::wstring, int> m_pathIndex; // folder + name -> first index
+    mutable uint64_t m_indexVersion = ~uint64_t{0};            // the list version it is of
 };

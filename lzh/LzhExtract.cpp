@@ -211,6 +211,12 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
     return true;
 }
 
+bool CLzhReader::ExtractEntry(int index)
+{
+    CArchiveEntry entry = m_members.Get(index);
+    return ExtractEntry(&entry);
+}
+
 bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
 {
     const CArchiveEntry& e = *entry;

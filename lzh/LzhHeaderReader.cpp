@@ -86,14 +86,14 @@ platform::FileTime DosStampToUtc(uint16_t date, uint16_t time)
 
 // Copies text into a record field, keeping its start when it is longer than the field
 // holds; a cut folder still ends in '\'. True when it was cut.
-bool CopyField(const std::wstring& text, wchar_t (&field)[kMaxPath], bool folder)
+bool CopyField(std::wstring_view text, wchar_t (&field)[kMaxPath], bool folder)
 {
     size_t keep = text.size();
     bool cut = keep >= static_cast<size_t>(kMaxPath);
     if (cut) {
         keep = static_cast<size_t>(kMaxPath) - (folder ? 2 : 1);
     }
-    std::wmemcpy(field, text.c_str(), keep);
+    std::wmemcpy(field, text.data(), keep);
     if (cut && folder) {
         field[keep++] = L'\\';
     }
@@ -101,28 +101,23 @@ bool CopyField(const std::wstring& text, wchar_t (&field)[kMaxPath], bool folder
     return cut;
 }
 
-// Splits folder + name at the last backslash into the record (only the backslash
-// separates; a slash stays part of the name). Unix archivers store a symbolic link as a
-// folder entry named "path|target".
-void SplitPath(const std::wstring& folder, const std::wstring& name, CArchiveEntry& entry)
+// Splits folder + name at the last backslash (only the backslash separates; a slash stays
+// part of the name). Unix archivers store a symbolic link as a folder entry named
+// "path|target".
+void SplitPath(const std::wstring& folder, const std::wstring& name, bool folderEntry,
+               LzhHeaderTexts& texts)
 {
     std::wstring path = folder + name;
     size_t bar = path.find(L'|');
-    if (IsFolderEntry(entry) && bar != std::wstring::npos && bar > 0) {
-        if (CopyField(path.substr(bar + 1), entry.linkTarget, false)) {
-            entry.flags |= kEntryNameCut; // a cut target would point elsewhere
-        }
-        entry.flags |= kEntrySymlink;
+    texts.linkTarget.clear();
+    if (folderEntry && bar != std::wstring::npos && bar > 0) {
+        texts.linkTarget = path.substr(bar + 1);
         path.resize(bar);
     }
     size_t cut = path.rfind(L'\\');
     size_t split = cut == std::wstring::npos ? 0 : cut + 1;
-    if (CopyField(path.substr(split), entry.name, false)) {
-        entry.flags |= kEntryNameCut;
-    }
-    if (CopyField(path.substr(0, split), entry.folder, true)) {
-        entry.flags |= kEntryFolderCut;
-    }
+    texts.name = path.substr(split);
+    texts.folder = path.substr(0, split);
 }
 
 // The fields the extended headers carry, collected while they are read.
@@ -182,7 +177,26 @@ uint8_t HeaderChecksum(const uint8_t* bytes, size_t count)
     return static_cast<uint8_t>(sum);
 }
 
-bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
+void FillEntryTexts(std::wstring_view folder, std::wstring_view name, std::wstring_view target,
+                    CArchiveEntry& entry)
+{
+    entry.flags &= ~static_cast<uint32_t>(kEntryNameCut | kEntryFolderCut | kEntrySymlink);
+    if (CopyField(name, entry.name, false)) {
+        entry.flags |= kEntryNameCut;
+    }
+    if (CopyField(folder, entry.folder, true)) {
+        entry.flags |= kEntryFolderCut;
+    }
+    entry.linkTarget[0] = 0;
+    if (!target.empty()) {
+        entry.flags |= kEntrySymlink;
+        if (CopyField(target, entry.linkTarget, false)) {
+            entry.flags |= kEntryNameCut; // a cut target would point elsewhere
+        }
+    }
+}
+
+bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
 {
     std::memset(&entry, 0, sizeof entry);
     Extended fields;
@@ -314,7 +328,12 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus)
     if (!fields.folder.empty() && fields.folder.back() != L'\\') {
         return Malformed(headerStatus);
     }
-    SplitPath(fields.folder, fields.name, entry);
+    LzhHeaderTexts whole;
+    SplitPath(fields.folder, fields.name, IsFolderEntry(entry), whole);
+    FillEntryTexts(whole.folder, whole.name, whole.linkTarget, entry);
+    if (texts != nullptr) {
+        *texts = std::move(whole);
+    }
     if (!platform::SeekFile(file, 0, platform::SeekOrigin::Current, &entry.dataPos)) {
         return Malformed(headerStatus);
     }

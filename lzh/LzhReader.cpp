@@ -66,27 +66,9 @@ CLzhReader::~CLzhReader()
     Abandon();
 }
 
-bool CLzhReader::AppendEntry(const CArchiveEntry& entry)
-{
-    if (entryCount == m_entryCapacity) {
-        int capacity = m_entryCapacity < 16 ? 16 : m_entryCapacity * 2;
-        void* grown = heap.ReAlloc(entries, static_cast<size_t>(capacity) * sizeof(CArchiveEntry));
-        if (grown == nullptr) {
-            return false;
-        }
-        entries = static_cast<CArchiveEntry*>(grown);
-        m_entryCapacity = capacity;
-    }
-    entries[entryCount++] = entry;
-    return true;
-}
-
 void CLzhReader::FreeEntries()
 {
-    heap.Free(entries);
-    entries = nullptr;
-    entryCount = 0;
-    m_entryCapacity = 0;
+    m_members.Clear();
 }
 
 void CLzhReader::ForgetArchive()
@@ -145,7 +127,6 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
             return false;
         }
         m_archiveStart = 0;
-        entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
         return true;
     }
     uint32_t mode = 0;
@@ -163,8 +144,7 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
     }
     m_archiveStart = 0;
     SeekFile(archiveFile, 0, SeekOrigin::Current, &m_archiveStart);
-    entries = static_cast<CArchiveEntry*>(heap.Alloc(0));
-    if (entries == nullptr || !ScanHeaders()) {
+    if (!ScanHeaders()) {
         status = kLzhHeaderScanFailed;
         ForgetArchive();
         return false;
@@ -188,7 +168,7 @@ bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
                 ReadFile(archiveFile, block, window, &got) && got == window;
     int64_t toEnd = -1, whole = -1, first = -1;
     if (read && !required && SeekFile(archiveFile, 0, SeekOrigin::Begin) && ScanHeaders() &&
-        entryCount > 0) {
+        m_members.Count() > 0) {
         toEnd = 0; // a plain archive
     }
     FreeEntries();
@@ -205,7 +185,7 @@ bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
         }
         first = first < 0 ? p : first;
         if (SeekFile(archiveFile, p, SeekOrigin::Begin) && ScanHeaders() && m_whole &&
-            entryCount > 0) {
+            m_members.Count() > 0) {
             bool reachesEnd = m_trailerEnd == m_trailerStart;
             toEnd = reachesEnd ? p : toEnd;
             whole = whole < 0 ? p : whole;
@@ -229,15 +209,16 @@ bool CLzhReader::ScanHeaders()
     m_whole = true;
     m_unreadableAt = 0;
     m_trailerStart = m_trailerEnd = 0;
+    LzhHeaderTexts texts;
     for (;;) {
         CArchiveEntry entry;
         int headerStatus = kHeaderOk;
-        if (!ReadHeader(archiveFile, entry, headerStatus)) {
+        if (!ReadHeader(archiveFile, entry, headerStatus, &texts)) {
             int64_t at = entry.headerPos;
             bool endMarker = headerStatus == kHeaderOk;
             // After the end marker a file may hold more (padding, a signature): a rewrite
             // carries it along. A file of nothing but a zero byte and more is no archive.
-            if (endMarker && (entryCount > 0 || static_cast<uint64_t>(at) + 1 == fileSize)) {
+            if (endMarker && (m_members.Count() > 0 || static_cast<uint64_t>(at) + 1 == fileSize)) {
                 m_trailerStart = at + 1;
                 m_trailerEnd = static_cast<int64_t>(fileSize);
             } else if (headerStatus != kHeaderEndOfFile) {
@@ -249,7 +230,7 @@ bool CLzhReader::ScanHeaders()
         if (headerStatus == kHeaderChecksum && !ignoreErrors) {
             return false;
         }
-        if (!AppendEntry(entry)) {
+        if (!m_members.Append(entry, texts.folder, texts.name, texts.linkTarget)) {
             return false;
         }
         // A member whose data run past the end of the file is listed (Test reports it), and

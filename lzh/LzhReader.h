@@ -5,6 +5,7 @@
 
 #include "archive/ArchivePrompt.h"
 #include "lzh/ArchiveEntry.h"
+#include "lzh/LzhMembers.h"
 #include "lzh/LzhStatus.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
@@ -12,6 +13,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // A self-extractor's archive lies within its first 256 KB.
 constexpr uint32_t kSfxWindow = 262144;
@@ -48,17 +51,28 @@ public:
     bool CanChange();
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
-    // Writes one member (a record of `entries`) below destFolder, or only checks it in
+    // The members, in archive order: their number, member i's record (filled from the
+    // member list; texts longer than a field are kept in part and marked cut), and its whole
+    // name and folder.
+    int GetEntryCount() const { return m_members.Count(); }
+    CArchiveEntry GetEntry(int index) const { return m_members.Get(index); }
+    std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
+    std::wstring_view GetEntryFolder(int index) const { return m_members.Folder(index); }
+
+    // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
     // testMode. False with status 6-12 or 16-22; a failed seek leaves status unchanged.
     // Nothing is written, nor a link followed, outside destFolder.
     bool ExtractEntry(const CArchiveEntry* entry);
+    bool ExtractEntry(int index);
     // Copies or decodes the member's data from input (at its data) to output (or nowhere
     // when invalid) and returns the CRC-16 of the bytes produced.
     uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
                          const CArchiveEntry& entry, bool& ok, bool& unsupported);
-    // Removes a record of `entries` from the list; its bytes leave the archive at Close.
-    // False with status 14 when the record is not one of the list.
-    bool DeleteEntry(const CArchiveEntry* entry);
+    // Removes member `index` from the list; its bytes leave the archive at Close. False with
+    // status 14 when there is no such member, 19 or 20 when the archive cannot be changed.
+    bool DeleteEntry(int index);
+    // Removes the members at the given indices (any order) in one pass, or none.
+    bool DeleteEntries(std::vector<int> indices);
     // Makes the work file beside the archive and copies the archive's members (and the
     // program part of a self-extractor) into it. The work file has no name until Close
     // links it in, where the file system allows; elsewhere it is "lhawkNNN.dat". Stale work
@@ -84,25 +98,21 @@ public:
     bool skipSystem = false;     // extraction skips members with attribute 0x04
     bool skipHidden = false;     // extraction skips members with attribute 0x02
     platform::FileHandle workFile = platform::kInvalidFile;
-    platform::CPrivateHeap heap{512 * 1024}; // entry array and transfer buffers
+    platform::CPrivateHeap heap{512 * 1024}; // the member list and transfer buffers
     bool overwriteSilently = false;          // overwrite existing files without asking
     wchar_t destFolder[kMaxPath] = {};       // extraction destination, base folder of added names
-    CArchiveEntry* entries = nullptr;        // members in archive order
-    int entryCount = 0;
-    bool testMode = false;      // extraction only checks the data
-    bool ignoreErrors = false;  // list members whose header checksum or CRC is wrong
-    bool lowercase = false;     // output paths in lower case
+    bool testMode = false;                   // extraction only checks the data
+    bool ignoreErrors = false;               // list members whose header checksum or CRC is wrong
+    bool lowercase = false;                  // output paths in lower case
     bool addMode = false;       // true: add (replace regardless of times); false: update
     bool keepFolders = false;   // use stored folders when extracting and adding
     bool resetReadOnly = false; // clear read-only on extracted files
 
 protected:
-    // Grows the array by one record and appends a copy of entry, growing the array geometrically;
-    // false when memory runs out.
-    bool AppendEntry(const CArchiveEntry& entry);
     void FreeEntries();
 
-    bool m_writeFailed = false; // the last copy or decode could not write all of its output
+    CLzhMembers m_members{heap}; // the members in archive order
+    bool m_writeFailed = false;  // the last copy or decode could not write all of its output
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);
@@ -122,7 +132,6 @@ private:
     bool ScanHeaders();
     void ForgetArchive();
 
-    int m_entryCapacity = 0;    // records allocated in entries
     int64_t m_archiveStart = 0; // bytes before the first member (a self-extractor's program)
     int64_t m_workPrefix = 0;   // the same bytes at the start of the work file
     bool m_whole = true;        // the scan accounted for every byte (see IsWhole)

@@ -6,6 +6,7 @@
 // the file system allows it, so a process that dies leaves nothing behind.
 #include "lzh/LzhReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -70,30 +71,33 @@ int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count
 }
 
 // Copies `prefix` bytes from the start of `from` (a self-extractor's program), then every
-// member in list order, into `to`. The records move to their new places only when all of
-// it succeeded.
+// member in list order, into `to`; members that follow each other in `from` go in one copy.
+// The records move to their new places only when all of it succeeded.
 bool CLzhReader::CopyMembers(FileHandle to, FileHandle from, int64_t prefix)
 {
     if (!SeekFile(from, 0, SeekOrigin::Begin) || CopyRange(to, from, prefix) != prefix) {
         return false;
     }
-    std::vector<int64_t> newHeaderPos(static_cast<size_t>(entryCount));
-    int64_t at = prefix;
-    for (int i = 0; i < entryCount; ++i) {
-        const CArchiveEntry& e = entries[i];
-        int64_t length = (e.dataPos - e.headerPos) + e.packedSize;
-        if (!SeekFile(from, e.headerPos, SeekOrigin::Begin) ||
-            CopyRange(to, from, length) != length) {
+    int count = m_members.Count();
+    for (int i = 0; i < count;) {
+        int64_t start = m_members.HeaderPos(i);
+        int64_t end = m_members.DataPos(i) + m_members.PackedSize(i);
+        int next = i + 1;
+        while (next < count && m_members.HeaderPos(next) == end) {
+            end = m_members.DataPos(next) + m_members.PackedSize(next);
+            ++next;
+        }
+        if (!SeekFile(from, start, SeekOrigin::Begin) ||
+            CopyRange(to, from, end - start) != end - start) {
             return false;
         }
-        newHeaderPos[static_cast<size_t>(i)] = at;
-        at += length;
+        i = next;
     }
-    for (int i = 0; i < entryCount; ++i) {
-        CArchiveEntry& e = entries[i];
-        int64_t moved = newHeaderPos[static_cast<size_t>(i)] - e.headerPos;
-        e.headerPos += moved;
-        e.dataPos += moved;
+    int64_t at = prefix;
+    for (int i = 0; i < count; ++i) {
+        int64_t length = m_members.DataPos(i) + m_members.PackedSize(i) - m_members.HeaderPos(i);
+        m_members.Move(i, at - m_members.HeaderPos(i));
+        at += length;
     }
     return true;
 }
@@ -162,23 +166,26 @@ bool CLzhReader::PrepareWorkFile()
     return true;
 }
 
-bool CLzhReader::DeleteEntry(const CArchiveEntry* entry)
+bool CLzhReader::DeleteEntry(int index)
 {
-    std::less<const CArchiveEntry*> before;
-    if (entries == nullptr || before(entry, entries) || !before(entry, entries + entryCount)) {
+    return DeleteEntries({index});
+}
+
+bool CLzhReader::DeleteEntries(std::vector<int> indices)
+{
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    if (!indices.empty() && (indices.front() < 0 || indices.back() >= m_members.Count())) {
         status = kLzhEntryNotFound;
         return false;
     }
     if (!CanChange()) {
         return false;
     }
-    // Without a work file the record only leaves the list: Close then copies the remaining
+    // Without a work file the records only leave the list: Close then copies the remaining
     // members straight from the archive, once, instead of copying all and compacting.
-    auto index = static_cast<size_t>(entry - entries);
-    std::memmove(entries + index, entries + index + 1,
-                 (static_cast<size_t>(entryCount) - index - 1) * sizeof(CArchiveEntry));
-    --entryCount;
-    compactPending = true;
+    m_members.Remove(indices);
+    compactPending = compactPending || !indices.empty();
     return true;
 }
 
@@ -198,8 +205,8 @@ bool CLzhReader::ReadsBackAsListed()
     int64_t start = -1;
     bool listed = check.FindArchiveStart(window, HasExeExtension(archivePath)) &&
                   SeekFile(workFile, 0, SeekOrigin::Current, &start) && check.ScanHeaders();
-    bool same =
-        listed && start == m_workPrefix && check.IsWhole() && check.entryCount == entryCount;
+    bool same = listed && start == m_workPrefix && check.IsWhole() &&
+                check.GetEntryCount() == GetEntryCount();
     check.archiveFile = kInvalidFile;
     return same;
 }

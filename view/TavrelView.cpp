@@ -2,6 +2,7 @@
 
 #include "app/TavrelApp.h"
 #include "app/TavrelDoc.h"
+#include "archive/MemberOutput.h"
 #include "platform/PrivateTemp.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -100,8 +101,8 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
     }
     if (doc->m_nArchiveType == kArchiveLzh) {
         const CLzhArchive& a = *doc->m_pLzh;
-        for (int k = 0; k < a.entryCount; ++k) {
-            const CArchiveEntry& e = a.entries[k];
+        for (int k = 0; k < a.GetEntryCount(); ++k) {
+            const CArchiveEntry& e = a.GetEntry(k);
             platform::FileTime local = e.modified;
             platform::FileTimeToLocalFileTime(e.modified, &local);
             // A path longer than the record shows with a mark where it was cut.
@@ -113,8 +114,8 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
         }
     } else {
         const CZipArchive& a = *doc->m_pZip;
-        for (int k = 0; k < a.entryCount; ++k) {
-            const CZipEntry& e = a.entries[k];
+        for (int k = 0; k < a.GetEntryCount(); ++k) {
+            const CZipEntry& e = a.GetEntry(k);
             AddRow(k, e.name, e.unpackedSize, e.packedSize, e.modified, e.attributes, e.crc32,
                    FormatText(L"%d", e.method), e.path);
         }
@@ -165,20 +166,15 @@ void CTavrelView::OnArchiveDelete()
             indices.push_back(static_cast<int>(list.GetItemData(row)));
         }
     }
-    // From the highest index down, so that the indices still to come stay valid.
-    std::sort(indices.begin(), indices.end(), std::greater<int>());
+    // The selected members go together, in one pass over the list.
     if (!indices.empty() && doc->RefuseUnchangeable()) {
         return;
     }
-    if (doc->m_nArchiveType == kArchiveLzh) {
-        for (int index : indices) {
-            std::wstring name = doc->m_pLzh->entries[index].name;
-            if (!doc->m_pLzh->DeleteEntry(&doc->m_pLzh->entries[index])) {
-                ++doc->m_nLastFailed;
-                AfxMessageBox(FormatText(res::kDeleteFailed, name.c_str()));
-                break;
-            }
-        }
+    if (doc->m_nArchiveType == kArchiveLzh && !indices.empty() &&
+        !doc->m_pLzh->DeleteEntries(indices)) {
+        ++doc->m_nLastFailed;
+        std::wstring name(doc->m_pLzh->GetEntryName(indices.back()));
+        AfxMessageBox(FormatText(res::kDeleteFailed, name.c_str()));
     }
     doc->UpdateAllViews(nullptr);
 }
@@ -195,8 +191,8 @@ void CTavrelView::OnLButtonDblClk(CPoint point)
     if (index >= doc->MemberCount()) {
         return;
     }
-    const wchar_t* name = doc->MemberName(index);
-    if (name[0] == 0) {
+    std::wstring name = doc->MemberName(index);
+    if (name.empty()) {
         return;
     }
     // Extracted files go to a folder of this program's own that only the user may enter.
@@ -208,9 +204,10 @@ void CTavrelView::OnLButtonDblClk(CPoint point)
         archive.keepFolders = false;
         std::wcscpy(archive.destFolder, res::kTemp);
         archive.testMode = false;
-        archive.ExtractEntry(&archive.entries[index]); // the result is not looked at
+        archive.ExtractEntry(index); // the result is not looked at
     });
-    AfxBackend().ShellOpen(std::wstring(res::kTemp) + L"\\" + name);
+    // Written without folders: a name holding '/' lands under its last part.
+    AfxBackend().ShellOpen(std::wstring(res::kTemp) + L"\\" + std::wstring(LastComponent(name)));
 }
 
 void CTavrelView::OnExtractSelected()

@@ -1,5 +1,5 @@
 // CZipArchive: the read-only ZIP archive object. Open finds the end record, reads the
-// central directory into `entries` and keeps the file open; ExtractEntry writes or tests one
+// central directory into the member table and keeps the file open; ExtractEntry writes or tests one
 // member (stored, deflated, enhanced-deflated; traditionally encrypted ones with a password
 // asked through the prompt). ZIP archives are never written.
 #pragma once
@@ -10,6 +10,7 @@
 #include "platform/PrivateHeap.h"
 #include "zip/ZipCipher.h"
 #include "zip/ZipEntry.h"
+#include "zip/ZipMembers.h"
 #include "zip/ZipStatus.h"
 
 #include <cstdint>
@@ -32,7 +33,13 @@ public:
     bool Open(const wchar_t* path, bool allowCreate = false);
     // Forgets the archive and its members, and the password. Harmless when nothing is open.
     void Close();
-    // Writes one member (a record of `entries`) below destFolder, or only checks it in
+    // The members in directory order: their number and member i's record.
+    int GetEntryCount() const { return m_members.Count(); }
+    CZipEntry GetEntry(int index) const { return m_members.Get(index); }
+    std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
+    bool ExtractEntry(int index);
+
+    // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
     // testMode. False with status 4, 7, 9-12, 17 or 18. Nothing is written, nor a link
     // followed, outside destFolder.
     bool ExtractEntry(const CZipEntry* entry);
@@ -55,8 +62,6 @@ public:
     bool testMode = false;          // members are checked, nothing is written
     wchar_t destFolder[kMaxPath] = {};
     wchar_t archivePath[kMaxPath] = {};
-    int entryCount = 0;
-    CZipEntry* entries = nullptr; // members in directory order
     platform::CPrivateHeap heap{512 * 1024};
 
 private:
@@ -64,7 +69,6 @@ private:
     bool ReadEndRecord(const uint8_t* record, uint64_t at);
     bool DirectoryIsThere();
     bool ReadCentralDirectory();
-    bool AppendEntry();
     bool ReadNameBytes(uint32_t length, std::string* bytes);
     bool ReadExtraField(uint32_t length);
     bool ReadLocalHeader(const CZipEntry& entry);
@@ -76,6 +80,6 @@ private:
     int CopyStored(LzhByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
-    int m_entryCapacity = 0;
+    CZipMembers m_members{heap}; // the members in directory order
     uint64_t m_directoryEnd = 0; // where the end record (or the Zip64 end record) begins
 };

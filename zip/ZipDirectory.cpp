@@ -61,10 +61,7 @@ CZipArchive::~CZipArchive()
 
 void CZipArchive::Close()
 {
-    heap.Free(entries);
-    entries = nullptr;
-    entryCount = 0;
-    m_entryCapacity = 0;
+    m_members.Clear();
     ZipReaderState& s = *m_state;
     if (s.archive != kInvalidFile) {
         CloseFile(s.archive);
@@ -261,22 +258,6 @@ void ApplyZip64Extra(const std::vector<uint8_t>& extra, uint64_t* unpacked, uint
     }
 }
 
-bool CZipArchive::AppendEntry()
-{
-    if (entryCount == m_entryCapacity) {
-        int capacity = m_entryCapacity < 16 ? 16 : m_entryCapacity * 2;
-        void* grown = heap.ReAlloc(entries, static_cast<size_t>(capacity) * sizeof(CZipEntry));
-        if (grown == nullptr) {
-            return false;
-        }
-        entries = static_cast<CZipEntry*>(grown);
-        m_entryCapacity = capacity;
-    }
-    std::memset(&entries[entryCount], 0, sizeof(CZipEntry));
-    ++entryCount;
-    return true;
-}
-
 bool CZipArchive::ReadNameBytes(uint32_t length, std::string* bytes)
 {
     bytes->resize(length);
@@ -318,10 +299,7 @@ bool CZipArchive::ReadCentralDirectory()
         if (volumeLabel) {
             DropVolumeLabelDot(whole);
         }
-        if (!AppendEntry()) {
-            return false;
-        }
-        CZipEntry& e = entries[entryCount - 1];
+        CZipEntry e{};
         e.madeByVersion = h[4];
         e.madeByHost = h[5];
         e.neededVersion = h[6];
@@ -336,7 +314,7 @@ bool CZipArchive::ReadCentralDirectory()
         e.localHeaderOffset = ZipLe32(h + 42);
         ApplyZip64Extra(m_state->extraField, &e.unpackedSize, &e.packedSize, &e.localHeaderOffset);
         SplitName(whole, e);
-        if (!SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
+        if (!m_members.Append(e) || !SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
             !ReadExact(file, signature, 4)) {
             return false;
         }
@@ -346,6 +324,6 @@ bool CZipArchive::ReadCentralDirectory()
     bool ended = std::memcmp(signature, kEndSignature, 4) == 0 ||
                  std::memcmp(signature, kZip64EndSignature, 4) == 0 ||
                  std::memcmp(signature, kZip64LocatorSignature, 4) == 0;
-    return static_cast<uint64_t>(entryCount) == totalEntries && entryCount != 0 && ended &&
-           warning == 0;
+    uint64_t count = static_cast<uint64_t>(m_members.Count());
+    return count == totalEntries && count != 0 && ended && warning == 0;
 }

@@ -218,6 +218,12 @@ bool CZipArchive::CreateOutput(const CZipEntry& e, FileHandle* file)
     return true;
 }
 
+bool CZipArchive::ExtractEntry(int index)
+{
+    CZipEntry entry = m_members.Get(index);
+    return ExtractEntry(&entry);
+}
+
 bool CZipArchive::ExtractEntry(const CZipEntry* entry)
 {
     const CZipEntry& e = *entry;

@@ -51,16 +51,16 @@ protected:
     Texts Members()
     {
         Texts paths;
-        for (int i = 0; i < doc->m_pLzh->entryCount; ++i) {
-            paths.push_back(MemberPath(doc->m_pLzh->entries[i]));
+        for (int i = 0; i < doc->m_pLzh->GetEntryCount(); ++i) {
+            paths.push_back(MemberPath(doc->m_pLzh->GetEntry(i)));
         }
         return paths;
     }
     std::wstring Method(const std::wstring& path)
     {
-        for (int i = 0; i < doc->m_pLzh->entryCount; ++i) {
-            if (MemberPath(doc->m_pLzh->entries[i]) == path) {
-                return doc->m_pLzh->entries[i].method;
+        for (int i = 0; i < doc->m_pLzh->GetEntryCount(); ++i) {
+            if (MemberPath(doc->m_pLzh->GetEntry(i)) == path) {
+                return doc->m_pLzh->GetEntry(i).method;
             }
         }
         return L"(missing)";
@@ -198,9 +198,9 @@ TEST_F(CommandLine, SwitchesStaySetForLaterMenuCommands)
     EXPECT_TRUE(doc->m_pLzh->overwriteSilently);
     // Update mode (u after -c0) skips a file that is not newer than its member.
     EXPECT_TRUE(Typed(L"a \\src\\ top.txt"));
-    int before = doc->m_pLzh->entryCount;
+    int before = doc->m_pLzh->GetEntryCount();
     EXPECT_TRUE(Typed(L"u -c0 \\src\\ top.txt"));
-    EXPECT_EQ(doc->m_pLzh->entryCount, before);
+    EXPECT_EQ(doc->m_pLzh->GetEntryCount(), before);
     EXPECT_FALSE(doc->m_pLzh->addMode);
 }
 

@@ -132,7 +132,7 @@ TEST_F(Document, AddUsesTheMethodAndActionSettings)
     ui.fileAnswers = {L"\\in\\add.txt"};
     doc->OnArchiveAdd();
     ASSERT_EQ(doc->MemberCount(), 2);
-    EXPECT_EQ(std::wstring(doc->m_pLzh->entries[1].method), L"-lh7-");
+    EXPECT_EQ(std::wstring(doc->m_pLzh->GetEntry(1).method), L"-lh7-");
     EXPECT_EQ(app->m_strLastFolderAdd, L"\\in\\");
     EXPECT_EQ(ui.fileDialogs[0].title, res::kAddTitle);
     // A file that cannot be read.

@@ -107,7 +107,7 @@ TEST_F(LinkSafety, LzhMembersNeverWriteThroughLinks)
     ASSERT_TRUE(a.Open(L"\\a.lzh", false));
     std::wcscpy(a.destFolder, L"\\dest");
     a.keepFolders = a.overwriteSilently = a.addMode = true;
-    ExpectSafe([&](int i) { return a.ExtractEntry(&a.entries[i]); }, [&] { return a.status; },
+    ExpectSafe([&](int i) { return a.ExtractEntry(i); }, [&] { return a.status; },
                kLzhLinkInTheWay);
 }
 
@@ -123,7 +123,7 @@ TEST_F(LinkSafety, ZipMembersNeverWriteThroughLinks)
     std::wcscpy(z.destFolder, L"\\dest");
     z.overwriteSilently = true;
     z.skipIfNotOlder = false;
-    ExpectSafe([&](int i) { return z.ExtractEntry(&z.entries[i]); }, [&] { return z.status; },
+    ExpectSafe([&](int i) { return z.ExtractEntry(i); }, [&] { return z.status; },
                kZipLinkInTheWay);
 }
 
@@ -134,7 +134,7 @@ TEST_F(LinkSafety, TheDestinationItselfMayBeALink)
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\a.lzh", false));
     std::wcscpy(a.destFolder, L"\\chosen");
-    ASSERT_TRUE(a.ExtractEntry(&a.entries[0]));
+    ASSERT_TRUE(a.ExtractEntry(0));
     EXPECT_EQ(ReadHostFile(tmp.HostPath("outside/m.txt")), "here");
 }
 
@@ -161,20 +161,20 @@ TEST_F(LinkSafety, LinkMembersOnlyPointInside)
     tmp.WriteHostFile("l.lzh", archive + std::string(1, '\0'));
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\l.lzh", false));
-    ASSERT_EQ(a.entryCount, 5);
-    EXPECT_STREQ(a.entries[1].name, L"in");
-    EXPECT_STREQ(a.entries[1].folder, L"sub\\");
-    EXPECT_STREQ(a.entries[1].linkTarget, L"../up");
+    ASSERT_EQ(a.GetEntryCount(), 5);
+    EXPECT_STREQ(a.GetEntry(1).name, L"in");
+    EXPECT_STREQ(a.GetEntry(1).folder, L"sub\\");
+    EXPECT_STREQ(a.GetEntry(1).linkTarget, L"../up");
     std::wcscpy(a.destFolder, L"\\links");
     a.keepFolders = true;
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(cases[i].stored);
         a.testMode = true;
-        EXPECT_TRUE(a.ExtractEntry(&a.entries[i])); // no data to check
+        EXPECT_TRUE(a.ExtractEntry(i)); // no data to check
         a.testMode = false;
-        EXPECT_EQ(a.ExtractEntry(&a.entries[i]), cases[i].made);
+        EXPECT_EQ(a.ExtractEntry(i), cases[i].made);
         std::string relative;
-        for (wchar_t c : std::wstring(a.entries[i].folder) + a.entries[i].name) {
+        for (wchar_t c : std::wstring(a.GetEntry(i).folder) + a.GetEntry(i).name) {
             relative += c == L'\\' ? '/' : static_cast<char>(c); // ASCII names only here
         }
         std::string host = tmp.HostPath("links/" + relative);

@@ -60,8 +60,8 @@ std::vector<std::string> Members(const std::wstring& path, const std::string& ho
         return members;
     }
     std::string bytes = ReadHostFile(hostPath);
-    for (int i = 0; i < a.entryCount; ++i) {
-        members.push_back(MemberBytes(bytes, a.entries[i]));
+    for (int i = 0; i < a.GetEntryCount(); ++i) {
+        members.push_back(MemberBytes(bytes, a.GetEntry(i)));
     }
     return members;
 }
@@ -106,8 +106,8 @@ protected:
         a.addMode = true;
         EXPECT_FALSE(a.AddFile(L"new.txt"));
         EXPECT_EQ(a.status, status);
-        if (a.entryCount > 0) {
-            EXPECT_FALSE(a.DeleteEntry(&a.entries[0]));
+        if (a.GetEntryCount() > 0) {
+            EXPECT_FALSE(a.DeleteEntry(0));
             EXPECT_EQ(a.status, status);
         }
         EXPECT_EQ(a.workFile, platform::kInvalidFile); // refused before any work
@@ -126,7 +126,7 @@ TEST_F(ArchiveSafety, MembersUnderLongFoldersSurviveEveryRewrite)
                             std::string(100, 'f') + "\xFF";
     std::string archive = Member("", "a.txt", "aaa") + Member(folder305, "m.txt", "mmm") +
                           Member("", "z.txt", "zzz") + std::string(1, '\0');
-    auto change = [](CLzhArchive& a) { return a.DeleteEntry(&a.entries[0]); };
+    auto change = [](CLzhArchive& a) { return a.DeleteEntry(0); };
     auto add = [](CLzhArchive& a) { return a.AddFile(L"new.txt"); };
     auto replace = [&](CLzhArchive& a) {
         tmp.WriteHostFile("src/z.txt", "a newer z\n");
@@ -138,9 +138,9 @@ TEST_F(ArchiveSafety, MembersUnderLongFoldersSurviveEveryRewrite)
         ASSERT_EQ(before.size(), 3u);
         CLzhArchive a;
         ASSERT_TRUE(a.Open(L"\\long.lzh", false));
-        ASSERT_EQ(a.entryCount, 3);
+        ASSERT_EQ(a.GetEntryCount(), 3);
         EXPECT_TRUE(a.IsWhole());
-        EXPECT_EQ(a.entries[1].flags, kEntryFolderCut);
+        EXPECT_EQ(a.GetEntry(1).flags, kEntryFolderCut);
         std::wcscpy(a.destFolder, L"\\src\\");
         a.addMode = true;
         ASSERT_TRUE(op(a));
@@ -167,15 +167,15 @@ TEST_F(ArchiveSafety, MembersUnderLongFoldersSurviveEveryRewrite)
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\long.lzh", false));
     a.testMode = true;
-    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_TRUE(a.ExtractEntry(1));
     a.testMode = false;
     a.keepFolders = true;
     std::wcscpy(a.destFolder, L"\\out");
-    EXPECT_FALSE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_FALSE(a.ExtractEntry(1));
     EXPECT_EQ(a.status, kLzhPathTooLong);
     EXPECT_FALSE(fs::exists(tmp.HostPath("out")));
     a.keepFolders = false; // the name alone is whole
-    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_TRUE(a.ExtractEntry(1));
     EXPECT_EQ(ReadHostFile(tmp.HostPath("out/m.txt")), "mmm");
 }
 
@@ -197,7 +197,7 @@ TEST_F(ArchiveSafety, PeerArchiveWithALongFolderKeepsEveryMember)
     ASSERT_EQ(before.size(), 3u);
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\j.lzh", false));
-    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    ASSERT_TRUE(a.DeleteEntry(0));
     std::wcscpy(a.destFolder, L"\\src\\");
     ASSERT_TRUE(a.AddFile(L"new.txt"));
     ASSERT_TRUE(a.Close());
@@ -234,16 +234,16 @@ TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
             // A level 0 header holds 233 bytes of path: this one would come back cut.
             EXPECT_FALSE(a.AddFile(relative.c_str()));
             EXPECT_EQ(a.status, kLzhPathTooLong);
-            EXPECT_EQ(a.entryCount, 0);
+            EXPECT_EQ(a.GetEntryCount(), 0);
             continue;
         }
         ASSERT_TRUE(a.AddFile(relative.c_str())) << a.status;
         ASSERT_TRUE(a.AddFile(L"new.txt"));
         ASSERT_TRUE(a.Close());
         ASSERT_TRUE(a.Open(L"\\k.lzh", false));
-        ASSERT_EQ(a.entryCount, 2);
-        EXPECT_EQ(std::wstring(a.entries[0].folder), L"\\src\\" + wide + L"\\" + wide + L"\\");
-        EXPECT_EQ(a.entries[0].flags, 0u);
+        ASSERT_EQ(a.GetEntryCount(), 2);
+        EXPECT_EQ(std::wstring(a.GetEntry(0).folder), L"\\src\\" + wide + L"\\" + wide + L"\\");
+        EXPECT_EQ(a.GetEntry(0).flags, 0u);
         EXPECT_TRUE(a.IsWhole());
     }
 }
@@ -283,7 +283,7 @@ TEST_F(ArchiveSafety, ArchivesThatAreNotWholeAreNeverChanged)
     tmp.WriteHostFile("padded.lzh", members + std::string(1, '\0') + "\x1A\x1A");
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\padded.lzh", false));
-    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    ASSERT_TRUE(a.DeleteEntry(0));
     ASSERT_TRUE(a.Close());
     EXPECT_EQ(ReadHostFile(tmp.HostPath("padded.lzh")),
               Member("", "b.txt", "bbb") + std::string(1, '\0') + "\x1A\x1A");
@@ -399,7 +399,7 @@ TEST_F(ArchiveSafety, TimesAfter2038RoundTrip)
         ASSERT_TRUE(a.Close());
         ASSERT_TRUE(a.Open(L"\\t.lzh", false));
         std::wcscpy(a.destFolder, L"\\out");
-        ASSERT_TRUE(a.ExtractEntry(&a.entries[0]));
+        ASSERT_TRUE(a.ExtractEntry(0));
         EXPECT_EQ(fs::last_write_time(tmp.HostPath("out/new.txt")),
                   fs::file_time_type::clock::from_sys(time));
     }

@@ -109,8 +109,8 @@ TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
         archive.keepFolders = true;
         archive.overwriteSilently = true;
         archive.addMode = true;
-        for (int i = 0; i < archive.entryCount && i < static_cast<int>(rows.size()); ++i) {
-            const CArchiveEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount() && i < static_cast<int>(rows.size()); ++i) {
+            const CArchiveEntry& e = archive.GetEntry(i);
             const ManifestRow& row = rows[static_cast<size_t>(i)];
             SCOPED_TRACE(row.member);
             auto divergence = kMemberDivergences.find(relative + ":" + row.member);

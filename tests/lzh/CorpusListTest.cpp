@@ -127,16 +127,18 @@ TEST(LzhCorpus, EveryArchiveListsAsItsManifestSays)
             const Divergence& d = divergence->second;
             SCOPED_TRACE(d.reason);
             EXPECT_EQ(opened, d.members >= 0);
-            EXPECT_EQ(opened ? archive.entryCount : archive.status, opened ? d.members : d.status);
-            for (int i = 0; i < archive.entryCount && i < static_cast<int>(rows.size()); ++i) {
-                CheckMember(archive.entries[i], rows[i], dumpTime(static_cast<size_t>(i)));
+            EXPECT_EQ(opened ? archive.GetEntryCount() : archive.status,
+                      opened ? d.members : d.status);
+            for (int i = 0; i < archive.GetEntryCount() && i < static_cast<int>(rows.size()); ++i) {
+                CheckMember(archive.GetEntry(i), rows[i], dumpTime(static_cast<size_t>(i)));
             }
             continue;
         }
         EXPECT_TRUE(opened) << "status " << archive.status;
-        EXPECT_EQ(archive.entryCount, static_cast<int>(rows.size()));
-        for (size_t i = 0; i < rows.size() && i < static_cast<size_t>(archive.entryCount); ++i) {
-            CheckMember(archive.entries[i], rows[i], dumpTime(static_cast<size_t>(i)));
+        EXPECT_EQ(archive.GetEntryCount(), static_cast<int>(rows.size()));
+        for (size_t i = 0; i < rows.size() && i < static_cast<size_t>(archive.GetEntryCount());
+             ++i) {
+            CheckMember(archive.GetEntry(i), rows[i], dumpTime(static_cast<size_t>(i)));
         }
     }
     EXPECT_EQ(archivesSeen, manifest.size());

@@ -95,12 +95,12 @@ protected:
     {
         tmp.WriteHostFile("a.lzh", Build(members));
         ASSERT_TRUE(archive.Open(L"\\a.lzh", false));
-        ASSERT_EQ(archive.entryCount, static_cast<int>(members.size()));
+        ASSERT_EQ(archive.GetEntryCount(), static_cast<int>(members.size()));
         std::wcscpy(archive.destFolder, L"\\out");
         archive.addMode = true;
         archive.overwriteSilently = true;
     }
-    bool Run(int index) { return archive.ExtractEntry(&archive.entries[index]); }
+    bool Run(int index) { return archive.ExtractEntry(index); }
     std::string Out(const std::string& relative) { return tmp.HostPath("out/" + relative); }
     std::string Content(const std::string& relative) { return ReadHostFile(Out(relative)); }
     void SetTime(const std::string& relative, int64_t unixTime)
@@ -314,7 +314,7 @@ TEST_F(Extract, TruncatedStoredMemberFailsItsCrc)
     tmp.WriteHostFile("t.lzh", bytes.substr(0, bytes.size() - 300));
     ASSERT_TRUE(archive.Open(L"\\t.lzh", false));
     archive.testMode = true;
-    EXPECT_FALSE(archive.ExtractEntry(&archive.entries[0]));
+    EXPECT_FALSE(archive.ExtractEntry(0));
     EXPECT_EQ(archive.status, kLzhCrcMismatch);
 }
 

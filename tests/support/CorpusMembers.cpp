@@ -39,9 +39,9 @@ std::vector<CorpusMember> CorpusMembersWithMethod(const std::string& method)
             continue;
         }
         std::ifstream file(source, std::ios::binary);
-        for (int i = 0; i < archive.entryCount && i < static_cast<int>(rows.size()); ++i) {
+        for (int i = 0; i < archive.GetEntryCount() && i < static_cast<int>(rows.size()); ++i) {
             const ManifestRow& row = rows[static_cast<size_t>(i)];
-            const CArchiveEntry& e = archive.entries[i];
+            const CArchiveEntry& e = archive.GetEntry(i);
             if (row.method != method) {
                 continue;
             }

@@ -47,9 +47,9 @@ TEST_F(Zip64, MoreThan65535Members)
                                  "        z.writestr('m%05d.txt' % i, 'member %d\\n' % i)\n");
     Run("/usr/bin/python3 many.py");
     ASSERT_TRUE(archive.Open(L"\\many.zip")) << archive.status;
-    ASSERT_EQ(archive.entryCount, 70000);
+    ASSERT_EQ(archive.GetEntryCount(), 70000);
     EXPECT_EQ(archive.totalEntries, 70000u);
-    const CZipEntry& last = archive.entries[69999];
+    const CZipEntry& last = archive.GetEntry(69999);
     EXPECT_STREQ(last.name, L"m69999.txt");
     EXPECT_EQ(last.unpackedSize, 13u);
     std::wcscpy(archive.destFolder, L"\\out");
@@ -71,15 +71,15 @@ TEST_F(Zip64, ExtraFieldsOnSmallMembers)
                       "            f.write(b'zip64 sized ' * 100)\n");
     Run("/usr/bin/python3 forced.py");
     ASSERT_TRUE(archive.Open(L"\\forced.zip")) << archive.status;
-    ASSERT_EQ(archive.entryCount, 2);
+    ASSERT_EQ(archive.GetEntryCount(), 2);
     std::wcscpy(archive.destFolder, L"\\out");
     archive.skipIfNotOlder = false;
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(archive.entries[i].unpackedSize, 1200u);
+        EXPECT_EQ(archive.GetEntry(i).unpackedSize, 1200u);
         archive.testMode = true;
-        EXPECT_TRUE(archive.ExtractEntry(&archive.entries[i])) << archive.status;
+        EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
         archive.testMode = false;
-        EXPECT_TRUE(archive.ExtractEntry(&archive.entries[i])) << archive.status;
+        EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
     }
     std::string expected;
     for (int i = 0; i < 100; ++i) {
@@ -99,8 +99,8 @@ TEST_F(Zip64, AMemberOver4GiB)
     ASSERT_EQ(truncate(tmp.HostPath("big.bin").c_str(), 4400000000), 0);
     Run("zip -q -1 big.zip big.bin && rm big.bin");
     ASSERT_TRUE(archive.Open(L"\\big.zip")) << archive.status;
-    ASSERT_EQ(archive.entryCount, 1);
-    EXPECT_EQ(archive.entries[0].unpackedSize, 4400000000u);
+    ASSERT_EQ(archive.GetEntryCount(), 1);
+    EXPECT_EQ(archive.GetEntry(0).unpackedSize, 4400000000u);
     archive.testMode = true;
-    EXPECT_TRUE(archive.ExtractEntry(&archive.entries[0])) << archive.status;
+    EXPECT_TRUE(archive.ExtractEntry(0)) << archive.status;
 }

@@ -191,16 +191,16 @@ TEST(ZipCorpus, EveryArchiveOpensTestsAndExtractsAsItsManifestSays)
             continue;
         }
         EXPECT_TRUE(opened) << archive.status;
-        EXPECT_EQ(archive.entryCount, static_cast<int>(rows.size()));
-        if (!opened || archive.entryCount != static_cast<int>(rows.size())) {
+        EXPECT_EQ(archive.GetEntryCount(), static_cast<int>(rows.size()));
+        if (!opened || archive.GetEntryCount() != static_cast<int>(rows.size())) {
             continue;
         }
         std::wstring dest = L"\\out" + std::to_wstring(++archiveNo);
         std::wcsncpy(archive.destFolder, dest.c_str(), kMaxPath - 1);
         archive.skipIfNotOlder = false;
         archive.overwriteSilently = true;
-        for (int i = 0; i < archive.entryCount; ++i) {
-            const CZipEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
+            const CZipEntry& e = archive.GetEntry(i);
             const ZipRow& row = rows[static_cast<size_t>(i)];
             SCOPED_TRACE(row.member);
             std::wstring listed = std::wstring(e.path) + e.name;

@@ -87,9 +87,9 @@ TEST(ZipName, ExtractionUsesTheLocalHeadersName)
     tmp.WriteHostFile("u.zip", BuildZip({m}));
     CZipArchive z;
     ASSERT_TRUE(z.Open(L"\\u.zip"));
-    EXPECT_STREQ(z.entries[0].path, L"\u65E5/");
-    EXPECT_STREQ(z.entries[0].name, L"\u3042.txt");
+    EXPECT_STREQ(z.GetEntry(0).path, L"\u65E5/");
+    EXPECT_STREQ(z.GetEntry(0).name, L"\u3042.txt");
     std::wcscpy(z.destFolder, L"\\out");
-    ASSERT_TRUE(z.ExtractEntry(&z.entries[0]));
+    ASSERT_TRUE(z.ExtractEntry(0));
     EXPECT_EQ(ReadHostFile(tmp.HostPath("out/\xE6\x97\xA5/\xE3\x81\x82.txt")), "data");
 }

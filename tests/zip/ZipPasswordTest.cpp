@@ -52,7 +52,7 @@ protected:
         archive.overwriteSilently = true;
         archive.skipIfNotOlder = false;
     }
-    bool Extract(int i) { return archive.ExtractEntry(&archive.entries[i]); }
+    bool Extract(int i) { return archive.ExtractEntry(i); }
     std::string Output(const std::string& name) const
     {
         return ReadHostFile(folder.HostPath("out/" + name));
@@ -108,7 +108,7 @@ TEST_F(ZipPassword, OneQuestionPerArchiveAndPerChangeOfPassword)
           StoredMember("plain.txt", "plain"), Encrypted("c.txt", "gamma", "two"),
           Encrypted("d.txt", "delta", "two", true), Encrypted("e.txt", "epsilon", "one")});
     prompt.replies = {L"one", L"two", L"one"};
-    for (int i = 0; i < archive.entryCount; ++i) {
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
         EXPECT_TRUE(Extract(i)) << i << " " << archive.status;
     }
     EXPECT_EQ(Output("a.txt"), "alpha");
@@ -156,7 +156,7 @@ TEST_F(ZipPassword, HeaderBytesCountInTheSizeAndTheCheckByteFollowsBit3)
     dd.time = 0xAB00;
     dd.localSizesZero = true;
     Open({Encrypted("s.bin", std::string(100, 's'), "pw"), dd});
-    EXPECT_EQ(archive.entries[0].packedSize, 112u);
+    EXPECT_EQ(archive.GetEntry(0).packedSize, 112u);
     prompt.replies = {L"pw"};
     archive.testMode = true;
     EXPECT_TRUE(Extract(0));

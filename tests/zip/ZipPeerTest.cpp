@@ -102,8 +102,8 @@ protected:
         std::wcscpy(archive.destFolder, dest.c_str());
         archive.skipIfNotOlder = false;
         int listedFiles = 0;
-        for (int i = 0; i < archive.entryCount; ++i) {
-            const CZipEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
+            const CZipEntry& e = archive.GetEntry(i);
             SCOPED_TRACE(std::wstring(e.path) + e.name);
             archive.testMode = true;
             EXPECT_TRUE(archive.ExtractEntry(&e)) << archive.status;
@@ -196,9 +196,9 @@ TEST_F(ZipPeer, WrongCancelledAndMissingPasswords)
     CZipArchive archive;
     ASSERT_TRUE(archive.Open(L"\\enc.zip"));
     std::wcscpy(archive.destFolder, L"\\wrong");
-    for (int i = 0; i < archive.entryCount; ++i) {
-        if (archive.entries[i].flags & kZipFlagEncrypted) {
-            EXPECT_FALSE(archive.ExtractEntry(&archive.entries[i]));
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        if (archive.GetEntry(i).flags & kZipFlagEncrypted) {
+            EXPECT_FALSE(archive.ExtractEntry(i));
             EXPECT_EQ(archive.status, kZipPasswordFailed); // no prompt
         }
     }
@@ -208,8 +208,8 @@ TEST_F(ZipPeer, WrongCancelledAndMissingPasswords)
         prompt.cancel = cancel;
         ASSERT_TRUE(archive.Open(L"\\enc.zip"));
         int refused = 0;
-        for (int i = 0; i < archive.entryCount; ++i) {
-            const CZipEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
+            const CZipEntry& e = archive.GetEntry(i);
             if (e.name[0] == 0) {
                 continue;
             }
@@ -262,8 +262,8 @@ TEST_F(ZipPeer, JapaneseNamesOfEveryMaker)
         std::wstring path = L"\\" + std::wstring(m.archive, m.archive + std::strlen(m.archive));
         ASSERT_TRUE(archive.Open(path.c_str())) << archive.status;
         bool listed = false;
-        for (int i = 0; i < archive.entryCount; ++i) {
-            const CZipEntry& e = archive.entries[i];
+        for (int i = 0; i < archive.GetEntryCount(); ++i) {
+            const CZipEntry& e = archive.GetEntry(i);
             listed = listed || std::wstring(e.path) + e.name == expected;
             std::wcscpy(archive.destFolder, (L"\\x_" + path.substr(1)).c_str());
             EXPECT_TRUE(archive.ExtractEntry(&e)) << archive.status;
