@@ -277,7 +277,8 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHea
     entry.unpackedSize = Le32(base + 11);
     entry.attributes = base[19];
 
-    std::vector<uint8_t> ext(65536);
+    // Reused from header to header: a listing reads a million of them.
+    thread_local std::vector<uint8_t> ext(65536);
     while (nextSize > 0) {
         uint32_t size = nextSize;
         if (size < 1 + sizeWidth || size > kMaxLevel3Extended) {

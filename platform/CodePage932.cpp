@@ -33,6 +33,9 @@ int LeadIndex(uint8_t b)
 
 wchar_t DecodeSingle(uint8_t b)
 {
+    if (b < 0x80) { // ASCII, the common case, straight from the table
+        return b == 0 ? 0 : static_cast<wchar_t>(cp932::kSingleByte[b]);
+    }
     for (const ExtraByte& e : kExtraBytes) {
         if (e.byte == b) {
             return e.character;
