@@ -353,7 +353,7 @@ void CTavrelDoc::OnArchiveTest()
     WithArchive([](auto& archive) { archive.testMode = true; });
     progress.Create(IDD_PROGRESS);
     int count = MemberCount();
-    progress.m_progress.SetRange(0, count & 0xFFFF);
+    progress.m_progress.SetRange(0, count); // the true count, however large
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;
@@ -423,7 +423,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     });
     progress.Create(IDD_PROGRESS);
     int count = selected != nullptr ? static_cast<int>(selected->size()) : MemberCount();
-    progress.m_progress.SetRange(0, count & 0xFFFF);
+    progress.m_progress.SetRange(0, count); // the true count, however large
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;

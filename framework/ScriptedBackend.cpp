@@ -36,6 +36,7 @@ void CScriptedBackend::ModelessCreated(CDialog& dialog)
 
 void CScriptedBackend::ModelessChanged(CDialog& dialog, bool transfer)
 {
+    progressUpper = dialog.GetControlInt(ProgressUpperKey(IDC_PROGRESS));
     std::wstring text = dialog.GetControlText(IDC_TEXT);
     if (transfer && !text.empty()) {
         progressTexts.push_back(text);

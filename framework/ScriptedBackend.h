@@ -53,6 +53,7 @@ public:
     std::vector<int> dialogsShown;
     std::vector<FileRequest> fileDialogs;
     std::vector<std::wstring> progressTexts; // the modeless dialog's text control, per change
+    int progressUpper = 0;                   // the progress bar's range, as last shown
     std::vector<std::wstring> shellOpened;
     int modelessOpen = 0;
 };

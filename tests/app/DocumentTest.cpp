@@ -3,6 +3,7 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/LzhHeaderBuilder.h"
 #include "tests/support/ZipBuilder.h"
 
 using namespace testsupport;
@@ -240,4 +241,24 @@ TEST_F(Document, MakeArchiveFolderPath)
     EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"\\My Documents", L"\\a\\noext"),
               L"\\My Documents\\noext");
     EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"", L"x.lzh"), L"\\x");
+}
+
+// The progress bar counts every member of a large archive, past 65,535.
+TEST_F(Document, ProgressCountsPast65535)
+{
+    std::string archive;
+    for (int i = 0; i < 70000; ++i) {
+        LzhMemberFields m;
+        m.name = std::to_string(i);
+        m.name.insert(0, 1, 'm');
+        m.ext.push_back({0x01, m.name});
+        archive += BuildMember(m);
+    }
+    WriteFile("many.lzh", archive + std::string(1, '\0'));
+    Start(L"\\many.lzh");
+    ASSERT_EQ(doc->MemberCount(), 70000);
+    doc->OnArchiveTest();
+    EXPECT_EQ(ui.progressUpper, 70000);
+    EXPECT_EQ(ui.progressTexts.back(), L"m69999");
+    EXPECT_EQ(ui.MessageTexts().back(), res::kAllFilesGood);
 }
