@@ -374,6 +374,10 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         if (!a.testMode && !folderTarget && outcome == MemberOutcome::Skipped) {
             continue;
         }
+        if (outcome == MemberOutcome::Cancelled) {
+            ++failures; // stopped by the user: the run ends
+            return;
+        }
         // Every member that was not done is told of; broken and unsupported ones let the run
         // go on, any other failure ends it.
         Fail(outcome == MemberOutcome::Unsupported ? FormatText(res::kUnsupportedMember, e.name)

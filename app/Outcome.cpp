@@ -15,6 +15,8 @@ MemberOutcome ExtractOutcome(bool lzh, int status)
         case kLzhSkippedAttributes:
         case kLzhSkippedNotOlder:
             return MemberOutcome::Skipped;
+        case kLzhCancelled:
+            return MemberOutcome::Cancelled;
         default:
             return MemberOutcome::Failed;
         }
@@ -24,6 +26,8 @@ MemberOutcome ExtractOutcome(bool lzh, int status)
         return MemberOutcome::Unsupported;
     case kZipSkipped:
         return MemberOutcome::Skipped;
+    case kZipCancelled:
+        return MemberOutcome::Cancelled;
     default:
         return MemberOutcome::Failed;
     }

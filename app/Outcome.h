@@ -9,6 +9,7 @@ enum class MemberOutcome
     Unsupported, // counted apart, not reported one by one
     Skipped,     // kept by rule or by the user's answer: silent
     Failed,      // reported with its message and counted
+    Cancelled,   // stopped inside the member by the user: the run ends
 };
 
 // The outcome of a failed ExtractEntry of an LZH (lzh true) or ZIP archive's member.

@@ -347,46 +347,62 @@ bool CTavrelDoc::ExtractMember(int index, int* status)
     });
 }
 
-void CTavrelDoc::OnArchiveTest()
+bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector<int>* selected)
 {
-    CProgressDlg progress;
-    WithArchive([](auto& archive) { archive.testMode = true; });
     progress.Create(IDD_PROGRESS);
-    int count = MemberCount();
     progress.m_progress.SetRange(0, count); // the true count, however large
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;
     bool lzh = m_nArchiveType == kArchiveLzh;
-    for (int i = 0; i < count; ++i) {
-        progress.m_strText = MemberName(i);
+    bool cancelled = false;
+    for (int n = 0; n < count && !cancelled; ++n) {
+        int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
+        progress.m_strText = MemberName(index);
         progress.UpdateData(false);
         if (progress.m_bCancel) {
+            cancelled = true;
             break;
         }
         int status = 0;
-        if (!ExtractMember(i, &status)) {
-            if (ExtractOutcome(lzh, status) == MemberOutcome::Unsupported) {
+        if (!ExtractMember(index, &status)) {
+            MemberOutcome outcome = ExtractOutcome(lzh, status);
+            if (outcome == MemberOutcome::Unsupported) {
                 ++m_nLastUnsupported;
-            } else {
-                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(i)));
+            } else if (outcome == MemberOutcome::Cancelled) {
+                cancelled = true; // stopped inside the member; nothing of it was kept
+            } else if (outcome == MemberOutcome::Failed) {
+                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(index)));
                 ++m_nLastBroken;
             }
         }
         progress.m_progress.StepIt();
     }
     progress.DestroyWindow();
+    if (cancelled) {
+        ++m_nLastFailed; // not everything asked was done
+    }
+    return cancelled;
+}
+
+void CTavrelDoc::OnArchiveTest()
+{
+    CProgressDlg progress;
+    WithArchive([](auto& archive) { archive.testMode = true; });
+    int count = MemberCount();
+    bool cancelled = RunMembers(progress, count, nullptr);
+    const wchar_t* note = cancelled ? res::kCancelledNote : L"";
     // What follows the members when the header scan could not read on is never "all good".
-    bool unreadableRest = lzh && !m_pLzh->IsWhole();
+    bool unreadableRest = m_nArchiveType == kArchiveLzh && !m_pLzh->IsWhole();
     if (m_nLastBroken > 0) {
-        AfxMessageBox(FormatText(res::kInvalidFiles, count, m_nLastBroken));
+        AfxMessageBox(FormatText(res::kInvalidFiles, count, m_nLastBroken) + note);
     }
     if (unreadableRest) {
         ++m_nLastFailed;
         AfxMessageBox(
             FormatText(res::kUnreadableRest, static_cast<long long>(m_pLzh->UnreadableOffset())));
     } else if (m_nLastBroken == 0) {
-        AfxMessageBox(res::kAllFilesGood);
+        AfxMessageBox(std::wstring(res::kAllFilesGood) + note);
     }
 }
 
@@ -406,7 +422,6 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     if (destination.DoModal() != IDOK) {
         return;
     }
-    bool lzh = m_nArchiveType == kArchiveLzh;
     bool fits = WithArchive([&](auto& archive) {
         std::wstring dest = destination.m_bCreateFolder
                                 ? MakeArchiveFolderPath(destination.m_strDest, archive.archivePath)
@@ -421,36 +436,14 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         archive.lowercase = app->m_nToLowercase != 0;
         return fit;
     });
-    progress.Create(IDD_PROGRESS);
-    int count = selected != nullptr ? static_cast<int>(selected->size()) : MemberCount();
-    progress.m_progress.SetRange(0, count); // the true count, however large
-    progress.m_progress.SetStep(1);
-    m_nLastBroken = 0;
-    m_nLastUnsupported = 0;
     // A destination that does not fit the archive object is refused: cut short, it would
     // name another folder.
-    for (int n = 0; fits && n < count; ++n) {
-        int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
-        progress.m_strText = MemberName(index);
-        progress.UpdateData(false);
-        if (progress.m_bCancel) {
-            break;
-        }
-        int status = 0;
-        if (!ExtractMember(index, &status)) {
-            MemberOutcome outcome = ExtractOutcome(lzh, status);
-            if (outcome == MemberOutcome::Unsupported) {
-                ++m_nLastUnsupported;
-            } else if (outcome == MemberOutcome::Failed) {
-                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(index)));
-                ++m_nLastBroken;
-            }
-        }
-        progress.m_progress.StepIt();
-    }
+    int count = !fits                 ? 0
+                : selected != nullptr ? static_cast<int>(selected->size())
+                                      : MemberCount();
+    bool cancelled = RunMembers(progress, count, selected);
     app->m_strLastFolderExtract = destination.m_strDest;
     app->WriteProfileString(settings::kLastFolder, L"Extract", destination.m_strDest);
-    progress.DestroyWindow();
     if (!fits) {
         ++m_nLastFailed;
         AfxMessageBox(res::kDestinationTooLong);
@@ -463,7 +456,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     if (m_nLastBroken > 0) {
         summary += FormatText(res::kInvalidCount, m_nLastBroken);
     }
-    AfxMessageBox(summary);
+    AfxMessageBox(summary + (cancelled ? res::kCancelledNote : L""));
 }
 
 void CTavrelDoc::OnArchiveCommandLine()

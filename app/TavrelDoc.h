@@ -98,6 +98,9 @@ public:
     bool RefuseUnchangeable();
 
 private:
+    // Tests or extracts count members (the indices in selected, or the first count) under the
+    // progress dialog, counting them by outcome; true when the user cancelled.
+    bool RunMembers(CProgressDlg& progress, int count, const std::vector<int>* selected);
     void ShowArchiveName(const std::wstring& path);
     std::wstring StartFolder() const;
     std::wstring InitialDestination() const;

@@ -29,19 +29,33 @@ private:
     platform::FileHandle m_file;
 };
 
+// The output file (none: bytes only counted), telling the prompt how far the member is.
 class FileSink final : public LzhByteSink
 {
 public:
-    explicit FileSink(platform::FileHandle file) : m_file(file) {}
+    FileSink(platform::FileHandle file, CArchivePrompt* prompt, uint64_t total)
+        : m_file(file), m_prompt(prompt), m_total(total)
+    {}
     bool Write(const uint8_t* data, size_t count) override
     {
+        m_done += count;
+        if (m_prompt != nullptr && !m_prompt->ReportProgress(m_done, m_total)) {
+            cancelled = true;
+            return false;
+        }
         uint32_t written = 0;
-        return platform::WriteFile(m_file, data, static_cast<uint32_t>(count), &written) &&
-               written == count;
+        return m_file == platform::kInvalidFile ||
+               (platform::WriteFile(m_file, data, static_cast<uint32_t>(count), &written) &&
+                written == count);
     }
+
+    bool cancelled = false;
 
 private:
     platform::FileHandle m_file;
+    CArchivePrompt* m_prompt;
+    uint64_t m_total;
+    uint64_t m_done = 0;
 };
 
 } // namespace
@@ -51,12 +65,25 @@ int DictBitsForMethod(int method)
     return method == 7 ? 16 : (method == 6 ? 15 : 13);
 }
 
-uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed)
+uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed,
+                          bool* cancelled)
 {
     // One decoder of each family per thread, made on first use: windows and tables are reused.
     FileSource source(params.input);
-    FileSink sink(params.output);
-    LzhByteSink* to = params.output != platform::kInvalidFile ? &sink : nullptr;
+    FileSink sink(params.output, params.prompt, params.unpackedSize);
+    bool sinking = params.output != platform::kInvalidFile || params.prompt != nullptr;
+    LzhByteSink* to = sinking ? &sink : nullptr;
+    struct Cancelled
+    {
+        const FileSink& sink;
+        bool* out;
+        ~Cancelled()
+        {
+            if (out != nullptr) {
+                *out = sink.cancelled;
+            }
+        }
+    } tell{sink, cancelled};
     switch (params.method) {
     case kMethodLh1: {
         thread_local CLzhLh1Decoder lh1;
@@ -93,7 +120,7 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
 {
     thread_local CLzhEncoder encoder;
     FileSource source(params.input);
-    FileSink sink(params.output);
+    FileSink sink(params.output, nullptr, 0);
     LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
     params.packedSize = result.packedSize;
     if (readFailed != nullptr) {

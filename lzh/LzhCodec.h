@@ -3,18 +3,20 @@
 // "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary).
 #pragma once
 
+#include "archive/ArchivePrompt.h"
 #include "platform/File.h"
 
 #include <cstdint>
 
 struct LzhCodecParams
 {
-    platform::FileHandle input;  // positioned at the member's first compressed byte
-    platform::FileHandle output; // the file to write, or invalid to decode without writing
-    uint32_t unpackedSize;       // bytes to produce
-    uint32_t packedSize;         // compressed bytes of the member
-    int dictBits;                // 13, 15 or 16
-    int method;                  // 5, 6 or 7; decoding also takes kMethodLh1, Lzs and Lz5
+    platform::FileHandle input;       // positioned at the member's first compressed byte
+    platform::FileHandle output;      // the file to write, or invalid to decode without writing
+    uint32_t unpackedSize;            // bytes to produce
+    uint32_t packedSize;              // compressed bytes of the member
+    int dictBits;                     // 13, 15 or 16
+    int method;                       // 5, 6 or 7; decoding also takes kMethodLh1, Lzs and Lz5
+    CArchivePrompt* prompt = nullptr; // told of the progress of decoding (may stop it); or none
 };
 
 // Dictionary bits of a method number: 15 for 6, 16 for 7, else 13.
@@ -26,8 +28,10 @@ int DictBitsForMethod(int method);
 // that ends early reads as zero bits, which the caller's CRC check catches.
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok);
 
-// LzhDecode that also tells whether the output file refused any bytes (a full disk).
-uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed);
+// LzhDecode that also tells whether the output file refused any bytes (a full disk), and
+// whether the prompt asked to stop.
+uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed,
+                          bool* cancelled = nullptr);
 
 // Compresses unpackedSize bytes of input (not 0) with params.method (5, 6 or 7; others read
 // as 5) into output, and sets params.packedSize. When the data would not shrink, encoding

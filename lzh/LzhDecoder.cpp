@@ -248,7 +248,7 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     uint64_t produced = 0;
     uint64_t blockLeft = 0;
     ok = true;
-    while (produced < unpackedSize) {
+    while (produced < unpackedSize && sinkOk) {
         if (blockLeft == 0) {
             // A count of 0 is taken as 2^32 (a 32-bit counter that wraps below zero): such
             // a block lasts to the end of any member.
@@ -323,6 +323,9 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                 size_t n = static_cast<size_t>(out - out0);
                 std::memmove(s.window, s.window + n, dict);
                 out = out0;
+                if (!sinkOk) {
+                    break; // the sink refused (a full disk, or a stop asked for)
+                }
             }
         }
         br.bits = bits;

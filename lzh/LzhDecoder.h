@@ -39,7 +39,7 @@ public:
     // Decodes packedSize bytes of source into unpackedSize bytes (a last match may run past
     // it and is produced whole) and returns their CRC-16, or 0 when ok ends false. A null
     // sink only checks. ok is set true when decoding starts and false on an invalid block.
-    // *writeFailed (when given) tells whether the sink refused any bytes.
+    // *writeFailed (when given) tells whether the sink refused bytes; decoding stops there.
     uint16_t Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
                     uint32_t unpackedSize, int dictBits, bool& ok, bool* writeFailed = nullptr);
 

@@ -19,10 +19,12 @@ constexpr uint32_t kCopyBlock = 128 * 1024;
 
 } // namespace
 
-int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count, uint16_t& crc)
+int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count, uint16_t& crc,
+                                CArchivePrompt* progress)
 {
     crc = 0;
     m_writeFailed = false;
+    m_cancelled = false;
     if (count == 0) {
         return 0;
     }
@@ -50,6 +52,12 @@ int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t co
         crc = Crc16Update(crc, block, want);
         copied += want;
         remaining -= want;
+        if (progress != nullptr &&
+            !progress->ReportProgress(static_cast<uint64_t>(copied), count)) {
+            m_cancelled = true;
+            copied = -1;
+            break;
+        }
     }
     heap.Free(block);
     return copied;
@@ -61,10 +69,11 @@ uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArc
     ok = false;
     unsupported = false;
     m_writeFailed = false;
+    m_cancelled = false;
     int method = ReadableMethodFromString(entry.method);
     if (IsStoredMethod(method)) {
         uint16_t crc = 0;
-        CopyWithCrc(output, input, entry.unpackedSize, crc);
+        CopyWithCrc(output, input, entry.unpackedSize, crc, prompt);
         ok = true; // a short copy shows as a CRC mismatch
         return crc;
     }
@@ -73,10 +82,11 @@ uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArc
         return 0;
     }
     LzhCodecParams params{
-        input, output, entry.unpackedSize, entry.packedSize, DictBitsForMethod(method), method};
+        input,  output, entry.unpackedSize, entry.packedSize, DictBitsForMethod(method),
+        method, prompt};
     bool writeFailed = false;
-    uint16_t crc = LzhDecodeChecked(params, ok, &writeFailed);
-    m_writeFailed = writeFailed;
+    uint16_t crc = LzhDecodeChecked(params, ok, &writeFailed, &m_cancelled);
+    m_writeFailed = writeFailed && !m_cancelled;
     if (entry.unpackedSize == 0) {
         ok = true; // an empty member is whole; its CRC (0) is checked as usual
     }
@@ -194,6 +204,13 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
     bool ok = false;
     bool unsupported = false;
     crc = DecodeEntry(source, output, e, ok, unsupported);
+    if (m_cancelled) {
+        // Stopped inside the member: nothing of it stays.
+        CloseFile(output);
+        tree.RemoveFile(relative);
+        status = kLzhCancelled;
+        return false;
+    }
     if (!ok || m_writeFailed) {
         CloseFile(output);
         status = !ok ? kLzhBrokenData : kLzhWriteFailed;
@@ -232,8 +249,10 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
         bool ok = false;
         bool unsupported = false;
         crc = DecodeEntry(source, kInvalidFile, e, ok, unsupported);
-        if (unsupported || !ok) {
-            status = unsupported ? kLzhUnsupportedMethod : kLzhBrokenData;
+        if (unsupported || !ok || m_cancelled) {
+            status = m_cancelled   ? kLzhCancelled
+                     : unsupported ? kLzhUnsupportedMethod
+                                   : kLzhBrokenData;
             return false;
         }
     } else {

@@ -60,7 +60,8 @@ public:
     std::wstring_view GetEntryFolder(int index) const { return m_members.Folder(index); }
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
-    // testMode. False with status 6-12 or 16-22; a failed seek leaves status unchanged.
+    // testMode. False with status 6-12 or 16-23; a failed seek leaves status unchanged. Large
+    // members tell the prompt of their progress, and stop (status 23) when it asks.
     // Nothing is written, nor a link followed, outside destFolder.
     bool ExtractEntry(const CArchiveEntry* entry);
     bool ExtractEntry(int index);
@@ -83,10 +84,11 @@ public:
     // Copies count bytes from input (at its position) to output (or nowhere when invalid).
     // Returns the count, or -1 when a read or write came up short.
     int64_t CopyRange(platform::FileHandle output, platform::FileHandle input, int64_t count);
-    // Copies count bytes from input to output (or nowhere when invalid) with their CRC-16.
-    // Returns the count, or -1 when a read or a write came up short.
+    // Copies count bytes from input to output (or nowhere when invalid) with their CRC-16,
+    // telling `progress` how far it is. Returns the count, or -1 when a read or a write came
+    // up short or progress asked to stop.
     int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
-                        uint16_t& crc);
+                        uint16_t& crc, CArchivePrompt* progress = nullptr);
 
     CArchivePrompt* prompt = nullptr; // where questions go; not owned
     int status = kLzhOk;              // reason of the last failure (LzhStatus)
@@ -113,6 +115,7 @@ protected:
 
     CLzhMembers m_members{heap}; // the members in archive order
     bool m_writeFailed = false;  // the last copy or decode could not write all of its output
+    bool m_cancelled = false;    // the prompt stopped the last copy or decode
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);

@@ -26,5 +26,6 @@ enum LzhStatus
     kLzhArchiveReadOnly = 20,    // add, delete: the archive file is not writable by its owner
     kLzhLinkInTheWay = 21,       // extract: a symbolic link stands where a folder is needed
     kLzhLinkRefused = 22,        // extract: a link member pointing outside the destination
+    kLzhCancelled = 23,          // extract, test: stopped inside the member at the user's word
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

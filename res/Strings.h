@@ -34,6 +34,8 @@ inline constexpr const wchar_t* kLinkRefused =
     L"展開先の外を指すシンボリックリンクは作成しません。 [%ls]";
 inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧縮形式です。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
+// Added to the summary when the user cancelled the work.
+inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";
 inline constexpr const wchar_t* kTempUnavailable = L"一時フォルダを作成できませんでした。";
 // Shown after a name or folder the list holds only in part.
 inline constexpr const wchar_t* kCutMark = L"…";

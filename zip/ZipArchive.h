@@ -7,6 +7,7 @@
 #include "archive/ArchivePrompt.h"
 #include "lzh/LzhDecoder.h"
 #include "platform/File.h"
+#include "platform/FolderTree.h"
 #include "platform/PrivateHeap.h"
 #include "zip/ZipCipher.h"
 #include "zip/ZipEntry.h"
@@ -40,8 +41,9 @@ public:
     bool ExtractEntry(int index);
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
-    // testMode. False with status 4, 7, 9-12, 17 or 18. Nothing is written, nor a link
-    // followed, outside destFolder.
+    // testMode. False with status 4, 7, 9-12 or 17-19. Nothing is written, nor a link
+    // followed, outside destFolder. Large members tell the prompt of their progress, and stop
+    // (status 19) when it asks.
     bool ExtractEntry(const CZipEntry* entry);
 
     bool lowercase = false;           // output paths in lower case (the member's part)
@@ -75,7 +77,8 @@ private:
     bool CheckPassword();
     bool TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check);
     std::wstring OutputPath() const;
-    bool CreateOutput(const CZipEntry& entry, platform::FileHandle* file);
+    bool CreateOutput(const CZipEntry& entry, platform::CFolderTree& tree,
+                      const std::wstring& relative, platform::FileHandle* file);
     bool ExtractData(const CZipEntry& entry, platform::FileHandle file);
     int CopyStored(LzhByteSink& output, uint32_t& crc);
 

@@ -30,11 +30,14 @@ bool ReadExact(FileHandle file, void* buffer, uint32_t count)
 }
 
 // Where decoded bytes go: the output file (none in test mode), never more than the member's
-// declared size, so a member cannot grow past what its directory promises.
+// declared size, so a member cannot grow past what its directory promises. The prompt hears
+// how far the member is and may stop it.
 class ZipOutput final : public LzhByteSink
 {
 public:
-    ZipOutput(FileHandle file, uint64_t limit) : m_file(file), m_limit(limit) {}
+    ZipOutput(FileHandle file, uint64_t limit, CArchivePrompt* prompt)
+        : m_file(file), m_limit(limit), m_prompt(prompt)
+    {}
 
     bool Write(const uint8_t* data, size_t count) override
     {
@@ -43,6 +46,10 @@ public:
             return false;
         }
         m_written += count;
+        if (m_prompt != nullptr && count != 0 && !m_prompt->ReportProgress(m_written, m_limit)) {
+            cancelled = true;
+            return false;
+        }
         uint32_t written = 0;
         if (m_file != kInvalidFile && count != 0 &&
             (!WriteFile(m_file, data, static_cast<uint32_t>(count), &written) ||
@@ -57,10 +64,12 @@ public:
 
     bool overflow = false;
     bool writeFailed = false;
+    bool cancelled = false;
 
 private:
     FileHandle m_file;
     uint64_t m_limit;
+    CArchivePrompt* m_prompt;
     uint64_t m_written = 0;
 };
 
@@ -146,7 +155,7 @@ int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
 bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
 {
     ZipReaderState& s = *m_state;
-    ZipOutput output(file, s.member.unpackedSize);
+    ZipOutput output(file, s.member.unpackedSize, prompt);
     uint32_t crc = 0;
     int result = 0;
     if (entry.method == kZipStored) {
@@ -163,6 +172,10 @@ bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
         LocalFileTimeToFileTime(DosToFileTime(s.local.date, s.local.time), &utc);
         SetFileTimes(file, &utc);
         closed = CloseFile(file);
+    }
+    if (output.cancelled) {
+        status = kZipCancelled;
+        return false;
     }
     if (output.writeFailed || !closed) {
         status = kZipWriteFailed;
@@ -181,14 +194,13 @@ bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
 
 // Makes the member's place below the destination: its folder, or the file to write (*file),
 // after the overwrite rules. False with the status set when the member is not to be written.
-bool CZipArchive::CreateOutput(const CZipEntry& e, FileHandle* file)
+bool CZipArchive::CreateOutput(const CZipEntry& e, CFolderTree& tree, const std::wstring& relative,
+                               FileHandle* file)
 {
-    std::wstring relative = OutputPath();
     // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty member
     // with the folder bit is a folder, or its members could not be placed in it.
     bool folder = relative.empty() || IsSeparator(relative.back()) ||
                   ((e.attributes & kAttrFolder) && e.unpackedSize == 0);
-    CFolderTree tree;
     if (!tree.Open(destFolder)) {
         status = kZipCannotCreateOutput;
         return false;
@@ -257,10 +269,16 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
         return false;
     }
     FileHandle file = kInvalidFile;
-    if (!testMode && !CreateOutput(e, &file)) {
+    CFolderTree tree;
+    std::wstring relative = testMode ? std::wstring() : OutputPath();
+    if (!testMode && !CreateOutput(e, tree, relative, &file)) {
         return false;
     }
+    bool written = file != kInvalidFile;
     if (!ExtractData(e, file)) {
+        if (status == kZipCancelled && written) {
+            tree.RemoveFile(relative); // stopped inside the member: nothing of it stays
+        }
         if (status == kZipOk) {
             status = kZipDamaged;
         }

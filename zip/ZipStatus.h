@@ -16,4 +16,5 @@ enum ZipStatus
     kZipMultiVolume = 14,        // open: the end record's disk number is not 0
     kZipWriteFailed = 17,        // extract: the output file could not be written in full
     kZipLinkInTheWay = 18,       // extract: a symbolic link stands where a folder is needed
+    kZipCancelled = 19,          // extract, test: stopped inside the member at the user's word
 };

@@ -181,7 +181,8 @@ TEST_F(Document, CancellingTestStopsBeforeTheNextMemberAndStillCountsAll)
     ui.cancelAtText = 3;
     doc->OnArchiveTest();
     EXPECT_EQ(ui.progressTexts.size(), 3u);
-    EXPECT_EQ(ui.messages.back().text, L"10ファイル中1ファイルが不正です。");
+    EXPECT_EQ(ui.messages.back().text,
+              std::wstring(L"10ファイル中1ファイルが不正です。") + res::kCancelledNote);
 }
 
 TEST_F(Document, ExtractAllIntoAFolderNamedAfterTheArchive)
