@@ -109,7 +109,7 @@ void LzsFastLoop(LzhBitInput& in, LzhHistoryWindow& win, Progress& pr)
     unsigned count = in.count;
     const uint8_t* next = in.next;
     const uint8_t* const end = in.end;
-    while (pr.left > 0 && end - next >= 8) {
+    while (pr.left > 0 && end - next >= 8 && win.sinkOk) {
         if (count < kLzsItemBits) {
             uint64_t v;
             std::memcpy(&v, next, 8);
@@ -158,7 +158,7 @@ void Lz5FastLoop(LzhBitInput& in, LzhHistoryWindow& win, Progress& pr, unsigned&
     constexpr uint32_t mask = kLz5Dict - 1;
     const uint8_t* next = in.next;
     const uint8_t* const end = in.end;
-    while (pr.left > 0 && end - next >= kLz5ItemBytes) {
+    while (pr.left > 0 && end - next >= kLz5ItemBytes && win.sinkOk) {
         if (flags == 1) {
             flags = *next++ | 0x100u;
         }
@@ -233,7 +233,7 @@ uint16_t CLzhLarcDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint3
     ok = true;
     Progress pr{win.Output(), unpackedSize, start};
     unsigned flags = 1;
-    while (pr.left > 0) {
+    while (pr.left > 0 && win.sinkOk) { // a sink that refuses ends decoding
         if (lzs) {
             LzsFastLoop(in, win, pr);
         } else {

@@ -223,7 +223,7 @@ uint16_t CLzhLh1Decoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32
     ok = true;
     uint8_t* out = win.Output();
     uint32_t left = unpackedSize;
-    while (left > 0) {
+    while (left > 0 && win.sinkOk) { // a sink that refuses ends decoding
         if (count < 32) {
             refill(32);
         }
