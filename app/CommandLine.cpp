@@ -3,6 +3,7 @@
 #include "app/Outcome.h"
 #include "framework/Framework.h"
 
+#include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "platform/FindFile.h"
 #include "platform/Text.h"
@@ -285,14 +286,21 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
 int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
 {
     int command = kCommandNone;
-    for (const std::wstring& token : tokens) {
-        if (token[0] == L'-' || (slashIsSwitch && token[0] == L'/')) {
-            if (!Switch(token, a)) {
+    for (const std::wstring& typed : tokens) {
+        if (typed[0] == L'-' || (!hostPaths && typed[0] == L'/')) {
+            if (!Switch(typed, a)) {
                 return kCommandInvalid;
             }
             continue;
         }
-        if (token.size() == 1) {
+        // A person types host paths ('/' between folders, absolute ones from the host's root);
+        // the archive object takes device paths.
+        bool absolute = hostPaths && typed[0] == L'/';
+        std::wstring token = hostPaths ? platform::DevicePathOf(typed) : typed;
+        if (token.empty()) {
+            return kCommandInvalid; // a host path outside the device root
+        }
+        if (token.size() == 1 && !absolute) {
             switch (token[0]) {
             case L'a':
                 a.addMode = true;

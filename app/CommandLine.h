@@ -56,9 +56,9 @@ public:
     // Runs the interpreted command (Interpret's result) and empties the lists.
     void Execute(int command, CLzhArchive& archive);
 
-    // A token that begins with '/' is a switch (the device's dialog); the console sets it
-    // false, where such a token is a path.
-    bool slashIsSwitch = true;
+    // Host paths: only '-' starts a switch, and a path's '/' separates folders (an absolute
+    // one is mapped to the device). Off: '/' starts a switch too, as on the device.
+    bool hostPaths = true;
     Search search;
     std::function<void(const std::wstring&)> report;
 

@@ -67,35 +67,13 @@ std::wstring DevicePathOf(const std::string& hostPath)
     return platform::HostToDevice(absolute);
 }
 
-// A word of the command in the device's form: shell paths become device paths ('/' to '\',
-// absolute ones mapped), keeping a trailing separator that marks a folder.
-std::wstring CommandWord(const std::string& word)
-{
-    if (word.empty() || word[0] == '-') {
-        return platform::Utf8ToWide(word);
-    }
-    bool folder = word.back() == '/';
-    std::wstring device;
-    if (word[0] == '/') {
-        device = DevicePathOf(word);
-    } else {
-        device = platform::Utf8ToWide(word);
-        for (wchar_t& c : device) {
-            c = c == L'/' ? L'\\' : c;
-        }
-    }
-    if (folder && (device.empty() || device.back() != L'\\')) {
-        device.push_back(L'\\');
-    }
-    return device;
-}
-
-// The words joined with spaces, quoted where they hold one.
+// The words joined with spaces, quoted where they hold one: the typed command line takes host
+// paths as the shell gives them.
 std::wstring CommandText(const std::vector<std::string>& words)
 {
     std::wstring text;
     for (const std::string& w : words) {
-        std::wstring word = CommandWord(w);
+        std::wstring word = platform::Utf8ToWide(w);
         if (!text.empty()) {
             text.push_back(L' ');
         }
@@ -238,7 +216,6 @@ int main(int argc, char** argv)
             app.CloseMainWindow();
             return Usage("typed commands work on LZH archives");
         }
-        doc->m_commandLine.slashIsSwitch = false;
         if (!doc->RunCommandLine(CommandText(o.command))) {
             status = 1;
         }

@@ -4,6 +4,7 @@
 #include "app/Outcome.h"
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
+#include "platform/DevicePath.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
@@ -69,7 +70,7 @@ bool CTavrelDoc::OnCmdMsg(int id)
 void CTavrelDoc::ShowArchiveName(const std::wstring& path)
 {
     if (AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
-        AfxGetApp()->m_pMainWnd->SetArchiveBarText(path);
+        AfxGetApp()->m_pMainWnd->SetArchiveBarText(platform::DisplayPath(path));
     }
 }
 
@@ -319,7 +320,7 @@ void CTavrelDoc::OnArchiveAdd()
         m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
         if (!m_pLzh->AddFile(path.c_str())) {
             ++m_nLastFailed;
-            AfxMessageBox(ChangeFailureText(m_pLzh->status, path));
+            AfxMessageBox(ChangeFailureText(m_pLzh->status, platform::DisplayPath(path)));
         }
     }
     UpdateAllViews(nullptr);
@@ -416,16 +417,17 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     CTavrelApp* app = TavrelApp();
     CExtractDestDlg destination;
     CProgressDlg progress;
-    destination.m_strDest = InitialDestination();
+    // The dialog shows and takes host paths; the settings keep the device's form.
+    destination.m_strDest = platform::DisplayPath(InitialDestination());
     destination.m_bCreateFolder = app->m_nCreateFolder != 0;
     destination.m_bUseFolder = app->m_nUseFolder != 0;
     if (destination.DoModal() != IDOK) {
         return;
     }
+    std::wstring typed = platform::DevicePathOf(destination.m_strDest);
     bool fits = WithArchive([&](auto& archive) {
-        std::wstring dest = destination.m_bCreateFolder
-                                ? MakeArchiveFolderPath(destination.m_strDest, archive.archivePath)
-                                : destination.m_strDest;
+        std::wstring dest =
+            destination.m_bCreateFolder ? MakeArchiveFolderPath(typed, archive.archivePath) : typed;
         bool fit = dest.size() < static_cast<size_t>(kMaxPath);
         if (fit) {
             std::wcscpy(archive.destFolder, dest.c_str());
@@ -442,8 +444,8 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
                 : selected != nullptr ? static_cast<int>(selected->size())
                                       : MemberCount();
     bool cancelled = RunMembers(progress, count, selected);
-    app->m_strLastFolderExtract = destination.m_strDest;
-    app->WriteProfileString(settings::kLastFolder, L"Extract", destination.m_strDest);
+    app->m_strLastFolderExtract = typed;
+    app->WriteProfileString(settings::kLastFolder, L"Extract", typed);
     if (!fits) {
         ++m_nLastFailed;
         AfxMessageBox(res::kDestinationTooLong);
@@ -498,8 +500,8 @@ void CTavrelDoc::OnOptionSettings()
     extract.m_nOverwrite = m_pLzh->overwriteSilently ? 2 : (m_pLzh->askOnlyIfNewer ? 1 : 0);
     folders.m_nStartupFolderType = app->m_nStartupFolderType;
     folders.m_nExtractFolderType = app->m_nExtractFolderType;
-    folders.m_strStartupFolder = app->m_strStartupFolder;
-    folders.m_strExtractFolder = app->m_strExtractFolder;
+    folders.m_strStartupFolder = platform::DisplayPath(app->m_strStartupFolder);
+    folders.m_strExtractFolder = platform::DisplayPath(app->m_strExtractFolder);
     compress.m_nMethod = app->m_nLhaMethod;
     compress.m_nAction = app->m_nLhaAction;
     sheet.AddPage(&view);
@@ -523,8 +525,8 @@ void CTavrelDoc::OnOptionSettings()
     app->m_nLhaAction = compress.m_nAction;
     app->m_nStartupFolderType = folders.m_nStartupFolderType;
     app->m_nExtractFolderType = folders.m_nExtractFolderType;
-    app->m_strStartupFolder = folders.m_strStartupFolder;
-    app->m_strExtractFolder = folders.m_strExtractFolder;
+    app->m_strStartupFolder = platform::DevicePathOf(folders.m_strStartupFolder);
+    app->m_strExtractFolder = platform::DevicePathOf(folders.m_strExtractFolder);
     UpdateAllViews(nullptr);
     using settings::kOption;
     for (int i = 1; i < 9; ++i) {

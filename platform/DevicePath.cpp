@@ -159,6 +159,16 @@ void SetDeviceRoot(const std::string& hostRoot)
     CurrentMapping().root = root;
 }
 
+std::wstring DisplayPath(std::wstring_view devicePath)
+{
+    return Utf8ToWide(DeviceToHost(devicePath));
+}
+
+std::wstring DevicePathOf(std::wstring_view hostPath)
+{
+    return HostToDevice(WideToUtf8(hostPath));
+}
+
 bool HasDefaultMapping()
 {
     std::lock_guard<std::mutex> guard(MappingLock());

@@ -26,6 +26,12 @@ std::string DeviceToHost(std::wstring_view devicePath);
 // lies outside an explicit root.
 std::wstring HostToDevice(std::string_view hostPath);
 
+// A device path as a person reads it: the host path, as wide text ('/' between folders).
+std::wstring DisplayPath(std::wstring_view devicePath);
+// What a person typed or chose (a host path) as a device path; a trailing separator stays.
+// Empty for an absolute path outside an explicit root.
+std::wstring DevicePathOf(std::wstring_view hostPath);
+
 // Whether the default mapping is in force (no explicit root).
 bool HasDefaultMapping();
 

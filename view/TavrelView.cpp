@@ -106,7 +106,9 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
             platform::FileTime local = e.modified;
             platform::FileTimeToLocalFileTime(e.modified, &local);
             // A path longer than the record shows with a mark where it was cut.
+            // Folders show as the host writes them, '/' between them.
             std::wstring name = e.name, folder = e.folder;
+            std::replace(folder.begin(), folder.end(), L'\\', L'/');
             name += (e.flags & kEntryNameCut) ? res::kCutMark : L"";
             folder += (e.flags & kEntryFolderCut) ? res::kCutMark : L"";
             AddRow(k, name.c_str(), e.unpackedSize, e.packedSize, local, e.attributes, e.crc,

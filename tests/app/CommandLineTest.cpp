@@ -1,6 +1,7 @@
 // The typed command line: tokens, the wildcard match, the typed texts of the command table
 // on real archives, switches that last, limits, and the history.
 #include "app/CommandLine.h"
+#include "platform/Text.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
@@ -287,4 +288,20 @@ TEST_F(CommandLine, FoldersAreSearchedInTurnAndAnyNumberOfFilesIsAdded)
     EXPECT_TRUE(Typed(L"a -o0 -z many\\*"));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(Members().size(), 5u + 3000u);
+}
+
+// The command line takes host paths: '/' between folders, absolute ones from the host's root
+// (here, the test's device root); only '-' starts a switch.
+TEST_F(CommandLine, HostPathsAreTyped)
+{
+    std::wstring host = platform::Utf8ToWide(folder.HostPath("in/x.txt"));
+    EXPECT_TRUE(Typed(L"a -o0 " + host));
+    ASSERT_EQ(Members().size(), 6u);
+    EXPECT_EQ(Members().back(), L"x.txt");
+    std::wstring out = platform::Utf8ToWide(folder.HostPath("out")) + L"/";
+    EXPECT_TRUE(Typed(L"e " + out + L" top.txt"));
+    EXPECT_EQ(ReadFile("out/top.txt"), "t");
+    EXPECT_TRUE(Typed(L"e in/deep/ top.txt")); // relative, from the current folder
+    EXPECT_EQ(ReadFile("in/deep/top.txt"), "t");
+    EXPECT_TRUE(ui.messages.empty());
 }

@@ -1,5 +1,6 @@
 // The document's commands under a scripted user: opening by type, New, Close, Add, Test and
 // the extraction commands with their questions, counts and summaries.
+#include "platform/DevicePath.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
@@ -33,7 +34,7 @@ TEST_F(Document, OpenArchiveByTypeFollowsTheExtensionAndTheTypeLastTried)
     doc->CloseArchive();
     EXPECT_TRUE(doc->OpenArchiveByType(L"\\Z.ZIP"));
     EXPECT_EQ(doc->m_nArchiveType, kArchiveZip);
-    EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), L"\\Z.ZIP");
+    EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), platform::DisplayPath(L"\\Z.ZIP"));
     doc->CloseArchive();
     EXPECT_EQ(app->m_pMainWnd->GetArchiveBarText(), L"");
     EXPECT_EQ(doc->m_nArchiveType, kArchiveZip); // kept after the close
@@ -191,7 +192,7 @@ TEST_F(Document, ExtractAllIntoAFolderNamedAfterTheArchive)
     Start(L"\\data.tar.lzh");
     ui.dialogAnswers[IDD_EXTRACT_DEST] = {[&](CDialog& dialog) {
         // Presets: LastFolder/Extract, both boxes ticked.
-        EXPECT_EQ(dialog.GetControlText(IDC_TEXT), res::kMyDocuments);
+        EXPECT_EQ(dialog.GetControlText(IDC_TEXT), platform::DisplayPath(res::kMyDocuments));
         EXPECT_EQ(dialog.GetControlInt(IDC_CREATE_FOLDER), 1);
         EXPECT_EQ(dialog.GetControlInt(IDC_USE_FOLDER), 1);
         dialog.SetControlText(IDC_TEXT, L"\\out");

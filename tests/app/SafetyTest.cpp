@@ -3,6 +3,7 @@
 // failed rewrite is reported and keeps the changes, and a path longer than the record is
 // marked in the list and refused at extraction.
 #include "lzh/Crc16.h"
+#include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -118,7 +119,7 @@ TEST_F(Safety, PathsLongerThanTheRecordAreMarkedAndNotExtracted)
     doc->UpdateAllViews(nullptr);
     ASSERT_EQ(Column(0), (Texts{L"a.txt", L"m.txt"}));
     std::wstring shown = Column(8)[1];
-    EXPECT_EQ(shown.substr(shown.size() - 2), std::wstring(L"\\") + res::kCutMark);
+    EXPECT_EQ(shown.substr(shown.size() - 2), std::wstring(L"/") + res::kCutMark);
     ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out", 0, 1)};
     doc->OnExtractAll();
     EXPECT_EQ(ui.MessageTexts(),

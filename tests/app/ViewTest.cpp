@@ -1,5 +1,6 @@
 // The list view: columns and their widths, row texts, folder rows, deleting the selection,
 // opening in place, extracting the selection, and which commands are enabled.
+#include "platform/DevicePath.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
@@ -86,8 +87,8 @@ TEST_F(View, RowTextsOfLzhMembers)
     EXPECT_EQ(Column(1), (Texts{L"3,000", L"1"}));
     EXPECT_EQ(Column(6)[0].substr(0, 4), L"0000"); // a 16-bit CRC
     EXPECT_EQ(Column(7)[0], L"-lh6-");
-    EXPECT_EQ(Column(7)[1], L"-lh0-"); // one byte does not compress
-    EXPECT_EQ(Column(8), (Texts{L"", L"sub\\"}));
+    EXPECT_EQ(Column(7)[1], L"-lh0-");           // one byte does not compress
+    EXPECT_EQ(Column(8), (Texts{L"", L"sub/"})); // '/' between folders, as the host
     EXPECT_EQ(CTavrelView::GroupDigits(L"123"), L"123");
     EXPECT_EQ(CTavrelView::GroupDigits(L"1000"), L"1,000");
     EXPECT_EQ(CTavrelView::GroupDigits(L"0"), L"0");
