@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = 0; i < archive.GetEntryCount(); ++i) {
             const CArchiveEntry& e = archive.GetEntry(i);
             total += std::wcslen(e.name) + std::wcslen(e.folder) + std::wcslen(e.method);
-            if (e.dataPos < e.headerPos || e.level < 0 || e.level > 2) {
+            if (e.dataPos < e.headerPos || e.level < 0 || e.level > 3) {
                 std::abort();
             }
         }
