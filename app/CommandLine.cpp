@@ -412,8 +412,32 @@ void CCommandLineProcessor::Delete(CLzhArchive& a)
     }
 }
 
+bool CCommandLineProcessor::StoredByPattern(const std::wstring& source) const
+{
+    std::wstring name = LastComponent(source);
+    for (const std::wstring& pattern : storePatterns) {
+        if (WildcardMatch(name, LastComponent(pattern))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CCommandLineProcessor::Add(CLzhArchive& a)
 {
+    // The files to compress are compressed ahead, on every core, in the order they are added.
+    std::vector<std::wstring> ahead;
+    if (!a.storeOnly) {
+        for (const std::wstring& item : fileList) {
+            std::wstring source = std::wstring(a.destFolder) + item;
+            uint32_t attributes = platform::GetFileAttributes(source);
+            if (item != L"\\" && attributes != platform::kInvalidAttributes &&
+                !(attributes & platform::kAttrFolder) && !StoredByPattern(source)) {
+                ahead.push_back(std::move(source));
+            }
+        }
+    }
+    a.CompressAhead(std::move(ahead));
     for (const std::wstring& item : fileList) {
         std::wstring source = item == L"\\" ? item : std::wstring(a.destFolder) + item;
         uint32_t attributes = platform::GetFileAttributes(source);
@@ -422,13 +446,8 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
         }
         bool stored = a.storeOnly;
         bool folder = includeFolders && (attributes & platform::kAttrFolder);
-        if (!folder) {
-            std::wstring name = LastComponent(source);
-            for (const std::wstring& pattern : storePatterns) {
-                if (WildcardMatch(name, LastComponent(pattern))) {
-                    a.storeOnly = true;
-                }
-            }
+        if (!folder && StoredByPattern(source)) {
+            a.storeOnly = true;
         }
         if (!a.AddFile(item.c_str())) {
             // Skips (an existing member that is not older) are quiet; anything else ends the
@@ -437,11 +456,13 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
                 a.status == kLzhSkippedNotOlder || (!folder && a.status == kLzhSkippedAttributes);
             if (!skipped) {
                 Fail(ChangeFailureText(a.status, source));
-                return;
+                a.storeOnly = stored;
+                break;
             }
         }
         a.storeOnly = stored;
     }
+    a.StopAhead();
 }
 
 void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)

@@ -81,6 +81,8 @@ private:
     void Extract(CLzhArchive& archive);
     void Delete(CLzhArchive& archive);
     void Add(CLzhArchive& archive);
+    // Whether a source file is stored rather than compressed by a store pattern.
+    bool StoredByPattern(const std::wstring& source) const;
 };
 
 // The member's stored folder and name, without a trailing '\'.

@@ -7,6 +7,7 @@
 
 #include <cwchar>
 #include <string>
+#include <thread>
 
 using namespace platform;
 
@@ -77,7 +78,29 @@ bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& e
     return true;
 }
 
-bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry& entry)
+void CLzhArchive::CompressAhead(std::vector<std::wstring> sources, unsigned threads)
+{
+    unsigned cores = threads != 0 ? threads : std::thread::hardware_concurrency();
+    StopAhead();
+    if ((threads == 0 && cores < 2) || sources.empty()) {
+        return; // nothing to gain
+    }
+    std::vector<CLzhPrecompressor::Job> jobs;
+    jobs.reserve(sources.size());
+    for (std::wstring& source : sources) {
+        jobs.push_back({std::move(source), Method()});
+    }
+    m_precompressor = std::make_unique<CLzhPrecompressor>();
+    m_precompressor->Start(std::move(jobs), cores);
+}
+
+void CLzhArchive::StopAhead()
+{
+    m_precompressor.reset();
+}
+
+bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry& entry,
+                              const CLzhPrecompressor::Result* ready)
 {
     if (!SeekFile(work, 0, SeekOrigin::End, &entry.headerPos)) {
         status = kLzhWorkFileFailed;
@@ -92,10 +115,20 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
         std::wcscpy(entry.method, L"-lhd-");
         entry.crc = 0;
         entry.packedSize = entry.unpackedSize;
-    } else if (storeOnly || entry.unpackedSize == 0) {
+    } else if (storeOnly || entry.unpackedSize == 0 || (ready != nullptr && !ready->shrank)) {
         ok = StoreData(work, source, entry);
+    } else if (ready != nullptr) {
+        uint32_t written = 0;
+        uint32_t count = static_cast<uint32_t>(ready->packed.size());
+        ok = WriteFile(work, ready->packed.data(), count, &written) && written == count;
+        if (!ok) {
+            status = kLzhWorkFileFailed;
+        }
+        std::swprintf(entry.method, 6, L"-lh%d-", Method());
+        entry.crc = ready->crc;
+        entry.packedSize = count;
     } else {
-        int method = methodIndex == 2 ? 7 : (methodIndex == 1 ? 6 : 5);
+        int method = Method();
         LzhCodecParams params{source, work, entry.unpackedSize, 0, DictBitsForMethod(method),
                               method};
         bool readFailed = false;
@@ -203,7 +236,12 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;
     entry.flags = 0;
-    bool ok = WriteMember(workFile, source, entry);
+    // The bytes made ahead serve only for the file as it was when they were made.
+    CLzhPrecompressor::Result ahead;
+    bool madeAhead = m_precompressor != nullptr && !isFolder && !storeOnly && size > 0 &&
+                     m_precompressor->Take(sourcePath, Method(), &ahead) && ahead.size == size &&
+                     ahead.written == written;
+    bool ok = WriteMember(workFile, source, entry, madeAhead ? &ahead : nullptr);
     if (source != kInvalidFile) {
         CloseFile(source);
     }

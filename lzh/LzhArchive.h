@@ -1,11 +1,14 @@
 // CLzhArchive: the LZH archive object with the settings for new members, and adding.
 #pragma once
 
+#include "lzh/LzhPrecompressor.h"
 #include "lzh/LzhReader.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class CLzhArchive : public CLzhReader
 {
@@ -18,9 +21,20 @@ public:
     // Index of the first member whose folder + name equals path exactly, or -1.
     int FindEntry(const wchar_t* path) const;
     // Writes header and data of one member at the end of the work file and completes the
-    // entry's method, CRC, sizes and positions. False with status 13 or 101, the work file
+    // entry's method, CRC, sizes and positions; with `ready`, the data compressed ahead is
+    // written instead of compressing the source. False with status 13 or 101, the work file
     // cut back to where the member began.
-    bool WriteMember(platform::FileHandle work, platform::FileHandle source, CArchiveEntry& entry);
+    bool WriteMember(platform::FileHandle work, platform::FileHandle source, CArchiveEntry& entry,
+                     const CLzhPrecompressor::Result* ready = nullptr);
+
+    // Compresses these files (device paths, in the order the adds will come to them) ahead
+    // of the adds, on every core; AddFile then writes the bytes made ahead, which are those it
+    // would make itself. A file that changed since is compressed again. Until StopAhead.
+    // threads 0: one per core (none on a single core).
+    void CompressAhead(std::vector<std::wstring> sources, unsigned threads = 0);
+    void StopAhead();
+    // The method number new members are compressed with.
+    int Method() const { return methodIndex == 2 ? 7 : (methodIndex == 1 ? 6 : 5); }
 
     int headerLevel = 2;    // header level of new members
     bool storeOnly = false; // write new members with "-lh0-"
@@ -31,6 +45,8 @@ private:
     static constexpr int kIndexedMembers = 4096;
 
     bool StoreData(platform::FileHandle work, platform::FileHandle source, CArchiveEntry& entry);
+
+    std::unique_ptr<CLzhPrecompressor> m_precompressor; // compression ahead of the adds, or none
 
     mutable std::unordered_map<std::wstring, int> m_pathIndex; // folder + name -> first index
     mutable uint64_t m_indexVersion = ~uint64_t{0};            // the list version it is of

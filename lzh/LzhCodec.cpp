@@ -58,6 +58,20 @@ private:
     uint64_t m_done = 0;
 };
 
+class MemorySink final : public LzhByteSink
+{
+public:
+    explicit MemorySink(std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        m_bytes.insert(m_bytes.end(), data, data + count);
+        return true;
+    }
+
+private:
+    std::vector<uint8_t>& m_bytes;
+};
+
 } // namespace
 
 int DictBitsForMethod(int method)
@@ -129,6 +143,18 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
     if (writeFailed != nullptr) {
         *writeFailed = result.writeFailed;
     }
+    return result.crc;
+}
+
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed,
+                           bool* readFailed)
+{
+    thread_local CLzhEncoder encoder;
+    FileSource source(params.input);
+    MemorySink sink(packed);
+    LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
+    params.packedSize = result.packedSize;
+    *readFailed = source.failed;
     return result.crc;
 }
 

@@ -1,12 +1,13 @@
-// LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codec for "-lh5-", "-lh6-"
-// and
-// "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary).
+// LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codecs, "-lh5-",
+// "-lh6-" and "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary)
+// both ways, and the older methods for reading.
 #pragma once
 
 #include "archive/ArchivePrompt.h"
 #include "platform/File.h"
 
 #include <cstdint>
+#include <vector>
 
 struct LzhCodecParams
 {
@@ -42,3 +43,9 @@ uint16_t LzhEncode(LzhCodecParams& params);
 
 // LzhEncode that also reports a failed read of the input or a failed write of the output.
 uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed);
+
+// LzhEncode into memory (params.output unused): the bytes are appended to packed; when the
+// data would not shrink, what was made of it is left there and packedSize equals
+// unpackedSize.
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed,
+                           bool* readFailed);
