@@ -146,8 +146,7 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
     return result.crc;
 }
 
-uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed,
-                           bool* readFailed)
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed)
 {
     thread_local CLzhEncoder encoder;
     FileSource source(params.input);

@@ -47,5 +47,4 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
 // LzhEncode into memory (params.output unused): the bytes are appended to packed; when the
 // data would not shrink, what was made of it is left there and packedSize equals
 // unpackedSize.
-uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed,
-                           bool* readFailed);
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed);

@@ -44,16 +44,20 @@ void CLzhPrecompressor::Stop()
 bool CLzhPrecompressor::Compress(const Job& job, Result* result)
 {
     using namespace platform;
-    FileHandle file = OpenFile(job.path, kAccessRead, FileShare::Read, FileDisposition::OpenExisting,
-                               FileHint::SequentialScan);
+    FileHandle file = OpenFile(job.path, kAccessRead, FileShare::Read,
+                               FileDisposition::OpenExisting, FileHint::SequentialScan);
     if (file == kInvalidFile) {
         return false;
     }
     bool ok = GetFileSize(file, &result->size) && GetFileTimes(file, nullptr, &result->written) &&
               result->size > 0 && result->size <= kMaxBytes;
     if (ok) {
-        LzhCodecParams params{file, kInvalidFile, static_cast<uint32_t>(result->size), 0,
-                              DictBitsForMethod(job.method), job.method};
+        LzhCodecParams params{file,
+                              kInvalidFile,
+                              static_cast<uint32_t>(result->size),
+                              0,
+                              DictBitsForMethod(job.method),
+                              job.method};
         bool readFailed = false;
         result->packed.reserve(static_cast<size_t>(result->size / 2));
         result->crc = LzhEncodeToMemory(params, result->packed, &readFailed);

@@ -29,10 +29,10 @@ public:
 
     struct Result
     {
-        uint64_t size = 0;             // the file's size when it was read
+        uint64_t size = 0;              // the file's size when it was read
         platform::FileTime written = 0; // its last-write time then
-        uint16_t crc = 0;              // CRC-16 of the file (when it shrank)
-        bool shrank = false;           // packed holds the member's data; otherwise store it
+        uint16_t crc = 0;               // CRC-16 of the file (when it shrank)
+        bool shrank = false;            // packed holds the member's data; otherwise store it
         std::vector<uint8_t> packed;
     };
 
