@@ -16,11 +16,12 @@ void CLzhPrecompressor::Start(std::vector<Job> jobs, unsigned threads)
     Stop();
     std::lock_guard<std::mutex> hold(m_lock);
     m_stopping = false;
-    for (Job& job : jobs) {
-        m_slots.emplace_back();
-        m_slots.back().job = std::move(job);
+    m_slots.resize(jobs.size());
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        m_slots[i].job = std::move(jobs[i]);
     }
-    m_ahead = threads + 2;
+    m_front = m_next = m_held = 0;
+    m_awaited = SIZE_MAX;
     threads = m_slots.empty() ? 0 : std::max(threads, 1u);
     for (unsigned i = 0; i < threads; ++i) {
         m_threads.emplace_back([this] { Work(); });
@@ -32,13 +33,13 @@ void CLzhPrecompressor::Stop()
     {
         std::lock_guard<std::mutex> hold(m_lock);
         m_stopping = true;
-        m_slots.clear();
     }
-    m_changed.notify_all();
+    m_roomMade.notify_all();
     for (std::thread& t : m_threads) {
         t.join();
     }
     m_threads.clear();
+    m_slots.clear();
 }
 
 bool CLzhPrecompressor::Compress(const Job& job, Result* result)
@@ -76,61 +77,70 @@ void CLzhPrecompressor::Work()
 {
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
-        // The first waiting job within reach of the adds.
-        Slot* next = nullptr;
-        for (size_t i = 0; i < m_slots.size() && i < m_ahead && next == nullptr; ++i) {
-            if (m_slots[i].state == Slot::Waiting) {
-                next = &m_slots[i];
-            }
-        }
-        if (m_stopping || (next == nullptr && m_slots.empty())) {
+        if (m_stopping || m_next == m_slots.size()) {
             return;
         }
-        if (next == nullptr) {
-            m_changed.wait(hold);
+        // Beyond the next job to take, work waits while the results held are too many.
+        if (m_held >= kHeldBytes && m_next > m_front) {
+            ++m_idle;
+            m_roomMade.wait(hold);
+            --m_idle;
             continue;
         }
-        next->state = Slot::Working;
-        Job job = next->job;
+        size_t at = m_next++;
+        m_slots[at].state = State::Working;
+        Job job = m_slots[at].job;
         hold.unlock();
         Result result;
         bool done = Compress(job, &result);
         hold.lock();
-        // The slot is still there unless the adds moved past it or stopped; deque
-        // references stay valid while only the front is removed.
-        for (Slot& s : m_slots) {
-            if (&s == next) {
-                s.state = done ? Slot::Done : Slot::Failed;
-                s.result = std::move(result);
-            }
+        Slot& slot = m_slots[at];
+        slot.state = done ? State::Done : State::Failed;
+        if (at >= m_front) { // else the adds moved past it: the bytes go
+            m_held += result.packed.size();
+            slot.result = std::move(result);
         }
-        m_changed.notify_all();
+        if (at == m_awaited) {
+            m_resultReady.notify_one();
+        }
     }
 }
 
 bool CLzhPrecompressor::Take(const std::wstring& path, int method, Result* result)
 {
     std::unique_lock<std::mutex> hold(m_lock);
-    size_t at = 0;
+    size_t at = m_front;
     while (at < m_slots.size() &&
            (m_slots[at].job.path != path || m_slots[at].job.method != method)) {
         ++at;
     }
     if (at == m_slots.size()) {
-        return false; // not listed: the slots stay for the adds to come
+        return false;
     }
-    for (size_t i = 0; i < at; ++i) {
-        // A slot in work is the worker's until it is done.
-        m_changed.wait(hold, [&] { return m_slots.front().state != Slot::Working; });
-        m_slots.pop_front();
+    // The jobs passed over are dropped, and so is their held memory.
+    for (size_t i = m_front; i < at; ++i) {
+        m_held -= m_slots[i].result.packed.size();
+        m_slots[i].result = Result();
     }
-    m_changed.notify_all();
-    m_changed.wait(hold, [&] {
-        return m_slots.front().state == Slot::Done || m_slots.front().state == Slot::Failed;
-    });
-    bool done = m_slots.front().state == Slot::Done;
-    *result = std::move(m_slots.front().result);
-    m_slots.pop_front();
-    m_changed.notify_all();
+    m_front = at + 1;
+    if (m_idle > 0 && m_held < kHeldBytes) {
+        m_roomMade.notify_all();
+    }
+    if (m_next <= at) {
+        m_next = at + 1; // not begun: the add is as quick
+        return false;
+    }
+    Slot& slot = m_slots[at];
+    m_awaited = at;
+    m_resultReady.wait(hold,
+                       [&] { return slot.state == State::Done || slot.state == State::Failed; });
+    m_awaited = SIZE_MAX;
+    bool done = slot.state == State::Done;
+    m_held -= slot.result.packed.size();
+    *result = std::move(slot.result);
+    slot.result = Result();
+    if (m_idle > 0 && m_held < kHeldBytes) {
+        m_roomMade.notify_all();
+    }
     return done;
 }

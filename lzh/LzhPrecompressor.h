@@ -1,16 +1,15 @@
 // CLzhPrecompressor: compresses the files an add is about to store, ahead of it, on other
 // threads. Each file is compressed on its own (the encoder's output is a function of the file
 // and the method alone), so the bytes are those the adding thread would make; the adding
-// thread still writes every member itself, in its order. At most a few results are held at
-// once, and files larger than kMaxBytes are left to the adding thread: memory stays bounded
-// (threads × (kMaxBytes + the encoder's own few MB)).
+// thread still writes every member itself, in its order. Memory stays bounded: results wait
+// only while they hold less than kHeldBytes, and files larger than kMaxBytes are left to the
+// adding thread (at most kHeldBytes + threads × (kMaxBytes + the encoder's few MB)).
 #pragma once
 
 #include "platform/FileTime.h"
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +19,7 @@ class CLzhPrecompressor
 {
 public:
     static constexpr uint64_t kMaxBytes = 32u << 20;
+    static constexpr uint64_t kHeldBytes = 64u << 20;
 
     struct Job
     {
@@ -44,23 +44,25 @@ public:
     // Starts compressing the jobs ahead of the adds, in their order, on `threads` threads.
     void Start(std::vector<Job> jobs, unsigned threads);
     // The result for the file the add has come to: the first job from the current one on
-    // with this path and method (the jobs before it are dropped), waited for when it is still
-    // in work. False when there is none (or it could not be read): the add compresses it.
+    // with this path and method (the jobs before it are dropped), waited for when it is in
+    // work. False when there is none, it was not begun yet, or it could not be read: the add
+    // compresses the file itself. A path not listed leaves the jobs as they were.
     bool Take(const std::wstring& path, int method, Result* result);
     // Drops every job not yet taken and ends the threads.
     void Stop();
 
 private:
+    enum class State : uint8_t
+    {
+        Waiting,
+        Working,
+        Done,
+        Failed
+    };
     struct Slot
     {
         Job job;
-        enum State
-        {
-            Waiting,
-            Working,
-            Done,
-            Failed
-        } state = Waiting;
+        State state = State::Waiting;
         Result result;
     };
 
@@ -68,9 +70,14 @@ private:
     static bool Compress(const Job& job, Result* result);
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::deque<Slot> m_slots; // jobs from the current one on
-    size_t m_ahead = 0;       // results that may be held at once
+    std::condition_variable m_resultReady; // the adding thread waits for m_slots[m_awaited]
+    std::condition_variable m_roomMade;    // workers wait for held bytes to drop
+    std::vector<Slot> m_slots;
+    size_t m_front = 0;          // the next job the adds may take
+    size_t m_next = 0;           // the next job to begin
+    size_t m_awaited = SIZE_MAX; // the job the adding thread waits for, if any
+    uint64_t m_held = 0;         // bytes of the results done and not taken
+    unsigned m_idle = 0;         // workers waiting for room
     bool m_stopping = false;
     std::vector<std::thread> m_threads;
 };
