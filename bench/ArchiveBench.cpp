@@ -12,8 +12,7 @@
 int main(int argc, char** argv)
 {
     if (argc < 4 || std::strchr("csd", argv[1][0]) == nullptr) {
-        std::fprintf(stderr,
-                     "usage: %s c|s ARCHIVE METHOD(0,5,6,7) FILE... | d ARCHIVE INDEX\n",
+        std::fprintf(stderr, "usage: %s c|s ARCHIVE METHOD(0,5,6,7) FILE... | d ARCHIVE INDEX\n",
                      argv[0]);
         return 2;
     }
