@@ -4,10 +4,13 @@
 #include "app/Outcome.h"
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
+#include "platform/DevicePath.h"
+#include "platform/FindFile.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
 #include <cwchar>
+#include <filesystem>
 
 namespace
 {
@@ -365,7 +368,11 @@ void CTavrelDoc::OnArchiveTest()
             break;
         }
         int status = 0;
-        if (!ExtractMember(i, &status)) {
+        bool ok = ExtractMember(i, &status);
+        if (!ok && progress.m_bCancel) {
+            break; // stopped inside the member: it is not broken
+        }
+        if (!ok) {
             if (ExtractOutcome(lzh, status) == MemberOutcome::Unsupported) {
                 ++m_nLastUnsupported;
             } else {
@@ -437,7 +444,11 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
             break;
         }
         int status = 0;
-        if (!ExtractMember(index, &status)) {
+        bool ok = ExtractMember(index, &status);
+        if (!ok && progress.m_bCancel) {
+            break; // stopped inside the member: it is not broken
+        }
+        if (!ok) {
             MemberOutcome outcome = ExtractOutcome(lzh, status);
             if (outcome == MemberOutcome::Unsupported) {
                 ++m_nLastUnsupported;
@@ -548,4 +559,56 @@ void CTavrelDoc::OnOptionSettings()
     app->WriteProfileInt(kOption, L"ExtractFolderType", app->m_nExtractFolderType);
     app->WriteProfileString(kOption, L"StartupFolder", app->m_strStartupFolder);
     app->WriteProfileString(kOption, L"ExtractFolder", app->m_strExtractFolder);
+}
+
+bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
+{
+    if (!m_bArchiveOpen || m_nArchiveType != kArchiveLzh || RefuseUnchangeable()) {
+        return false;
+    }
+    CTavrelApp* app = TavrelApp();
+    m_pLzh->storeOnly = app->m_nLhaMethod == 0;
+    m_pLzh->methodIndex = app->m_nLhaMethod > 0 ? app->m_nLhaMethod - 1 : m_pLzh->methodIndex;
+    m_pLzh->addMode = app->m_nLhaAction == 0;
+    m_pLzh->destFolder[0] = 0;
+    bool keepFolders = m_pLzh->keepFolders;
+    m_pLzh->keepFolders = true;
+    // Names are given from the folder that holds each path, which becomes the current one.
+    std::error_code error;
+    std::filesystem::path saved = std::filesystem::current_path(error);
+    bool ok = true;
+    for (size_t p = 0; p < paths.size() && ok; ++p) {
+        std::wstring folder = FolderPart(paths[p]);
+        std::filesystem::current_path(platform::DeviceToHost(folder.empty() ? L"." : folder),
+                                      error);
+        std::vector<std::wstring> items{paths[p].substr(folder.size())};
+        for (size_t i = 0; i < items.size() && ok; ++i) {
+            const std::wstring item = items[i];
+            if (!m_pLzh->AddFile(item.c_str()) && m_pLzh->status != kLzhSkippedNotOlder) {
+                ++m_nLastFailed;
+                AfxMessageBox(ChangeFailureText(m_pLzh->status, folder + item));
+                ok = false;
+            }
+            uint32_t attributes = platform::GetFileAttributes(item);
+            bool isFolder = attributes != platform::kInvalidAttributes &&
+                            (attributes & platform::kAttrFolder) != 0;
+            platform::CFindFile finder;
+            platform::FindData data;
+            // Paths too long to store are not descended into, which also ends a loop of links.
+            if (ok && isFolder && item.size() + 2 < static_cast<size_t>(kMaxPath) &&
+                finder.First(item + L"\\*", &data)) {
+                do {
+                    if (data.name != L"." && data.name != L"..") {
+                        items.push_back(item + L"\\" + data.name);
+                    }
+                } while (finder.Next(&data));
+            }
+        }
+    }
+    if (!saved.empty()) {
+        std::filesystem::current_path(saved, error);
+    }
+    m_pLzh->keepFolders = keepFolders;
+    UpdateAllViews(nullptr);
+    return ok;
 }

@@ -93,6 +93,11 @@ public:
     // Changes refused or failed, and other failures, since the program started.
     int m_nLastFailed = 0;
 
+    // Adds files and folders (device paths) to the open LZH archive as Add does, with the
+    // method and action settings; a folder comes with everything below it, stored by its
+    // path from the folder that holds it. False when one failed (after its message).
+    bool AddFiles(const std::vector<std::wstring>& paths);
+
     // When the open archive is an LZH archive that cannot be changed, says why and returns
     // true.
     bool RefuseUnchangeable();

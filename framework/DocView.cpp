@@ -76,6 +76,12 @@ bool CWinApp::IsCommandEnabled(int id)
     return !OnUpdateCmdUI(&ui) || ui.m_bEnabled;
 }
 
+void CListView::OnColumnClick(int column)
+{
+    bool ascending = m_list.GetSortColumn() != column || !m_list.IsSortAscending();
+    m_list.SortItems(column, ascending);
+}
+
 void CDocument::AddView(CView* view)
 {
     m_views.push_back(view);

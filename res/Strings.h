@@ -27,6 +27,9 @@ inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用
 inline constexpr const wchar_t* kUnreadableRest = L"書庫の%lldバイト目から先を読み取れません。";
 inline constexpr const wchar_t* kCloseFailed =
     L"書庫を更新できませんでした。ディスク上の書庫は変更されていません。";
+// Open in place found no application to take the file.
+inline constexpr const wchar_t* kCannotOpenInPlace =
+    L"ファイルを開くアプリケーションを起動できませんでした。 [%ls]";
 // Shown after a name or folder the list holds only in part.
 inline constexpr const wchar_t* kCutMark = L"…";
 
