@@ -241,3 +241,24 @@ TEST_F(Document, MakeArchiveFolderPath)
               L"\\My Documents\\noext");
     EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"", L"x.lzh"), L"\\x");
 }
+
+TEST_F(Document, ProgressInsideAMemberShowsItsBytesAndCancels)
+{
+    Start();
+    CUserPrompt prompt;
+    EXPECT_TRUE(prompt.ReportProgress(1, 2)); // no progress dialog: nothing to stop
+    CProgressDlg progress;
+    progress.Create(IDD_PROGRESS);
+    progress.m_strText = L"big.bin";
+    progress.UpdateData(false);
+    EXPECT_TRUE(prompt.ReportProgress(5u << 20, 300u << 20));
+    EXPECT_EQ(progress.GetControlText(IDC_BYTES), L"5.0 / 300.0 MB");
+    progress.OnCancel();
+    EXPECT_FALSE(prompt.ReportProgress(6u << 20, 300u << 20));
+    // The next member starts without the bytes of the one before.
+    progress.m_strText = L"next.bin";
+    progress.UpdateData(false);
+    EXPECT_EQ(progress.GetControlText(IDC_BYTES), L"");
+    progress.DestroyWindow();
+    EXPECT_TRUE(prompt.ReportProgress(1, 2)); // the window is gone
+}
