@@ -78,8 +78,13 @@ bool CWinApp::IsCommandEnabled(int id)
 
 void CListView::OnColumnClick(int column)
 {
-    bool ascending = m_list.GetSortColumn() != column || !m_list.IsSortAscending();
-    m_list.SortItems(column, ascending);
+    if (m_list.GetSortColumn() != column) {
+        m_list.SortItems(column, true);
+    } else if (m_list.IsSortAscending()) {
+        m_list.SortItems(column, false);
+    } else {
+        m_list.ClearSort();
+    }
 }
 
 void CDocument::AddView(CView* view)

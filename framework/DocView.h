@@ -53,7 +53,7 @@ public:
     // A double-click at a point of the list's client area.
     virtual void OnLButtonDblClk(CPoint /*point*/) {}
     // A click on a column's header: the rows sort by that column, a second click on the same
-    // column reverses the order.
+    // column reverses the order, a third brings back the order of the rows' data.
     virtual void OnColumnClick(int column);
     // Files and folders (device paths) dropped on the list.
     virtual void OnDropFiles(const std::vector<std::wstring>& /*paths*/) {}

@@ -222,6 +222,10 @@ void CWxBackend::ModelessCreated(CDialog& dialog)
     g_progress->Show();
     m_modeless = g_progress.get();
     wxSafeYield(m_modeless, true);
+    if (wxWindow* cancel = g_progress->FindWindow(wxID_CANCEL)) {
+        wxPoint middle = cancel->GetScreenRect().GetPosition() + cancel->GetSize() / 2;
+        WxTrace(L"cancel-button", std::to_wstring(middle.x) + L"\t" + std::to_wstring(middle.y));
+    }
 }
 
 void CWxBackend::ModelessChanged(CDialog& dialog, bool transfer)

@@ -205,8 +205,27 @@ void CWxMainFrame::SyncList()
     } else {
         m_list->RemoveSortIndicator();
     }
+    // The header's own arrow does not show in every theme: the sorted column's title carries
+    // one as well.
+    for (int c = 0; c < model.GetColumnCount(); ++c) {
+        wxString title(model.GetColumn(c).text);
+        if (c == model.GetSortColumn()) {
+            title += model.IsSortAscending() ? L" ▲" : L" ▼";
+        }
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT);
+        m_list->GetColumn(c, item);
+        if (item.GetText() != title) {
+            item.SetText(title);
+            m_list->SetColumn(c, item);
+        }
+    }
     m_list->Refresh();
     TraceRows();
+    if (WxTracing()) {
+        WxTrace(L"sort", std::to_wstring(model.GetSortColumn()) + L"\t" +
+                             (model.IsSortAscending() ? L"1" : L"0"));
+    }
     m_listDirty = false;
     m_syncing = false;
 }
@@ -227,6 +246,25 @@ void CWxMainFrame::TraceRows()
         names += (row == 0 ? L"" : L"|") + model.GetItemText(row, 0);
     }
     WxTrace(L"rows", names);
+}
+
+void CWxMainFrame::TraceHeader()
+{
+    // Where a test clicks a column's header: the screen's y of the header and the x of each
+    // column's middle (-1 for a hidden one); written when it changes.
+    wxPoint origin = m_list->GetScreenPosition();
+    std::wstring middles;
+    int left = origin.x - m_list->GetScrollPos(wxHORIZONTAL);
+    for (int c = 0; c < m_list->GetColumnCount(); ++c) {
+        int width = m_list->GetColumnWidth(c);
+        middles += (c == 0 ? L"" : L",") + std::to_wstring(width > 0 ? left + width / 2 : -1);
+        left += width;
+    }
+    std::wstring header = std::to_wstring(origin.y + 10) + L"\t" + middles;
+    if (header != m_tracedHeader) {
+        m_tracedHeader = header;
+        WxTrace(L"header", header);
+    }
 }
 
 void CWxMainFrame::PullSelection()
@@ -289,6 +327,9 @@ void CWxMainFrame::OnIdle(wxIdleEvent& event)
         SyncList();
     }
     UpdateTitle();
+    if (WxTracing() && IsShown()) {
+        TraceHeader();
+    }
     event.Skip();
 }
 

@@ -10,6 +10,8 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include <string>
+
 class CWxMemberList;
 class wxListEvent;
 class wxTextCtrl;
@@ -36,13 +38,15 @@ private:
     void PullSelection();
     void UpdateTitle();
     void TraceRows();
+    void TraceHeader();
 
     CWinApp& m_app;
     CListView& m_view;
     CWxMemberList* m_list = nullptr;
     wxTextCtrl* m_archiveName = nullptr;
-    wxTimer m_testDrop;      // under tests: polls for a drop to make through the drop target
-    double m_scale = 1.0;    // device pixels to this display's, by the font in use
-    bool m_listDirty = true; // the view's list changed since the window's list showed it
-    bool m_syncing = false;  // the window's list is being changed from the view's
+    wxTimer m_testDrop;          // under tests: polls for a drop to make through the drop target
+    double m_scale = 1.0;        // device pixels to this display's, by the font in use
+    bool m_listDirty = true;     // the view's list changed since the window's list showed it
+    bool m_syncing = false;      // the window's list is being changed from the view's
+    std::wstring m_tracedHeader; // the header's place as last traced
 };

@@ -1,5 +1,7 @@
 #include "framework/wx/WxMemberList.h"
 
+#include "framework/wx/WxTrace.h"
+
 CWxMemberList::CWxMemberList(wxWindow* parent, CListCtrl& model)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                  wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
@@ -11,5 +13,10 @@ wxString CWxMemberList::OnGetItemText(long item, long column) const
     if (item < 0 || item > INT32_MAX || column < 0 || column > INT32_MAX) {
         return wxString();
     }
-    return wxString(m_model.GetItemText(static_cast<int>(item), static_cast<int>(column)));
+    std::wstring text = m_model.GetItemText(static_cast<int>(item), static_cast<int>(column));
+    // Tests see that the list was scrolled to its end.
+    if (column == 0 && item == GetItemCount() - 1 && WxTracing()) {
+        WxTrace(L"last-row-drawn", text);
+    }
+    return wxString(text);
 }

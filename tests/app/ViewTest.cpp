@@ -168,7 +168,7 @@ TEST_F(View, CommandsAreEnabledByTheKindOfArchiveOpen)
     EXPECT_TRUE(app->IsCommandEnabled(ID_FILE_OPEN)); // no update handler: always
 }
 
-TEST_F(View, SortingByAColumnOrdersNumbersAsNumbersAndASecondClickReverses)
+TEST_F(View, SortingByAColumnOrdersNumbersAsNumbersASecondClickReversesAThirdRestores)
 {
     // Archive order (by name) differs from size order, and sizes compared as text would give
     // 10 < 100 < 9.
@@ -188,6 +188,11 @@ TEST_F(View, SortingByAColumnOrdersNumbersAsNumbersAndASecondClickReverses)
     EXPECT_EQ(Column(0), (Texts{L"a.txt", L"b.txt", L"c.txt"}));
     view->OnColumnClick(0);
     EXPECT_EQ(Column(0), (Texts{L"c.txt", L"b.txt", L"a.txt"}));
+    view->OnColumnClick(1);
+    view->OnColumnClick(1);
+    view->OnColumnClick(1); // a third click: the archive's order
+    EXPECT_EQ(list.GetSortColumn(), -1);
+    EXPECT_EQ(Column(0), (Texts{L"a.txt", L"b.txt", L"c.txt"}));
     // Every row still carries its own member.
     for (int row = 0; row < 3; ++row) {
         EXPECT_EQ(list.GetItemText(row, 0),
