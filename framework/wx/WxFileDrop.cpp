@@ -6,6 +6,9 @@
 
 bool CWxFileDrop::OnDropFiles(wxCoord /*x*/, wxCoord /*y*/, const wxArrayString& files)
 {
+    if (refuse) {
+        return false;
+    }
     std::vector<std::wstring> paths;
     for (const wxString& file : files) {
         std::wstring device = platform::HostToDevice(file.utf8_string());

@@ -16,6 +16,9 @@ public:
 
     bool OnDropFiles(wxCoord x, wxCoord y, const wxArrayString& files) override;
 
+    // Set while the list's own rows are dragged out: they are not dropped back in.
+    bool refuse = false;
+
 private:
     Handler m_handler;
 };

@@ -133,8 +133,9 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     CListCtrl& model = m_view.GetListCtrl();
     m_list = new CWxMemberList(panel, model);
     m_list->SetName("members");
-    m_list->SetDropTarget(new CWxFileDrop(
-        [this](const std::vector<std::wstring>& paths) { m_view.OnDropFiles(paths); }));
+    m_drop = new CWxFileDrop(
+        [this](const std::vector<std::wstring>& paths) { m_view.OnDropFiles(paths); });
+    m_list->SetDropTarget(m_drop);
     sizer->Add(m_list, 1, wxEXPAND);
     panel->SetSizer(sizer);
     // The device's column widths are pixels of a 6-pixel-wide font: keep their proportions.
@@ -380,7 +381,9 @@ void CWxMainFrame::OnBeginDrag(wxListEvent& /*event*/)
     }
     WxTrace(L"drag", traced);
     wxDropSource source(data, m_list);
+    m_drop->refuse = true;
     source.DoDragDrop(wxDrag_CopyOnly);
+    m_drop->refuse = false;
 }
 
 void CWxMainFrame::OnTestDropTimer(wxTimerEvent& /*event*/)
@@ -400,7 +403,5 @@ void CWxMainFrame::OnTestDropTimer(wxTimerEvent& /*event*/)
     }
     in.close();
     std::remove(request.c_str());
-    if (auto* target = static_cast<wxFileDropTarget*>(m_list->GetDropTarget())) {
-        target->OnDropFiles(10, 40, files);
-    }
+    m_drop->OnDropFiles(10, 40, files);
 }

@@ -12,6 +12,7 @@
 
 #include <string>
 
+class CWxFileDrop;
 class CWxMemberList;
 class wxListEvent;
 class wxTextCtrl;
@@ -43,6 +44,7 @@ private:
     CWinApp& m_app;
     CListView& m_view;
     CWxMemberList* m_list = nullptr;
+    CWxFileDrop* m_drop = nullptr; // the list's drop target, owned by the list
     wxTextCtrl* m_archiveName = nullptr;
     wxTimer m_testDrop;          // under tests: polls for a drop to make through the drop target
     double m_scale = 1.0;        // device pixels to this display's, by the font in use

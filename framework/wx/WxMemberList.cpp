@@ -14,9 +14,14 @@ wxString CWxMemberList::OnGetItemText(long item, long column) const
         return wxString();
     }
     std::wstring text = m_model.GetItemText(static_cast<int>(item), static_cast<int>(column));
-    // Tests see that the list was scrolled to its end.
-    if (column == 0 && item == GetItemCount() - 1 && WxTracing()) {
-        WxTrace(L"last-row-drawn", text);
+    // Tests see when the list first showed rows and that it was scrolled to its end.
+    if (column == 0 && WxTracing()) {
+        if (item == 0) {
+            WxTrace(L"first-row-drawn", text);
+        }
+        if (item == GetItemCount() - 1) {
+            WxTrace(L"last-row-drawn", text);
+        }
     }
     return wxString(text);
 }

@@ -55,6 +55,7 @@ export PATH=$work/bin:$PATH
 xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$artifacts" <<'SCRIPT'
 set -euo pipefail
 tavrel=$1 work=$2 artifacts=$3
+[ -z "${GUI_DEBUG:-}" ] || set -x
 trace=$work/trace.txt
 # The last list the window showed.
 rows() { grep '^rows' "$trace" | tail -1 | cut -f2; }
@@ -221,8 +222,10 @@ key alt+a a
 open_file "$work/many/m7.txt"
 [ "$(rows)" = "m7.txt" ] || { echo "FAIL: Add shows '$(rows)'"; exit 1; }
 # Open in place: a double-click on the row writes the member to \Temp and opens it.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.4
 xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
-sleep 1
+for _ in $(seq 1 20); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 grep -q "m7.txt" "$work/opened.txt" 2>/dev/null || { echo "FAIL: nothing was opened in place"; exit 1; }
 [ "$(cat "$(cat "$work/opened.txt" | tail -1)")" = "member 7" ] ||
     { echo "FAIL: the file opened in place is not the member"; exit 1; }
@@ -231,6 +234,19 @@ xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
 key Return
 [ "$(wc -l < "$work/opened.txt")" = 2 ] || { echo "FAIL: Enter did not open the member"; exit 1; }
+# The row dragged out of the list: the member is written to \Temp and offered from there.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.3
+xdotool mousemove --window "$window" 60 137 mousedown 1
+sleep 0.2
+# (along the row: the list follows a drag only over its rows)
+for x in 64 70 80 95 115 140 170 210; do xdotool mousemove --window "$window" $x 138; sleep 0.05; done
+sleep 0.3
+xdotool mouseup 1
+sleep 0.8
+dragged=$(grep '^drag' "$trace" | tail -1 | cut -f2 || true)
+[ -n "$dragged" ] && [ "$(basename "$dragged")" = m7.txt ] && [ "$(cat "$dragged")" = "member 7" ] ||
+    { echo "FAIL: dragging out offered '$dragged'"; exit 1; }
 # wait_rows TEXT: waits until the list shows exactly these rows.
 wait_rows() {
     for _ in $(seq 1 50); do [ "$(rows)" = "$1" ] && return 0; sleep 0.1; done
