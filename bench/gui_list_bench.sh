@@ -25,7 +25,7 @@ for _ in 1 2 3; do
     cliTimes+=($(( $(ms) - start )))
 done
 cliMedian=$(printf '%s\n' "${cliTimes[@]}" | sort -n | sed -n 2p)
-/usr/bin/time -f %M -o "$work/cli.rss" "$cli" --config "$work/cli.ini" "$archive" >/dev/null
+/usr/bin/time -f "%U %S %M" -o "$work/cli.rss" "$cli" --config "$work/cli.ini" "$archive" >/dev/null
 
 export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
 # run ARCHIVE|"" RSS_FILE: one desktop run, timed through the window's trace.
@@ -36,8 +36,11 @@ ms() { echo $(( $(date +%s%N) / 1000000 )); }
 export TAVREL_GUI_TRACE=$trace
 : > "$trace"
 start=$(ms)
-/usr/bin/time -f %M -o "$rss" "$tavrel" --config "$trace.ini" $archive 2>/dev/null &
-for _ in $(seq 1 6000); do grep -q '^first-row-drawn' "$trace" && break; [ -z "$archive" ] && grep -q '^title' "$trace" && break; sleep 0.01; done
+/usr/bin/time -f "%U %S %M" -o "$rss" "$tavrel" --config "$trace.ini" $archive 2>/dev/null &
+# Shown: the first row drawn, or for the empty window the first idle time after showing.
+ready='^first-row-drawn'
+[ -n "$archive" ] || ready='^header'
+for _ in $(seq 1 6000); do grep -q "$ready" "$trace" && break; sleep 0.01; done
 shown=$(( $(ms) - start ))
 window=
 for _ in $(seq 1 100); do window=$(xdotool search --onlyvisible --class tavrel 2>/dev/null | head -1 || true); [ -n "$window" ] && break; sleep 0.05; done
@@ -53,6 +56,7 @@ if [ -n "$archive" ]; then
     echo "ten Page Down presses: $(( $(ms) - start )) ms"
 fi
 echo "shown after: $shown ms"
+echo "$shown" > "$trace.shown"
 sleep 0.5
 xdotool key --clearmodifiers alt+f x
 wait
@@ -61,8 +65,16 @@ echo "--- desktop, $count members"
 xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/run.sh" "$tavrel" "$archive" "$work/gui.rss" "$work/trace" "$count"
 echo "--- desktop, no archive"
 xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/run.sh" "$tavrel" "" "$work/empty.rss" "$work/trace0" 0 | grep shown
-guiKiB=$(tail -1 "$work/gui.rss"); emptyKiB=$(tail -1 "$work/empty.rss"); cliKiB=$(tail -1 "$work/cli.rss")
+guiMs=$(cat "$work/trace.shown")
+# CPU seconds (user + system) and peak RSS of each run; wall-clock times suffer from other
+# work on the machine, CPU time much less.
+cpu() { tail -1 "$1" | awk '{ printf "%.2f", $1 + $2 }'; }
+rss() { tail -1 "$1" | awk '{ print $3 }'; }
+guiKiB=$(rss "$work/gui.rss"); emptyKiB=$(rss "$work/empty.rss"); cliKiB=$(rss "$work/cli.rss")
+echo "CPU seconds: console listing $(cpu "$work/cli.rss"); desktop run (shown, End, Page Down," \
+     "exit) $(cpu "$work/gui.rss"); empty window $(cpu "$work/empty.rss")"
 echo "--- console listing: median ${cliMedian} ms of ${cliTimes[*]}; peak RSS ${cliKiB} KiB"
+echo "desktop shown after ${guiMs} ms: $(python3 -c "print('%.2f' % ($guiMs / $cliMedian))") times the console listing (goal: 1.5 at most)"
 echo "desktop peak RSS ${guiKiB} KiB, empty window ${emptyKiB} KiB:" \
      "$(( (guiKiB - emptyKiB) * 1024 / count )) bytes per member above the empty window;" \
      "console $(( cliKiB * 1024 / count )) bytes per member"
