@@ -581,6 +581,11 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         std::wstring folder = FolderPart(paths[p]);
         std::filesystem::current_path(platform::DeviceToHost(folder.empty() ? L"." : folder),
                                       error);
+        if (error) {
+            ++m_nLastFailed;
+            AfxMessageBox(ChangeFailureText(kLzhSourceUnreadable, paths[p]));
+            break;
+        }
         std::vector<std::wstring> items{paths[p].substr(folder.size())};
         for (size_t i = 0; i < items.size() && ok; ++i) {
             const std::wstring item = items[i];

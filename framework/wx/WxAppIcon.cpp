@@ -1,3 +1,4 @@
+// The window icons drawn from the built-in SVG text.
 #include "framework/wx/WxAppIcon.h"
 
 // kAppIconSvg: the text of packaging/tavrel.svg, generated at build time.

@@ -1,3 +1,4 @@
+// Dropped host paths to device paths, handed on once the drop has ended.
 #include "framework/wx/WxFileDrop.h"
 
 #include "platform/DevicePath.h"

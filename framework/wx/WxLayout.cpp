@@ -1,3 +1,4 @@
+// Placing template controls by their best sizes, and the check of what was placed.
 #include "framework/wx/WxLayout.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The virtual report list: row texts from the framework's list, by row.
 #include "framework/wx/WxMemberList.h"
 
 #include "framework/wx/WxTrace.h"
