@@ -14,6 +14,10 @@ wxString CWxMemberList::OnGetItemText(long item, long column) const
     if (item < 0 || item > INT32_MAX || column < 0 || column > INT32_MAX) {
         return wxString();
     }
+    // A hidden column (width 0) draws nothing: the list would squeeze its text into a dot.
+    if (m_model.GetColumnWidth(static_cast<int>(column)) == 0) {
+        return wxString();
+    }
     std::wstring text = m_model.GetItemText(static_cast<int>(item), static_cast<int>(column));
     // Tests see when the list first showed rows and that it was scrolled to its end.
     if (column == 0 && WxTracing()) {
