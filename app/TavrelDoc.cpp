@@ -617,3 +617,9 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
     UpdateAllViews(nullptr);
     return ok;
 }
+
+bool CTavrelDoc::IsModified() const
+{
+    return m_bArchiveOpen && m_nArchiveType == kArchiveLzh &&
+           (m_pLzh->workFile != platform::kInvalidFile || m_pLzh->compactPending);
+}

@@ -26,6 +26,8 @@ public:
     ~CTavrelDoc() override;
 
     bool OnNewDocument() override;
+    // An open LZH archive with changes that its Close will write.
+    bool IsModified() const override;
     void OnCloseDocument() override;
     bool OnCmdMsg(int id) override;
 

@@ -69,6 +69,8 @@ class CDocument : public CCmdTarget
 {
 public:
     virtual bool OnNewDocument() { return true; }
+    // Whether the document holds changes not yet written (the title shows a mark).
+    virtual bool IsModified() const { return false; }
     virtual void OnCloseDocument() {}
     void AddView(CView* view);
     void UpdateAllViews(CView* sender, long hint = 0);

@@ -290,8 +290,11 @@ void CWxMainFrame::UpdateTitle()
     if (m_archiveName->GetValue() != path) {
         m_archiveName->ChangeValue(path);
     }
+    // A mark before the name while changes wait for the archive's Close.
+    CDocument* doc = m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->m_pDocument : nullptr;
+    wxString mark = doc != nullptr && doc->IsModified() ? L"*" : L"";
     wxString title = path.empty() ? wxString(res::kAppName)
-                                  : FileNameOf(path) + L" - " + wxString(res::kAppName);
+                                  : mark + FileNameOf(path) + L" - " + wxString(res::kAppName);
     if (GetTitle() != title) {
         SetTitle(title);
         WxTrace(L"title", title.ToStdWstring());

@@ -262,3 +262,18 @@ TEST_F(Document, ProgressInsideAMemberShowsItsBytesAndCancels)
     progress.DestroyWindow();
     EXPECT_TRUE(prompt.ReportProgress(1, 2)); // the window is gone
 }
+
+TEST_F(Document, AnLzhArchiveIsModifiedFromItsFirstChangeUntilItsClose)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}, {"b.txt", "b"}});
+    WriteFile("z.zip", BuildZip({StoredMember("y.txt", "y")}));
+    Start(L"\\a.lzh");
+    EXPECT_FALSE(doc->IsModified());
+    view->GetListCtrl().SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    view->OnArchiveDelete();
+    EXPECT_TRUE(doc->IsModified());
+    doc->OnArchiveClose();
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\z.zip"));
+    EXPECT_FALSE(doc->IsModified());
+}

@@ -141,6 +141,9 @@ xdotool type --delay 30 "d *.csv"
 key Return
 [ "$(rows)" = "はじめに.txt|グラデーション.png|メモ.txt" ] ||
     { echo "FAIL: after the command the list shows '$(rows)'"; exit 1; }
+# A mark in the title while the change waits for the archive's Close.
+grep '^title' "$trace" | tail -1 | grep -q "	\*サンプル.lzh - Tavrel$" ||
+    { echo "FAIL: no mark for the pending change: $(grep '^title' "$trace" | tail -1)"; exit 1; }
 # The history holds the command before the list first drops down.
 key alt+a c
 commandline=$(dialog 40)
