@@ -584,6 +584,7 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         if (error) {
             ++m_nLastFailed;
             AfxMessageBox(ChangeFailureText(kLzhSourceUnreadable, paths[p]));
+            ok = false;
             break;
         }
         std::vector<std::wstring> items{paths[p].substr(folder.size())};

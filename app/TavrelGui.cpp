@@ -1,4 +1,4 @@
-// tavrel: the desktop program. It starts as the Part's start-up does (settings, document,
+// tavrel: the desktop program. It starts as the application's start-up does (settings, document,
 // frame and view, the overwrite policy, the archive given as argument) and runs the window
 // until it closes, which closes the archive and saves the command history.
 #include "app/TavrelApp.h"
