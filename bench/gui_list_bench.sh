@@ -27,7 +27,7 @@ done
 cliMedian=$(printf '%s\n' "${cliTimes[@]}" | sort -n | sed -n 2p)
 /usr/bin/time -f "%U %S %M" -o "$work/cli.rss" "$cli" --config "$work/cli.ini" "$archive" >/dev/null
 
-export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
+export LC_ALL=C.UTF-8
 # run ARCHIVE|"" RSS_FILE: one desktop run, timed through the window's trace.
 cat > "$work/run.sh" <<'RUN'
 set -euo pipefail

@@ -10,7 +10,7 @@ tavrel=$1
 artifacts=${ARTIFACTS:-$(dirname "$tavrel")/../gui-artifacts}
 command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit 77; }
 mkdir -p "$artifacts/dialogs" "$artifacts/dialogs-dpi1.5"
-export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
+export LC_ALL=C.UTF-8
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
 fail=0

@@ -37,7 +37,7 @@ mkdir -p "$work/drop/folder/inner"
 echo one > "$work/drop/one.txt"; echo two > "$work/drop/two.txt"
 echo deep > "$work/drop/folder/inner/deep.txt"
 cp "$sample" "$work/消去.lzh"
-export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
+export LC_ALL=C.UTF-8
 export TAVREL_CHECK_MEMBER_CANCEL=${TAVREL_CHECK_MEMBER_CANCEL:-0}
 if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
     head -c $((300 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
