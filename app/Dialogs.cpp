@@ -3,14 +3,68 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 
+#include <chrono>
 #include <cwchar>
 
-CProgressDlg::CProgressDlg() : CDialog(IDD_PROGRESS) {}
+namespace
+{
+
+// The progress dialog of the command that runs; one runs at a time.
+CProgressDlg* g_activeProgress = nullptr;
+
+int64_t SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+CProgressDlg::CProgressDlg() : CDialog(IDD_PROGRESS)
+{
+    g_activeProgress = this;
+}
+
+CProgressDlg::~CProgressDlg()
+{
+    if (g_activeProgress == this) {
+        g_activeProgress = nullptr;
+    }
+}
+
+CProgressDlg* CProgressDlg::Active()
+{
+    return g_activeProgress != nullptr && g_activeProgress->IsWindowCreated() ? g_activeProgress
+                                                                              : nullptr;
+}
 
 void CProgressDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDC_PROGRESS, m_progress);
     DDX_Text(pDX, IDC_TEXT, m_strText);
+    // A new item starts without the bytes of the one before.
+    if (!pDX->m_bSaveAndValidate && m_strText != m_strShownText) {
+        m_strShownText = m_strText;
+        m_strBytes.clear();
+    }
+    DDX_Text(pDX, IDC_BYTES, m_strBytes);
+}
+
+bool CProgressDlg::ReportBytes(uint64_t done, uint64_t total)
+{
+    int64_t now = SteadyMilliseconds();
+    if (now - m_lastRepaint >= kRepaintMs) {
+        m_lastRepaint = now;
+        if (total >= kBytesShownFrom) {
+            constexpr double kMegabyte = 1024.0 * 1024.0;
+            m_strBytes = FormatText(L"%.1f / %.1f MB", static_cast<double>(done) / kMegabyte,
+                                    static_cast<double>(total) / kMegabyte);
+            SetControlText(IDC_BYTES, m_strBytes);
+        }
+        NotifyChanged(false); // repaints, and a Cancel pressed meanwhile comes through
+    }
+    return !m_bCancel;
 }
 
 CExtractDestDlg::CExtractDestDlg() : CDialog(IDD_EXTRACT_DEST) {}
@@ -71,4 +125,10 @@ void CUserPrompt::AskOverwrite(const wchar_t* fileName, bool* answer)
     if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES) {
         *answer = true;
     }
+}
+
+bool CUserPrompt::ReportProgress(uint64_t done, uint64_t total)
+{
+    CProgressDlg* progress = CProgressDlg::Active();
+    return progress == nullptr || progress->ReportBytes(done, total);
 }

@@ -5,22 +5,39 @@
 #include "archive/ArchivePrompt.h"
 #include "framework/Dialog.h"
 
+#include <cstdint>
 #include <string>
 
 // Modeless progress of Test and the extraction commands (dialog 142). Cancel only sets
-// m_bCancel; the owner's loop reads it before each item.
+// m_bCancel; the owner's loop reads it before each item, and ReportProgress inside a member.
 class CProgressDlg : public CDialog
 {
 public:
     CProgressDlg();
+    ~CProgressDlg() override;
     void OnCancel() override { m_bCancel = true; }
+    // The progress dialog whose window is open, or null.
+    static CProgressDlg* Active();
+    // Shows the bytes done of the member in progress (when it is large), repainting at most
+    // every kRepaintMs, and lets Cancel through. False once Cancel was pressed.
+    bool ReportBytes(uint64_t done, uint64_t total);
+
+    // Members of this many bytes and more show their bytes done.
+    static constexpr uint64_t kBytesShownFrom = 4u << 20;
+    // The dialog repaints at least this often (milliseconds) while a member is in progress.
+    static constexpr int kRepaintMs = 50;
 
     bool m_bCancel = false;
     CProgressCtrl m_progress;
     std::wstring m_strText;
+    std::wstring m_strBytes; // "12.5 / 300.0 MB" of a large member in progress, else empty
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+
+private:
+    std::wstring m_strShownText; // the item name last transferred
+    int64_t m_lastRepaint = 0;   // milliseconds of a steady clock
 };
 
 // The extraction destination (dialog 141), taken as typed.
@@ -69,4 +86,6 @@ class CUserPrompt : public CArchivePrompt
 public:
     void AskPassword(const wchar_t* context, wchar_t* text) override;
     void AskOverwrite(const wchar_t* fileName, bool* answer) override;
+    // Drives the open progress dialog: its bytes of a large member, its Cancel.
+    bool ReportProgress(uint64_t done, uint64_t total) override;
 };

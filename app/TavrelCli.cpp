@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "      --password TEXT   answer password questions (otherwise the terminal is asked)\n"
     "      --device-root DIR map device paths under DIR\n"
     "      --config FILE     the settings file (default: $XDG_CONFIG_HOME/tavrel/Tavrel.ini)\n"
+    "      --version         the program's version\n"
     "  -h, --help            this text\n"
     "\n"
     "Exit status: 0 success, 1 the archive cannot be opened or a member failed, 2 usage.\n";
@@ -133,6 +134,9 @@ int main(int argc, char** argv)
             o.command.push_back(a); // everything after ARCHIVE is the command
         } else if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            std::printf("tavrel-cli %s\n", TAVREL_VERSION);
+            return 0;
         } else if (a == "-t" || a == "--test") {
             o.test = true;
         } else if (a == "-x" || a == "--extract") {

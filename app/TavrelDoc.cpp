@@ -5,10 +5,12 @@
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
 #include "platform/DevicePath.h"
+#include "platform/FindFile.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
 #include <cwchar>
+#include <filesystem>
 
 namespace
 {
@@ -544,4 +546,81 @@ void CTavrelDoc::OnOptionSettings()
     app->WriteProfileInt(kOption, L"ExtractFolderType", app->m_nExtractFolderType);
     app->WriteProfileString(kOption, L"StartupFolder", app->m_strStartupFolder);
     app->WriteProfileString(kOption, L"ExtractFolder", app->m_strExtractFolder);
+}
+
+bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
+{
+    if (!m_bArchiveOpen || m_nArchiveType != kArchiveLzh || RefuseUnchangeable()) {
+        return false;
+    }
+    CTavrelApp* app = TavrelApp();
+    m_pLzh->storeOnly = app->m_nLhaMethod == 0;
+    m_pLzh->methodIndex = app->m_nLhaMethod > 0 ? app->m_nLhaMethod - 1 : m_pLzh->methodIndex;
+    m_pLzh->addMode = app->m_nLhaAction == 0;
+    m_pLzh->destFolder[0] = 0;
+    bool keepFolders = m_pLzh->keepFolders;
+    m_pLzh->keepFolders = true;
+    // Names are given from the folder that holds each path, which becomes the current one.
+    std::error_code error;
+    std::filesystem::path saved = std::filesystem::current_path(error);
+    bool ok = true;
+    for (size_t p = 0; p < paths.size() && ok; ++p) {
+        std::wstring folder = FolderPart(paths[p]);
+        std::filesystem::current_path(platform::DeviceToHost(folder.empty() ? L"." : folder),
+                                      error);
+        if (error) {
+            ++m_nLastFailed;
+            AfxMessageBox(ChangeFailureText(kLzhSourceUnreadable, platform::DisplayPath(paths[p])));
+            ok = false;
+            break;
+        }
+        // The tree is walked first, so that its files are compressed ahead on every core
+        // (relative to the current folder, which stays until they are added).
+        std::vector<std::wstring> items{paths[p].substr(folder.size())};
+        std::vector<std::wstring> files;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const std::wstring item = items[i];
+            uint32_t attributes = platform::GetFileAttributes(item);
+            bool isFolder = attributes != platform::kInvalidAttributes &&
+                            (attributes & platform::kAttrFolder) != 0;
+            if (!isFolder) {
+                files.push_back(item);
+            }
+            platform::CFindFile finder;
+            platform::FindData data;
+            // Paths too long to store are not descended into, which also ends a loop of links.
+            if (isFolder && item.size() + 2 < static_cast<size_t>(kMaxPath) &&
+                finder.First(item + L"\\*", &data)) {
+                do {
+                    if (data.name != L"." && data.name != L"..") {
+                        items.push_back(item + L"\\" + data.name);
+                    }
+                } while (finder.Next(&data));
+            }
+        }
+        if (!m_pLzh->storeOnly) {
+            m_pLzh->CompressAhead(std::move(files));
+        }
+        for (size_t i = 0; i < items.size() && ok; ++i) {
+            if (!m_pLzh->AddFile(items[i].c_str()) && m_pLzh->status != kLzhSkippedNotOlder) {
+                ++m_nLastFailed;
+                AfxMessageBox(
+                    ChangeFailureText(m_pLzh->status, platform::DisplayPath(folder + items[i])));
+                ok = false;
+            }
+        }
+        m_pLzh->StopAhead();
+    }
+    if (!saved.empty()) {
+        std::filesystem::current_path(saved, error);
+    }
+    m_pLzh->keepFolders = keepFolders;
+    UpdateAllViews(nullptr);
+    return ok;
+}
+
+bool CTavrelDoc::IsModified() const
+{
+    return m_bArchiveOpen && m_nArchiveType == kArchiveLzh &&
+           (m_pLzh->workFile != platform::kInvalidFile || m_pLzh->compactPending);
 }

@@ -26,6 +26,8 @@ public:
     ~CTavrelDoc() override;
 
     bool OnNewDocument() override;
+    // An open LZH archive with changes that its Close will write.
+    bool IsModified() const override;
     void OnCloseDocument() override;
     bool OnCmdMsg(int id) override;
 
@@ -92,6 +94,11 @@ public:
     int m_nLastUnsupported = 0;
     // Changes refused or failed, and other failures, since the program started.
     int m_nLastFailed = 0;
+
+    // Adds files and folders (device paths) to the open LZH archive as Add does, with the
+    // method and action settings; a folder comes with everything below it, stored by its
+    // path from the folder that holds it. False when one failed (after its message).
+    bool AddFiles(const std::vector<std::wstring>& paths);
 
     // When the open archive is an LZH archive that cannot be changed, says why and returns
     // true.

@@ -1,4 +1,4 @@
-// tavrel: the desktop program. It starts as the Part's start-up does (settings, document,
+// tavrel: the desktop program. It starts as the application's start-up does (settings, document,
 // frame and view, the overwrite policy, the archive given as argument) and runs the window
 // until it closes, which closes the archive and saves the command history.
 #include "app/TavrelApp.h"
@@ -15,8 +15,26 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+
+namespace
+{
+
+// The exit status of a run that ends in OnInit (--check-layout); -1 for none.
+int g_exitCode = -1;
+
+constexpr const char* kUsage =
+    "usage: tavrel [--config FILE] [--device-root DIR] [ARCHIVE]\n"
+    "\n"
+    "The desktop archive manager: opens ARCHIVE (LZH or ZIP) when one is given.\n"
+    "  --config FILE      the settings file (default: $XDG_CONFIG_HOME/tavrel/Tavrel.ini)\n"
+    "  --device-root DIR  map device paths under DIR\n"
+    "  --version          the program's version\n"
+    "  -h, --help         this text\n";
+
+} // namespace
 
 class CTavrelWxApp : public wxApp
 {
@@ -35,6 +53,14 @@ public:
         }
         SetAppName("tavrel");
         AfxSetBackend(&m_backend);
+        for (int i = 1; i < argc; ++i) {
+            if (argv[i] == "--check-layout") {
+                // For tests: every dialog and page checked for clipped controls.
+                std::string folder = i + 1 < argc ? argv[i + 1].utf8_string() : std::string();
+                g_exitCode = m_backend.CheckLayout(folder) == 0 ? 0 : 1;
+                return false;
+            }
+        }
         m_app = std::make_unique<CTavrelApp>();
         std::wstring archive;
         for (int i = 1; i < argc; ++i) {
@@ -73,4 +99,28 @@ private:
 };
 
 wxDECLARE_APP(CTavrelWxApp);
-wxIMPLEMENT_APP(CTavrelWxApp);
+wxIMPLEMENT_APP_NO_MAIN(CTavrelWxApp);
+
+int main(int argc, char** argv)
+{
+    // These need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tavrel %s\n", TAVREL_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    // Without a session bus the toolkit can neither keep its settings (the file chooser's)
+    // nor reach the accessibility bus, and says so on stderr at every turn: it is told to
+    // keep them in memory and to leave accessibility alone.
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+        setenv("GSETTINGS_BACKEND", "memory", 0);
+        setenv("NO_AT_BRIDGE", "1", 0);
+    }
+    int result = wxEntry(argc, argv);
+    return g_exitCode >= 0 ? g_exitCode : result;
+}

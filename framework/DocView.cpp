@@ -76,6 +76,17 @@ bool CWinApp::IsCommandEnabled(int id)
     return !OnUpdateCmdUI(&ui) || ui.m_bEnabled;
 }
 
+void CListView::OnColumnClick(int column)
+{
+    if (m_list.GetSortColumn() != column) {
+        m_list.SortItems(column, true);
+    } else if (m_list.IsSortAscending()) {
+        m_list.SortItems(column, false);
+    } else {
+        m_list.ClearSort();
+    }
+}
+
 void CDocument::AddView(CView* view)
 {
     m_views.push_back(view);

@@ -52,6 +52,14 @@ public:
     virtual int OnCreate() { return 0; }
     // A double-click at a point of the list's client area.
     virtual void OnLButtonDblClk(CPoint /*point*/) {}
+    // A click on a column's header: the rows sort by that column, a second click on the same
+    // column reverses the order, a third brings back the order of the rows' data.
+    virtual void OnColumnClick(int column);
+    // Files and folders (device paths) dropped on the list.
+    virtual void OnDropFiles(const std::vector<std::wstring>& /*paths*/) {}
+    // The selected rows are dragged out of the list: the files (device paths) to offer, made
+    // now; none cancels the drag.
+    virtual std::vector<std::wstring> OnBeginDrag() { return {}; }
 
 private:
     CListCtrl m_list;
@@ -61,6 +69,8 @@ class CDocument : public CCmdTarget
 {
 public:
     virtual bool OnNewDocument() { return true; }
+    // Whether the document holds changes not yet written (the title shows a mark).
+    virtual bool IsModified() const { return false; }
     virtual void OnCloseDocument() {}
     void AddView(CView* view);
     void UpdateAllViews(CView* sender, long hint = 0);

@@ -1,14 +1,18 @@
 #include "framework/ListCtrl.h"
 
+#include <algorithm>
+
+int CListRowSource::CompareRows(uintptr_t a, uintptr_t b, int column) const
+{
+    return GetRowText(a, column).compare(GetRowText(b, column));
+}
+
 int CListCtrl::InsertColumn(int index, const wchar_t* text, int format, int width, int /*subItem*/)
 {
     if (index < 0 || index > GetColumnCount()) {
         index = GetColumnCount();
     }
     m_columns.insert(m_columns.begin() + index, Column{text, format, width});
-    for (Row& r : m_rows) {
-        r.texts.insert(r.texts.begin() + index, std::wstring());
-    }
     Changed();
     return index;
 }
@@ -31,64 +35,46 @@ int CListCtrl::GetColumnWidth(int column) const
 
 bool CListCtrl::DeleteAllItems()
 {
-    m_rows.clear();
+    m_data.clear();
+    m_selected.clear();
+    m_selectedCount = 0;
     Changed();
     return true;
 }
 
-int CListCtrl::InsertItem(int index, const std::wstring& text)
+int CListCtrl::AppendItem(uintptr_t data)
 {
-    if (index < 0 || index > GetItemCount()) {
-        index = GetItemCount();
-    }
-    Row row;
-    row.texts.resize(m_columns.empty() ? 1 : m_columns.size());
-    row.texts[0] = text;
-    m_rows.insert(m_rows.begin() + index, std::move(row));
+    // Item data are member indices, which the list keeps in 32 bits.
+    m_data.push_back(static_cast<uint32_t>(data));
     Changed();
-    return index;
-}
-
-bool CListCtrl::SetItemText(int row, int column, const std::wstring& text)
-{
-    if (row < 0 || row >= GetItemCount() || column < 0) {
-        return false;
-    }
-    auto& texts = m_rows[static_cast<size_t>(row)].texts;
-    if (static_cast<size_t>(column) >= texts.size()) {
-        texts.resize(static_cast<size_t>(column) + 1);
-    }
-    texts[static_cast<size_t>(column)] = text;
-    Changed();
-    return true;
+    return GetItemCount() - 1;
 }
 
 std::wstring CListCtrl::GetItemText(int row, int column) const
 {
-    if (row < 0 || row >= GetItemCount() || column < 0) {
+    if (row < 0 || row >= GetItemCount() || column < 0 || column >= GetColumnCount() ||
+        m_source == nullptr) {
         return L"";
     }
-    const auto& texts = m_rows[static_cast<size_t>(row)].texts;
-    return static_cast<size_t>(column) < texts.size() ? texts[static_cast<size_t>(column)] : L"";
-}
-
-bool CListCtrl::SetItemData(int row, uintptr_t data)
-{
-    if (row < 0 || row >= GetItemCount()) {
-        return false;
-    }
-    m_rows[static_cast<size_t>(row)].data = data;
-    return true;
+    return m_source->GetRowText(m_data[static_cast<size_t>(row)], column);
 }
 
 uintptr_t CListCtrl::GetItemData(int row) const
 {
-    return row < 0 || row >= GetItemCount() ? 0 : m_rows[static_cast<size_t>(row)].data;
+    return row < 0 || row >= GetItemCount() ? 0 : m_data[static_cast<size_t>(row)];
+}
+
+bool CListCtrl::IsSelectedData(uintptr_t data) const
+{
+    return data < m_selected.size() && m_selected[data];
 }
 
 unsigned CListCtrl::GetItemState(int row, unsigned mask) const
 {
-    return row < 0 || row >= GetItemCount() ? 0 : m_rows[static_cast<size_t>(row)].state & mask;
+    if (row < 0 || row >= GetItemCount()) {
+        return 0;
+    }
+    return IsSelectedData(m_data[static_cast<size_t>(row)]) ? (LVIS_SELECTED & mask) : 0;
 }
 
 bool CListCtrl::SetItemState(int row, unsigned state, unsigned mask)
@@ -96,10 +82,36 @@ bool CListCtrl::SetItemState(int row, unsigned state, unsigned mask)
     if (row < 0 || row >= GetItemCount()) {
         return false;
     }
-    unsigned& s = m_rows[static_cast<size_t>(row)].state;
-    s = (s & ~mask) | (state & mask);
+    if ((mask & LVIS_SELECTED) == 0) {
+        return true;
+    }
+    uint32_t data = m_data[static_cast<size_t>(row)];
+    bool on = (state & LVIS_SELECTED) != 0;
+    if (on && data >= m_selected.size()) {
+        m_selected.resize(static_cast<size_t>(data) + 1);
+    }
+    if (data < m_selected.size() && m_selected[data] != on) {
+        m_selected[data] = on;
+        m_selectedCount += on ? 1 : -1;
+    }
     Changed();
     return true;
+}
+
+void CListCtrl::SelectAll(bool on)
+{
+    m_selected.clear();
+    m_selectedCount = 0;
+    if (on) {
+        for (uint32_t data : m_data) {
+            if (data >= m_selected.size()) {
+                m_selected.resize(static_cast<size_t>(data) + 1);
+            }
+            m_selected[data] = true;
+        }
+        m_selectedCount = GetItemCount();
+    }
+    Changed();
 }
 
 int CListCtrl::HitTest(CPoint point) const
@@ -109,6 +121,33 @@ int CListCtrl::HitTest(CPoint point) const
     }
     int row = point.y / kRowHeight - 1;
     return row < GetItemCount() ? row : -1;
+}
+
+void CListCtrl::SortItems(int column, bool ascending)
+{
+    if (column < 0 || column >= GetColumnCount() || m_source == nullptr) {
+        return;
+    }
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    const CListRowSource& source = *m_source;
+    // Ties fall back to the data, so that equal rows stay in the source's order both ways.
+    std::sort(m_data.begin(), m_data.end(), [&](uint32_t a, uint32_t b) {
+        int order = source.CompareRows(a, b, column);
+        if (order == 0) {
+            return a < b;
+        }
+        return ascending ? order < 0 : order > 0;
+    });
+    Changed();
+}
+
+void CListCtrl::ClearSort()
+{
+    m_sortColumn = -1;
+    m_sortAscending = true;
+    std::sort(m_data.begin(), m_data.end());
+    Changed();
 }
 
 void CListCtrl::Changed()

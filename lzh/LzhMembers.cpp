@@ -28,6 +28,23 @@ CArchiveEntry CLzhMembers::Get(int i) const
     return e;
 }
 
+MemberRow CLzhMembers::Row(int i) const
+{
+    const Record& r = m_store[i];
+    MemberRow row{m_store.Text(r.name),
+                  m_store.Text(r.folder),
+                  r.unpackedSize,
+                  r.packedSize,
+                  r.modified,
+                  true,
+                  r.attributes,
+                  r.crc,
+                  {},
+                  0};
+    std::memcpy(row.method, r.method, 5);
+    return row;
+}
+
 bool CLzhMembers::Store(const CArchiveEntry& e, std::wstring_view folder, std::wstring_view name,
                         std::wstring_view target, Record* r)
 {

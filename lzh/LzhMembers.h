@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive/EntryStore.h"
+#include "archive/MemberRow.h"
 #include "lzh/ArchiveEntry.h"
 #include "platform/PrivateHeap.h"
 
@@ -24,6 +25,8 @@ public:
     // The record of member i, its fields filled (texts longer than a field kept in part and
     // marked cut).
     CArchiveEntry Get(int i) const;
+    // The fields of member i the list shows.
+    MemberRow Row(int i) const;
     // Whole texts of member i.
     std::wstring_view Name(int i) const { return m_store.Text(m_store[i].name); }
     std::wstring_view Folder(int i) const { return m_store.Text(m_store[i].folder); }

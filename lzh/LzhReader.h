@@ -57,6 +57,7 @@ public:
     int GetEntryCount() const { return m_members.Count(); }
     CArchiveEntry GetEntry(int index) const { return m_members.Get(index); }
     std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
+    MemberRow GetRow(int index) const { return m_members.Row(index); }
     std::wstring_view GetEntryFolder(int index) const { return m_members.Folder(index); }
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in

@@ -24,15 +24,17 @@ const std::vector<DialogTemplate>& Templates()
          110,
          false,
          true,
-         {{1001, K::CheckBox, L"サイズ", 7, 7, 70, 10},
-          {1002, K::CheckBox, L"圧縮サイズ", 7, 20, 70, 10},
-          {1003, K::CheckBox, L"圧縮率", 7, 33, 70, 10},
-          {1004, K::CheckBox, L"最終更新日時", 7, 46, 70, 10},
-          {1005, K::CheckBox, L"属性", 84, 7, 70, 10},
-          {1006, K::CheckBox, L"CRC", 84, 20, 70, 10},
-          {1007, K::CheckBox, L"メソッド", 84, 33, 70, 10},
-          {1008, K::CheckBox, L"パス", 84, 46, 70, 10},
-          {1009, K::CheckBox, L"フォルダを表示する", 7, 66, 120, 10}}},
+         {{-1, K::GroupBox, L"項目", 7, 3, 146, 64},
+          {1001, K::CheckBox, L"サイズ", 14, 14, 64, 10},
+          {1002, K::CheckBox, L"圧縮サイズ", 14, 27, 64, 10},
+          {1003, K::CheckBox, L"圧縮率", 14, 40, 64, 10},
+          {1004, K::CheckBox, L"最終更新日時", 14, 53, 64, 10},
+          {1005, K::CheckBox, L"属性", 84, 14, 64, 10},
+          {1006, K::CheckBox, L"CRC", 84, 27, 64, 10},
+          {1007, K::CheckBox, L"メソッド", 84, 40, 64, 10},
+          {1008, K::CheckBox, L"パス", 84, 53, 64, 10},
+          {-1, K::GroupBox, L"一覧", 7, 71, 146, 26},
+          {1009, K::CheckBox, L"フォルダを表示する", 14, 82, 120, 10}}},
         {IDD_OPTION_EXTRACT,
          L"展開",
          160,
@@ -57,13 +59,15 @@ const std::vector<DialogTemplate>& Templates()
           {1010, K::RadioButton, L"My Documents", 14, 14, 120, 10, true, true},
           {1011, K::RadioButton, L"最後に開いたフォルダ", 14, 24, 120, 10},
           {1012, K::RadioButton, L"指定フォルダ", 14, 34, 120, 10},
-          {1025, K::Edit, L"", 14, 45, 132, 12, true, true},
+          {1025, K::Edit, L"", 14, 45, 98, 12, true, true},
+          {-1, K::BrowseButton, L"参照...", 114, 45, 32, 12, true, false, 1025},
           {-1, K::GroupBox, L"書庫展開フォルダ", 7, 62, 146, 64},
           {1016, K::RadioButton, L"My Documents", 14, 72, 120, 10, true, true},
           {1017, K::RadioButton, L"最後に開いたフォルダ", 14, 82, 120, 10},
           {1018, K::RadioButton, L"デスクトップ", 14, 92, 120, 10},
           {1019, K::RadioButton, L"指定フォルダ", 14, 102, 120, 10},
-          {1021, K::Edit, L"", 14, 112, 132, 12, true, true}}},
+          {1021, K::Edit, L"", 14, 112, 98, 12, true, true},
+          {-1, K::BrowseButton, L"参照...", 114, 112, 32, 12, true, false, 1021}}},
         {IDD_COMMAND_LINE,
          L"コマンドライン処理",
          202,
@@ -107,7 +111,8 @@ const std::vector<DialogTemplate>& Templates()
          68,
          false,
          false,
-         {{IDC_TEXT, K::Edit, L"", 7, 7, 137, 12},
+         {{IDC_TEXT, K::Edit, L"", 7, 7, 103, 12},
+          {-1, K::BrowseButton, L"参照...", 112, 7, 32, 12, true, false, IDC_TEXT},
           {IDC_CREATE_FOLDER, K::CheckBox, L"書庫と同名のフォルダを作成", 7, 26, 137, 10},
           {IDC_USE_FOLDER, K::CheckBox, L"フォルダ付きで展開", 7, 40, 137, 10},
           {1, K::DefaultButton, L"OK", 150, 7, 50, 14},
@@ -115,17 +120,23 @@ const std::vector<DialogTemplate>& Templates()
         {IDD_PROGRESS,
          L"進行状況",
          159,
-         38,
+         46,
          true,
          false,
          {{IDC_PROGRESS, K::ProgressBar, L"", 14, 7, 131, 9},
           {IDC_TEXT, K::ReadOnlyEdit, L"", 15, 19, 109, 12},
-          {2, K::Button, L"キャンセル", 128, 17, 24, 14, false}}},
+          {2, K::Button, L"キャンセル", 128, 17, 24, 14, false},
+          {IDC_BYTES, K::Static, L"", 15, 33, 109, 8}}},
     };
     return templates;
 }
 
 } // namespace
+
+const std::vector<DialogTemplate>& AllDialogTemplates()
+{
+    return Templates();
+}
 
 const DialogTemplate* FindDialogTemplate(int id)
 {

@@ -19,6 +19,7 @@ enum class ControlKind
     DefaultButton,
     ProgressBar,
     Icon,
+    BrowseButton, // opens the folder chooser for the edit field `target`
 };
 
 struct ControlTemplate
@@ -29,6 +30,7 @@ struct ControlTemplate
     int x, y, width, height;
     bool visible = true;
     bool groupStart = false; // a radio group or a tab stop group begins here
+    int target = 0;          // a browse button: the id of the edit field it fills
 };
 
 struct DialogTemplate
@@ -43,6 +45,8 @@ struct DialogTemplate
 
 // The template with this id, or null.
 const DialogTemplate* FindDialogTemplate(int id);
+// Every template, in the order of their ids.
+const std::vector<DialogTemplate>& AllDialogTemplates();
 
 // Items of the drop-down lists of dialog 136, in order.
 const std::vector<const wchar_t*>& CompressMethodItems();

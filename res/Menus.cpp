@@ -28,8 +28,11 @@ const std::vector<Menu>& MainMenu()
 
 const std::vector<Accelerator>& MainAccelerators()
 {
-    static const std::vector<Accelerator> accelerators = {{true, L'N', ID_FILE_NEW},
-                                                          {true, L'O', ID_FILE_OPEN}};
+    // Ctrl+A, Delete and Enter act on the list's rows; Shift+L is the menu's Close archive.
+    static const std::vector<Accelerator> accelerators = {
+        {kAccelCtrl, L'N', ID_FILE_NEW},        {kAccelCtrl, L'O', ID_FILE_OPEN},
+        {kAccelCtrl, L'A', ID_EDIT_SELECT_ALL}, {kAccelShift, L'L', ID_ARCHIVE_CLOSE},
+        {0, kKeyDelete, ID_ARCHIVE_DELETE},     {0, kKeyReturn, ID_OPEN_MEMBER}};
     return accelerators;
 }
 
@@ -59,6 +62,12 @@ const wchar_t* CommandString(int id)
         return L"プログラムの情報、バージョン番号そして著作権を表示\nバージョン情報";
     case ID_APP_EXIT:
         return L"アプリケーションを終了し、ファイルの保存を指示\n終了";
+    case ID_ARCHIVE_ADD:
+        return L"書庫にファイルを追加\n追加";
+    case ID_EXTRACT_ALL:
+        return L"書庫のすべてのファイルを展開\n全てのファイルを展開";
+    case ID_EXTRACT_SELECTED:
+        return L"選択したファイルを展開\n選択ファイルを展開";
     default:
         return nullptr;
     }

@@ -16,10 +16,16 @@ struct Menu
     std::vector<MenuItem> items;
 };
 
+// Modifier bits and the keys of the accelerator table that are not letters.
+constexpr unsigned kAccelCtrl = 0x1;
+constexpr unsigned kAccelShift = 0x2;
+constexpr int kKeyDelete = 0x7F;
+constexpr int kKeyReturn = 0x0D;
+
 struct Accelerator
 {
-    bool ctrl;
-    wchar_t key;
+    unsigned modifiers; // kAccelCtrl, kAccelShift
+    int key;            // an upper-case letter or one of the kKey values
     int id;
 };
 

@@ -30,6 +30,9 @@ constexpr int ID_ARCHIVE_DELETE = 32776;
 constexpr int ID_EXTRACT_SELECTED = 32777;
 constexpr int ID_EXTRACT_ALL = 32778;
 constexpr int ID_ARCHIVE_COMMAND_LINE = 32779;
+// Keys of the list: select every row, open the selected member in place.
+constexpr int ID_EDIT_SELECT_ALL = 57642;
+constexpr int ID_OPEN_MEMBER = 32780;
 
 // Controls.
 constexpr int IDC_CREATE_FOLDER = 1001;
@@ -37,4 +40,5 @@ constexpr int IDC_USE_FOLDER = 1002;
 constexpr int IDC_TEXT = 1025; // the edit field of several templates
 constexpr int IDC_COMMAND = 1027;
 constexpr int IDC_PROGRESS = 1030;
+constexpr int IDC_BYTES = 1031;        // the progress dialog's bytes of the member in progress
 constexpr int IDC_ARCHIVE_BAR = 59393; // 0xE801: the archive-name bar in the frame

@@ -37,6 +37,9 @@ inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。
 // Added to the summary when the user cancelled the work.
 inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";
 inline constexpr const wchar_t* kTempUnavailable = L"一時フォルダを作成できませんでした。";
+// Open in place found no application to take the file.
+inline constexpr const wchar_t* kCannotOpenInPlace =
+    L"ファイルを開くアプリケーションを起動できませんでした。 [%ls]";
 // Shown after a name or folder the list holds only in part.
 inline constexpr const wchar_t* kCutMark = L"…";
 

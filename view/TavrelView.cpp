@@ -8,6 +8,7 @@
 #include "res/Strings.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <vector>
@@ -21,6 +22,74 @@ constexpr int kColumnFormats[9] = {LVCFMT_LEFT,  LVCFMT_RIGHT, LVCFMT_RIGHT,
                                    LVCFMT_RIGHT, LVCFMT_RIGHT, LVCFMT_LEFT,
                                    LVCFMT_RIGHT, LVCFMT_LEFT,  LVCFMT_LEFT};
 
+enum ListColumn
+{
+    kColumnName,
+    kColumnSize,
+    kColumnPacked,
+    kColumnRatio,
+    kColumnTime,
+    kColumnAttributes,
+    kColumnCrc,
+    kColumnMethod,
+    kColumnPath,
+};
+
+// A text as the list shows it: cut where the member's record would cut it, with a mark.
+std::wstring Shown(std::wstring_view text, bool folder)
+{
+    if (text.size() < static_cast<size_t>(kMaxPath)) {
+        return std::wstring(text);
+    }
+    std::wstring kept(text.substr(0, static_cast<size_t>(kMaxPath) - (folder ? 2 : 1)));
+    return kept + (folder ? L"\\" : L"") + res::kCutMark;
+}
+
+bool IsFolderRow(const MemberRow& f)
+{
+    return f.name.empty();
+}
+
+double Ratio(const MemberRow& f)
+{
+    if (IsFolderRow(f)) {
+        return 0.0;
+    }
+    return f.unpacked == 0
+               ? 100.0
+               : static_cast<double>(f.packed) / static_cast<double>(f.unpacked) * 100.0;
+}
+
+std::wstring AttributeLetters(uint32_t attributes)
+{
+    std::wstring letters;
+    letters += (attributes & 0x01) ? L"R" : L"";
+    letters += (attributes & 0x02) ? L"H" : L"";
+    letters += (attributes & 0x04) ? L"S" : L"";
+    letters += (attributes & 0x20) ? L"A" : L"";
+    return letters;
+}
+
+template <typename T> int Order(T a, T b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+unsigned long long Unsigned(uint64_t n)
+{
+    return static_cast<unsigned long long>(n);
+}
+
+// Two texts in the order of the user's language (the buffers are kept: a sort of many
+// members makes no allocation per comparison).
+int Collate(std::wstring_view a, std::wstring_view b)
+{
+    thread_local std::wstring left, right;
+    left.assign(a);
+    right.assign(b);
+    return std::wcscoll(left.c_str(), right.c_str());
+}
+
 } // namespace
 
 CTavrelDoc* CTavrelView::GetDocument() const
@@ -31,6 +100,7 @@ CTavrelDoc* CTavrelView::GetDocument() const
 int CTavrelView::OnCreate()
 {
     CListCtrl& list = GetListCtrl();
+    list.SetRowSource(this);
     for (int i = 0; i < 9; ++i) {
         list.InsertColumn(i, res::kColumnTitles[i], kColumnFormats[i], kColumnWidths[i], i);
     }
@@ -48,46 +118,89 @@ std::wstring CTavrelView::GroupDigits(const std::wstring& digits)
     return out;
 }
 
-void CTavrelView::AddRow(int index, const wchar_t* name, uint64_t unpacked, uint64_t packed,
-                         platform::FileTime localTime, uint32_t attributes, uint32_t crc,
-                         const std::wstring& method, const wchar_t* folder)
+std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
 {
-    CListCtrl& list = GetListCtrl();
-    int row;
-    if (name[0] == 0) {
-        if (TavrelApp()->m_nShowFolderEntry == 0) {
-            return;
-        }
-        row = list.InsertItem(list.GetItemCount() + 1, res::kFolderRow);
-        list.SetItemText(row, 1, L"0");
-        list.SetItemText(row, 2, L"0");
-        list.SetItemText(row, 3, L"0%");
-    } else {
-        row = list.InsertItem(list.GetItemCount() + 1, name);
-        list.SetItemText(
-            row, 1, GroupDigits(FormatText(L"%llu", static_cast<unsigned long long>(unpacked))));
-        list.SetItemText(row, 2,
-                         GroupDigits(FormatText(L"%llu", static_cast<unsigned long long>(packed))));
-        double ratio = unpacked == 0
-                           ? 100.0
-                           : static_cast<double>(packed) / static_cast<double>(unpacked) * 100.0;
-        list.SetItemText(row, 3, FormatText(L"%.1f%%", ratio));
+    CTavrelDoc* doc = GetDocument();
+    int index = static_cast<int>(data);
+    if (index < 0 || index >= doc->MemberCount()) {
+        return L"";
     }
-    platform::SystemTime st{};
-    platform::FileTimeToSystemTime(localTime, &st);
-    list.SetItemText(row, 4,
-                     FormatText(L"%d/%02d/%02d %02d:%02d:%02d", st.year, st.month, st.day, st.hour,
-                                st.minute, st.second));
-    std::wstring letters;
-    letters += (attributes & 0x01) ? L"R" : L"";
-    letters += (attributes & 0x02) ? L"H" : L"";
-    letters += (attributes & 0x04) ? L"S" : L"";
-    letters += (attributes & 0x20) ? L"A" : L"";
-    list.SetItemText(row, 5, letters);
-    list.SetItemText(row, 6, FormatText(L"%08x", crc));
-    list.SetItemText(row, 7, method);
-    list.SetItemText(row, 8, folder);
-    list.SetItemData(row, static_cast<uintptr_t>(index));
+    MemberRow f = doc->WithArchive([index](const auto& x) { return x.GetRow(index); });
+    bool folderRow = IsFolderRow(f);
+    switch (column) {
+    case kColumnName:
+        // A path longer than the record shows with a mark where it was cut.
+        return folderRow ? std::wstring(res::kFolderRow) : Shown(f.name, false);
+    case kColumnSize:
+        return folderRow ? L"0" : GroupDigits(FormatText(L"%llu", Unsigned(f.unpacked)));
+    case kColumnPacked:
+        return folderRow ? L"0" : GroupDigits(FormatText(L"%llu", Unsigned(f.packed)));
+    case kColumnRatio:
+        return folderRow ? L"0%" : FormatText(L"%.1f%%", Ratio(f));
+    case kColumnTime: {
+        platform::FileTime local = f.modified;
+        if (f.utc) {
+            platform::FileTimeToLocalFileTime(f.modified, &local);
+        }
+        platform::SystemTime st{};
+        platform::FileTimeToSystemTime(local, &st);
+        return FormatText(L"%d/%02d/%02d %02d:%02d:%02d", st.year, st.month, st.day, st.hour,
+                          st.minute, st.second);
+    }
+    case kColumnAttributes:
+        return AttributeLetters(f.attributes);
+    case kColumnCrc:
+        return FormatText(L"%08x", f.crc);
+    case kColumnMethod:
+        return f.method[0] != 0 ? std::wstring(f.method, f.method + std::strlen(f.method))
+                                : FormatText(L"%d", f.zipMethod);
+    case kColumnPath: {
+        // Folders show as the host writes them, '/' between them.
+        std::wstring folder = Shown(f.folder, true);
+        std::replace(folder.begin(), folder.end(), L'\\', L'/');
+        return folder;
+    }
+    default:
+        return L"";
+    }
+}
+
+int CTavrelView::CompareRows(uintptr_t a, uintptr_t b, int column) const
+{
+    CTavrelDoc* doc = GetDocument();
+    int ia = static_cast<int>(a), ib = static_cast<int>(b);
+    int count = doc->MemberCount();
+    if (ia < 0 || ib < 0 || ia >= count || ib >= count) {
+        return Order(a, b);
+    }
+    MemberRow fa = doc->WithArchive([ia](const auto& x) { return x.GetRow(ia); });
+    MemberRow fb = doc->WithArchive([ib](const auto& x) { return x.GetRow(ib); });
+    bool dirA = IsFolderRow(fa), dirB = IsFolderRow(fb);
+    switch (column) {
+    case kColumnName:
+        return Collate(dirA ? res::kFolderRow : fa.name, dirB ? res::kFolderRow : fb.name);
+    case kColumnSize:
+        return Order(dirA ? 0u : fa.unpacked, dirB ? 0u : fb.unpacked);
+    case kColumnPacked:
+        return Order(dirA ? 0u : fa.packed, dirB ? 0u : fb.packed);
+    case kColumnRatio:
+        return Order(Ratio(fa), Ratio(fb));
+    case kColumnTime:
+        return Order(fa.modified, fb.modified); // both UTC or both local: one archive's members
+    case kColumnAttributes:
+        return AttributeLetters(fa.attributes).compare(AttributeLetters(fb.attributes));
+    case kColumnCrc:
+        return Order(fa.crc, fb.crc);
+    case kColumnMethod:
+        if (fa.method[0] == 0 || fb.method[0] == 0) {
+            return Order(fa.zipMethod, fb.zipMethod);
+        }
+        return std::strcmp(fa.method, fb.method);
+    case kColumnPath:
+        return Collate(fa.folder, fb.folder);
+    default:
+        return 0;
+    }
 }
 
 void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
@@ -99,29 +212,27 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
     for (int i = 1; i < list.GetColumnCount(); ++i) {
         list.SetColumnWidth(i, app->m_nShowColumn[i] != 0 ? kColumnWidths[i] : 0);
     }
-    if (doc->m_nArchiveType == kArchiveLzh) {
-        const CLzhArchive& a = *doc->m_pLzh;
+    // One row per member, in archive order; folder entries only when the setting asks.
+    bool folders = app->m_nShowFolderEntry != 0;
+    doc->WithArchive([&](const auto& a) {
         for (int k = 0; k < a.GetEntryCount(); ++k) {
-            const CArchiveEntry& e = a.GetEntry(k);
-            platform::FileTime local = e.modified;
-            platform::FileTimeToLocalFileTime(e.modified, &local);
-            // A path longer than the record shows with a mark where it was cut.
-            // Folders show as the host writes them, '/' between them.
-            std::wstring name = e.name, folder = e.folder;
-            std::replace(folder.begin(), folder.end(), L'\\', L'/');
-            name += (e.flags & kEntryNameCut) ? res::kCutMark : L"";
-            folder += (e.flags & kEntryFolderCut) ? res::kCutMark : L"";
-            AddRow(k, name.c_str(), e.unpackedSize, e.packedSize, local, e.attributes, e.crc,
-                   e.method, folder.c_str());
+            if (folders || !a.GetEntryName(k).empty()) {
+                list.AppendItem(static_cast<uintptr_t>(k));
+            }
         }
-    } else {
-        const CZipArchive& a = *doc->m_pZip;
-        for (int k = 0; k < a.GetEntryCount(); ++k) {
-            const CZipEntry& e = a.GetEntry(k);
-            AddRow(k, e.name, e.unpackedSize, e.packedSize, e.modified, e.attributes, e.crc32,
-                   FormatText(L"%d", e.method), e.path);
-        }
+    });
+    // The sort lasts while the same archive stays open; another archive starts in its own
+    // order.
+    std::wstring archive =
+        doc->m_bArchiveOpen
+            ? doc->WithArchive([](const auto& a) { return std::wstring(a.archivePath); })
+            : std::wstring();
+    if (archive.empty() || archive != m_sortedArchive) {
+        list.ClearSort();
+    } else if (list.GetSortColumn() >= 0) {
+        list.SortItems(list.GetSortColumn(), list.IsSortAscending());
     }
+    m_sortedArchive = archive;
 }
 
 bool CTavrelView::OnCmdMsg(int id)
@@ -132,6 +243,12 @@ bool CTavrelView::OnCmdMsg(int id)
         return true;
     case ID_EXTRACT_SELECTED:
         OnExtractSelected();
+        return true;
+    case ID_EDIT_SELECT_ALL:
+        GetListCtrl().SelectAll(true);
+        return true;
+    case ID_OPEN_MEMBER:
+        OnOpenMember();
         return true;
     default:
         return false;
@@ -162,7 +279,7 @@ void CTavrelView::OnArchiveDelete()
     CListCtrl& list = GetListCtrl();
     CTavrelDoc* doc = GetDocument();
     std::vector<int> indices;
-    indices.reserve(static_cast<size_t>(list.GetItemCount()));
+    indices.reserve(static_cast<size_t>(list.GetSelectedCount()));
     for (int row = 0; row < list.GetItemCount(); ++row) {
         if (list.GetItemState(row, LVIS_SELECTED) != 0) {
             indices.push_back(static_cast<int>(list.GetItemData(row)));
@@ -183,25 +300,28 @@ void CTavrelView::OnArchiveDelete()
 
 void CTavrelView::OnLButtonDblClk(CPoint point)
 {
+    OpenRow(GetListCtrl().HitTest(point));
+}
+
+void CTavrelView::OnOpenMember()
+{
     CListCtrl& list = GetListCtrl();
-    int row = list.HitTest(point);
-    if (row < 0) {
-        return;
+    for (int row = 0; row < list.GetItemCount() && list.GetSelectedCount() > 0; ++row) {
+        if (list.GetItemState(row, LVIS_SELECTED) != 0) {
+            OpenRow(row);
+            return;
+        }
     }
-    CTavrelDoc* doc = GetDocument();
-    int index = static_cast<int>(list.GetItemData(row));
-    if (index >= doc->MemberCount()) {
-        return;
-    }
-    std::wstring name = doc->MemberName(index);
-    if (name.empty()) {
-        return;
-    }
+}
+
+std::wstring CTavrelView::ExtractToTemp(int index)
+{
     // Extracted files go to a folder of this program's own that only the user may enter.
     if (!platform::PreparePrivateTemp()) {
         AfxMessageBox(res::kTempUnavailable);
-        return;
+        return L"";
     }
+    CTavrelDoc* doc = GetDocument();
     doc->WithArchive([index](auto& archive) {
         archive.keepFolders = false;
         std::wcscpy(archive.destFolder, res::kTemp);
@@ -209,13 +329,81 @@ void CTavrelView::OnLButtonDblClk(CPoint point)
         archive.ExtractEntry(index); // the result is not looked at
     });
     // Written without folders: a name holding '/' lands under its last part.
-    AfxBackend().ShellOpen(std::wstring(res::kTemp) + L"\\" + std::wstring(LastComponent(name)));
+    return std::wstring(res::kTemp) + L"\\" + std::wstring(LastComponent(doc->MemberName(index)));
+}
+
+void CTavrelView::OpenRow(int row)
+{
+    CListCtrl& list = GetListCtrl();
+    if (row < 0 || row >= list.GetItemCount()) {
+        return;
+    }
+    CTavrelDoc* doc = GetDocument();
+    int index = static_cast<int>(list.GetItemData(row));
+    if (index >= doc->MemberCount() || doc->MemberName(index)[0] == 0) {
+        return; // a folder row
+    }
+    std::wstring file = ExtractToTemp(index);
+    if (!file.empty()) {
+        AfxBackend().ShellOpen(file);
+    }
+}
+
+std::vector<std::wstring> CTavrelView::OnBeginDrag()
+{
+    CListCtrl& list = GetListCtrl();
+    CTavrelDoc* doc = GetDocument();
+    std::vector<std::wstring> files;
+    for (int row = 0; row < list.GetItemCount() && list.GetSelectedCount() > 0; ++row) {
+        int index = static_cast<int>(list.GetItemData(row));
+        if (list.GetItemState(row, LVIS_SELECTED) != 0 && index < doc->MemberCount() &&
+            doc->MemberName(index)[0] != 0) {
+            std::wstring file = ExtractToTemp(index);
+            if (file.empty()) {
+                break; // no private temporary folder: told once
+            }
+            files.push_back(file);
+        }
+    }
+    return files;
+}
+
+void CTavrelView::OnDropFiles(const std::vector<std::wstring>& paths)
+{
+    CTavrelDoc* doc = GetDocument();
+    if (paths.empty()) {
+        return;
+    }
+    if (doc->m_bArchiveOpen && doc->m_nArchiveType == kArchiveLzh) {
+        doc->AddFiles(paths);
+        return;
+    }
+    // Anything else than one archive has no place to go.
+    if (paths.size() != 1) {
+        return;
+    }
+    if (doc->m_bArchiveOpen) {
+        if (AfxMessageBox(res::kAskCloseArchive, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            return;
+        }
+        bool closed = doc->CloseArchive();
+        doc->UpdateAllViews(nullptr);
+        if (!closed) {
+            return;
+        }
+    }
+    if (!doc->OpenArchiveByType(paths[0])) {
+        AfxMessageBox(res::kCannotOpenArchive);
+        return;
+    }
+    doc->UpdateAllViews(nullptr);
 }
 
 void CTavrelView::OnExtractSelected()
 {
     CListCtrl& list = GetListCtrl();
     std::vector<int> selected;
+    selected.reserve(static_cast<size_t>(list.GetSelectedCount()));
     for (int row = 0; row < list.GetItemCount(); ++row) {
         if (list.GetItemState(row, LVIS_SELECTED) != 0) {
             selected.push_back(static_cast<int>(list.GetItemData(row)));

@@ -1,6 +1,7 @@
 // CTavrelView: the member list (nine columns, one row per member, folder rows as the
 // settings say, each row carrying its member's index) and the commands on it: delete the
-// selection, open a member in place, extract the selection, and the enabling rules.
+// selection, open a member in place, extract the selection, and the enabling rules. The rows'
+// texts are made from the archive object's records when they are asked for.
 #pragma once
 
 #include "framework/DocView.h"
@@ -11,7 +12,7 @@
 
 class CTavrelDoc;
 
-class CTavrelView : public CListView
+class CTavrelView : public CListView, public CListRowSource
 {
 public:
     CTavrelDoc* GetDocument() const;
@@ -24,6 +25,19 @@ public:
     void OnArchiveDelete();
     void OnLButtonDblClk(CPoint point) override;
     void OnExtractSelected();
+    // Enter: opens the first selected member in place, as a double-click on its row does.
+    void OnOpenMember();
+    // Dropped files and folders go into the open LZH archive; one file dropped while no
+    // archive is open (or after the close question is answered Yes) is opened.
+    void OnDropFiles(const std::vector<std::wstring>& paths) override;
+    // The selected members (folder rows aside) are written to \Temp and offered from there.
+    std::vector<std::wstring> OnBeginDrag() override;
+
+    // The texts of member `data`: file name (or "<DIR>"), size, packed size, ratio, time,
+    // attribute letters, CRC, method, folder.
+    std::wstring GetRowText(uintptr_t data, int column) const override;
+    // Sizes, ratio, time and CRC as numbers, names and paths in the user's locale.
+    int CompareRows(uintptr_t a, uintptr_t b, int column) const override;
 
     // The default width of each column.
     static const int kColumnWidths[9];
@@ -35,4 +49,10 @@ private:
     void AddRow(int index, const wchar_t* name, uint64_t unpacked, uint64_t packed,
                 platform::FileTime localTime, uint32_t attributes, uint32_t crc,
                 const std::wstring& method, const wchar_t* folder);
+    void OpenRow(int row);
+    // Writes member index into \Temp without its folders; returns its path there.
+    std::wstring ExtractToTemp(int index);
+
+    // The archive whose rows the sort belongs to (empty: none open).
+    std::wstring m_sortedArchive;
 };

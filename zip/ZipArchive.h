@@ -38,6 +38,7 @@ public:
     int GetEntryCount() const { return m_members.Count(); }
     CZipEntry GetEntry(int index) const { return m_members.Get(index); }
     std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
+    MemberRow GetRow(int index) const { return m_members.Row(index); }
     bool ExtractEntry(int index);
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in

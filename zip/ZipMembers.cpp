@@ -27,6 +27,21 @@ CZipEntry CZipMembers::Get(int i) const
     return e;
 }
 
+MemberRow CZipMembers::Row(int i) const
+{
+    const Record& r = m_store[i];
+    return {m_store.Text(r.name),
+            m_store.Text(r.path),
+            r.unpackedSize,
+            r.packedSize,
+            r.modified,
+            false,
+            r.attributes,
+            r.crc32,
+            {},
+            r.method};
+}
+
 bool CZipMembers::Append(const CZipEntry& e)
 {
     Record r{};

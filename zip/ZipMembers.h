@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/EntryStore.h"
+#include "archive/MemberRow.h"
 #include "platform/PrivateHeap.h"
 #include "zip/ZipEntry.h"
 
@@ -14,6 +15,8 @@ public:
 
     int Count() const { return m_store.Count(); }
     CZipEntry Get(int i) const;
+    // The fields of member i the list shows.
+    MemberRow Row(int i) const;
     std::wstring_view Name(int i) const { return m_store.Text(m_store[i].name); }
     // Adds a member; false when memory runs out.
     bool Append(const CZipEntry& entry);

@@ -13,38 +13,160 @@
 #include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
+#include <wx/process.h>
 #include <wx/propdlg.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace
 {
 
-// A dialog sized to its template, with the template's controls.
+// A dialog sized to hold its template's controls.
 class CTemplateDialog : public wxDialog
 {
 public:
-    CTemplateDialog(wxWindow* parent, const DialogTemplate& t, CDialog& dialog)
+    CTemplateDialog(wxWindow* parent, const DialogTemplate& t, CDialog& dialog,
+                    double fontScale = 1.0)
         : wxDialog(parent, wxID_ANY, wxString(t.caption), wxDefaultPosition, wxDefaultSize,
                    wxDEFAULT_DIALOG_STYLE)
     {
-        SetClientSize(ConvertDialogToPixels(wxSize(t.width, t.height)));
-        controls.Build(this, t, dialog, true);
+        if (fontScale != 1.0) {
+            SetFont(GetFont().Scaled(static_cast<float>(fontScale)));
+        }
+        // The About box's OK button, which the device has in the caption, goes below right.
+        DialogTemplate shown = t;
+        if (t.id == IDD_ABOUTBOX) {
+            SetEscapeId(wxID_ANY);
+            shown.controls.push_back(
+                {1, ControlKind::DefaultButton, L"OK", t.width - 32, t.height - 15, 25, 12});
+        }
+        m_template = shown;
+        clientSize = controls.Build(this, m_template, dialog, true);
+        SetClientSize(clientSize);
         CentreOnParent();
+        // Shown, the controls have their theme's sizes: they are placed again by those.
+        Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+            if (event.IsShown()) {
+                wxSize size = controls.Relayout();
+                if (size != clientSize) {
+                    clientSize = size;
+                    SetClientSize(clientSize);
+                }
+            }
+            event.Skip();
+        });
         if (wxWindow* first = controls.FirstInput()) {
             CallAfter([first] { first->SetFocus(); });
         }
     }
     CWxControls controls;
+    wxSize clientSize;
+
+private:
+    DialogTemplate m_template; // kept: the controls refer to it
+};
+
+// The settings sheet of a property sheet's pages, built as RunPropertySheet shows it.
+class CSheetWindow : public wxPropertySheetDialog
+{
+public:
+    CSheetWindow(wxWindow* parent, CPropertySheet& sheet, double fontScale = 1.0)
+        : wxPropertySheetDialog(parent, wxID_ANY, wxString(sheet.m_caption))
+    {
+        if (fontScale != 1.0) {
+            SetFont(GetFont().Scaled(static_cast<float>(fontScale)));
+        }
+        CreateButtons(wxOK | wxCANCEL);
+        if (auto* ok = FindWindow(wxID_OK)) {
+            static_cast<wxButton*>(ok)->SetLabel(L"OK");
+        }
+        if (auto* cancel = FindWindow(wxID_CANCEL)) {
+            static_cast<wxButton*>(cancel)->SetLabel(L"キャンセル");
+        }
+        for (CPropertyPage* page : sheet.m_pages) {
+            const DialogTemplate* t = FindDialogTemplate(page->m_nIDTemplate);
+            if (t == nullptr) {
+                continue;
+            }
+            auto* panel = new wxPanel(GetBookCtrl());
+            pages.push_back(std::make_unique<CWxControls>());
+            panelSizes.push_back(pages.back()->Build(panel, *t, *page, false));
+            panel->SetMinSize(panelSizes.back());
+            GetBookCtrl()->AddPage(panel, wxString(t->caption));
+        }
+        LayoutDialog();
+        // Shown, the controls have their theme's sizes: the pages are placed again by those.
+        Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+            if (event.IsShown()) {
+                bool grew = false;
+                for (size_t i = 0; i < pages.size(); ++i) {
+                    wxSize size = pages[i]->Relayout();
+                    grew = grew || size != panelSizes[i];
+                    panelSizes[i] = size;
+                    GetBookCtrl()->GetPage(i)->SetMinSize(size);
+                }
+                if (grew) {
+                    LayoutDialog();
+                }
+            }
+            event.Skip();
+        });
+    }
+    std::vector<std::unique_ptr<CWxControls>> pages;
+    std::vector<wxSize> panelSizes;
 };
 
 std::unique_ptr<CTemplateDialog> g_progress;
+
+// Tells the user when xdg-open could not hand the file to an application.
+class COpenProcess : public wxProcess
+{
+public:
+    explicit COpenProcess(const std::wstring& path) : m_path(path) {}
+    void OnTerminate(int /*pid*/, int status) override
+    {
+        if (status != 0) {
+            std::wstring path = m_path;
+            wxTheApp->CallAfter(
+                [path] { AfxMessageBox(FormatText(res::kCannotOpenInPlace, path.c_str())); });
+        }
+        delete this;
+    }
+
+private:
+    std::wstring m_path;
+};
+
+// Shows a window until it has drawn itself, and saves what it drew as a PNG file (when one
+// is named).
+void SaveWindowPicture(wxWindow* window, const std::string& file)
+{
+    window->Show();
+    window->Raise();
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->Yield(true);
+        window->Update();
+        wxMilliSleep(20);
+    }
+    wxSize size = window->GetSize();
+    wxBitmap picture(size);
+    wxMemoryDC memory(picture);
+    wxWindowDC source(window);
+    memory.Blit(0, 0, size.x, size.y, &source, 0, 0);
+    memory.SelectObject(wxNullBitmap);
+    if (!file.empty()) {
+        picture.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
+    }
+}
 
 } // namespace
 
@@ -70,11 +192,7 @@ int CWxBackend::RunModal(CDialog& dialog)
         return IDCANCEL;
     }
     CTemplateDialog window(parent, *t, dialog);
-    if (dialog.m_nIDTemplate == 100) {
-        window.SetEscapeId(wxID_ANY);
-        new wxButton(&window, wxID_OK, L"OK",
-                     window.ConvertDialogToPixels(wxPoint(t->width - 32, t->height - 16)));
-    }
+    WxTrace(L"shown", std::to_wstring(dialog.m_nIDTemplate));
     if (window.ShowModal() != wxID_OK) {
         return IDCANCEL;
     }
@@ -94,19 +212,31 @@ void CWxBackend::ModelessCreated(CDialog& dialog)
     g_progress = std::make_unique<CTemplateDialog>(parent, *t, dialog);
     // Cancel (its button, the close box, Escape) only raises the owner's flag.
     g_progress->Bind(
-        wxEVT_BUTTON, [&dialog](wxCommandEvent&) { dialog.OnCancel(); }, wxID_CANCEL);
+        wxEVT_BUTTON,
+        [&dialog](wxCommandEvent&) {
+            WxTrace(L"cancel", dialog.GetControlText(IDC_TEXT));
+            dialog.OnCancel();
+        },
+        wxID_CANCEL);
     g_progress->Bind(wxEVT_CLOSE_WINDOW, [&dialog](wxCloseEvent&) { dialog.OnCancel(); });
     g_progress->Show();
     m_modeless = g_progress.get();
     wxSafeYield(m_modeless, true);
+    if (wxWindow* cancel = g_progress->FindWindow(wxID_CANCEL)) {
+        wxPoint middle = cancel->GetScreenRect().GetPosition() + cancel->GetSize() / 2;
+        WxTrace(L"cancel-button", std::to_wstring(middle.x) + L"\t" + std::to_wstring(middle.y));
+    }
 }
 
-void CWxBackend::ModelessChanged(CDialog& dialog, bool /*transfer*/)
+void CWxBackend::ModelessChanged(CDialog& dialog, bool transfer)
 {
     if (m_modeless == nullptr || &dialog != m_modelessOwner) {
         return;
     }
     g_progress->controls.Show(dialog);
+    if (!transfer) {
+        WxTrace(L"bytes", dialog.GetControlText(IDC_BYTES));
+    }
     // Repaint and let the dialog's Cancel through; other windows stay disabled meanwhile.
     wxSafeYield(m_modeless, true);
 }
@@ -123,39 +253,12 @@ void CWxBackend::ModelessDestroyed(CDialog& dialog)
 
 int CWxBackend::RunPropertySheet(CPropertySheet& sheet)
 {
-    wxPropertySheetDialog window(parent, wxID_ANY, wxString(sheet.m_caption));
-    window.CreateButtons(wxOK | wxCANCEL);
-    if (auto* ok = window.FindWindow(wxID_OK)) {
-        static_cast<wxButton*>(ok)->SetLabel(L"OK");
-    }
-    if (auto* cancel = window.FindWindow(wxID_CANCEL)) {
-        static_cast<wxButton*>(cancel)->SetLabel(L"キャンセル");
-    }
-    std::vector<std::unique_ptr<CWxControls>> pages;
-    wxSize largest;
-    for (CPropertyPage* page : sheet.m_pages) {
-        const DialogTemplate* t = FindDialogTemplate(page->m_nIDTemplate);
-        if (t == nullptr) {
-            continue;
-        }
-        auto* panel = new wxPanel(window.GetBookCtrl());
-        pages.push_back(std::make_unique<CWxControls>());
-        pages.back()->Build(panel, *t, *page, false);
-        wxSize size = panel->ConvertDialogToPixels(wxSize(t->width, t->height));
-        panel->SetMinSize(size);
-        largest.IncTo(size);
-        window.GetBookCtrl()->AddPage(panel, wxString(t->caption));
-    }
-    window.LayoutDialog();
-    // Wide enough for every tab.
-    wxSize best = window.GetBestSize();
-    best.IncTo(wxSize(largest.x + 80, largest.y + 120));
-    window.SetSize(best);
+    CSheetWindow window(parent, sheet);
     if (window.ShowModal() != wxID_OK) {
         return IDCANCEL;
     }
-    for (size_t i = 0; i < pages.size(); ++i) {
-        pages[i]->Read(*sheet.m_pages[i]);
+    for (size_t i = 0; i < window.pages.size(); ++i) {
+        window.pages[i]->Read(*sheet.m_pages[i]);
     }
     return IDOK;
 }
@@ -190,5 +293,76 @@ void CWxBackend::ShellOpen(const std::wstring& path)
 {
     wxString host = wxString::FromUTF8(platform::DeviceToHost(path));
     const wchar_t* argv[] = {L"xdg-open", host.wc_str(), nullptr};
-    wxExecute(argv, wxEXEC_ASYNC | wxEXEC_HIDE_CONSOLE); // a failure is silent
+    auto* process = new COpenProcess(path);
+    if (wxExecute(argv, wxEXEC_ASYNC | wxEXEC_HIDE_CONSOLE, process) == 0) {
+        // Not started (xdg-open is missing): the process object hears of nothing.
+        delete process;
+        AfxMessageBox(FormatText(res::kCannotOpenInPlace, path.c_str()));
+    }
+}
+
+int CWxBackend::CheckLayout(const std::string& folder)
+{
+    int faults = 0;
+    auto report = [&faults](const std::vector<std::string>& found) {
+        for (const std::string& line : found) {
+            std::printf("clipped: %s\n", line.c_str());
+        }
+        faults += static_cast<int>(found.size());
+    };
+    for (double scale : {1.0, 1.5}) {
+        std::string suffix = scale == 1.0 ? "" : "-x1.5";
+        std::vector<int> pageIds;
+        for (const DialogTemplate& t : AllDialogTemplates()) {
+            if (t.child) {
+                if (t.id != IDD_ARCHIVE_BAR) {
+                    pageIds.push_back(t.id);
+                }
+                continue;
+            }
+            CDialog dialog(t.id);
+            dialog.SetControlText(IDC_TEXT, L"\\My Documents\\");
+            CTemplateDialog window(parent, t, dialog, scale);
+            std::string where = "dialog " + std::to_string(t.id) + suffix;
+            report(window.controls.Check(window.GetClientSize(), where));
+            if (!folder.empty()) {
+                SaveWindowPicture(&window,
+                                  folder + "/dialog-" + std::to_string(t.id) + suffix + ".png");
+            }
+        }
+        // The settings sheet, each page in front in turn.
+        std::vector<std::unique_ptr<CPropertyPage>> pages;
+        CPropertySheet sheet(res::kSettingsTitle);
+        for (int id : pageIds) {
+            pages.push_back(std::make_unique<CPropertyPage>(id));
+            for (const wchar_t* item : CompressMethodItems()) {
+                pages.back()->ComboItems(1027).push_back(item);
+            }
+            for (const wchar_t* item : CompressActionItems()) {
+                pages.back()->ComboItems(1028).push_back(item);
+            }
+            sheet.AddPage(pages.back().get());
+        }
+        CSheetWindow window(parent, sheet, scale);
+        wxSize book = window.GetBookCtrl()->GetSize();
+        if (book.x < window.GetBookCtrl()->GetBestSize().x ||
+            book.y < window.GetBookCtrl()->GetBestSize().y) {
+            report({"the settings sheet" + suffix + " is smaller than its pages"});
+        }
+        for (size_t i = 0; i < window.pages.size(); ++i) {
+            window.GetBookCtrl()->SetSelection(i);
+            wxWindow* panel = window.GetBookCtrl()->GetPage(i);
+            std::string where = "page " + std::to_string(pageIds[i]) + suffix;
+            // A page is given at least the size it asks for (its minimum, which the book and
+            // the sheet honour); the first page is not always told of its size in time.
+            wxSize area = panel->GetClientSize();
+            area.IncTo(window.panelSizes[i]);
+            report(window.pages[i]->Check(area, where));
+            if (!folder.empty()) {
+                SaveWindowPicture(&window,
+                                  folder + "/page-" + std::to_string(pageIds[i]) + suffix + ".png");
+            }
+        }
+    }
+    return faults;
 }

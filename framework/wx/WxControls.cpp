@@ -1,12 +1,15 @@
 #include "framework/wx/WxControls.h"
 
+#include "framework/wx/WxAppIcon.h"
+#include "platform/DevicePath.h"
+
 #include <algorithm>
 
-#include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/combobox.h>
+#include <wx/dirdlg.h>
 #include <wx/gauge.h>
 #include <wx/radiobut.h>
 #include <wx/statbmp.h>
@@ -14,19 +17,46 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-void CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dialog,
-                        bool withButtons)
+namespace
+{
+
+// The drop-down's items as the dialog holds them, changed only where they differ (changing
+// a list while it opens upsets the toolkit's drawing).
+void FillCombo(wxComboBox* combo, const std::vector<std::wstring>& items)
+{
+    bool same = combo->GetCount() == items.size();
+    for (size_t i = 0; same && i < items.size(); ++i) {
+        same = combo->GetString(static_cast<unsigned>(i)) == wxString(items[i]);
+    }
+    if (!same) {
+        wxString typed = combo->GetValue();
+        combo->Set(std::vector<wxString>(items.begin(), items.end()));
+        combo->ChangeValue(typed);
+    }
+}
+
+} // namespace
+
+wxSize CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dialog,
+                          bool withButtons)
 {
     m_template = &t;
     int group = 0;
+    // Drop-downs are one line high; the template's height is that of their open list.
+    int lineHeight = parent->ConvertDialogToPixels(wxSize(0, 12)).y;
     for (const ControlTemplate& c : t.controls) {
+        // From both corners, so that rectangles that meet in dialog units meet in pixels.
         wxPoint pos = parent->ConvertDialogToPixels(wxPoint(c.x, c.y));
-        wxSize size = parent->ConvertDialogToPixels(wxSize(c.width, c.height));
+        wxPoint end = parent->ConvertDialogToPixels(wxPoint(c.x + c.width, c.y + c.height));
+        wxSize size(end.x - pos.x, end.y - pos.y);
+        if (c.kind == ControlKind::ComboBox || c.kind == ControlKind::DropDownList) {
+            size.y = lineHeight;
+        }
         wxString text(c.text);
         wxWindow* w = nullptr;
         switch (c.kind) {
         case ControlKind::Static:
-            w = new wxStaticText(parent, wxID_ANY, text, pos, size);
+            w = new wxStaticText(parent, wxID_ANY, text, pos, size, wxST_NO_AUTORESIZE);
             break;
         case ControlKind::Edit:
             w = new wxTextCtrl(parent, wxID_ANY, "", pos, size);
@@ -55,28 +85,45 @@ void CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dial
             w = new wxStaticBox(parent, wxID_ANY, text, pos, size);
             break;
         case ControlKind::ComboBox: {
-            auto* combo =
-                new wxComboBox(parent, wxID_ANY, "", pos,
-                               wxSize(size.x, parent->ConvertDialogToPixels(wxSize(0, 12)).y));
+            auto* combo = new wxComboBox(parent, wxID_ANY, "", pos, size);
             int id = c.id;
-            // The list is filled by the dialog each time it is about to open.
+            // The dialog fills the list each time it is about to open; the first time before
+            // the window shows, so that the first drop-down has its items already.
+            dialog.OnComboDropDown(id);
+            FillCombo(combo, dialog.ComboItems(id));
             combo->Bind(wxEVT_COMBOBOX_DROPDOWN, [&dialog, combo, id](wxCommandEvent& event) {
-                wxString typed = combo->GetValue();
                 dialog.OnComboDropDown(id);
-                combo->Clear();
-                for (const std::wstring& item : dialog.ComboItems(id)) {
-                    combo->Append(wxString(item));
-                }
-                combo->ChangeValue(typed);
+                FillCombo(combo, dialog.ComboItems(id));
                 event.Skip();
             });
             w = combo;
             break;
         }
         case ControlKind::DropDownList:
-            w = new wxChoice(parent, wxID_ANY, pos,
-                             wxSize(size.x, parent->ConvertDialogToPixels(wxSize(0, 12)).y));
+            w = new wxChoice(parent, wxID_ANY, pos, size);
             break;
+        case ControlKind::BrowseButton: {
+            auto* b = new wxButton(parent, wxID_ANY, text, pos, size);
+            int target = c.target;
+            // The folder chooser starts at the field's folder and puts its answer there.
+            b->Bind(wxEVT_BUTTON, [this, parent, target](wxCommandEvent&) {
+                auto* field = dynamic_cast<wxTextCtrl*>(m_controls[target]);
+                if (field == nullptr) {
+                    return;
+                }
+                std::string start = platform::DeviceToHost(field->GetValue().ToStdWstring());
+                wxDirDialog chooser(parent, L"フォルダの選択", wxString::FromUTF8(start),
+                                    wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+                if (chooser.ShowModal() == wxID_OK) {
+                    std::wstring device = platform::HostToDevice(chooser.GetPath().utf8_string());
+                    if (!device.empty()) {
+                        field->SetValue(wxString(device));
+                    }
+                }
+            });
+            w = b;
+            break;
+        }
         case ControlKind::Button:
         case ControlKind::DefaultButton:
             if (withButtons) {
@@ -93,9 +140,7 @@ void CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dial
             w = new wxGauge(parent, wxID_ANY, 100, pos, size);
             break;
         case ControlKind::Icon:
-            w = new wxStaticBitmap(parent, wxID_ANY,
-                                   wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX),
-                                   pos, size);
+            w = new wxStaticBitmap(parent, wxID_ANY, AppIconBitmap(wxSize(32, 32)), pos, size);
             break;
         }
         if (w != nullptr && !c.visible && c.kind != ControlKind::Button) {
@@ -109,8 +154,18 @@ void CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& dial
         if (w != nullptr && c.id > 2 && m_controls.count(c.id) == 0) {
             m_controls[c.id] = w;
         }
+        if (w != nullptr) {
+            m_laid.push_back({w, c.kind, wxRect(pos, size)});
+        }
     }
     Show(dialog);
+    m_templateSize = parent->ConvertDialogToPixels(wxSize(t.width, t.height));
+    return Relayout();
+}
+
+wxSize CWxControls::Relayout()
+{
+    return LayOutControls(m_laid, m_templateSize);
 }
 
 void CWxControls::Show(CDialog& dialog)
@@ -121,11 +176,13 @@ void CWxControls::Show(CDialog& dialog)
         } else if (auto* c = dynamic_cast<wxCheckBox*>(w)) {
             c->SetValue(dialog.GetControlInt(id) != 0);
         } else if (auto* combo = dynamic_cast<wxComboBox*>(w)) {
-            combo->Clear();
-            for (const std::wstring& item : dialog.ComboItems(id)) {
-                combo->Append(wxString(item));
+            FillCombo(combo, dialog.ComboItems(id));
+            combo->ChangeValue(wxString(dialog.GetControlText(id)));
+        } else if (auto* label = dynamic_cast<wxStaticText*>(w)) {
+            wxString text(dialog.GetControlText(id));
+            if (label->GetLabel() != text) {
+                label->SetLabel(text);
             }
-            combo->SetValue(wxString(dialog.GetControlText(id)));
         } else if (auto* choice = dynamic_cast<wxChoice*>(w)) {
             choice->Clear();
             for (const std::wstring& item : dialog.ComboItems(id)) {

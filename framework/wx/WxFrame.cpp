@@ -1,7 +1,11 @@
 #include "framework/wx/WxFrame.h"
 
+#include "framework/wx/WxAppIcon.h"
+#include "framework/wx/WxFileDrop.h"
+#include "framework/wx/WxMemberList.h"
 #include "framework/wx/WxTrace.h"
 
+#include "platform/DevicePath.h"
 #include "res/DialogTemplates.h"
 #include "res/Menus.h"
 #include "res/Resource.h"
@@ -9,7 +13,8 @@
 
 #include <wx/accel.h>
 #include <wx/artprov.h>
-#include <wx/listctrl.h>
+#include <wx/dataobj.h>
+#include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -17,11 +22,18 @@
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
 namespace
 {
 
 // Command ids run above the toolkit's limit of 32767: they are shifted down for it.
 constexpr int kIdShift = 30000;
+
+// Beyond this many rows the trace gives only their count.
+constexpr int kTracedRows = 5000;
 
 int ToWx(int id)
 {
@@ -46,13 +58,33 @@ wxArtID ImageOf(int id)
     }
 }
 
+int KeyOf(int key)
+{
+    switch (key) {
+    case kKeyDelete:
+        return WXK_DELETE;
+    case kKeyReturn:
+        return WXK_RETURN;
+    default:
+        return key;
+    }
+}
+
+// The file name of a path (either separator).
+wxString FileNameOf(const wxString& path)
+{
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == wxString::npos ? path : path.substr(cut + 1);
+}
+
 } // namespace
 
 CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     : wxFrame(nullptr, wxID_ANY, wxString(res::kAppName), wxDefaultPosition, wxSize(900, 560)),
-      m_app(app), m_view(view)
+      m_app(app), m_view(view), m_testDrop(this)
 {
     SetName("tavrel");
+    SetIcons(AppIconBundle());
     auto* bar = new wxMenuBar;
     for (const Menu& menu : MainMenu()) {
         auto* m = new wxMenu;
@@ -68,7 +100,9 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     SetMenuBar(bar);
     std::vector<wxAcceleratorEntry> keys;
     for (const Accelerator& a : MainAccelerators()) {
-        keys.emplace_back(a.ctrl ? wxACCEL_CTRL : wxACCEL_NORMAL, a.key, ToWx(a.id));
+        int flags = ((a.modifiers & kAccelCtrl) ? wxACCEL_CTRL : 0) |
+                    ((a.modifiers & kAccelShift) ? wxACCEL_SHIFT : 0);
+        keys.emplace_back(flags == 0 ? wxACCEL_NORMAL : flags, KeyOf(a.key), ToWx(a.id));
     }
     wxAcceleratorTable table(static_cast<int>(keys.size()), keys.data());
     SetAcceleratorTable(table);
@@ -78,10 +112,11 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
         if (e.image < 0) {
             tools->AddSeparator();
         } else {
-            const wchar_t* tip = CommandString(e.id);
-            wxString help = tip != nullptr ? wxString(tip).AfterFirst('\n') : wxString();
-            tools->AddTool(ToWx(e.id), help, wxArtProvider::GetBitmap(ImageOf(e.id), wxART_TOOLBAR),
-                           help);
+            const wchar_t* text = CommandString(e.id);
+            wxString tip = text != nullptr ? wxString(text).AfterFirst('\n') : wxString();
+            tools->AddTool(ToWx(e.id), tip, wxArtProvider::GetBitmap(ImageOf(e.id), wxART_TOOLBAR),
+                           tip);
+            WxTrace(L"tool", std::to_wstring(e.id) + L"\t" + tip.ToStdWstring());
         }
     }
     tools->Realize();
@@ -95,15 +130,17 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
         new wxTextCtrl(panel, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
     nameRow->Add(m_archiveName, 1, wxEXPAND | wxALL, 2);
     sizer->Add(nameRow, 0, wxEXPAND);
-    m_list = new wxListCtrl(panel, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                            wxLC_REPORT | wxBORDER_SUNKEN);
+    CListCtrl& model = m_view.GetListCtrl();
+    m_list = new CWxMemberList(panel, model);
     m_list->SetName("members");
+    m_drop = new CWxFileDrop(
+        [this](const std::vector<std::wstring>& paths) { m_view.OnDropFiles(paths); });
+    m_list->SetDropTarget(m_drop);
     sizer->Add(m_list, 1, wxEXPAND);
     panel->SetSizer(sizer);
     // The device's column widths are pixels of a 6-pixel-wide font: keep their proportions.
     m_scale = std::max(1.0, m_list->GetCharWidth() / 6.0);
 
-    CListCtrl& model = m_view.GetListCtrl();
     model.changedContext = this;
     model.onChanged = [](CListCtrl&, void* context) {
         auto* frame = static_cast<CWxMainFrame*>(context);
@@ -117,19 +154,22 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     Bind(wxEVT_UPDATE_UI, &CWxMainFrame::OnUpdateUI, this);
     Bind(wxEVT_IDLE, &CWxMainFrame::OnIdle, this);
     Bind(wxEVT_CLOSE_WINDOW, &CWxMainFrame::OnClose, this);
-    m_list->Bind(wxEVT_LIST_ITEM_SELECTED, &CWxMainFrame::OnSelect, this);
-    m_list->Bind(wxEVT_LIST_ITEM_DESELECTED, &CWxMainFrame::OnSelect, this);
     m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &CWxMainFrame::OnActivate, this);
+    m_list->Bind(wxEVT_LIST_COL_CLICK, &CWxMainFrame::OnColumnClick, this);
     m_list->Bind(wxEVT_LIST_COL_BEGIN_DRAG, &CWxMainFrame::OnColumnDrag, this);
+    m_list->Bind(wxEVT_LIST_BEGIN_DRAG, &CWxMainFrame::OnBeginDrag, this);
+    if (WxTracing()) {
+        Bind(wxEVT_TIMER, &CWxMainFrame::OnTestDropTimer, this);
+        m_testDrop.Start(200);
+    }
     SyncList();
+    UpdateTitle();
 }
 
 void CWxMainFrame::SyncList()
 {
     m_syncing = true;
     CListCtrl& model = m_view.GetListCtrl();
-    m_list->Freeze();
-    m_list->DeleteAllItems();
     if (m_list->GetColumnCount() != model.GetColumnCount()) {
         m_list->DeleteAllColumns();
         for (int c = 0; c < model.GetColumnCount(); ++c) {
@@ -141,25 +181,124 @@ void CWxMainFrame::SyncList()
     }
     for (int c = 0; c < model.GetColumnCount(); ++c) {
         int width = model.GetColumnWidth(c);
-        m_list->SetColumnWidth(c, width == 0 ? 0 : static_cast<int>(width * m_scale));
-    }
-    for (int row = 0; row < model.GetItemCount(); ++row) {
-        long item = m_list->InsertItem(row, wxString(model.GetItemText(row, 0)));
-        for (int c = 1; c < model.GetColumnCount(); ++c) {
-            m_list->SetItem(item, c, wxString(model.GetItemText(row, c)));
-        }
-        if (model.GetItemState(row, LVIS_SELECTED)) {
-            m_list->SetItemState(item, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        int shown = width == 0 ? 0 : static_cast<int>(width * m_scale);
+        if (m_list->GetColumnWidth(c) != shown) {
+            m_list->SetColumnWidth(c, shown);
         }
     }
-    m_list->Thaw();
+    int count = model.GetItemCount();
+    if (m_list->GetItemCount() != count) {
+        m_list->SetItemCount(count);
+    }
+    // The selection as the view's list holds it; every row selected is set in one call.
+    m_list->SetItemState(-1, 0, wxLIST_STATE_SELECTED);
+    if (count > 0 && model.GetSelectedCount() == count) {
+        m_list->SetItemState(-1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    } else {
+        for (int row = 0; row < count && model.GetSelectedCount() > 0; ++row) {
+            if (model.GetItemState(row, LVIS_SELECTED)) {
+                m_list->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+            }
+        }
+    }
+    if (model.GetSortColumn() >= 0) {
+        m_list->ShowSortIndicator(model.GetSortColumn(), model.IsSortAscending());
+    } else {
+        m_list->RemoveSortIndicator();
+    }
+    // The header's own arrow does not show in every theme: the sorted column's title carries
+    // one as well.
+    for (int c = 0; c < model.GetColumnCount(); ++c) {
+        wxString title(model.GetColumn(c).text);
+        if (c == model.GetSortColumn()) {
+            title += model.IsSortAscending() ? L" ▲" : L" ▼";
+        }
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT);
+        m_list->GetColumn(c, item);
+        if (item.GetText() != title) {
+            item.SetText(title);
+            m_list->SetColumn(c, item);
+        }
+    }
+    m_list->Refresh();
+    TraceRows();
+    if (WxTracing()) {
+        WxTrace(L"sort", std::to_wstring(model.GetSortColumn()) + L"\t" +
+                             (model.IsSortAscending() ? L"1" : L"0"));
+    }
+    m_listDirty = false;
+    m_syncing = false;
+}
+
+void CWxMainFrame::TraceRows()
+{
+    if (!WxTracing()) {
+        return;
+    }
+    CListCtrl& model = m_view.GetListCtrl();
+    int count = model.GetItemCount();
+    WxTrace(L"count", std::to_wstring(count));
+    if (count > kTracedRows) {
+        return;
+    }
     std::wstring names;
-    for (int row = 0; row < model.GetItemCount(); ++row) {
+    for (int row = 0; row < count; ++row) {
         names += (row == 0 ? L"" : L"|") + model.GetItemText(row, 0);
     }
     WxTrace(L"rows", names);
-    m_listDirty = false;
+}
+
+void CWxMainFrame::TraceHeader()
+{
+    // Where a test clicks a column's header: the screen's y of the header and the x of each
+    // column's middle (-1 for a hidden one); written when it changes.
+    wxPoint origin = m_list->GetScreenPosition();
+    std::wstring middles;
+    int left = origin.x - m_list->GetScrollPos(wxHORIZONTAL);
+    for (int c = 0; c < m_list->GetColumnCount(); ++c) {
+        int width = m_list->GetColumnWidth(c);
+        middles += (c == 0 ? L"" : L",") + std::to_wstring(width > 0 ? left + width / 2 : -1);
+        left += width;
+    }
+    std::wstring header = std::to_wstring(origin.y + 10) + L"\t" + middles;
+    if (header != m_tracedHeader) {
+        m_tracedHeader = header;
+        WxTrace(L"header", header);
+    }
+}
+
+void CWxMainFrame::PullSelection()
+{
+    CListCtrl& model = m_view.GetListCtrl();
+    m_syncing = true;
+    int count = model.GetItemCount();
+    int selected = m_list->GetSelectedItemCount();
+    model.SelectAll(count > 0 && selected == count);
+    if (selected > 0 && selected < count) {
+        long item = -1;
+        while ((item = m_list->GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) != -1) {
+            model.SetItemState(static_cast<int>(item), LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
     m_syncing = false;
+}
+
+void CWxMainFrame::UpdateTitle()
+{
+    wxString path(m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->GetArchiveBarText() : L"");
+    if (m_archiveName->GetValue() != path) {
+        m_archiveName->ChangeValue(path);
+    }
+    // A mark before the name while changes wait for the archive's Close.
+    CDocument* doc = m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->m_pDocument : nullptr;
+    wxString mark = doc != nullptr && doc->IsModified() ? L"*" : L"";
+    wxString title = path.empty() ? wxString(res::kAppName)
+                                  : mark + FileNameOf(path) + L" - " + wxString(res::kAppName);
+    if (GetTitle() != title) {
+        SetTitle(title);
+        WxTrace(L"title", title.ToStdWstring());
+    }
 }
 
 void CWxMainFrame::OnCommand(wxCommandEvent& event)
@@ -169,7 +308,13 @@ void CWxMainFrame::OnCommand(wxCommandEvent& event)
         Close();
         return;
     }
+    // Keys reach here as well as menus: a disabled command does nothing.
+    if (!m_app.IsCommandEnabled(id)) {
+        return;
+    }
+    PullSelection();
     m_app.RouteCommand(id);
+    UpdateTitle();
 }
 
 void CWxMainFrame::OnUpdateUI(wxUpdateUIEvent& event)
@@ -185,37 +330,34 @@ void CWxMainFrame::OnIdle(wxIdleEvent& event)
     if (m_listDirty) {
         SyncList();
     }
-    wxString name(m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->GetArchiveBarText() : L"");
-    if (m_archiveName->GetValue() != name) {
-        m_archiveName->ChangeValue(name);
+    UpdateTitle();
+    if (WxTracing() && IsShown()) {
+        TraceHeader();
     }
     event.Skip();
 }
 
 void CWxMainFrame::OnClose(wxCloseEvent& event)
 {
+    m_testDrop.Stop();
     m_view.GetListCtrl().onChanged = nullptr;
     m_app.RouteCommand(ID_APP_EXIT); // the document closes the archive; the history is saved
     event.Skip();
-}
-
-void CWxMainFrame::OnSelect(wxListEvent& event)
-{
-    if (m_syncing) {
-        return;
-    }
-    m_syncing = true;
-    bool selected = event.GetEventType() == wxEVT_LIST_ITEM_SELECTED;
-    m_view.GetListCtrl().SetItemState(static_cast<int>(event.GetIndex()),
-                                      selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
-    m_syncing = false;
 }
 
 void CWxMainFrame::OnActivate(wxListEvent& event)
 {
     // The view finds the row under a point of its own geometry.
     int row = static_cast<int>(event.GetIndex());
+    PullSelection();
     m_view.OnLButtonDblClk({4, (row + 1) * CListCtrl::kRowHeight + CListCtrl::kRowHeight / 2});
+}
+
+void CWxMainFrame::OnColumnClick(wxListEvent& event)
+{
+    PullSelection();
+    m_view.OnColumnClick(event.GetColumn());
+    SyncList();
 }
 
 void CWxMainFrame::OnColumnDrag(wxListEvent& event)
@@ -224,4 +366,45 @@ void CWxMainFrame::OnColumnDrag(wxListEvent& event)
     if (m_view.GetListCtrl().GetColumnWidth(event.GetColumn()) == 0) {
         event.Veto();
     }
+}
+
+void CWxMainFrame::OnBeginDrag(wxListEvent& /*event*/)
+{
+    PullSelection();
+    std::vector<std::wstring> files = m_view.OnBeginDrag();
+    if (files.empty()) {
+        return;
+    }
+    wxFileDataObject data;
+    std::wstring traced;
+    for (const std::wstring& file : files) {
+        wxString host = wxString::FromUTF8(platform::DeviceToHost(file));
+        data.AddFile(host);
+        traced += (traced.empty() ? L"" : L"|") + host.ToStdWstring();
+    }
+    WxTrace(L"drag", traced);
+    wxDropSource source(data, m_list);
+    m_drop->refuse = true;
+    source.DoDragDrop(wxDrag_CopyOnly);
+    m_drop->refuse = false;
+}
+
+void CWxMainFrame::OnTestDropTimer(wxTimerEvent& /*event*/)
+{
+    // A test writes the host paths to drop, one a line, beside its trace file; they go
+    // through the list's drop target as a drop from a file manager would.
+    std::string request = std::string(std::getenv("TAVREL_GUI_TRACE")) + ".drop";
+    std::ifstream in(request);
+    if (!in) {
+        return;
+    }
+    wxArrayString files;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) {
+            files.Add(wxString::FromUTF8(line));
+        }
+    }
+    in.close();
+    std::remove(request.c_str());
+    m_drop->OnDropFiles(10, 40, files);
 }

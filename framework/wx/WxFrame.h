@@ -1,14 +1,19 @@
 // CWxMainFrame: the main window on wxWidgets: the menus and accelerators of resource 128,
-// the command bar, the archive-name bar and the report list, which mirrors the view's
-// CListCtrl. Menu and key commands go through the application's routing; update handlers
-// enable them.
+// the command bar with its tool tips, the archive-name bar and the virtual report list over
+// the view's CListCtrl, with sorting by a header click, files dropped in and members dragged
+// out. Menu and key commands go through the application's routing; update handlers enable
+// them. The title names the open archive.
 #pragma once
 
 #include "framework/DocView.h"
 
 #include <wx/frame.h>
+#include <wx/timer.h>
 
-class wxListCtrl;
+#include <string>
+
+class CWxFileDrop;
+class CWxMemberList;
 class wxListEvent;
 class wxTextCtrl;
 
@@ -17,7 +22,7 @@ class CWxMainFrame : public wxFrame
 public:
     CWxMainFrame(CWinApp& app, CListView& view);
 
-    // Makes the list show the view's rows and columns now.
+    // Makes the list show the view's rows, columns, selection and sort now.
     void SyncList();
 
 private:
@@ -25,15 +30,25 @@ private:
     void OnUpdateUI(wxUpdateUIEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnClose(wxCloseEvent& event);
-    void OnSelect(wxListEvent& event);
     void OnActivate(wxListEvent& event);
+    void OnColumnClick(wxListEvent& event);
     void OnColumnDrag(wxListEvent& event);
+    void OnBeginDrag(wxListEvent& event);
+    void OnTestDropTimer(wxTimerEvent& event);
+    // The selection of the window's list into the view's list, which commands read.
+    void PullSelection();
+    void UpdateTitle();
+    void TraceRows();
+    void TraceHeader();
 
     CWinApp& m_app;
     CListView& m_view;
-    wxListCtrl* m_list = nullptr;
+    CWxMemberList* m_list = nullptr;
+    CWxFileDrop* m_drop = nullptr; // the list's drop target, owned by the list
     wxTextCtrl* m_archiveName = nullptr;
-    double m_scale = 1.0; // device pixels to this display's, by the font in use
-    bool m_listDirty = true;
-    bool m_syncing = false;
+    wxTimer m_testDrop;          // under tests: polls for a drop to make through the drop target
+    double m_scale = 1.0;        // device pixels to this display's, by the font in use
+    bool m_listDirty = true;     // the view's list changed since the window's list showed it
+    bool m_syncing = false;      // the window's list is being changed from the view's
+    std::wstring m_tracedHeader; // the header's place as last traced
 };

@@ -5,6 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+bool WxTracing()
+{
+    static const char* path = std::getenv("TAVREL_GUI_TRACE");
+    return path != nullptr && path[0] != 0;
+}
+
 void WxTrace(const std::wstring& kind, const std::wstring& text)
 {
     static const char* path = std::getenv("TAVREL_GUI_TRACE");

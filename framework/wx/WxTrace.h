@@ -5,3 +5,5 @@
 #include <string>
 
 void WxTrace(const std::wstring& kind, const std::wstring& text);
+// Whether a trace file is named (the program runs under a test).
+bool WxTracing();

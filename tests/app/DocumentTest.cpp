@@ -264,3 +264,39 @@ TEST_F(Document, ProgressCountsPast65535)
     EXPECT_EQ(ui.progressTexts.back(), L"m69999");
     EXPECT_EQ(ui.MessageTexts().back(), res::kAllFilesGood);
 }
+
+TEST_F(Document, ProgressInsideAMemberShowsItsBytesAndCancels)
+{
+    Start();
+    CUserPrompt prompt;
+    EXPECT_TRUE(prompt.ReportProgress(1, 2)); // no progress dialog: nothing to stop
+    CProgressDlg progress;
+    progress.Create(IDD_PROGRESS);
+    progress.m_strText = L"big.bin";
+    progress.UpdateData(false);
+    EXPECT_TRUE(prompt.ReportProgress(5u << 20, 300u << 20));
+    EXPECT_EQ(progress.GetControlText(IDC_BYTES), L"5.0 / 300.0 MB");
+    progress.OnCancel();
+    EXPECT_FALSE(prompt.ReportProgress(6u << 20, 300u << 20));
+    // The next member starts without the bytes of the one before.
+    progress.m_strText = L"next.bin";
+    progress.UpdateData(false);
+    EXPECT_EQ(progress.GetControlText(IDC_BYTES), L"");
+    progress.DestroyWindow();
+    EXPECT_TRUE(prompt.ReportProgress(1, 2)); // the window is gone
+}
+
+TEST_F(Document, AnLzhArchiveIsModifiedFromItsFirstChangeUntilItsClose)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}, {"b.txt", "b"}});
+    WriteFile("z.zip", BuildZip({StoredMember("y.txt", "y")}));
+    Start(L"\\a.lzh");
+    EXPECT_FALSE(doc->IsModified());
+    view->GetListCtrl().SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    view->OnArchiveDelete();
+    EXPECT_TRUE(doc->IsModified());
+    doc->OnArchiveClose();
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\z.zip"));
+    EXPECT_FALSE(doc->IsModified());
+}

@@ -6,6 +6,10 @@
 #include "tests/app/AppFixture.h"
 #include "tests/support/ZipBuilder.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
 using namespace testsupport;
 
 namespace
@@ -163,4 +167,157 @@ TEST_F(View, CommandsAreEnabledByTheKindOfArchiveOpen)
     ASSERT_TRUE(doc->OpenArchiveByType(L"\\z.zip"));
     EXPECT_EQ(enabled(), L"000111");
     EXPECT_TRUE(app->IsCommandEnabled(ID_FILE_OPEN)); // no update handler: always
+}
+
+TEST_F(View, SortingByAColumnOrdersNumbersAsNumbersASecondClickReversesAThirdRestores)
+{
+    // Archive order (by name) differs from size order, and sizes compared as text would give
+    // 10 < 100 < 9.
+    MakeLzh(L"\\a.lzh", {{"a.txt", std::string(100, 'x')},
+                         {"b.txt", std::string(9, 'y')},
+                         {"c.txt", std::string(10, 'z')}});
+    Start(L"\\a.lzh");
+    CListCtrl& list = view->GetListCtrl();
+    view->OnColumnClick(1);
+    EXPECT_EQ(Column(0), (Texts{L"b.txt", L"c.txt", L"a.txt"}));
+    EXPECT_EQ(list.GetSortColumn(), 1);
+    EXPECT_TRUE(list.IsSortAscending());
+    view->OnColumnClick(1);
+    EXPECT_EQ(Column(0), (Texts{L"a.txt", L"c.txt", L"b.txt"}));
+    EXPECT_FALSE(list.IsSortAscending());
+    view->OnColumnClick(0); // another column starts ascending
+    EXPECT_EQ(Column(0), (Texts{L"a.txt", L"b.txt", L"c.txt"}));
+    view->OnColumnClick(0);
+    EXPECT_EQ(Column(0), (Texts{L"c.txt", L"b.txt", L"a.txt"}));
+    view->OnColumnClick(1);
+    view->OnColumnClick(1);
+    view->OnColumnClick(1); // a third click: the archive's order
+    EXPECT_EQ(list.GetSortColumn(), -1);
+    EXPECT_EQ(Column(0), (Texts{L"a.txt", L"b.txt", L"c.txt"}));
+    // Every row still carries its own member.
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(list.GetItemText(row, 0),
+                  doc->MemberName(static_cast<int>(list.GetItemData(row))));
+    }
+}
+
+TEST_F(View, RatioAndPathSortAsTheyRead)
+{
+    MakeLzh(L"\\a.lzh", {{"z/big.txt", std::string(5000, 'a')}, // compresses well
+                         {"a/one.txt", "1"},                    // stored: 100.0%
+                         {"m/mid.txt", "abcdefghijklmnopqrstuvwxyz0123456789"}});
+    Start(L"\\a.lzh");
+    view->OnColumnClick(3);
+    EXPECT_EQ(Column(0).front(), L"big.txt");
+    std::vector<std::wstring> ratios = Column(3);
+    std::vector<double> values;
+    for (const std::wstring& r : ratios) {
+        values.push_back(std::stod(r));
+    }
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    view->OnColumnClick(8);
+    EXPECT_EQ(Column(8), (Texts{L"a/", L"m/", L"z/"}));
+}
+
+TEST_F(View, SelectionFollowsItsRowsThroughASortAndDeleteActsOnThem)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", std::string(30, 'a')},
+                         {"b.txt", std::string(10, 'b')},
+                         {"c.txt", std::string(20, 'c')},
+                         {"d.txt", std::string(40, 'd')}});
+    Start(L"\\a.lzh");
+    Select({0, 1}); // a.txt and b.txt
+    view->OnColumnClick(1);
+    ASSERT_EQ(Column(0), (Texts{L"b.txt", L"c.txt", L"a.txt", L"d.txt"}));
+    CListCtrl& list = view->GetListCtrl();
+    EXPECT_NE(list.GetItemState(0, LVIS_SELECTED), 0u);
+    EXPECT_EQ(list.GetItemState(1, LVIS_SELECTED), 0u);
+    EXPECT_NE(list.GetItemState(2, LVIS_SELECTED), 0u);
+    EXPECT_EQ(list.GetSelectedCount(), 2);
+    view->OnArchiveDelete();
+    // The sort lasts through the refresh of the same archive.
+    EXPECT_EQ(Column(0), (Texts{L"c.txt", L"d.txt"}));
+    EXPECT_EQ(list.GetSortColumn(), 1);
+    // Another archive comes in its own order.
+    MakeLzh(L"\\b.lzh", {{"x.txt", std::string(50, 'x')}, {"y.txt", "y"}});
+    doc->OnArchiveClose();
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\b.lzh"));
+    doc->UpdateAllViews(nullptr);
+    EXPECT_EQ(list.GetSortColumn(), -1);
+    EXPECT_EQ(Column(0), (Texts{L"x.txt", L"y.txt"}));
+}
+
+TEST_F(View, KeysSelectEveryRowAndOpenTheSelectedMember)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}, {"b.txt", "b"}, {"dir/", ""}});
+    Start(L"\\a.lzh");
+    app->m_nShowFolderEntry = 1;
+    doc->UpdateAllViews(nullptr);
+    ASSERT_TRUE(app->RouteCommand(ID_EDIT_SELECT_ALL));
+    EXPECT_EQ(view->GetListCtrl().GetSelectedCount(), 3);
+    view->GetListCtrl().SelectAll(false);
+    Select({2, 1}); // the folder row and b.txt: the first selected row opens
+    ASSERT_TRUE(app->RouteCommand(ID_OPEN_MEMBER));
+    EXPECT_EQ(ui.shellOpened, Texts{L"\\Temp\\b.txt"});
+    EXPECT_EQ(ReadFile("Temp/b.txt"), "b");
+    view->GetListCtrl().SelectAll(false);
+    app->RouteCommand(ID_OPEN_MEMBER); // nothing selected: nothing opens
+    EXPECT_EQ(ui.shellOpened.size(), 1u);
+}
+
+TEST_F(View, DraggingOutWritesTheSelectedMembersToTemp)
+{
+    MakeLzh(L"\\a.lzh", {{"sub/a.txt", "aa"}, {"b.txt", "bb"}, {"dir/", ""}});
+    Start(L"\\a.lzh");
+    app->m_nShowFolderEntry = 1;
+    doc->UpdateAllViews(nullptr);
+    view->GetListCtrl().SelectAll(true);
+    EXPECT_EQ(view->OnBeginDrag(), (Texts{L"\\Temp\\b.txt", L"\\Temp\\a.txt"}));
+    EXPECT_EQ(ReadFile("Temp/a.txt"), "aa"); // without its folder
+    EXPECT_EQ(ReadFile("Temp/b.txt"), "bb");
+    view->GetListCtrl().SelectAll(false);
+    EXPECT_TRUE(view->OnBeginDrag().empty());
+}
+
+TEST_F(View, DroppedFilesAndFoldersAreAddedWithTheirFolders)
+{
+    MakeLzh(L"\\a.lzh", {{"old.txt", "old"}});
+    WriteFile("drop/new.txt", "new");
+    WriteFile("drop/dir/b.txt", "b");
+    WriteFile("drop/dir/sub/c.txt", "c");
+    Start(L"\\a.lzh");
+    app->m_nLhaMethod = 0; // stored
+    std::filesystem::path before = std::filesystem::current_path();
+    view->OnDropFiles({L"\\drop\\new.txt", L"\\drop\\dir"});
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    EXPECT_TRUE(ui.messages.empty());
+    std::vector<std::wstring> paths;
+    for (int row = 0; row < view->GetListCtrl().GetItemCount(); ++row) {
+        paths.push_back(view->GetListCtrl().GetItemText(row, 8) +
+                        view->GetListCtrl().GetItemText(row, 0));
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (Texts{L"dir/b.txt", L"dir/sub/c.txt", L"new.txt", L"old.txt"}));
+    EXPECT_EQ(Column(7)[1], L"-lh0-");
+    Restart(L"\\a.lzh");              // the close committed them
+    EXPECT_EQ(doc->MemberCount(), 6); // with the folder entries of dir and dir\sub
+}
+
+TEST_F(View, OneArchiveDroppedOnAZipArchiveOpensItAfterTheQuestion)
+{
+    WriteFile("z.zip", BuildZip({StoredMember("y.txt", "y")}));
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}});
+    Start(L"\\z.zip");
+    view->OnDropFiles({L"\\a.lzh"}); // answered No
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kAskCloseArchive});
+    EXPECT_EQ(Column(0), Texts{L"y.txt"});
+    ui.yesNoAnswers = {IDYES};
+    view->OnDropFiles({L"\\a.lzh"});
+    EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
+    EXPECT_EQ(Column(0), Texts{L"a.txt"});
+    doc->OnArchiveClose();
+    view->OnDropFiles({L"\\a.lzh", L"\\z.zip"}); // two files on an empty window: nothing
+    EXPECT_FALSE(doc->m_bArchiveOpen);
+    view->OnDropFiles({L"\\z.zip"});
+    EXPECT_EQ(Column(0), Texts{L"y.txt"});
 }

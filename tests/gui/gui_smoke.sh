@@ -1,12 +1,18 @@
 #!/bin/bash
-# The desktop program under Xvfb: it starts with the sample archive and shows its members,
-# the settings sheet and About open from the menus, a typed command and Delete remove
-# members, Test reports every member in order, Extract all writes the files, Open lists a
-# large archive whose Test is cancelled from the progress dialog, New and Add make an
-# archive whose member a double-click opens in place, and closing the window commits it
-# and saves the settings. The window reports its rows and message
-# boxes through TAVREL_GUI_TRACE. Screenshots of the main window
-# and of the settings sheet go to $ARTIFACTS (default: the build's gui-artifacts folder).
+# The desktop program under Xvfb: it starts with the sample archive and shows its members
+# under the archive's name in the title, every command-bar button has a tool tip, a click on
+# each column's header sorts by it and a second reverses, the settings sheet and About open
+# from the menus, a typed command and Delete remove members, Test reports every member in
+# order, Extract all writes the files, Open lists a large archive whose Test is cancelled
+# from the progress dialog, New and Add make an archive whose member a double-click and
+# Enter open in place, two files and a folder dropped on the list are added, Shift+L closes
+# the archive, an archive dropped on the empty window opens, Ctrl+A and Delete empty it, and
+# closing the window commits it all and saves the settings. A second run opens an archive of
+# 100,000 members and scrolls to its end. Nothing may appear on the program's stderr. The
+# window reports its rows, title and message boxes through TAVREL_GUI_TRACE. Screenshots go
+# to $ARTIFACTS (default: the build's gui-artifacts folder).
+# TAVREL_CHECK_MEMBER_CANCEL=1 adds Cancel inside a 300 MB member (Test and Extract all),
+# which needs the archive engines to report progress inside a member.
 # usage: gui_smoke.sh TAVREL SAMPLE_LZH
 set -euo pipefail
 tavrel=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -24,7 +30,21 @@ cp "$sample" "$work/サンプル.lzh"
 mkdir -p "$work/many"
 for i in $(seq 1 3000); do echo "member $i" > "$work/many/m$i.txt"; done
 (cd "$work/many" && "$(dirname "$tavrel")/../tools/make_sample" "$work/many.lzh")
-export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
+# An archive of 100,000 members for the scrolling run.
+python3 "$(dirname "$0")/../../bench/make_lzh.py" 100000 2 "$work/hundred.lzh"
+# What the drop adds: two files and a folder with a file in a subfolder.
+mkdir -p "$work/drop/folder/inner"
+echo one > "$work/drop/one.txt"; echo two > "$work/drop/two.txt"
+echo deep > "$work/drop/folder/inner/deep.txt"
+cp "$sample" "$work/消去.lzh"
+export LC_ALL=C.UTF-8
+export TAVREL_CHECK_MEMBER_CANCEL=${TAVREL_CHECK_MEMBER_CANCEL:-0}
+if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
+    head -c $((300 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
+    printf '[Option]\nLhaMethod=0\n' > "$work/stored.ini"
+    (cd "$work" && "$cli" --config "$work/stored.ini" --new "$work/big.lzh" a big.bin >/dev/null)
+    rm "$work/big.bin"
+fi
 
 export TAVREL_GUI_TRACE=$work/trace.txt
 # Open in place hands the file to xdg-open: a recording one comes first on PATH.
@@ -35,10 +55,11 @@ export PATH=$work/bin:$PATH
 xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$artifacts" <<'SCRIPT'
 set -euo pipefail
 tavrel=$1 work=$2 artifacts=$3
+[ -z "${GUI_DEBUG:-}" ] || set -x
 trace=$work/trace.txt
 # The last list the window showed.
 rows() { grep '^rows' "$trace" | tail -1 | cut -f2; }
-"$tavrel" --config "$work/Tavrel.ini" "$work/サンプル.lzh" >"$work/out.log" 2>&1 &
+"$tavrel" --config "$work/Tavrel.ini" "$work/サンプル.lzh" >"$work/out.log" 2>"$work/err.log" &
 pid=$!
 window=
 for _ in $(seq 1 50); do
@@ -47,6 +68,8 @@ for _ in $(seq 1 50); do
     sleep 0.2
 done
 [ -n "$window" ] || { echo "FAIL: the main window did not appear"; exit 1; }
+# Wide enough for every column.
+xdotool windowsize "$window" 1260 680
 sleep 1
 import -window "$window" "$artifacts/main-window.png"
 key() { xdotool key --clearmodifiers "$@"; sleep 0.8; }
@@ -61,6 +84,38 @@ dialog() {
     done
     echo "$best"
 }
+# The title names the archive; every button of the command bar has its tool tip.
+grep -q "^title	サンプル.lzh - Tavrel$" "$trace" || { echo "FAIL: title $(grep ^title "$trace")"; exit 1; }
+[ "$(grep -c '^tool	[0-9]*	.' "$trace")" = 6 ] || { echo "FAIL: buttons without tips"; grep ^tool "$trace"; exit 1; }
+# A click on each shown column's header sorts by it, a second one reverses the order and a
+# third brings back the archive's order.
+header=$(grep '^header' "$trace" | tail -1)
+hy=$(echo "$header" | cut -f2)
+sorted() { grep '^sort' "$trace" | tail -1 | cut -f2-; }
+archiveOrder=$(rows)
+column=0
+for x in $(echo "$header" | cut -f3 | tr ',' ' '); do
+    if [ "$x" -ge 0 ]; then
+        xdotool mousemove "$x" "$hy" click 1; sleep 0.4
+        [ "$(sorted)" = "$column	1" ] || { echo "FAIL: column $column did not sort ($(sorted))"; exit 1; }
+        up=$(rows)
+        xdotool mousemove "$x" "$hy" click 1; sleep 0.4
+        [ "$(sorted)" = "$column	0" ] || { echo "FAIL: column $column did not reverse"; exit 1; }
+        down=$(rows)
+        case $column in
+        0) [ "$up" = "$(printf '%s\n' はじめに.txt グラデーション.png 表.csv メモ.txt | sort | paste -sd'|')" ] ||
+               { echo "FAIL: names sort as '$up'"; exit 1; } ;;
+        1) [ "$up" = "表.csv|はじめに.txt|グラデーション.png|メモ.txt" ] &&
+           [ "$down" = "メモ.txt|グラデーション.png|はじめに.txt|表.csv" ] ||
+               { echo "FAIL: sizes sort as '$up' and '$down'"; exit 1; }
+           import -window "$window" "$artifacts/main-window-sorted.png" ;;
+        esac
+        xdotool mousemove "$x" "$hy" click 1; sleep 0.4
+        [ "$(sorted)" = "-1	1" ] && [ "$(rows)" = "$archiveOrder" ] ||
+            { echo "FAIL: column $column did not come back to the archive's order"; exit 1; }
+    fi
+    column=$((column + 1))
+done
 # Settings: F10 opens the menu bar; the third menu holds 設定.
 xdotool windowactivate --sync "$window" 2>/dev/null || true
 # Without a window manager keys do not reach the open menu: its first item is clicked.
@@ -86,6 +141,17 @@ xdotool type --delay 30 "d *.csv"
 key Return
 [ "$(rows)" = "はじめに.txt|グラデーション.png|メモ.txt" ] ||
     { echo "FAIL: after the command the list shows '$(rows)'"; exit 1; }
+# A mark in the title while the change waits for the archive's Close.
+grep '^title' "$trace" | tail -1 | grep -q "	\*サンプル.lzh - Tavrel$" ||
+    { echo "FAIL: no mark for the pending change: $(grep '^title' "$trace" | tail -1)"; exit 1; }
+# The history holds the command before the list first drops down.
+key alt+a c
+commandline=$(dialog 40)
+key alt+Down
+import -window root "$artifacts/command-line-history.png"
+key Escape
+key Escape
+[ -z "$(dialog 40)" ] || { echo "FAIL: the command-line dialog stayed open"; exit 1; }
 # Delete (操作 -> 削除) of the first row, selected by a click.
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.5
@@ -159,11 +225,96 @@ key alt+a a
 open_file "$work/many/m7.txt"
 [ "$(rows)" = "m7.txt" ] || { echo "FAIL: Add shows '$(rows)'"; exit 1; }
 # Open in place: a double-click on the row writes the member to \Temp and opens it.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.4
 xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
-sleep 1
+for _ in $(seq 1 20); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 grep -q "m7.txt" "$work/opened.txt" 2>/dev/null || { echo "FAIL: nothing was opened in place"; exit 1; }
 [ "$(cat "$(cat "$work/opened.txt" | tail -1)")" = "member 7" ] ||
     { echo "FAIL: the file opened in place is not the member"; exit 1; }
+# Enter opens the selected member as a double-click does.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.3
+key Return
+[ "$(wc -l < "$work/opened.txt")" = 2 ] || { echo "FAIL: Enter did not open the member"; exit 1; }
+# The row dragged out of the list: the member is written to \Temp and offered from there.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.3
+xdotool mousemove --window "$window" 60 137 mousedown 1
+sleep 0.2
+# (along the row: the list follows a drag only over its rows)
+for x in 64 70 80 95 115 140 170 210; do xdotool mousemove --window "$window" $x 138; sleep 0.05; done
+sleep 0.3
+xdotool mouseup 1
+sleep 0.8
+dragged=$(grep '^drag' "$trace" | tail -1 | cut -f2 || true)
+[ -n "$dragged" ] && [ "$(basename "$dragged")" = m7.txt ] && [ "$(cat "$dragged")" = "member 7" ] ||
+    { echo "FAIL: dragging out offered '$dragged'"; exit 1; }
+# wait_rows TEXT: waits until the list shows exactly these rows.
+wait_rows() {
+    for _ in $(seq 1 50); do [ "$(rows)" = "$1" ] && return 0; sleep 0.1; done
+    echo "FAIL: the list shows '$(rows)', not '$1'"; exit 1
+}
+# drop PATH...: drops host paths on the list through its drop target.
+drop() { printf '%s\n' "$@" > "$trace.drop.part"; mv "$trace.drop.part" "$trace.drop"; }
+# Two files and a folder dropped on the list join the open archive.
+drop "$work/drop/one.txt" "$work/drop/two.txt" "$work/drop/folder"
+wait_rows "m7.txt|one.txt|two.txt|deep.txt"
+import -window "$window" "$artifacts/main-window-dropped.png"
+# Shift+L closes the archive (committing it); an archive dropped on the empty window opens.
+key shift+l
+wait_rows ""
+grep '^title' "$trace" | tail -1 | grep -q "	Tavrel$" || { echo "FAIL: the title after closing"; exit 1; }
+drop "$work/消去.lzh"
+wait_rows "はじめに.txt|グラデーション.png|表.csv|メモ.txt"
+grep '^title' "$trace" | tail -1 | grep -q "	消去.lzh - Tavrel$" || { echo "FAIL: the title of the dropped archive"; exit 1; }
+# Ctrl+A selects every row and Delete deletes them.
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.3
+key ctrl+a
+key Delete
+wait_rows ""
+# cancel_inside KEYS...: runs a command by its keys and presses its progress dialog's Cancel
+# as soon as the member in progress shows its bytes; the dialog must close within half a
+# second. (Without a pause after the keys: a stored member of 300 MB takes about a second.)
+cancel_inside() {
+    local bytes button before start end
+    bytes=$(grep -c '^bytes	.' "$trace" || true)
+    before=$(grep -c '^progress' "$trace" || true)
+    xdotool key --clearmodifiers "$@"
+    for _ in $(seq 1 500); do
+        [ "$(grep -c '^bytes	.' "$trace" || true)" -gt "$bytes" ] && break
+        sleep 0.01
+    done
+    [ "$(grep -c '^bytes	.' "$trace" || true)" -gt "$bytes" ] ||
+        { echo "FAIL: no bytes shown inside the member"; exit 1; }
+    button=$(grep '^cancel-button' "$trace" | tail -1 | cut -f2-)
+    start=$(date +%s%N)
+    xdotool mousemove ${button%	*} ${button#*	} click 1
+    for _ in $(seq 1 200); do
+        [ "$(grep -c '^progress' "$trace")" -gt "$before" ] && break
+        sleep 0.01
+    done
+    end=$(date +%s%N)
+    grep -q '^cancel	' "$trace" || { echo "FAIL: Cancel was not pressed in time"; exit 1; }
+    [ "$(grep -c '^progress' "$trace")" -gt "$before" ] || { echo "FAIL: Cancel did not stop"; exit 1; }
+    echo "cancel inside the member: $(( (end - start) / 1000000 )) ms"
+    [ $(( (end - start) / 1000000 )) -le 500 ] || { echo "FAIL: Cancel took too long"; exit 1; }
+    sleep 0.5
+}
+if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
+    key shift+l
+    drop "$work/big.lzh"
+    wait_rows "big.bin"
+    cancel_inside alt+a t
+    key Return
+    key alt+a e
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 20 "$work/bigout"
+    cancel_inside Return
+    key Return
+    [ -z "$(find "$work/bigout" -type f 2>/dev/null)" ] || { echo "FAIL: a part of the member was left"; exit 1; }
+fi
 # Exit from the menu.
 key alt+f x
 for _ in $(seq 1 25); do
@@ -175,6 +326,28 @@ if kill -0 $pid 2>/dev/null; then
     kill $pid
     exit 1
 fi
+
+# 100,000 members: shown, then the list scrolls to its end.
+start=$(date +%s%N)
+"$tavrel" --config "$work/Tavrel.ini" "$work/hundred.lzh" >"$work/out2.log" 2>"$work/err2.log" &
+pid=$!
+for _ in $(seq 1 300); do
+    grep -q "^count	100000$" "$trace" && break
+    sleep 0.05
+done
+grep -q "^count	100000$" "$trace" || { echo "FAIL: 100,000 members were not shown"; exit 1; }
+echo "100,000 members shown after $(( ($(date +%s%N) - start) / 1000000 )) ms"
+window=$(xdotool search --onlyvisible --class tavrel 2>/dev/null | head -1)
+sleep 0.5
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.3
+key End
+for _ in $(seq 1 50); do grep -q "^last-row-drawn	file099999.txt" "$trace" && break; sleep 0.1; done
+grep -q "^last-row-drawn	file099999.txt" "$trace" || { echo "FAIL: the last row was not shown"; exit 1; }
+import -window "$window" "$artifacts/main-window-100000-end.png"
+key alt+f x
+for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+if kill -0 $pid 2>/dev/null; then echo "FAIL: the program did not exit"; kill $pid; exit 1; fi
 SCRIPT
 
 fail=0
@@ -182,16 +355,29 @@ fail=0
 [ ! -e "$work/out/サンプル/はじめに.txt" ] || { echo "FAIL: a deleted member was extracted"; fail=1; }
 members=$("$cli" --config "$work/cli.ini" "$work/サンプル.lzh" | tail -n +2 | cut -f1 | tr '\n' ' ')
 [ "$members" = "グラデーション.png メモ.txt " ] || { echo "FAIL: the archive holds $members"; fail=1; }
-added=$("$cli" --config "$work/cli.ini" "$work/new.lzh" | tail -n +2 | cut -f1)
-[ "$added" = "m7.txt" ] || { echo "FAIL: the new archive holds '$added'"; fail=1; }
+added=$("$cli" --config "$work/cli.ini" "$work/new.lzh" | tail -n +2 | cut -f1 | tr '\n' ' ')
+[ "$added" = "m7.txt one.txt two.txt deep.txt " ] ||
+    { echo "FAIL: the new archive holds '$added'"; fail=1; }
+# The dropped folder's file keeps its path from the folder that held the folder.
+deep=$("$cli" --config "$work/cli.ini" "$work/new.lzh" | grep '^deep.txt' | cut -f7)
+[ "$deep" = 'folder/inner/' ] || { echo "FAIL: deep.txt is stored in '$deep'"; fail=1; }
+emptied=$("$cli" --config "$work/cli.ini" "$work/消去.lzh" | tail -n +2)
+[ -z "$emptied" ] || { echo "FAIL: Ctrl+A and Delete left '$emptied'"; fail=1; }
 grep -q "CommandLineHistory" "$work/Tavrel.ini" || { echo "FAIL: no settings saved at exit"; fail=1; }
 grep -q "Extract=" "$work/Tavrel.ini" || { echo "FAIL: LastFolder/Extract not stored"; fail=1; }
 [ -s "$artifacts/main-window.png" ] && [ -s "$artifacts/settings-sheet.png" ] ||
     { echo "FAIL: screenshots missing"; fail=1; }
-if grep -q "^assert" "$work/out.log"; then
+if grep -q "^assert" "$work/out.log" "$work/out2.log"; then
     echo "FAIL: the toolkit asserted:"
-    grep "^assert" "$work/out.log"
+    grep "^assert" "$work/out.log" "$work/out2.log"
     fail=1
 fi
+for log in "$work/err.log" "$work/err2.log"; do
+    if [ -s "$log" ]; then
+        echo "FAIL: the program wrote to stderr:"
+        cat "$log"
+        fail=1
+    fi
+done
 [ $fail = 0 ] && echo "gui smoke: ok (screenshots in $artifacts)"
 exit $fail
