@@ -11,8 +11,8 @@
 # 100,000 members and scrolls to its end. Nothing may appear on the program's stderr. The
 # window reports its rows, title and message boxes through TAVREL_GUI_TRACE. Screenshots go
 # to $ARTIFACTS (default: the build's gui-artifacts folder).
-# TAVREL_CHECK_MEMBER_CANCEL=1 adds Cancel inside a 300 MB member (Test and Extract all),
-# which needs the archive engines to report progress inside a member.
+# Cancel inside a 300 MB member (Test and Extract all) is checked unless
+# TAVREL_CHECK_MEMBER_CANCEL=0.
 # usage: gui_smoke.sh TAVREL SAMPLE_LZH
 set -euo pipefail
 tavrel=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -38,7 +38,7 @@ echo one > "$work/drop/one.txt"; echo two > "$work/drop/two.txt"
 echo deep > "$work/drop/folder/inner/deep.txt"
 cp "$sample" "$work/消去.lzh"
 export LC_ALL=C.UTF-8
-export TAVREL_CHECK_MEMBER_CANCEL=${TAVREL_CHECK_MEMBER_CANCEL:-0}
+export TAVREL_CHECK_MEMBER_CANCEL=${TAVREL_CHECK_MEMBER_CANCEL:-1}
 if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
     head -c $((300 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
     printf '[Option]\nLhaMethod=0\n' > "$work/stored.ini"
@@ -299,7 +299,8 @@ cancel_inside() {
     grep -q '^cancel	' "$trace" || { echo "FAIL: Cancel was not pressed in time"; exit 1; }
     [ "$(grep -c '^progress' "$trace")" -gt "$before" ] || { echo "FAIL: Cancel did not stop"; exit 1; }
     echo "cancel inside the member: $(( (end - start) / 1000000 )) ms"
-    [ $(( (end - start) / 1000000 )) -le 500 ] || { echo "FAIL: Cancel took too long"; exit 1; }
+    # Generous, for a loaded machine: without the engines' checks it takes the whole member.
+    [ $(( (end - start) / 1000000 )) -le 2000 ] || { echo "FAIL: Cancel took too long"; exit 1; }
     sleep 0.5
 }
 if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
