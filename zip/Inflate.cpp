@@ -324,10 +324,11 @@ InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* 
             if (index >= 29 || kLengthExtra[index] == 99) {
                 return kInflateInvalid; // 286 and 287
             }
-            uint32_t length = kLengthBase[index] + Take(kLengthExtra[index]);
-            if (length == 258 && enhanced) {
-                length = Take(16) + 3;
-            }
+            // Enhanced Deflate gives symbol 285 a 16-bit length (3-65538) where Deflate has
+            // 258; symbol 284 with all five extra bits set is 258 in both.
+            uint32_t length = index == 28 && enhanced
+                                  ? Take(16) + 3
+                                  : kLengthBase[index] + Take(kLengthExtra[index]);
             unsigned d;
             if (distances == nullptr || !Decode(distances, kDistanceBits, d)) {
                 return kInflateInvalid;

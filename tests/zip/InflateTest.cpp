@@ -4,6 +4,7 @@
 #include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceInflate.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipBuilder.h"
 #include "zip/Crc32.h"
 
 #include <gtest/gtest.h>
@@ -359,6 +360,77 @@ TEST(Inflate, EnhancedLengthsAndLongDistances)
     ExpectAgree(stream, true);
     // Read as plain Deflate the 16 bits are not a length: the stream decodes otherwise.
     ExpectAgree(stream, false);
+}
+
+namespace
+{
+
+// "ab", symbol 284 with its five extra bits all ones (258 bytes at distance 2), 'c', then
+// symbol 285 with the 16-bit value 5 (enhanced: 8 bytes at distance 1), end of block.
+std::vector<uint8_t> Length284Stream()
+{
+    std::vector<unsigned> lit(286, 0);
+    lit['a'] = 3, lit['b'] = 3, lit['c'] = 3, lit[256] = 3, lit[284] = 2, lit[285] = 2;
+    std::vector<unsigned> dist(2, 1); // distances 1 and 2
+    return DynamicBlock(lit, dist,
+                        {{Item::Literal, 'a'},
+                         {Item::Literal, 'b'},
+                         {Item::Literal, 284},
+                         {Item::Raw, 31, 5},
+                         {Item::Distance, 1},
+                         {Item::Literal, 'c'},
+                         {Item::Literal, 285},
+                         {Item::Raw, 5, 16},
+                         {Item::Distance, 0},
+                         {Item::Literal, 256}});
+}
+
+std::vector<uint8_t> Length284Expected()
+{
+    std::vector<uint8_t> out;
+    for (int i = 0; i < 260; ++i) {
+        out.push_back(i % 2 == 0 ? 'a' : 'b');
+    }
+    out.insert(out.end(), 9, 'c');
+    return out;
+}
+
+} // namespace
+
+TEST(Inflate, EnhancedLength284WithAllOnesIs258)
+{
+    // Only symbol 285 carries the 16-bit length; a 284 that comes to 258 is just 258.
+    auto stream = Length284Stream();
+    Result r = Fast(stream, true);
+    ASSERT_EQ(r.status, kInflateOk);
+    EXPECT_EQ(r.bytes, Length284Expected());
+    ExpectAgree(stream, true);
+    // Plain Deflate: 284 with extra 31 is 258 as well, and 285 is 258 without extra bits,
+    // so the 16 raw bits are read as codes and the stream decodes to something else.
+    EXPECT_NE(Fast(stream, false).bytes, Length284Expected());
+    ExpectAgree(stream, false);
+}
+
+TEST(Inflate, EnhancedLength284AgreesWith7zz)
+{
+    if (access("/usr/bin/7zz", X_OK) != 0) {
+        GTEST_SKIP() << "7zz is not installed (apt-get install 7zip)";
+    }
+    auto stream = Length284Stream();
+    auto expected = Length284Expected();
+    std::string content(expected.begin(), expected.end());
+    ZipMember m;
+    m.name = "d64.bin";
+    m.data.assign(stream.begin(), stream.end());
+    m.method = 9;
+    m.crc = Crc32Of(content);
+    m.unpackedSize = static_cast<uint32_t>(content.size());
+    TempFolder tmp;
+    tmp.WriteHostFile("d64.zip", BuildZip({m}));
+    std::string command = "cd '" + tmp.Host() + "' && /usr/bin/7zz x -y -oout d64.zip >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("out/d64.bin")), content);
+    EXPECT_EQ(Fast(stream, true).bytes, expected);
 }
 
 TEST(Inflate, RandomStreamsAgreeWithReference)
