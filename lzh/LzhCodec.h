@@ -1,6 +1,6 @@
-// LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codec for "-lh5-", "-lh6-"
-// and
-// "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary).
+// LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codec for "-lh5-",
+// "-lh6-" and "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary),
+// and for decoding the same format with the 4 KB ("-lh4-") and 512 KB ("-lhx-") dictionaries.
 #pragma once
 
 #include "platform/File.h"
@@ -13,11 +13,12 @@ struct LzhCodecParams
     platform::FileHandle output; // the file to write, or invalid to decode without writing
     uint32_t unpackedSize;       // bytes to produce
     uint32_t packedSize;         // compressed bytes of the member
-    int dictBits;                // 13, 15 or 16
-    int method;                  // 5, 6 or 7
+    int dictBits;                // 13, 15 or 16; for decoding also 12 and 19
+    int method;                  // 5, 6 or 7 (kMethodLh4 and kMethodLhx decode too)
 };
 
-// Dictionary bits of a method number: 15 for 6, 16 for 7, else 13.
+// Dictionary bits of a method number: 12 for kMethodLh4, 15 for 6, 16 for 7, 19 for
+// kMethodLhx, else 13.
 int DictBitsForMethod(int method);
 
 // Decodes one member. Returns the CRC-16 of every byte produced (0 when ok ends false).

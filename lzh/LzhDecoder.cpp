@@ -10,6 +10,11 @@
 // history starts as spaces, as other LZH readers assume, so a match reaching before the
 // member's first byte reads spaces. When the output part reaches kChunk bytes it is
 // flushed (CRC, sink) and the last D bytes move to the front.
+//
+// Dictionaries: 4 KB ("-lh4-", 12 bits), 8 KB ("-lh5-", 13), 32 KB ("-lh6-", 15), 64 KB
+// ("-lh7-", 16) and 512 KB ("-lhx-", 19). The position alphabet has dictBits + 1 symbols
+// (at least 14, which "-lh4-" shares with "-lh5-"); its count field is 4 bits up to 13
+// dictionary bits and 5 above.
 #include "lzh/LzhDecoder.h"
 
 #include "lzh/Crc16.h"
@@ -17,6 +22,7 @@
 
 #include <bit>
 #include <cstring>
+#include <new>
 
 using namespace lzhhuff;
 
@@ -25,14 +31,23 @@ namespace
 
 constexpr int kLiteralAlphabet = 510;
 constexpr int kPreTreeAlphabet = 19;
-constexpr int kMaxPositionAlphabet = 17;
+constexpr int kMinDictBits = 12;
+constexpr int kMaxDictBits = 19;
+constexpr int kMaxPositionAlphabet = kMaxDictBits + 1;
 constexpr int kLiteralTableBits = 12;
 constexpr int kAuxTableBits = 8;
-constexpr uint32_t kMaxDict = 1u << 16;
+// The window of every call up to "-lh7-" is allocated once; a larger dictionary enlarges it
+// on first use, so that the common methods keep their small footprint.
+constexpr uint32_t kCommonDict = 1u << 16;
 constexpr uint32_t kChunk = 512 * 1024;
 // A match writes at most 256 bytes past the chunk limit; the 8-byte copy may run 7 further.
 constexpr uint32_t kWindowMargin = 256 + 8;
 constexpr uint32_t kInputSize = 64 * 1024;
+
+constexpr size_t WindowSize(uint32_t dict)
+{
+    return size_t{dict} + kChunk + kWindowMargin;
+}
 
 uint64_t LoadBigEndian64(const uint8_t* p)
 {
@@ -45,7 +60,8 @@ uint64_t LoadBigEndian64(const uint8_t* p)
 
 struct CLzhDecoder::State
 {
-    uint8_t window[kMaxDict + kChunk + kWindowMargin];
+    std::unique_ptr<uint8_t[]> window; // history, then the output of the current chunk
+    uint32_t windowDict = 0;           // the largest dictionary the window has room for
     uint8_t input[kInputSize];
     uint32_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
     uint32_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
@@ -212,7 +228,11 @@ bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree
 
 } // namespace
 
-CLzhDecoder::CLzhDecoder() : m_state(new State) {}
+CLzhDecoder::CLzhDecoder() : m_state(new State)
+{
+    m_state->window.reset(new (std::nothrow) uint8_t[WindowSize(kCommonDict)]);
+    m_state->windowDict = m_state->window != nullptr ? kCommonDict : 0;
+}
 
 CLzhDecoder::~CLzhDecoder() = default;
 
@@ -226,13 +246,27 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     if (unpackedSize == 0) {
         return 0;
     }
-    const int positionAlphabet = dictBits == 16 ? 17 : (dictBits == 15 ? 16 : 14);
-    const unsigned positionWidth = dictBits == 16 || dictBits == 15 ? 5 : 4;
-    const uint32_t dict = dictBits == 16 ? 1u << 16 : (dictBits == 15 ? 1u << 15 : 1u << 13);
+    if (dictBits < kMinDictBits || dictBits > kMaxDictBits) {
+        dictBits = 13;
+    }
+    const int positionAlphabet = dictBits < 13 ? 14 : dictBits + 1;
+    const unsigned positionWidth = dictBits <= 13 ? 4 : 5;
+    const uint32_t dict = 1u << dictBits;
+    // Position values reach 2^(alphabet - 1) - 1: D - 1, except for the 4 KB dictionary,
+    // whose positions are taken modulo D as in a ring of D bytes.
+    const uint32_t positionMask = dict - 1;
+    if (s.windowDict < dict) {
+        s.window.reset(new (std::nothrow) uint8_t[WindowSize(dict)]);
+        s.windowDict = s.window != nullptr ? dict : 0;
+        if (s.window == nullptr) {
+            ok = false;
+            return 0;
+        }
+    }
 
     BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input};
-    std::memset(s.window, ' ', dict);
-    uint8_t* const out0 = s.window + dict; // first byte of the unflushed output
+    std::memset(s.window.get(), ' ', dict);
+    uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
     uint8_t* out = out0;
     uint8_t* const chunkEnd = out0 + kChunk;
     uint16_t crc = 0;
@@ -311,9 +345,8 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                     uint32_t low = extra == 0 ? 0 : static_cast<uint32_t>(bits >> (64 - extra));
                     bits <<= extra;
                     count -= extra;
-                    distance = ((1u << extra) | low) + 1;
+                    distance = (((1u << extra) | low) & positionMask) + 1;
                 }
-                // distance <= dict always: the position alphabet bounds j.
                 CopyMatch(out, distance, matchLength);
                 out += matchLength;
                 produced += matchLength;
@@ -321,7 +354,7 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
             if (out >= chunkEnd) {
                 flush(out);
                 size_t n = static_cast<size_t>(out - out0);
-                std::memmove(s.window, s.window + n, dict);
+                std::memmove(s.window.get(), s.window.get() + n, dict);
                 out = out0;
             }
         }

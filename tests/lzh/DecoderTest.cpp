@@ -1,11 +1,18 @@
 // The fast decoder against the reference decoder and against hand-made streams: single-symbol
 // codes, wrapping block counts, overshooting matches, the initial dictionary of spaces,
-// long codes through the sub-tables, and every invalid code-length set.
+// long codes through the sub-tables, and every invalid code-length set; the "-lh4-" and
+// "-lhx-" members of the shared corpus.
 #include "lzh/Crc16.h"
+#include "lzh/LzhArchive.h"
+#include "lzh/LzhCodec.h"
 #include "lzh/LzhDecoder.h"
+#include "platform/File.h"
 #include "tests/support/BitWriter.h"
+#include "tests/support/LzhManifest.h"
 #include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceLzhDecoder.h"
+#include "tests/support/Sha256.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +132,7 @@ std::vector<int> Lengths(const std::map<int, int>& m, int n)
 }
 
 // Literals 'a'..'p' with lengths 1..16 and the longest match with 16: codes of every length.
+// Positions likewise, up to 17 symbols; the 20 of a 512 KB dictionary end in 15 and 16 x 6.
 Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
 {
     Block b{count, {}, {}, positionAlphabet, width};
@@ -133,7 +141,11 @@ Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
     }
     b.literals[509] = 16;
     for (int j = 0; j < positionAlphabet; ++j) {
-        b.positions[j] = j + 1 < positionAlphabet ? j + 1 : j;
+        if (positionAlphabet <= 17) {
+            b.positions[j] = j + 1 < positionAlphabet ? j + 1 : j;
+        } else {
+            b.positions[j] = j < 13 ? j + 1 : (j == 13 ? 15 : 16);
+        }
     }
     return b;
 }
@@ -176,10 +188,10 @@ TEST(LzhDecoder, MatchesBeforeTheFirstByteReadSpacesAndOvershootIsProduced)
 
 TEST(LzhDecoder, LongCodesOfEveryLengthAgreeWithReference)
 {
-    for (int dictBits : {13, 15, 16}) {
+    for (int dictBits : {12, 13, 15, 16, 19}) {
         SCOPED_TRACE(dictBits);
-        int alphabet = dictBits == 16 ? 17 : dictBits == 15 ? 16 : 14;
-        unsigned width = dictBits == 13 ? 4 : 5;
+        int alphabet = dictBits <= 13 ? 14 : dictBits + 1;
+        unsigned width = dictBits <= 13 ? 4 : 5;
         std::mt19937 rng(static_cast<unsigned>(dictBits));
         BitWriter w;
         uint32_t produced = 0;
@@ -295,7 +307,69 @@ TEST(LzhDecoder, RandomStreamsAgreeWithReference)
         if (i % 2 == 0 && packed.size() > 6) {
             packed[2] = 0;
         }
-        int dictBits = i % 3 == 0 ? 13 : i % 3 == 1 ? 15 : 16;
-        ExpectSameAsReference(packed, rng() % 3000, dictBits);
+        static const int kDictBits[] = {13, 15, 16, 12, 19};
+        ExpectSameAsReference(packed, rng() % 3000, kDictBits[i % 5]);
     }
+}
+
+TEST(LzhDecoder, Lh4PositionsPastTheDictionaryWrapAsInARing)
+{
+    // 'q', then a 3-byte match at position value 4096 + 0: with a 4 KB dictionary it is the
+    // ring's distance 1 (a run of 'q'), not 4097 bytes back into the spaces.
+    Block b{2, {{'q', 1}, {256, 1}}, {{13, 1}, {0, 1}}, 14, 4};
+    BitWriter w;
+    PutHeader(w, b);
+    w.Put(0, 1);  // 'q'
+    w.Put(1, 1);  // length 3
+    w.Put(1, 1);  // position symbol 13: 2^12 + 12 extra bits
+    w.Put(0, 12); // position value 4096
+    Decoded d = Fast(w.Bytes(), 4, 12);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(4, 'q'));
+    ExpectSameAsReference(w.Bytes(), 4, 12);
+    Decoded five = Fast(w.Bytes(), 4, 13); // with 8 KB it reaches the initial spaces
+    ASSERT_TRUE(five.ok);
+    EXPECT_EQ(five.bytes, (std::vector<uint8_t>{'q', ' ', ' ', ' '}));
+}
+
+TEST(LzhDecoder, Lh4AndLhxCorpusMembersDecodeToTheirDigests)
+{
+    struct Case
+    {
+        const char* archive;
+        int method;
+    };
+    const Case cases[] = {{"lha_amiga_122/lh4.lzh", kMethodLh4},
+                          {"lha_amiga_122/sfx.run", kMethodLh4},
+                          {"win_lib/h2_lhx.lzh", kMethodLhx}};
+    const std::string root = testsupport::SharedDir() + "/corpus/lzh/";
+    auto manifest = testsupport::ReadLzhManifest(root + "MANIFEST.tsv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        ASSERT_EQ(manifest.count(c.archive), 1u) << "the shared corpus is missing";
+        const testsupport::ManifestRow& row = manifest[c.archive].front();
+        // From the member's header on: the Amiga self-extractor's stub is not an LZH file.
+        testsupport::TempFolder tmp;
+        tmp.WriteHostFile("a.lzh", testsupport::ReadHostFile(root + c.archive).substr(row.offset));
+        CLzhArchive archive;
+        ASSERT_TRUE(archive.Open(L"\\a.lzh", false));
+        ASSERT_GE(archive.entryCount, 1);
+        const CArchiveEntry& e = archive.entries[0];
+        std::vector<uint8_t> packed(e.packedSize);
+        uint32_t got = 0;
+        ASSERT_TRUE(
+            platform::SeekFile(archive.archiveFile, e.dataPos, platform::SeekOrigin::Begin));
+        ASSERT_TRUE(platform::ReadFile(archive.archiveFile, packed.data(), e.packedSize, &got));
+        ASSERT_EQ(got, e.packedSize);
+        int dictBits = DictBitsForMethod(c.method);
+        Decoded d = Fast(packed, e.unpackedSize, dictBits);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.crc, e.crc & 0xFFFF);
+        tmp.WriteHostFile("out.bin", std::string(d.bytes.begin(), d.bytes.end()));
+        EXPECT_EQ(testsupport::Sha256OfHostFile(tmp.HostPath("out.bin")), row.sha256);
+        ExpectSameAsReference(packed, e.unpackedSize, dictBits);
+        archive.Close();
+    }
+    EXPECT_EQ(DictBitsForMethod(kMethodLh4), 12);
+    EXPECT_EQ(DictBitsForMethod(kMethodLhx), 19);
 }

@@ -178,9 +178,13 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
         result.ok = true;
         return result;
     }
-    const int positions = dictBits == 16 ? 17 : dictBits == 15 ? 16 : 14;
-    const unsigned positionWidth = dictBits >= 15 ? 5 : 4;
-    const size_t dict = size_t{1} << (dictBits == 16 || dictBits == 15 ? dictBits : 13);
+    if (dictBits < 12 || dictBits > 19) {
+        dictBits = 13;
+    }
+    // dictBits + 1 position symbols, but 14 for the 4 KB dictionary too.
+    const int positions = dictBits < 13 ? 14 : dictBits + 1;
+    const unsigned positionWidth = dictBits >= 14 ? 5 : 4;
+    const size_t dict = size_t{1} << dictBits;
     std::vector<uint8_t> ring(dict, ' ');
     size_t r = 0;
     Bits bits(packed);
