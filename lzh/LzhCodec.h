@@ -24,7 +24,8 @@ int DictBitsForMethod(int method);
 // Decodes one member. Returns the CRC-16 of every byte produced (0 when ok ends false).
 // ok is set true as decoding starts and false when a block's code tables are invalid;
 // a member of size 0 decodes nothing and leaves ok as the caller set it. Compressed data
-// that ends early reads as zero bits, which the caller's CRC check catches.
+// that ends early reads as zero bits, which the caller's CRC check catches, as long as no
+// more than CLzhDecoder::kMaxOverrunBits of them are needed; beyond that ok ends false.
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok);
 
 // LzhDecode that also tells whether the output file refused any bytes (a full disk).

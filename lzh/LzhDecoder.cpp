@@ -4,7 +4,11 @@
 // literal/length lengths coded with the pre-tree, then position lengths) and the symbols.
 // Literal/length symbols 0-255 are bytes, 256-509 match lengths 3-256; a match is followed
 // by a position code j giving the distance 1 (j = 0) or 2^(j-1) + (j-1 extra bits) + 1.
-// Bits are read most significant first; past the member's compressed bytes they read as 0.
+// Bits are read most significant first; past the member's compressed bytes they read as 0,
+// but a member that consumes more than kMaxOverrunBits of them is broken. A block count of
+// 0 stands for 65536 symbols (the 16-bit count of a full block wraps to 0), so every block
+// costs at least the 52 bits of its header: with the bound, the output is limited by the
+// input even where single-symbol codes decode from zero bits.
 //
 // Window: D bytes of history (D = 2^dictBits) followed by the output being produced. The
 // history starts as spaces, as other LZH readers assume, so a match reaching before the
@@ -83,6 +87,11 @@ struct BitReader
     uint32_t packedLeft; // compressed bytes not yet read from the source
     LzhByteSource* source;
     uint8_t* buffer;
+    uint64_t padBytes; // zero bytes supplied past the end of the compressed data
+
+    // Bits consumed past the end of the compressed data. The buffer holds the unread real
+    // bits first and then the unread padding.
+    uint64_t Overrun() const { return padBytes * 8 > count ? padBytes * 8 - count : 0; }
 
     // Tops `bits` up to at least 56 valid bits.
     void Refill()
@@ -113,7 +122,12 @@ struct BitReader
             }
         }
         while (count < 56) {
-            uint64_t byte = next < end ? *next++ : 0;
+            uint64_t byte = 0;
+            if (next < end) {
+                byte = *next++;
+            } else {
+                ++padBytes;
+            }
             bits |= byte << (56 - count);
             count += 8;
         }
@@ -264,7 +278,7 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
         }
     }
 
-    BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input};
+    BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input, 0};
     std::memset(s.window.get(), ' ', dict);
     uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
     uint8_t* out = out0;
@@ -284,16 +298,15 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     ok = true;
     while (produced < unpackedSize) {
         if (blockLeft == 0) {
-            // A count of 0 is taken as 2^32 (a 32-bit counter that wraps below zero): such
-            // a block lasts to the end of any member.
             blockLeft = br.Take(16);
             if (blockLeft == 0) {
-                blockLeft = uint64_t{1} << 32;
+                blockLeft = 65536;
             }
             if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, s.auxLengths, s.preTreeTable) ||
                 !ReadLiteralLengths(br, s.literalLengths, s.preTreeTable, s.literalTable) ||
                 !ReadAuxLengths(br, positionAlphabet, positionWidth, -1, s.auxLengths,
-                                s.positionTable)) {
+                                s.positionTable) ||
+                br.Overrun() > kMaxOverrunBits) {
                 ok = false;
                 return 0;
             }
@@ -350,6 +363,13 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                 CopyMatch(out, distance, matchLength);
                 out += matchLength;
                 produced += matchLength;
+            }
+            if (br.padBytes != 0) {
+                br.count = count;
+                if (br.Overrun() > kMaxOverrunBits) {
+                    ok = false;
+                    return 0;
+                }
             }
             if (out >= chunkEnd) {
                 flush(out);

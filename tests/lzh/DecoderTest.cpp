@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <random>
 
@@ -152,21 +153,80 @@ Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
 
 } // namespace
 
-TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroNeverEnds)
+namespace
+{
+
+// A block header whose three codes are single symbols: its symbols take no bits at all.
+void PutSingleSymbolBlock(BitWriter& w, uint32_t count, uint32_t literal)
+{
+    w.Put(count, 16);
+    w.Put(0, 5), w.Put(3, 5); // pre-tree: single symbol
+    w.Put(0, 9), w.Put(literal, 9);
+    w.Put(0, 4), w.Put(0, 4); // positions: single symbol 0
+}
+
+} // namespace
+
+TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroIs65536)
 {
     BitWriter w;
-    w.Put(0, 16); // block count 0: wraps, so this block lasts to the end
-    w.Put(0, 5);  // pre-tree: single symbol
-    w.Put(3, 5);
-    w.Put(0, 9); // literals: single symbol 'Z'
-    w.Put('Z', 9);
-    w.Put(0, 4); // positions: single symbol 0
-    w.Put(0, 4);
-    Decoded d = Fast(w.Bytes(), 100000, 13);
+    PutSingleSymbolBlock(w, 0, 'Z'); // count 0: a full block of 65536 symbols
+    PutSingleSymbolBlock(w, 1, 'Y');
+    Decoded d = Fast(w.Bytes(), 65537, 13);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.bytes, std::vector<uint8_t>(100000, 'Z'));
-    EXPECT_EQ(d.crc, Crc16Update(0, d.bytes.data(), 100000));
-    ExpectSameAsReference(w.Bytes(), 100000, 13);
+    std::vector<uint8_t> expected(65536, 'Z');
+    expected.push_back('Y');
+    EXPECT_EQ(d.bytes, expected);
+    EXPECT_EQ(d.crc, Crc16Update(0, expected.data(), 65537));
+    ExpectSameAsReference(w.Bytes(), 65537, 13);
+}
+
+TEST(LzhDecoder, AtMostTheBoundIsReadPastTheData)
+{
+    // Literals 'a' (code 0) and 'b' (code 1): the data end with 'b's on a byte boundary, and
+    // the zero bits past the data decode as 'a', one per bit.
+    Block b{60000, {{'a', 1}, {'b', 1}}, {{0, 1}, {1, 1}}, 14, 4};
+    BitWriter w;
+    PutHeader(w, b);
+    const size_t header = w.BitCount();
+    do {
+        w.Put(1, 1);
+    } while (w.BitCount() % 8 != 0);
+    const auto inData = static_cast<uint32_t>(w.BitCount() - header);
+    const auto bound = static_cast<uint32_t>(CLzhDecoder::kMaxOverrunBits);
+    Decoded d = Fast(w.Bytes(), inData + bound, 13);
+    ASSERT_TRUE(d.ok);
+    std::vector<uint8_t> expected(inData, 'b');
+    expected.insert(expected.end(), bound, 'a');
+    EXPECT_EQ(d.bytes, expected);
+    ExpectSameAsReference(w.Bytes(), inData + bound, 13);
+    EXPECT_FALSE(Fast(w.Bytes(), inData + bound + 1, 13).ok);
+    ExpectSameAsReference(w.Bytes(), inData + bound + 1, 13);
+}
+
+TEST(LzhDecoder, ZeroBytesClaimingFourGigabytesFailFast)
+{
+    // 64 zero bytes read as full blocks (count 0) of single-symbol NULs, each header 52 bits:
+    // the 512 bits hold nine headers, the bound of 64 zero bits past them two more, and the
+    // twelfth block cannot be read. Without the bound this member tested as good after
+    // producing 4 GiB of NULs.
+    std::vector<uint8_t> zeros(64, 0);
+    const uint32_t admitted = 11 * 65536;
+    Decoded d = Fast(zeros, admitted, 13);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(admitted, 0));
+    EXPECT_FALSE(Fast(zeros, admitted + 1, 13).ok);
+    ExpectSameAsReference(zeros, admitted + 1, 13);
+
+    CLzhDecoder decoder;
+    MemorySource source(zeros);
+    bool ok = true;
+    auto start = std::chrono::steady_clock::now();
+    uint16_t crc = decoder.Decode(source, nullptr, 64, 0xFFFFFFFFu, 13, ok);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(crc, 0);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(500));
 }
 
 TEST(LzhDecoder, MatchesBeforeTheFirstByteReadSpacesAndOvershootIsProduced)
