@@ -44,9 +44,12 @@ constexpr int kAuxTableBits = 8;
 // on first use, so that the common methods keep their small footprint.
 constexpr uint32_t kCommonDict = 1u << 16;
 constexpr uint32_t kChunk = 512 * 1024;
-// A match writes at most 256 bytes past the chunk limit; the 8-byte copy may run 7 further.
-constexpr uint32_t kWindowMargin = 256 + 8;
+// The last symbol before the chunk's end starts below it and writes a match of at most
+// 256 bytes, whose copy may run kCopyOverrun - 1 bytes further.
+constexpr uint32_t kWindowMargin = 256 + kCopyOverrun;
 constexpr uint32_t kInputSize = 64 * 1024;
+// The fast loop's refill loads 8 bytes at the next unread one.
+constexpr ptrdiff_t kRefillBytes = 8;
 
 constexpr size_t WindowSize(uint32_t dict)
 {
@@ -66,10 +69,10 @@ struct CLzhDecoder::State
 {
     std::unique_ptr<uint8_t[]> window; // history, then the output of the current chunk
     uint32_t windowDict = 0;           // the largest dictionary the window has room for
-    uint8_t input[kInputSize];
-    uint32_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
-    uint32_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
-    uint32_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
+    uint8_t input[kInputSize];         // compressed bytes read ahead from the source
+    uint16_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
+    uint16_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
+    uint64_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
     uint8_t literalLengths[kLiteralAlphabet];
     uint8_t auxLengths[64]; // a count field of up to 31 plus a zero run of up to 3
 };
@@ -77,7 +80,7 @@ struct CLzhDecoder::State
 namespace
 {
 
-// Bit reader state; the decode loop keeps a copy in locals.
+// Bit reader state; the symbol loop keeps a copy in locals.
 struct BitReader
 {
     const uint8_t* next; // next unread byte of the input buffer
@@ -93,10 +96,11 @@ struct BitReader
     // bits first and then the unread padding.
     uint64_t Overrun() const { return padBytes * 8 > count ? padBytes * 8 - count : 0; }
 
-    // Tops `bits` up to at least 56 valid bits.
+    // Tops `bits` up to at least 56 valid bits: 8 bytes are loaded and the whole bytes that
+    // fit below the valid bits are taken.
     void Refill()
     {
-        if (end - next >= 8) {
+        if (end - next >= kRefillBytes) {
             bits |= LoadBigEndian64(next) >> count;
             next += (63 - count) >> 3;
             count |= 56;
@@ -105,9 +109,11 @@ struct BitReader
         RefillSlow();
     }
 
+    // Near the end of the input buffer: moves the unread bytes to its front and reads more;
+    // past the compressed data, adds zero bytes and counts them.
     void RefillSlow()
     {
-        if (end - next < 8 && packedLeft > 0) {
+        if (end - next < kRefillBytes && packedLeft > 0) {
             size_t kept = static_cast<size_t>(end - next);
             std::memmove(buffer, next, kept);
             uint32_t want = kInputSize - static_cast<uint32_t>(kept);
@@ -116,7 +122,7 @@ struct BitReader
             packedLeft = got == 0 ? 0 : packedLeft - got; // a source that ends early ends
             next = buffer;
             end = buffer + kept + got;
-            if (end - next >= 8) {
+            if (end - next >= kRefillBytes) {
                 Refill();
                 return;
             }
@@ -148,12 +154,12 @@ struct BitReader
     }
 };
 
-unsigned DecodeWith(BitReader& br, const uint32_t* table, int tableBits)
+unsigned DecodeWith(BitReader& br, const uint16_t* table, int tableBits)
 {
     br.Refill();
     uint32_t e = table[br.bits >> (64 - tableBits)];
     if (e & kSubTable) {
-        e = table[(e & 0xFFFF) + ((br.bits >> 48) & ((1u << (16 - tableBits)) - 1))];
+        e = table[SubTableIndex(e) + ((br.bits >> 48) & ((1u << (16 - tableBits)) - 1))];
     }
     unsigned length = EntryLength(e);
     br.bits <<= length;
@@ -162,10 +168,12 @@ unsigned DecodeWith(BitReader& br, const uint32_t* table, int tableBits)
 }
 
 // Pre-tree or position lengths: count field of `width` bits, 3-bit lengths with a unary
-// extension past 6, and after index special-1 a 2-bit run of zero lengths.
+// extension past 6, and after index special-1 a 2-bit run of zero lengths. A count of 0
+// gives a single symbol instead (single >= 0), decoded from zero bits.
 bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, uint8_t* lengths,
-                    uint32_t* table)
+                    int& single)
 {
+    single = -1;
     unsigned n = br.Take(width);
     if (n == 0) {
         unsigned symbol = br.Take(width);
@@ -173,7 +181,7 @@ bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, ui
             return false;
         }
         std::memset(lengths, 0, static_cast<size_t>(alphabet));
-        FillSingleSymbol(symbol, kAuxTableBits, table);
+        single = static_cast<int>(symbol);
         return true;
     }
     unsigned i = 0;
@@ -204,10 +212,63 @@ bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, ui
     for (; i < static_cast<unsigned>(alphabet); ++i) {
         lengths[i] = 0;
     }
-    return BuildDecodeTable(lengths, alphabet, kAuxTableBits, table);
+    return true;
 }
 
-bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree, uint32_t* table)
+bool ReadPreTree(BitReader& br, uint8_t* lengths, uint16_t* table)
+{
+    int single;
+    if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, lengths, single)) {
+        return false;
+    }
+    if (single >= 0) {
+        FillSingleSymbol(static_cast<unsigned>(single), kAuxTableBits, table);
+        return true;
+    }
+    return BuildDecodeTable(lengths, kPreTreeAlphabet, kAuxTableBits, table);
+}
+
+// A position table entry (64 bits) holds all the symbol loop needs to turn the code and its
+// extra bits into a distance: bits 0-5 the bits to take (code length + extra bits, at most
+// 16 + 18), bits 8-31 the mask of the extra bits, bits 32-51 the distance of extra bits 0.
+// Position symbol j stands for the value 0 (j = 0) or 2^(j-1) plus j-1 extra bits, and the
+// distance is the value (modulo the dictionary size) plus 1; the mask and the base are
+// reduced modulo the dictionary here, which leaves their sum the distance since the extra
+// bits lie below the base's bit. Bit 63 marks an entry that points at a sub-table.
+constexpr uint64_t kPositionSubTable = uint64_t{1} << 63;
+
+uint64_t PositionEntry(unsigned j, unsigned codeLength, uint32_t dictMask)
+{
+    unsigned extra = j > 0 ? j - 1 : 0;
+    uint32_t base = ((1u << j) >> 1) & dictMask;
+    uint32_t mask = ((1u << extra) - 1) & dictMask;
+    return (codeLength + extra) | (uint64_t{mask} << 8) | (uint64_t{base + 1} << 32);
+}
+
+bool ReadPositions(BitReader& br, int alphabet, unsigned width, uint32_t dictMask, uint8_t* lengths,
+                   uint64_t* table)
+{
+    int single;
+    if (!ReadAuxLengths(br, alphabet, width, -1, lengths, single)) {
+        return false;
+    }
+    if (single >= 0) {
+        FillRun(table, 1u << kAuxTableBits,
+                PositionEntry(static_cast<unsigned>(single), 0, dictMask));
+        return true;
+    }
+    SortedCode code;
+    if (!SortCode(lengths, alphabet, code)) {
+        return false;
+    }
+    FillTable(
+        code, kAuxTableBits, table,
+        [dictMask](unsigned j, unsigned length) { return PositionEntry(j, length, dictMask); },
+        [](uint32_t sub) { return kPositionSubTable | sub; });
+    return true;
+}
+
+bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint16_t* preTree, uint16_t* table)
 {
     unsigned n = br.Take(9);
     if (n == 0) {
@@ -240,6 +301,48 @@ bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree
     return BuildDecodeTable(lengths, kLiteralAlphabet, kLiteralTableBits, table);
 }
 
+// The decoding tables of the current block.
+struct SymbolCodes
+{
+    const uint16_t* literals;
+    const uint64_t* positions;
+};
+
+// Decodes one literal or match into out and returns the bytes produced. Needs at least 50
+// valid bits: a literal/length code of up to 16 bits, a position code of up to 16 and its
+// up to 18 extra bits (position symbol 19 of the 512 KB dictionary).
+__attribute__((always_inline)) inline uint32_t DecodeSymbol(uint64_t& bits, unsigned& count,
+                                                            uint8_t* out, const SymbolCodes& c)
+{
+    uint32_t e = c.literals[bits >> (64 - kLiteralTableBits)];
+    if (e & kSubTable) {
+        e = c.literals[SubTableIndex(e) + ((bits >> 48) & 0xF)];
+    }
+    unsigned length = EntryLength(e);
+    bits <<= length;
+    count -= length;
+    unsigned symbol = EntrySymbol(e);
+    if (symbol < 256) {
+        *out = static_cast<uint8_t>(symbol);
+        return 1;
+    }
+    uint64_t p = c.positions[bits >> (64 - kAuxTableBits)];
+    if (p & kPositionSubTable) {
+        p = c.positions[(p & 0xFFFF) + ((bits >> 48) & 0xFF)];
+    }
+    // The code and its extra bits are taken at once; the double shift takes no bits for a
+    // single-symbol code of value 0 without shifting by 64.
+    auto taken = static_cast<unsigned>(p & 63);
+    auto value = static_cast<uint32_t>((bits >> 1) >> (63 - taken));
+    bits <<= taken;
+    count -= taken;
+    uint32_t distance =
+        static_cast<uint32_t>(p >> 32) + (value & static_cast<uint32_t>(p >> 8) & 0xFFFFFF);
+    uint32_t matchLength = symbol - 253;
+    CopyMatch(out, distance, matchLength);
+    return matchLength;
+}
+
 } // namespace
 
 CLzhDecoder::CLzhDecoder() : m_state(new State)
@@ -266,9 +369,6 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     const int positionAlphabet = dictBits < 13 ? 14 : dictBits + 1;
     const unsigned positionWidth = dictBits <= 13 ? 4 : 5;
     const uint32_t dict = 1u << dictBits;
-    // Position values reach 2^(alphabet - 1) - 1: D - 1, except for the 4 KB dictionary,
-    // whose positions are taken modulo D as in a ring of D bytes.
-    const uint32_t positionMask = dict - 1;
     if (s.windowDict < dict) {
         s.window.reset(new (std::nothrow) uint8_t[WindowSize(dict)]);
         s.windowDict = s.window != nullptr ? dict : 0;
@@ -277,12 +377,17 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
             return 0;
         }
     }
+    // Position values reach 2^(alphabet - 1) - 1: D - 1, except for the 4 KB dictionary,
+    // whose positions are taken modulo D as in a ring of D bytes.
+    const uint32_t dictMask = dict - 1;
+    const SymbolCodes codes{s.literalTable, s.positionTable};
 
     BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input, 0};
     std::memset(s.window.get(), ' ', dict);
     uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
-    uint8_t* out = out0;
     uint8_t* const chunkEnd = out0 + kChunk;
+    uint8_t* out = out0;
+    uint64_t flushed = 0; // bytes produced before out0
     uint16_t crc = 0;
     bool sinkOk = true;
     auto flush = [&](uint8_t* upTo) {
@@ -291,79 +396,66 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
         if (sink != nullptr && !sink->Write(out0, n)) {
             sinkOk = false;
         }
+        flushed += n;
     };
 
-    uint64_t produced = 0;
-    uint64_t blockLeft = 0;
+    uint32_t blockLeft = 0;
     ok = true;
-    while (produced < unpackedSize) {
+    for (;;) {
+        const uint64_t produced = flushed + static_cast<uint64_t>(out - out0);
+        if (produced >= unpackedSize) {
+            break;
+        }
         if (blockLeft == 0) {
             blockLeft = br.Take(16);
             if (blockLeft == 0) {
                 blockLeft = 65536;
             }
-            if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, s.auxLengths, s.preTreeTable) ||
+            if (!ReadPreTree(br, s.auxLengths, s.preTreeTable) ||
                 !ReadLiteralLengths(br, s.literalLengths, s.preTreeTable, s.literalTable) ||
-                !ReadAuxLengths(br, positionAlphabet, positionWidth, -1, s.auxLengths,
-                                s.positionTable) ||
+                !ReadPositions(br, positionAlphabet, positionWidth, dictMask, s.auxLengths,
+                               s.positionTable) ||
                 br.Overrun() > kMaxOverrunBits) {
                 ok = false;
                 return 0;
             }
         }
-        // The symbol loop keeps the bit reader in locals (stores to the window could
-        // otherwise alias it) and runs to the end of the block or of the member.
+        // Symbols until the block ends, the member is complete or the chunk is full. The
+        // loop keeps the bit reader in locals (stores to the window could otherwise alias
+        // it); the output pointer is checked against `stop` before each symbol, and the
+        // window's margin takes the last match's overshoot.
+        const uint64_t left = unpackedSize - produced;
+        uint8_t* const stop = left < static_cast<uint64_t>(chunkEnd - out) ? out + left : chunkEnd;
         uint64_t bits = br.bits;
         unsigned count = br.count;
         const uint8_t* next = br.next;
-        const uint8_t* end = br.end;
-        const uint32_t* const literalTable = s.literalTable;
-        const uint32_t* const positionTable = s.positionTable;
-        while (blockLeft > 0 && produced < unpackedSize) {
-            --blockLeft;
-            // One symbol needs at most 16 + 16 + 15 bits: one refill to 56 covers it.
-            if (end - next >= 8) {
+        while (out < stop && blockLeft > 0) {
+            // Fast loop. Entry: at least kRefillBytes unread bytes in the buffer at every
+            // refill, so that it is one load that tops the bits up to 56 or more (a symbol
+            // needs 50); no padding can have been supplied yet. A refill advances at most 7
+            // bytes, so the loop may run (room / 7) + 1 times, and no more than the block's
+            // symbols.
+            const ptrdiff_t room = br.end - kRefillBytes - next;
+            uint32_t runs = room < 0 ? 0 : static_cast<uint32_t>(room / 7) + 1;
+            runs = runs < blockLeft ? runs : blockLeft;
+            uint32_t k = runs;
+            for (; k != 0 && out < stop; --k) {
                 bits |= LoadBigEndian64(next) >> count;
                 next += (63 - count) >> 3;
                 count |= 56;
-            } else {
-                br.bits = bits, br.count = count, br.next = next;
-                br.RefillSlow();
-                bits = br.bits, count = br.count, next = br.next, end = br.end;
+                out += DecodeSymbol(bits, count, out, codes);
             }
-            uint32_t e = literalTable[bits >> 52];
-            if (e & kSubTable) {
-                e = literalTable[(e & 0xFFFF) + ((bits >> 48) & 0xF)];
+            blockLeft -= runs - k;
+            if (out >= stop || blockLeft == 0) {
+                break;
             }
-            unsigned length = EntryLength(e);
-            bits <<= length;
-            count -= length;
-            unsigned symbol = EntrySymbol(e);
-            if (symbol < 256) {
-                *out++ = static_cast<uint8_t>(symbol);
-                ++produced;
-            } else {
-                unsigned matchLength = symbol - 253;
-                uint32_t p = positionTable[bits >> 56];
-                if (p & kSubTable) {
-                    p = positionTable[(p & 0xFFFF) + ((bits >> 48) & 0xFF)];
-                }
-                unsigned pLength = EntryLength(p);
-                bits <<= pLength;
-                count -= pLength;
-                unsigned j = EntrySymbol(p);
-                uint32_t distance = 1;
-                if (j > 0) {
-                    unsigned extra = j - 1;
-                    uint32_t low = extra == 0 ? 0 : static_cast<uint32_t>(bits >> (64 - extra));
-                    bits <<= extra;
-                    count -= extra;
-                    distance = (((1u << extra) | low) & positionMask) + 1;
-                }
-                CopyMatch(out, distance, matchLength);
-                out += matchLength;
-                produced += matchLength;
-            }
+            // Tail: the buffer may hold fewer than kRefillBytes. One symbol through the
+            // careful refill, which reads the next input block or supplies counted zero bytes.
+            br.bits = bits, br.count = count, br.next = next;
+            br.RefillSlow();
+            bits = br.bits, count = br.count, next = br.next;
+            out += DecodeSymbol(bits, count, out, codes);
+            --blockLeft;
             if (br.padBytes != 0) {
                 br.count = count;
                 if (br.Overrun() > kMaxOverrunBits) {
@@ -371,16 +463,15 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
                     return 0;
                 }
             }
-            if (out >= chunkEnd) {
-                flush(out);
-                size_t n = static_cast<size_t>(out - out0);
-                std::memmove(s.window.get(), s.window.get() + n, dict);
-                out = out0;
-            }
         }
         br.bits = bits;
         br.count = count;
         br.next = next;
+        if (out >= chunkEnd) {
+            flush(out);
+            std::memmove(s.window.get(), out - dict, dict);
+            out = out0;
+        }
     }
     flush(out);
     if (writeFailed != nullptr) {
