@@ -9,7 +9,7 @@ namespace
 {
 
 constexpr uint32_t kMaxWindow = 2 * 65536 + 256;
-constexpr unsigned kKeyMask = 0x7FFF;
+constexpr unsigned kKeyMask = CLzhMatchFinder::kKeyMask;
 
 // Length of the common prefix of a and b, at most max.
 uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max)
@@ -30,17 +30,16 @@ uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max)
     return i;
 }
 
-// The previous position of a chain: 0 (the end) for no link or one before the window.
-uint32_t NextCandidate(uint32_t c, uint16_t distance)
+uint64_t LinkDistance(uint64_t links, int k)
 {
-    return distance == 0 || distance > c ? 0 : c - distance;
+    return (links >> (16 * k)) & 0xFFFF;
 }
 
 } // namespace
 
 CLzhMatchFinder::CLzhMatchFinder()
     : m_window(new uint8_t[kMaxWindow]), m_head(new uint32_t[kHashSize]),
-      m_link(new uint16_t[65536]())
+      m_link(new uint64_t[65536]())
 {}
 
 CLzhMatchFinder::~CLzhMatchFinder() = default;
@@ -79,28 +78,8 @@ void CLzhMatchFinder::Start(int dictBits, LzhByteSource* source)
     const uint8_t* w = m_window.get();
     // The first key shifts by 7 bits where the rolling update shifts by 5.
     m_key = ((static_cast<unsigned>(w[pos]) * 32 ^ w[pos + 1]) * 128 ^ w[pos + 2]) & kKeyMask;
+    m_secondKey = ((m_key * 32) ^ w[pos + 3]) & kKeyMask; // what Advance gives position D + 1
     Insert();
-}
-
-void CLzhMatchFinder::Insert()
-{
-    // The link holds the distance back to the previous position of the key, 0 for none; a
-    // distance above 65535 is beyond every window and ends the chain as well.
-    uint32_t previous = m_head[m_key];
-    uint32_t distance = pos - previous;
-    m_link[pos & (dict - 1)] =
-        static_cast<uint16_t>(previous == 0 || distance > 0xFFFF ? 0 : distance);
-    m_head[m_key] = pos;
-}
-
-void CLzhMatchFinder::Advance()
-{
-    --remaining;
-    ++pos;
-    if (pos >= m_windowSize - 256) {
-        Slide();
-    }
-    m_key = ((m_key * 32) ^ m_window[pos + 2]) & kKeyMask;
 }
 
 void CLzhMatchFinder::Slide()
@@ -118,36 +97,184 @@ void CLzhMatchFinder::Slide()
     std::memset(m_crowded, 0, sizeof m_crowded);
 }
 
-// Scans the chain of `key`, whose candidates c stand for matches starting at c - off. A
-// candidate is compared in full only when the byte just past the best length agrees: one
-// that differs there cannot be longer than the best.
-void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& best)
+namespace
 {
-    const uint8_t* const w = m_window.get();
-    const uint8_t* const here = w + pos;
-    const uint16_t* const link = m_link.get();
-    const uint32_t mask = dict - 1;
-    const uint32_t limit = m_firstWindow ? dict + off : pos - dict + off;
-    uint32_t length = best;
-    uint32_t found = matchPos;
-    unsigned chain = 0;
-    for (uint32_t c = m_head[key]; c > limit; c = NextCandidate(c, link[c & mask])) {
-        ++chain;
-        uint32_t s = c - off;
-        if (w[s + length] != here[length]) {
-            continue;
+
+// The state of one chain scan. The walk inlines the cheap test of each candidate and calls
+// the full comparison, which few candidates reach, out of line.
+struct ChainScan
+{
+    const uint8_t* w;    // the window
+    const uint8_t* here; // w + pos
+    uint32_t max;        // the longest match wanted
+    uint32_t length;     // the best length so far
+    uint32_t found;      // where it starts
+    uint32_t head4;      // the first four bytes at pos
+    uint32_t prefixMask; // the bytes of head4 a longer match must share
+    uint32_t past;       // the byte a longer match must have at `length`
+
+    // Whether the match at s can be longer than the best: its first bytes and the one at
+    // `length` agree.
+    __attribute__((always_inline)) bool Promising(uint32_t s) const
+    {
+        uint32_t start;
+        std::memcpy(&start, w + s, 4);
+        return (((start ^ head4) & prefixMask) | (w[s + length] ^ past)) == 0;
+    }
+
+    // Compares the match at s in full; true when it reaches max and the scan stops.
+    __attribute__((noinline)) bool Extend(uint32_t s)
+    {
+        const uint32_t l = MatchLength(w + s, here, max);
+        if (l <= length) {
+            return false;
         }
-        uint32_t l = MatchLength(w + s, here, max);
-        if (l > length) {
-            length = l;
-            found = s;
-            if (l == max) {
-                break;
+        length = l;
+        found = s;
+        prefixMask = 0xFFFFFFFFu;
+        past = l < max ? here[l] : 0;
+        return l == max;
+    }
+};
+
+// What a walk needs besides the scan: the chains and the window's bounds.
+struct ChainSet
+{
+    const uint32_t* head;
+    const uint64_t* link;
+    uint32_t mask;       // D - 1: a position's entry is at position & mask
+    uint32_t pos;        // the position searched from
+    uint32_t firstKeyed; // in the first window the first position with the rolling key, else 0
+};
+
+// The next candidate after c through its entry e, k = 0-3 steps on.
+inline int32_t Step(int32_t c, uint64_t e, int k)
+{
+    return c - static_cast<int32_t>(LinkDistance(e, k));
+}
+
+// Once a chain has shown more than 255 candidates (so that its key is crowded whatever
+// follows) and the best length is 3 or more, only candidates that can still pass the best
+// length matter, and each of them shares the bytes at j..j+2 (j = best - 2) with pos, so
+// that it is found j bytes ahead on the chain of those bytes' key, in the same order. The
+// walk goes on there from candidate `from` (the next one of the long chain); it needs
+// from + j < pos, so that every position it looks at has been inserted. In the first window
+// the position after the window's first has a key of its own: it counts only if that is the
+// long chain's key.
+bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t limit, unsigned key,
+                 unsigned ownKeyOfSecond)
+{
+    const uint32_t j = scan.length - 2;
+    const uint8_t* t = scan.here + j;
+    const unsigned shiftedKey =
+        ((static_cast<unsigned>(t[0]) << 10) ^ (t[1] << 5) ^ t[2]) & kKeyMask;
+    const auto shift = static_cast<int32_t>(j);
+    auto c = static_cast<int32_t>(set.head[shiftedKey]);
+    while (c - shift > limit) {
+        const uint64_t e = set.link[static_cast<uint32_t>(c) & set.mask];
+        for (int k = 0; k <= 3; ++k) {
+            const int32_t candidate = (k == 0 ? c : Step(c, e, k - 1)) - shift;
+            if (candidate <= limit) {
+                return false;
+            }
+            if (candidate > from) {
+                continue; // visited on the long chain
+            }
+            if (static_cast<uint32_t>(candidate) == set.firstKeyed + 1 && ownKeyOfSecond != key) {
+                continue;
+            }
+            if (scan.Promising(static_cast<uint32_t>(candidate)) &&
+                scan.Extend(static_cast<uint32_t>(candidate))) {
+                return true;
             }
         }
+        c = Step(c, e, 3);
     }
-    best = length;
-    matchPos = found;
+    return false;
+}
+
+// The walk over one chain: candidates c stand for matches at c - off, or at c on the chain
+// of the position's own key (kOwnKey), where a long chain goes on through WalkShifted.
+// Returns the candidates visited, counted up to 256 where WalkShifted takes over.
+template <bool kOwnKey>
+unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, uint32_t off,
+              unsigned key, unsigned ownKeyOfSecond)
+{
+    unsigned chain = 0;
+    auto at = [off](int32_t candidate) {
+        return kOwnKey ? static_cast<uint32_t>(candidate) : static_cast<uint32_t>(candidate) - off;
+    };
+    const uint64_t* const link = set.link;
+    const uint32_t mask = set.mask;
+    while (c > limit) {
+        if (kOwnKey && chain >= 256 && scan.length >= 3 &&
+            static_cast<uint32_t>(c) + scan.length - 2 < set.pos) {
+            WalkShifted(scan, set, c, limit, key, ownKeyOfSecond);
+            return chain;
+        }
+        const uint64_t e = link[static_cast<uint32_t>(c) & mask];
+        ++chain;
+        if (scan.Promising(at(c)) && scan.Extend(at(c))) {
+            break;
+        }
+        const int32_t c1 = Step(c, e, 0);
+        if (c1 <= limit) {
+            break;
+        }
+        ++chain;
+        if (scan.Promising(at(c1)) && scan.Extend(at(c1))) {
+            break;
+        }
+        const int32_t c2 = Step(c, e, 1);
+        if (c2 <= limit) {
+            break;
+        }
+        ++chain;
+        if (scan.Promising(at(c2)) && scan.Extend(at(c2))) {
+            break;
+        }
+        const int32_t c3 = Step(c, e, 2);
+        if (c3 <= limit) {
+            break;
+        }
+        ++chain;
+        if (scan.Promising(at(c3)) && scan.Extend(at(c3))) {
+            break;
+        }
+        c = Step(c, e, 3);
+    }
+    return chain;
+}
+
+} // namespace
+
+// Scans the chain of `key`, whose candidates c stand for matches starting at c - off, in
+// the chain's order, four to an entry. A candidate is compared in full only when the bytes
+// that a longer match needs agree: the first four (three while the best is 2) and the one
+// just past the best length, which a candidate that differs there cannot pass.
+void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& best)
+{
+    // Positions are below 2^18, so candidates and the limit compare as signed values: a
+    // distance that reaches before index 0 ends the walk like one that reaches the limit.
+    const auto limit = static_cast<int32_t>(m_firstWindow ? dict + off : pos - dict + off);
+    ChainScan scan{m_window.get(),
+                   m_window.get() + pos,
+                   max,
+                   best,
+                   matchPos,
+                   0,
+                   best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu,
+                   m_window[pos + best]};
+    std::memcpy(&scan.head4, scan.here, 4);
+    const ChainSet set{m_head.get(), m_link.get(), dict - 1, pos, m_firstWindow ? dict : 0};
+    const auto head = static_cast<int32_t>(m_head[key]);
+    // Only the chain of the position's own key holds every match at offset 0: a crowded
+    // search that found no free key scans the last key it computed at offset 0.
+    unsigned chain = off == 0 && key == m_key
+                         ? Walk<true>(scan, set, head, limit, 0, key, m_secondKey)
+                         : Walk<false>(scan, set, head, limit, off, key, m_secondKey);
+    best = scan.length;
+    matchPos = scan.found;
     if (chain > 255) {
         SetCrowded(key);
     }

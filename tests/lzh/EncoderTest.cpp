@@ -185,6 +185,30 @@ TEST(LzhEncoder, SameBytesAsTheReferenceEncoder)
         repeated.insert(repeated.end(), line.begin(), line.end());
         repeated.push_back(static_cast<uint8_t>(repeated.size() / 7));
     }
+    // Like executables: zero runs, repeated short patterns, small values and noise, so that
+    // many keys crowd and some searches run out of free keys.
+    std::vector<uint8_t> executable;
+    std::mt19937 rng(2);
+    std::vector<std::vector<uint8_t>> patterns;
+    for (int i = 0; i < 6; ++i) {
+        patterns.push_back(Random(std::vector<size_t>{2, 3, 4, 8, 12}[rng() % 5], rng()));
+    }
+    while (executable.size() < 400000) {
+        unsigned kind = rng() % 20;
+        if (kind < 7) {
+            executable.insert(executable.end(), 1 + rng() % 600, 0);
+        } else if (kind < 12) {
+            const auto& p = patterns[rng() % 6];
+            for (unsigned n = 1 + rng() % 60; n > 0; --n) {
+                executable.insert(executable.end(), p.begin(), p.end());
+            }
+        } else {
+            unsigned range = kind < 16 ? 8 : 256;
+            for (unsigned n = 1 + rng() % 35; n > 0; --n) {
+                executable.push_back(static_cast<uint8_t>(rng() % range));
+            }
+        }
+    }
     std::vector<uint8_t> halfNoise = Text(90000);
     auto noise = Random(110000, 3);
     halfNoise.insert(halfNoise.end(), noise.begin(), noise.end());
@@ -194,6 +218,7 @@ TEST(LzhEncoder, SameBytesAsTheReferenceEncoder)
                                                 Text(300000),
                                                 Binary(300000),
                                                 repeated,
+                                                executable,
                                                 halfNoise,
                                                 Random(5000, 4)};
     for (int method : {5, 6, 7}) {

@@ -137,7 +137,8 @@ private:
             ++chain;
             uint32_t s = c - off;
             uint32_t l = 0;
-            while (l < max && w[s + l] == w[m_pos + l]) {
+            // A candidate that differs at the best length cannot be longer.
+            while (w[s + best] == w[m_pos + best] && l < max && w[s + l] == w[m_pos + l]) {
                 ++l;
             }
             if (l > best) {
