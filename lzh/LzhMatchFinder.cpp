@@ -100,8 +100,8 @@ void CLzhMatchFinder::Slide()
 namespace
 {
 
-// The state of one chain scan. The walk inlines the cheap test of each candidate and calls
-// the full comparison, which few candidates reach, out of line.
+// The state of one chain scan. Walks copy it into locals, test each candidate inline and
+// compare in full, which few candidates reach, out of line.
 struct ChainScan
 {
     const uint8_t* w;    // the window
@@ -109,17 +109,25 @@ struct ChainScan
     uint32_t max;        // the longest match wanted
     uint32_t length;     // the best length so far
     uint32_t found;      // where it starts
-    uint32_t head4;      // the first four bytes at pos
-    uint32_t prefixMask; // the bytes of head4 a longer match must share
-    uint32_t past;       // the byte a longer match must have at `length`
+    uint32_t at;         // where the four test bytes start: length - 3, or 0 below 3
+    uint32_t mask;       // which of them count: all, or the first three (bytes 0-2)
+    uint32_t test;       // the four bytes at here + at
 
-    // Whether the match at s can be longer than the best: its first bytes and the one at
-    // `length` agree.
-    __attribute__((always_inline)) bool Promising(uint32_t s) const
+    // A longer match needs bytes 0..length of here; the test takes the four ending at
+    // length (at least bytes 0-2 while the best is 2).
+    void Aim()
     {
-        uint32_t start;
-        std::memcpy(&start, w + s, 4);
-        return (((start ^ head4) & prefixMask) | (w[s + length] ^ past)) == 0;
+        at = length >= 3 ? length - 3 : 0;
+        mask = length >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+        std::memcpy(&test, here + at, 4);
+    }
+
+    // Whether the match at s can be longer than the best.
+    bool Promising(uint32_t s) const
+    {
+        uint32_t bytes;
+        std::memcpy(&bytes, w + s + at, 4);
+        return ((bytes ^ test) & mask) == 0;
     }
 
     // Compares the match at s in full; true when it reaches max and the scan stops.
@@ -131,8 +139,9 @@ struct ChainScan
         }
         length = l;
         found = s;
-        prefixMask = 0xFFFFFFFFu;
-        past = l < max ? here[l] : 0;
+        if (l < max) {
+            Aim();
+        }
         return l == max;
     }
 };
@@ -196,16 +205,34 @@ bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t lim
 // The walk over one chain: candidates c stand for matches at c - off, or at c on the chain
 // of the position's own key (kOwnKey), where a long chain goes on through WalkShifted.
 // Returns the candidates visited, counted up to 256 where WalkShifted takes over.
+//
+// The loop keeps the test in locals: `probe` is the distance from a candidate to its test
+// bytes (at - off, taken modulo 2^32, which leaves c + probe the index of the bytes since
+// c > off), and the full comparison, which may change the test, writes it back.
 template <bool kOwnKey>
 unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, uint32_t off,
               unsigned key, unsigned ownKeyOfSecond)
 {
-    unsigned chain = 0;
-    auto at = [off](int32_t candidate) {
-        return kOwnKey ? static_cast<uint32_t>(candidate) : static_cast<uint32_t>(candidate) - off;
-    };
+    const uint8_t* const w = scan.w;
     const uint64_t* const link = set.link;
     const uint32_t mask = set.mask;
+    uint32_t probe = scan.at - off;
+    uint32_t test = scan.test;
+    uint32_t testMask = scan.mask;
+    auto promising = [&](int32_t candidate) {
+        uint32_t bytes;
+        std::memcpy(&bytes, w + (static_cast<uint32_t>(candidate) + probe), 4);
+        return ((bytes ^ test) & testMask) == 0;
+    };
+    // The full comparison; true when the scan stops.
+    auto extend = [&](int32_t candidate) {
+        bool full = scan.Extend(static_cast<uint32_t>(candidate) - off);
+        probe = scan.at - off;
+        test = scan.test;
+        testMask = scan.mask;
+        return full;
+    };
+    unsigned chain = 0;
     while (c > limit) {
         if (kOwnKey && chain >= 256 && scan.length >= 3 &&
             static_cast<uint32_t>(c) + scan.length - 2 < set.pos) {
@@ -213,33 +240,30 @@ unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, ui
             return chain;
         }
         const uint64_t e = link[static_cast<uint32_t>(c) & mask];
-        ++chain;
-        if (scan.Promising(at(c)) && scan.Extend(at(c))) {
-            break;
+        if (promising(c) && extend(c)) {
+            return chain + 1;
         }
         const int32_t c1 = Step(c, e, 0);
         if (c1 <= limit) {
-            break;
+            return chain + 1;
         }
-        ++chain;
-        if (scan.Promising(at(c1)) && scan.Extend(at(c1))) {
-            break;
+        if (promising(c1) && extend(c1)) {
+            return chain + 2;
         }
         const int32_t c2 = Step(c, e, 1);
         if (c2 <= limit) {
-            break;
+            return chain + 2;
         }
-        ++chain;
-        if (scan.Promising(at(c2)) && scan.Extend(at(c2))) {
-            break;
+        if (promising(c2) && extend(c2)) {
+            return chain + 3;
         }
         const int32_t c3 = Step(c, e, 2);
         if (c3 <= limit) {
-            break;
+            return chain + 3;
         }
-        ++chain;
-        if (scan.Promising(at(c3)) && scan.Extend(at(c3))) {
-            break;
+        chain += 4;
+        if (promising(c3) && extend(c3)) {
+            return chain;
         }
         c = Step(c, e, 3);
     }
@@ -249,23 +273,16 @@ unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, ui
 } // namespace
 
 // Scans the chain of `key`, whose candidates c stand for matches starting at c - off, in
-// the chain's order, four to an entry. A candidate is compared in full only when the bytes
-// that a longer match needs agree: the first four (three while the best is 2) and the one
-// just past the best length, which a candidate that differs there cannot pass.
+// the chain's order, four to an entry. A candidate is compared in full only when the four
+// bytes ending at the best length agree (bytes 0-2 while the best is 2): one that differs
+// there cannot be longer.
 void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& best)
 {
     // Positions are below 2^18, so candidates and the limit compare as signed values: a
     // distance that reaches before index 0 ends the walk like one that reaches the limit.
     const auto limit = static_cast<int32_t>(m_firstWindow ? dict + off : pos - dict + off);
-    ChainScan scan{m_window.get(),
-                   m_window.get() + pos,
-                   max,
-                   best,
-                   matchPos,
-                   0,
-                   best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu,
-                   m_window[pos + best]};
-    std::memcpy(&scan.head4, scan.here, 4);
+    ChainScan scan{m_window.get(), m_window.get() + pos, max, best, matchPos, 0, 0, 0};
+    scan.Aim();
     const ChainSet set{m_head.get(), m_link.get(), dict - 1, pos, m_firstWindow ? dict : 0};
     const auto head = static_cast<int32_t>(m_head[key]);
     // Only the chain of the position's own key holds every match at offset 0: a crowded
