@@ -240,32 +240,39 @@ unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, ui
             return chain;
         }
         const uint64_t e = link[static_cast<uint32_t>(c) & mask];
-        if (promising(c) && extend(c)) {
-            return chain + 1;
-        }
         const int32_t c1 = Step(c, e, 0);
-        if (c1 <= limit) {
-            return chain + 1;
-        }
-        if (promising(c1) && extend(c1)) {
-            return chain + 2;
-        }
         const int32_t c2 = Step(c, e, 1);
-        if (c2 <= limit) {
-            return chain + 2;
-        }
-        if (promising(c2) && extend(c2)) {
-            return chain + 3;
-        }
         const int32_t c3 = Step(c, e, 2);
-        if (c3 <= limit) {
-            return chain + 3;
+        if (c3 > limit) {
+            // Candidates only decrease along the chain: all four are inside the window.
+            if (promising(c) && extend(c)) {
+                return chain + 1;
+            }
+            if (promising(c1) && extend(c1)) {
+                return chain + 2;
+            }
+            if (promising(c2) && extend(c2)) {
+                return chain + 3;
+            }
+            chain += 4;
+            if (promising(c3) && extend(c3)) {
+                return chain;
+            }
+            c = Step(c, e, 3);
+            continue;
         }
-        chain += 4;
-        if (promising(c3) && extend(c3)) {
-            return chain;
+        // The chain leaves the window within this entry.
+        const int32_t last[3] = {c, c1, c2};
+        for (int32_t candidate : last) {
+            if (candidate <= limit) {
+                break;
+            }
+            ++chain;
+            if (promising(candidate) && extend(candidate)) {
+                break;
+            }
         }
-        c = Step(c, e, 3);
+        return chain;
     }
     return chain;
 }
