@@ -3,6 +3,7 @@
 
 #include "lzh/Crc16.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -39,7 +40,8 @@ uint64_t LinkDistance(uint64_t links, int k)
 
 CLzhMatchFinder::CLzhMatchFinder()
     : m_window(new uint8_t[kMaxWindow]), m_head(new uint32_t[kHashSize]),
-      m_link(new uint64_t[65536]())
+      m_link(new uint64_t[65536]()), m_slotKey(new uint16_t[65536]),
+      m_keyCount(new uint32_t[kHashSize])
 {}
 
 CLzhMatchFinder::~CLzhMatchFinder() = default;
@@ -70,6 +72,8 @@ void CLzhMatchFinder::Start(int dictBits, LzhByteSource* source)
     // window makes the output a function of the input alone.
     std::memset(m_window.get(), 0, kMaxWindow);
     std::memset(m_head.get(), 0, kHashSize * sizeof(uint32_t));
+    std::memset(m_keyCount.get(), 0, kHashSize * sizeof(uint32_t));
+    std::fill_n(m_slotKey.get(), dict, kNoKey);
     std::memset(m_crowded, 0, sizeof m_crowded);
     remaining = Read(m_window.get() + dict, m_windowSize - dict);
     matchLength = remaining < 2 ? remaining : 2;
@@ -150,6 +154,7 @@ struct ChainScan
 struct ChainSet
 {
     const uint32_t* head;
+    const uint32_t* keyCount; // positions of each key in the window, or one more
     const uint64_t* link;
     uint32_t mask;       // D - 1: a position's entry is at position & mask
     uint32_t pos;        // the position searched from
@@ -162,21 +167,17 @@ inline int32_t Step(int32_t c, uint64_t e, int k)
     return c - static_cast<int32_t>(LinkDistance(e, k));
 }
 
-// Once a chain has shown more than 255 candidates (so that its key is crowded whatever
-// follows) and the best length is 3 or more, only candidates that can still pass the best
-// length matter, and each of them shares the bytes at j..j+2 (j = best - 2) with pos, so
-// that it is found j bytes ahead on the chain of those bytes' key, in the same order. The
-// walk goes on there from candidate `from` (the next one of the long chain); it needs
-// from + j < pos, so that every position it looks at has been inserted. In the first window
-// the position after the window's first has a key of its own: it counts only if that is the
-// long chain's key.
+// Once it is certain whether the chain of the position's own key holds more than 255
+// candidates (256 have been seen, or its count in the window says it holds fewer) and the
+// best length is 3 or more, only candidates that can still pass the best length matter,
+// and each of them shares bytes j..j+2 (any 1 <= j <= best - 2) with pos, so that it is
+// found j bytes ahead on the chain of those bytes' key, in the same order. The walk goes on
+// there from candidate `from` (the next one of the own key's chain); it needs from + j < pos,
+// so that every position it looks at has been inserted. In the first window the position
+// after the window's first has a key of its own: it counts only if that is the own key.
 bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t limit, unsigned key,
-                 unsigned ownKeyOfSecond)
+                 unsigned ownKeyOfSecond, uint32_t j, unsigned shiftedKey)
 {
-    const uint32_t j = scan.length - 2;
-    const uint8_t* t = scan.here + j;
-    const unsigned shiftedKey =
-        ((static_cast<unsigned>(t[0]) << 10) ^ (t[1] << 5) ^ t[2]) & kKeyMask;
     const auto shift = static_cast<int32_t>(j);
     auto c = static_cast<int32_t>(set.head[shiftedKey]);
     while (c - shift > limit) {
@@ -187,7 +188,7 @@ bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t lim
                 return false;
             }
             if (candidate > from) {
-                continue; // visited on the long chain
+                continue; // visited on the own key's chain
             }
             if (static_cast<uint32_t>(candidate) == set.firstKeyed + 1 && ownKeyOfSecond != key) {
                 continue;
@@ -202,6 +203,33 @@ bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t lim
     return false;
 }
 
+// The rolling key of three bytes.
+inline unsigned KeyOf(const uint8_t* t)
+{
+    return ((static_cast<unsigned>(t[0]) << 10) ^ (t[1] << 5) ^ t[2]) & kKeyMask;
+}
+
+// The shift j (1 <= j <= best - 2) whose key has the fewest positions: among the first few
+// and the last, which takes the byte at the best length.
+constexpr uint32_t kShiftsTried = 4;
+inline uint32_t RarestShift(const ChainScan& scan, const ChainSet& set, unsigned& shiftedKey,
+                            uint32_t& count)
+{
+    const uint32_t last = scan.length - 2;
+    uint32_t j = last;
+    shiftedKey = KeyOf(scan.here + last);
+    count = set.keyCount[shiftedKey];
+    for (uint32_t i = 1; i < last && i <= kShiftsTried; ++i) {
+        const unsigned k = KeyOf(scan.here + i);
+        if (set.keyCount[k] < count) {
+            j = i;
+            shiftedKey = k;
+            count = set.keyCount[k];
+        }
+    }
+    return j;
+}
+
 // The walk over one chain: candidates c stand for matches at c - off, or at c on the chain
 // of the position's own key (kOwnKey), where a long chain goes on through WalkShifted.
 // Returns the candidates visited, counted up to 256 where WalkShifted takes over.
@@ -211,8 +239,9 @@ bool WalkShifted(ChainScan& scan, const ChainSet& set, int32_t from, int32_t lim
 // c > off), and the full comparison, which may change the test, writes it back.
 template <bool kOwnKey>
 unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, uint32_t off,
-              unsigned key, unsigned ownKeyOfSecond)
+              unsigned key, unsigned ownKeyOfSecond, uint32_t inWindow)
 {
+    uint32_t decided = 0; // the best length for which staying on this chain was chosen
     const uint8_t* const w = scan.w;
     const uint64_t* const link = set.link;
     const uint32_t mask = set.mask;
@@ -234,10 +263,18 @@ unsigned Walk(ChainScan& scan, const ChainSet& set, int32_t c, int32_t limit, ui
     };
     unsigned chain = 0;
     while (c > limit) {
-        if (kOwnKey && chain >= 256 && scan.length >= 3 &&
-            static_cast<uint32_t>(c) + scan.length - 2 < set.pos) {
-            WalkShifted(scan, set, c, limit, key, ownKeyOfSecond);
-            return chain;
+        if (kOwnKey && scan.length >= 3 && (chain >= 256 || inWindow <= 255) &&
+            scan.length != decided && static_cast<uint32_t>(c) + scan.length - 2 < set.pos) {
+            // Past 256 the rest of a long chain is not walked; otherwise a rarer key is
+            // taken when it has fewer positions than this chain has candidates left.
+            unsigned shiftedKey;
+            uint32_t count;
+            const uint32_t j = RarestShift(scan, set, shiftedKey, count);
+            if (chain >= 256 || count < inWindow - chain) {
+                WalkShifted(scan, set, c, limit, key, ownKeyOfSecond, j, shiftedKey);
+                return chain;
+            }
+            decided = scan.length;
         }
         const uint64_t e = link[static_cast<uint32_t>(c) & mask];
         const int32_t c1 = Step(c, e, 0);
@@ -290,13 +327,21 @@ void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& b
     const auto limit = static_cast<int32_t>(m_firstWindow ? dict + off : pos - dict + off);
     ChainScan scan{m_window.get(), m_window.get() + pos, max, best, matchPos, 0, 0, 0};
     scan.Aim();
-    const ChainSet set{m_head.get(), m_link.get(), dict - 1, pos, m_firstWindow ? dict : 0};
+    const ChainSet set{m_head.get(), m_keyCount.get(),        m_link.get(), dict - 1,
+                       pos,          m_firstWindow ? dict : 0};
     const auto head = static_cast<int32_t>(m_head[key]);
     // Only the chain of the position's own key holds every match at offset 0: a crowded
     // search that found no free key scans the last key it computed at offset 0.
-    unsigned chain = off == 0 && key == m_key
-                         ? Walk<true>(scan, set, head, limit, 0, key, m_secondKey)
-                         : Walk<false>(scan, set, head, limit, off, key, m_secondKey);
+    unsigned chain = 0;
+    if (off == 0 && key == m_key) {
+        // Its candidates are the counted positions but pos - D, which the slot that pos will
+        // take still holds (D in the first window, in slot 0).
+        uint32_t inWindow = m_keyCount[key];
+        inWindow -= m_slotKey[m_firstWindow ? 0 : pos & (dict - 1)] == key ? 1 : 0;
+        chain = Walk<true>(scan, set, head, limit, 0, key, m_secondKey, inWindow);
+    } else {
+        chain = Walk<false>(scan, set, head, limit, off, key, m_secondKey, 0);
+    }
     best = scan.length;
     matchPos = scan.found;
     if (chain > 255) {

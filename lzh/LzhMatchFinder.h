@@ -75,8 +75,16 @@ public:
             }
 #endif
         }
-        m_link[pos & (dict - 1)] = e;
+        const uint32_t slot = pos & (dict - 1);
+        m_link[slot] = e;
         m_head[m_key] = pos;
+        // The slot's previous position (pos - D) leaves the count of its key.
+        const uint16_t leaving = m_slotKey[slot];
+        if (leaving != kNoKey) {
+            --m_keyCount[leaving];
+        }
+        m_slotKey[slot] = static_cast<uint16_t>(m_key);
+        ++m_keyCount[m_key];
     }
     // Longest match at pos longer than matchLength (at least 2); sets matchLength and
     // matchPos, then inserts pos.
@@ -111,6 +119,11 @@ private:
     std::unique_ptr<uint8_t[]> m_window; // 2 * 65536 + 256 bytes
     std::unique_ptr<uint32_t[]> m_head;  // kHashSize
     std::unique_ptr<uint64_t[]> m_link;  // 65536 entries of four distances back
+    // The key of the position in each slot (kNoKey for none), and how many slots hold each
+    // key: the positions of a key from pos - D on (from D in the first window).
+    static constexpr uint16_t kNoKey = 0xFFFF;
+    std::unique_ptr<uint16_t[]> m_slotKey;  // 65536
+    std::unique_ptr<uint32_t[]> m_keyCount; // kHashSize
     uint32_t m_crowded[kHashSize / 32 + 1];
     uint32_t m_windowSize = 0; // T
     unsigned m_key = 0;
