@@ -69,7 +69,9 @@ struct CLzhDecoder::State
 {
     std::unique_ptr<uint8_t[]> window; // history, then the output of the current chunk
     uint32_t windowDict = 0;           // the largest dictionary the window has room for
-    uint8_t input[kInputSize];         // compressed bytes read ahead from the source
+    // Compressed bytes read ahead from the source; its own allocation, so that a read past
+    // it is a fault the sanitizers see.
+    std::unique_ptr<uint8_t[]> input{new uint8_t[kInputSize]};
     uint16_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
     uint16_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
     uint64_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
@@ -109,11 +111,12 @@ struct BitReader
         RefillSlow();
     }
 
-    // Near the end of the input buffer: moves the unread bytes to its front and reads more;
-    // past the compressed data, adds zero bytes and counts them.
+    // Near the end of the input buffer: moves the unread bytes to its front and reads more
+    // (a source may hand out less than asked, so as often as it takes); past the compressed
+    // data, adds zero bytes and counts them.
     void RefillSlow()
     {
-        if (end - next < kRefillBytes && packedLeft > 0) {
+        while (end - next < kRefillBytes && packedLeft > 0) {
             size_t kept = static_cast<size_t>(end - next);
             std::memmove(buffer, next, kept);
             uint32_t want = kInputSize - static_cast<uint32_t>(kept);
@@ -122,10 +125,10 @@ struct BitReader
             packedLeft = got == 0 ? 0 : packedLeft - got; // a source that ends early ends
             next = buffer;
             end = buffer + kept + got;
-            if (end - next >= kRefillBytes) {
-                Refill();
-                return;
-            }
+        }
+        if (end - next >= kRefillBytes) {
+            Refill();
+            return;
         }
         while (count < 56) {
             uint64_t byte = 0;
@@ -382,7 +385,8 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     const uint32_t dictMask = dict - 1;
     const SymbolCodes codes{s.literalTable, s.positionTable};
 
-    BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input, 0};
+    uint8_t* const input = s.input.get();
+    BitReader br{input, input, 0, 0, packedSize, &source, input, 0};
     std::memset(s.window.get(), ' ', dict);
     uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
     uint8_t* const chunkEnd = out0 + kChunk;

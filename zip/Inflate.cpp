@@ -221,7 +221,8 @@ inline uint32_t EntryValue(uint32_t e, uint64_t bits)
 struct CInflater::State
 {
     uint8_t window[kWindowSize];
-    uint8_t input[kInputSize];
+    // Its own allocation, so that a read past it is a fault the sanitizers see.
+    std::unique_ptr<uint8_t[]> input{new uint8_t[kInputSize]};
     uint32_t literalTable[TableSize(288, kLiteralBits)];
     uint32_t distanceTable[TableSize(32, kDistanceBits)];
     uint32_t codeLengthTable[TableSize(19, kCodeLengthBits)];
@@ -252,13 +253,13 @@ struct CInflater::State
         if (sourceEnded) {
             return false;
         }
-        uint32_t got = source->Read(input, kInputSize);
+        uint32_t got = source->Read(input.get(), kInputSize);
         if (got == 0) {
             sourceEnded = true;
             return false;
         }
-        next = input;
-        end = input + got;
+        next = input.get();
+        end = input.get() + got;
         return true;
     }
 
@@ -366,19 +367,22 @@ InflateStatus CInflater::State::Stored()
 // second refill when a length follows, and the length with its distance (at most
 // 15 + 5 + 15 + 14 bits, or 31 + 29 in enhanced Deflate, whose third refill is rare).
 // Entry conditions of the fast rounds: at least 8 bytes in the input buffer at every
-// refill, which one round advances by at most 3 x 7 bytes, so that every refill is one
-// load and no padding is involved; the output below the chunk's end, past which the
-// window has room for a round's output. Near the input's end the careful loop takes over.
+// refill, so that every refill is one load and no padding is involved. A refill advances
+// at most 7 bytes: the k-th refill of round i (from 0) comes at most 21i + 7(k - 1) bytes
+// on, so with `room` bytes to spare at the first, rounds 0 .. (room - 14) / 21 keep all
+// three of theirs inside. The output stays below the chunk's end, past which the window
+// has room for a round's output. Near the input's end the careful loop takes over.
 InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* distances)
 {
     uint8_t* const chunkEnd = window + kHistory + kChunk;
-    constexpr uint32_t kRoundAdvance = 3 * 7;
+    constexpr ptrdiff_t kRoundAdvance = 3 * 7;
+    constexpr ptrdiff_t kLastRefill = 2 * 7; // the third refill's distance from the first
     for (;;) {
         uint64_t b = bits;
         unsigned n = count;
         const uint8_t* in = next;
         uint8_t* o = out;
-        const ptrdiff_t room = end - 8 - in;
+        const ptrdiff_t room = end - 8 - in - kLastRefill;
         uint32_t rounds = room < 0 ? 0 : static_cast<uint32_t>(room / kRoundAdvance) + 1;
         InflateStatus status = kInflateOk;
         bool blockEnded = false;
@@ -588,7 +592,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
 {
     State& s = *m_state;
     s.source = &source;
-    s.next = s.end = s.input;
+    s.next = s.end = s.input.get();
     s.sourceEnded = false;
     s.padBytes = 0;
     s.bits = 0;

@@ -6,6 +6,7 @@
 #include "lzh/LzhArchive.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhDecoder.h"
+#include "lzh/LzhEncoder.h"
 #include "platform/File.h"
 #include "tests/support/BitWriter.h"
 #include "tests/support/LzhManifest.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <random>
@@ -369,6 +371,54 @@ TEST(LzhDecoder, RandomStreamsAgreeWithReference)
         }
         static const int kDictBits[] = {13, 15, 16, 12, 19};
         ExpectSameAsReference(packed, rng() % 3000, kDictBits[i % 5]);
+    }
+}
+
+TEST(LzhDecoder, InputInPiecesDecodesAsAWhole)
+{
+    // A source that hands out pieces of changing sizes and fills the rest of the buffer
+    // with bytes that are not the stream's: a decoder that reads past a piece decodes them.
+    class PieceSource final : public LzhByteSource
+    {
+    public:
+        explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
+        uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+        {
+            size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 89});
+            m_next = m_next * 7 + 3;
+            std::copy_n(m_data.data() + m_pos, n, buffer);
+            std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0x5A ^ m_next));
+            m_pos += n;
+            return static_cast<uint32_t>(n);
+        }
+
+    private:
+        const std::vector<uint8_t>& m_data;
+        size_t m_pos = 0;
+        size_t m_next = 1;
+    };
+    std::mt19937 rng(12);
+    std::vector<uint8_t> data;
+    while (data.size() < 300000) {
+        std::string word = "word" + std::to_string(rng() % 4000) + (rng() % 9 == 0 ? "\n" : " ");
+        data.insert(data.end(), word.begin(), word.end());
+    }
+    for (int method : {5, 7}) {
+        CLzhEncoder encoder;
+        MemorySource in(data);
+        VectorSink packed;
+        LzhEncodeResult r = encoder.Encode(in, packed, static_cast<uint32_t>(data.size()), method);
+        ASSERT_FALSE(r.cannotShrink);
+        CLzhDecoder decoder;
+        PieceSource source(packed.bytes);
+        VectorSink sink;
+        bool ok = false;
+        uint16_t crc =
+            decoder.Decode(source, &sink, r.packedSize, static_cast<uint32_t>(data.size()),
+                           method == 7 ? 16 : 13, ok);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(crc, r.crc);
+        EXPECT_TRUE(sink.bytes == data);
     }
 }
 
