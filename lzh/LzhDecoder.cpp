@@ -24,6 +24,7 @@
 #include "lzh/Crc16.h"
 #include "lzh/MatchCopy.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -248,8 +249,10 @@ uint64_t PositionEntry(unsigned j, unsigned codeLength, uint32_t dictMask)
     return (codeLength + extra) | (uint64_t{mask} << 8) | (uint64_t{base + 1} << 32);
 }
 
+// Also gives the farthest distance a match of the block can reach: 2^j for the highest
+// position symbol j with a code (1 for j = 0), at most the dictionary size.
 bool ReadPositions(BitReader& br, int alphabet, unsigned width, uint32_t dictMask, uint8_t* lengths,
-                   uint64_t* table)
+                   uint64_t* table, uint32_t& reach)
 {
     int single;
     if (!ReadAuxLengths(br, alphabet, width, -1, lengths, single)) {
@@ -258,12 +261,18 @@ bool ReadPositions(BitReader& br, int alphabet, unsigned width, uint32_t dictMas
     if (single >= 0) {
         FillRun(table, 1u << kAuxTableBits,
                 PositionEntry(static_cast<unsigned>(single), 0, dictMask));
+        reach = std::min(1u << single, dictMask + 1);
         return true;
     }
     SortedCode code;
     if (!SortCode(lengths, alphabet, code)) {
         return false;
     }
+    int highest = alphabet - 1;
+    while (lengths[highest] == 0) {
+        --highest; // a complete code has a symbol with a length
+    }
+    reach = std::min(1u << highest, dictMask + 1);
     FillTable(
         code, kAuxTableBits, table,
         [dictMask](unsigned j, unsigned length) { return PositionEntry(j, length, dictMask); },
@@ -387,8 +396,11 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
 
     uint8_t* const input = s.input.get();
     BitReader br{input, input, 0, 0, packedSize, &source, input, 0};
-    std::memset(s.window.get(), ' ', dict);
     uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
+    // The history before the member's first byte reads as spaces: as far back as each
+    // block's matches can reach, filled before its symbols while nothing has been flushed.
+    // A flush leaves the last D bytes of output there (a chunk is at least D).
+    uint32_t spaces = 0;
     uint8_t* const chunkEnd = out0 + kChunk;
     uint8_t* out = out0;
     uint64_t flushed = 0; // bytes produced before out0
@@ -415,13 +427,18 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
             if (blockLeft == 0) {
                 blockLeft = 65536;
             }
+            uint32_t reach = 0;
             if (!ReadPreTree(br, s.auxLengths, s.preTreeTable) ||
                 !ReadLiteralLengths(br, s.literalLengths, s.preTreeTable, s.literalTable) ||
                 !ReadPositions(br, positionAlphabet, positionWidth, dictMask, s.auxLengths,
-                               s.positionTable) ||
+                               s.positionTable, reach) ||
                 br.Overrun() > kMaxOverrunBits) {
                 ok = false;
                 return 0;
+            }
+            if (flushed == 0 && reach > spaces) {
+                std::memset(out0 - reach, ' ', reach - spaces);
+                spaces = reach;
             }
         }
         // Symbols until the block ends, the member is complete or the chunk is full. The

@@ -183,6 +183,35 @@ TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroIs65536)
     ExpectSameAsReference(w.Bytes(), 65537, 13);
 }
 
+TEST(LzhDecoder, EveryMemberStartsFromSpacesHoweverFarALaterBlockReaches)
+{
+    // A first member that leaves its output in the history (more than a chunk), then one
+    // whose first block reaches one byte back and whose second block reaches 4096 + 1.
+    CLzhDecoder decoder;
+    BitWriter zs;
+    for (int i = 0; i < 10; ++i) {
+        PutSingleSymbolBlock(zs, 65535, 'Z');
+    }
+    MemorySource first(zs.Bytes());
+    bool ok = false;
+    decoder.Decode(first, nullptr, static_cast<uint32_t>(zs.Bytes().size()), 655350, 13, ok);
+    ASSERT_TRUE(ok);
+
+    BitWriter w;
+    PutSingleSymbolBlock(w, 1, 'q');
+    w.Put(1, 16);
+    w.Put(0, 5), w.Put(3, 5);   // pre-tree: single symbol
+    w.Put(0, 9), w.Put(256, 9); // literals: single symbol, a match of 3
+    w.Put(0, 4), w.Put(13, 4);  // positions: single symbol 13, 12 extra bits
+    w.Put(0, 12);               // position value 4096: distance 4097
+    MemorySource second(w.Bytes());
+    VectorSink sink;
+    decoder.Decode(second, &sink, static_cast<uint32_t>(w.Bytes().size()), 4, 13, ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(sink.bytes, (std::vector<uint8_t>{'q', ' ', ' ', ' '}));
+    ExpectSameAsReference(w.Bytes(), 4, 13);
+}
+
 TEST(LzhDecoder, AtMostTheBoundIsReadPastTheData)
 {
     // Literals 'a' (code 0) and 'b' (code 1): the data end with 'b's on a byte boundary, and
