@@ -3,8 +3,9 @@
 // through direct tables of `bits` entries indexed by the next bits, with sub-tables for
 // longer codes. Codes that a set leaves unused (an incomplete code) decode as invalid.
 //
-// Window: 64 KiB of history (zeros at the start of a member) followed by the output being
-// produced; a full chunk is flushed (CRC, sink) and the last 64 KiB move to the front.
+// Window: 64 KiB of history (zeros at the start of a member, as far back as the member's
+// distance codes reach) followed by the output being produced; a full chunk is flushed
+// (CRC, sink) and the last 64 KiB move to the front.
 #include "zip/Inflate.h"
 
 #include "lzh/MatchCopy.h"
@@ -247,6 +248,19 @@ struct CInflater::State
     uint64_t produced;
     bool enhanced;
     bool refused; // the sink would not take a chunk: decoding stops
+    // Bytes of zeros right before the member's first byte; the rest of the history holds
+    // whatever the window held. A block's distances reach only so far back, and a flush
+    // leaves real output there.
+    uint32_t zeros;
+
+    // Makes the history read as zeros as far as `reach` bytes back.
+    void Reach(uint32_t reach)
+    {
+        if (produced == 0 && reach > zeros) {
+            std::memset(window + kHistory - reach, 0, reach - zeros);
+            zeros = reach;
+        }
+    }
 
     bool ReadInput()
     {
@@ -568,6 +582,14 @@ InflateStatus CInflater::State::Dynamic()
     if (r == kIncomplete || (r == kEmpty && literalCount > 257)) {
         return kInflateInvalid;
     }
+    // The farthest distance: the base plus all extra bits of the highest distance code.
+    int highest = static_cast<int>(distanceCount) - 1;
+    while (highest >= 0 && lengths[literalCount + static_cast<unsigned>(highest)] == 0) {
+        --highest;
+    }
+    if (highest >= 0) {
+        Reach(kDistanceBase[highest] + (1u << kDistanceExtra[highest]) - 1);
+    }
     return Codes(literalTable, r == kEmpty ? noDistance : distanceTable);
 }
 
@@ -602,7 +624,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
     s.produced = 0;
     s.enhanced = enhanced;
     s.refused = false;
-    std::memset(s.window, 0, kHistory);
+    s.zeros = 0;
     s.out = s.window + kHistory;
     InflateStatus status = kInflateOk;
     bool final = false;
@@ -613,6 +635,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
             status = s.Stored();
             break;
         case 1:
+            s.Reach(kHistory); // fixed codes reach distance 65536 (codes 30 and 31)
             status = s.Codes(s.fixedLiteral[enhanced ? 1 : 0], s.fixedDistance);
             break;
         case 2:

@@ -487,6 +487,33 @@ TEST(Inflate, EnhancedLength284AgreesWith7zz)
     EXPECT_EQ(Fast(stream, true).bytes, expected);
 }
 
+TEST(Inflate, EveryMemberStartsFromZerosHoweverFarItReaches)
+{
+    // A first member that leaves its output in the history (more than a chunk), then one
+    // whose match reaches 40000 bytes before its first byte.
+    CInflater inflater;
+    std::string q = DeflateStoredBlocks(std::string(600000, 'Q'));
+    std::vector<uint8_t> first(q.begin(), q.end());
+    MemorySource firstSource(first);
+    ASSERT_EQ(inflater.Inflate(firstSource, nullptr, false), kInflateOk);
+
+    std::vector<unsigned> lit(258, 0);
+    lit['a'] = 2, lit[256] = 2, lit[257] = 1; // 257: length 3
+    std::vector<unsigned> dist(31, 0);
+    dist[0] = 1, dist[30] = 1; // 30: base 32769, 14 extra bits
+    auto stream = DynamicBlock(lit, dist,
+                               {{Item::Literal, 'a'},
+                                {Item::Literal, 257},
+                                {Item::Distance, 30},
+                                {Item::Raw, 40000 - 32769, 14},
+                                {Item::Literal, 256}});
+    MemorySource source(stream);
+    VectorSink sink;
+    ASSERT_EQ(inflater.Inflate(source, &sink, false), kInflateOk);
+    EXPECT_EQ(sink.bytes, (std::vector<uint8_t>{'a', 0, 0, 0}));
+    ExpectAgree(stream, false);
+}
+
 TEST(Inflate, RandomStreamsAgreeWithReference)
 {
     std::mt19937 rng(9);
