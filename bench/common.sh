@@ -7,7 +7,7 @@ build=$(cd "${1:-$here/../build/release}" && pwd)
 tool=$build/bench/$program
 for t in $needs; do
     command -v "$t" >/dev/null ||
-        { echo "missing $t (apt-get install hyperfine lhasa libarchive-tools 7zip jlha-utils zip time)"; exit 1; }
+        { echo "missing $t (apt-get install hyperfine lhasa libarchive-tools 7zip jlha-utils zip unzip libdeflate-tools gzip time)"; exit 1; }
 done
 [ -x "$tool" ] || { echo "build $tool first (cmake --preset release && cmake --build build/release)"; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/tavrel-bench-XXXXXX")

@@ -1,10 +1,12 @@
-// Fuzz target: arbitrary bytes encoded with the method the first byte picks, then decoded
-// back; the bytes must match unless the encoder reported that they do not shrink.
+// Fuzz target: arbitrary bytes encoded with the method the first byte picks, which must give
+// the reference encoder's bytes exactly, then decoded back; the bytes must match unless the
+// encoder reported that they do not shrink.
 #include "fuzz/FuzzTarget.h"
 #include "lzh/Crc16.h"
 #include "lzh/LzhDecoder.h"
 #include "lzh/LzhEncoder.h"
 #include "tests/support/MemoryStreams.h"
+#include "tests/support/ReferenceLzhEncoder.h"
 
 #include <cstdlib>
 #include <vector>
@@ -31,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     }
     if (r.packedSize != packed.bytes.size() && !r.cannotShrink) {
+        std::abort();
+    }
+    testsupport::ReferenceEncodeResult reference = testsupport::ReferenceLzhEncode(input, method);
+    if (reference.cannotShrink != r.cannotShrink || reference.bytes != packed.bytes) {
         std::abort();
     }
     if (r.cannotShrink) {

@@ -28,6 +28,8 @@ int ReadableMethodFromString(const wchar_t* method)
         const wchar_t* text;
         int number;
     } kReadOnly[] = {{L"-lh1-", kMethodLh1},
+                     {L"-lh4-", kMethodLh4},
+                     {L"-lhx-", kMethodLhx},
                      {L"-lzs-", kMethodLzs},
                      {L"-lz5-", kMethodLz5},
                      {L"-lz4-", kMethodLz4},

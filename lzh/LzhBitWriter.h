@@ -12,7 +12,22 @@ class CLzhBitWriter
 public:
     void Start(LzhByteSink* sink, uint32_t cap);
     // Writes the low n bits of value (n <= 16).
-    void PutBits(unsigned n, unsigned value);
+    void PutBits(unsigned n, unsigned value)
+    {
+        if (cannotShrink) {
+            return;
+        }
+        // Fewer than 8 bits wait in m_pending before, so fewer than 24 after.
+        m_bits = (m_bits << n) | (value & ((1u << n) - 1));
+        m_pending += n;
+        while (m_pending >= 8) {
+            m_pending -= 8;
+            EmitByte(static_cast<uint8_t>(m_bits >> m_pending));
+            if (cannotShrink) {
+                return;
+            }
+        }
+    }
     // Writes the top n bits of a left-justified 16-bit code.
     void PutCode(unsigned n, uint16_t code) { PutBits(n, static_cast<unsigned>(code) >> (16 - n)); }
     // Completes a partly filled byte with zero bits and writes out the buffer.
@@ -23,14 +38,26 @@ public:
     uint32_t byteCount = 0;    // compressed bytes produced
 
 private:
-    void EmitByte(uint8_t byte);
+    // The byte that would pass the cap sets cannotShrink instead.
+    void EmitByte(uint8_t byte)
+    {
+        if (byteCount >= m_cap) {
+            cannotShrink = true;
+            return;
+        }
+        m_buffer[m_fill++] = byte;
+        ++byteCount;
+        if (m_fill == kBufferSize) {
+            FlushBuffer();
+        }
+    }
     void FlushBuffer();
 
     static constexpr uint32_t kBufferSize = 32768;
     LzhByteSink* m_sink = nullptr;
     uint32_t m_cap = 0;
-    unsigned m_byte = 0; // the byte being assembled
-    unsigned m_free = 8; // bit positions still free in it
+    uint32_t m_bits = 0;    // bits not yet emitted, the last in bit 0 (only m_pending count)
+    unsigned m_pending = 0; // how many, 0-7 between calls
     uint32_t m_fill = 0;
     uint8_t m_buffer[kBufferSize];
 };

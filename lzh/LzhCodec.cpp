@@ -76,7 +76,18 @@ private:
 
 int DictBitsForMethod(int method)
 {
-    return method == 7 ? 16 : (method == 6 ? 15 : 13);
+    switch (method) {
+    case kMethodLh4:
+        return 12;
+    case kMethodLh6:
+        return 15;
+    case kMethodLh7:
+        return 16;
+    case kMethodLhx:
+        return 19;
+    default:
+        return 13;
+    }
 }
 
 uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFailed,

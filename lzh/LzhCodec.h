@@ -1,6 +1,7 @@
 // LzhCodecParams, LzhDecode and LzhEncode: the LZH core's entry to the codecs, "-lh5-",
 // "-lh6-" and "-lh7-" data (static Huffman blocks over an 8, 32 or 64 KB sliding dictionary)
-// both ways, and the older methods for reading.
+// both ways, the same format with the 4 KB ("-lh4-") and 512 KB ("-lhx-") dictionaries and
+// the older methods for reading.
 #pragma once
 
 #include "archive/ArchivePrompt.h"
@@ -15,18 +16,21 @@ struct LzhCodecParams
     platform::FileHandle output;      // the file to write, or invalid to decode without writing
     uint32_t unpackedSize;            // bytes to produce
     uint32_t packedSize;              // compressed bytes of the member
-    int dictBits;                     // 13, 15 or 16
-    int method;                       // 5, 6 or 7; decoding also takes kMethodLh1, Lzs and Lz5
+    int dictBits;                     // 13, 15 or 16; for decoding also 12 and 19
+    int method;                       // 5, 6 or 7; decoding also takes kMethodLh4, Lhx, Lh1,
+                                      // Lzs and Lz5
     CArchivePrompt* prompt = nullptr; // told of the progress of decoding (may stop it); or none
 };
 
-// Dictionary bits of a method number: 15 for 6, 16 for 7, else 13.
+// Dictionary bits of a method number: 12 for kMethodLh4, 15 for 6, 16 for 7, 19 for
+// kMethodLhx, else 13.
 int DictBitsForMethod(int method);
 
 // Decodes one member. Returns the CRC-16 of every byte produced (0 when ok ends false).
 // ok is set true as decoding starts and false when a block's code tables are invalid;
 // a member of size 0 decodes nothing and leaves ok as the caller set it. Compressed data
-// that ends early reads as zero bits, which the caller's CRC check catches.
+// that ends early reads as zero bits, which the caller's CRC check catches, as long as no
+// more than CLzhDecoder::kMaxOverrunBits of them are needed; beyond that ok ends false.
 uint16_t LzhDecode(const LzhCodecParams& params, bool& ok);
 
 // LzhDecode that also tells whether the output file refused any bytes (a full disk), and

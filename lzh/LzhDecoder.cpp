@@ -4,19 +4,30 @@
 // literal/length lengths coded with the pre-tree, then position lengths) and the symbols.
 // Literal/length symbols 0-255 are bytes, 256-509 match lengths 3-256; a match is followed
 // by a position code j giving the distance 1 (j = 0) or 2^(j-1) + (j-1 extra bits) + 1.
-// Bits are read most significant first; past the member's compressed bytes they read as 0.
+// Bits are read most significant first; past the member's compressed bytes they read as 0,
+// but a member that consumes more than kMaxOverrunBits of them is broken. A block count of
+// 0 stands for 65536 symbols (the 16-bit count of a full block wraps to 0), so every block
+// costs at least the 52 bits of its header: with the bound, the output is limited by the
+// input even where single-symbol codes decode from zero bits.
 //
 // Window: D bytes of history (D = 2^dictBits) followed by the output being produced. The
 // history starts as spaces, as other LZH readers assume, so a match reaching before the
 // member's first byte reads spaces. When the output part reaches kChunk bytes it is
 // flushed (CRC, sink) and the last D bytes move to the front.
+//
+// Dictionaries: 4 KB ("-lh4-", 12 bits), 8 KB ("-lh5-", 13), 32 KB ("-lh6-", 15), 64 KB
+// ("-lh7-", 16) and 512 KB ("-lhx-", 19). The position alphabet has dictBits + 1 symbols
+// (at least 14, which "-lh4-" shares with "-lh5-"); its count field is 4 bits up to 13
+// dictionary bits and 5 above.
 #include "lzh/LzhDecoder.h"
 
 #include "lzh/Crc16.h"
 #include "lzh/MatchCopy.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 using namespace lzhhuff;
 
@@ -25,14 +36,26 @@ namespace
 
 constexpr int kLiteralAlphabet = 510;
 constexpr int kPreTreeAlphabet = 19;
-constexpr int kMaxPositionAlphabet = 17;
+constexpr int kMinDictBits = 12;
+constexpr int kMaxDictBits = 19;
+constexpr int kMaxPositionAlphabet = kMaxDictBits + 1;
 constexpr int kLiteralTableBits = 12;
 constexpr int kAuxTableBits = 8;
-constexpr uint32_t kMaxDict = 1u << 16;
+// The window of every call up to "-lh7-" is allocated once; a larger dictionary enlarges it
+// on first use, so that the common methods keep their small footprint.
+constexpr uint32_t kCommonDict = 1u << 16;
 constexpr uint32_t kChunk = 512 * 1024;
-// A match writes at most 256 bytes past the chunk limit; the 8-byte copy may run 7 further.
-constexpr uint32_t kWindowMargin = 256 + 8;
+// The last symbol before the chunk's end starts below it and writes a match of at most
+// 256 bytes, whose copy may run kCopyOverrun - 1 bytes further.
+constexpr uint32_t kWindowMargin = 256 + kCopyOverrun;
 constexpr uint32_t kInputSize = 64 * 1024;
+// The fast loop's refill loads 8 bytes at the next unread one.
+constexpr ptrdiff_t kRefillBytes = 8;
+
+constexpr size_t WindowSize(uint32_t dict)
+{
+    return size_t{dict} + kChunk + kWindowMargin;
+}
 
 uint64_t LoadBigEndian64(const uint8_t* p)
 {
@@ -45,11 +68,14 @@ uint64_t LoadBigEndian64(const uint8_t* p)
 
 struct CLzhDecoder::State
 {
-    uint8_t window[kMaxDict + kChunk + kWindowMargin];
-    uint8_t input[kInputSize];
-    uint32_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
-    uint32_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
-    uint32_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
+    std::unique_ptr<uint8_t[]> window; // history, then the output of the current chunk
+    uint32_t windowDict = 0;           // the largest dictionary the window has room for
+    // Compressed bytes read ahead from the source; its own allocation, so that a read past
+    // it is a fault the sanitizers see.
+    std::unique_ptr<uint8_t[]> input{new uint8_t[kInputSize]};
+    uint16_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
+    uint16_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
+    uint64_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
     uint8_t literalLengths[kLiteralAlphabet];
     uint8_t auxLengths[64]; // a count field of up to 31 plus a zero run of up to 3
 };
@@ -57,7 +83,7 @@ struct CLzhDecoder::State
 namespace
 {
 
-// Bit reader state; the decode loop keeps a copy in locals.
+// Bit reader state; the symbol loop keeps a copy in locals.
 struct BitReader
 {
     const uint8_t* next; // next unread byte of the input buffer
@@ -67,11 +93,17 @@ struct BitReader
     uint32_t packedLeft; // compressed bytes not yet read from the source
     LzhByteSource* source;
     uint8_t* buffer;
+    uint64_t padBytes; // zero bytes supplied past the end of the compressed data
 
-    // Tops `bits` up to at least 56 valid bits.
+    // Bits consumed past the end of the compressed data. The buffer holds the unread real
+    // bits first and then the unread padding.
+    uint64_t Overrun() const { return padBytes * 8 > count ? padBytes * 8 - count : 0; }
+
+    // Tops `bits` up to at least 56 valid bits: 8 bytes are loaded and the whole bytes that
+    // fit below the valid bits are taken.
     void Refill()
     {
-        if (end - next >= 8) {
+        if (end - next >= kRefillBytes) {
             bits |= LoadBigEndian64(next) >> count;
             next += (63 - count) >> 3;
             count |= 56;
@@ -80,9 +112,12 @@ struct BitReader
         RefillSlow();
     }
 
+    // Near the end of the input buffer: moves the unread bytes to its front and reads more
+    // (a source may hand out less than asked, so as often as it takes); past the compressed
+    // data, adds zero bytes and counts them.
     void RefillSlow()
     {
-        if (end - next < 8 && packedLeft > 0) {
+        while (end - next < kRefillBytes && packedLeft > 0) {
             size_t kept = static_cast<size_t>(end - next);
             std::memmove(buffer, next, kept);
             uint32_t want = kInputSize - static_cast<uint32_t>(kept);
@@ -91,13 +126,18 @@ struct BitReader
             packedLeft = got == 0 ? 0 : packedLeft - got; // a source that ends early ends
             next = buffer;
             end = buffer + kept + got;
-            if (end - next >= 8) {
-                Refill();
-                return;
-            }
+        }
+        if (end - next >= kRefillBytes) {
+            Refill();
+            return;
         }
         while (count < 56) {
-            uint64_t byte = next < end ? *next++ : 0;
+            uint64_t byte = 0;
+            if (next < end) {
+                byte = *next++;
+            } else {
+                ++padBytes;
+            }
             bits |= byte << (56 - count);
             count += 8;
         }
@@ -118,12 +158,12 @@ struct BitReader
     }
 };
 
-unsigned DecodeWith(BitReader& br, const uint32_t* table, int tableBits)
+unsigned DecodeWith(BitReader& br, const uint16_t* table, int tableBits)
 {
     br.Refill();
     uint32_t e = table[br.bits >> (64 - tableBits)];
     if (e & kSubTable) {
-        e = table[(e & 0xFFFF) + ((br.bits >> 48) & ((1u << (16 - tableBits)) - 1))];
+        e = table[SubTableIndex(e) + ((br.bits >> 48) & ((1u << (16 - tableBits)) - 1))];
     }
     unsigned length = EntryLength(e);
     br.bits <<= length;
@@ -132,10 +172,12 @@ unsigned DecodeWith(BitReader& br, const uint32_t* table, int tableBits)
 }
 
 // Pre-tree or position lengths: count field of `width` bits, 3-bit lengths with a unary
-// extension past 6, and after index special-1 a 2-bit run of zero lengths.
+// extension past 6, and after index special-1 a 2-bit run of zero lengths. A count of 0
+// gives a single symbol instead (single >= 0), decoded from zero bits.
 bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, uint8_t* lengths,
-                    uint32_t* table)
+                    int& single)
 {
+    single = -1;
     unsigned n = br.Take(width);
     if (n == 0) {
         unsigned symbol = br.Take(width);
@@ -143,7 +185,7 @@ bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, ui
             return false;
         }
         std::memset(lengths, 0, static_cast<size_t>(alphabet));
-        FillSingleSymbol(symbol, kAuxTableBits, table);
+        single = static_cast<int>(symbol);
         return true;
     }
     unsigned i = 0;
@@ -174,10 +216,71 @@ bool ReadAuxLengths(BitReader& br, int alphabet, unsigned width, int special, ui
     for (; i < static_cast<unsigned>(alphabet); ++i) {
         lengths[i] = 0;
     }
-    return BuildDecodeTable(lengths, alphabet, kAuxTableBits, table);
+    return true;
 }
 
-bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree, uint32_t* table)
+bool ReadPreTree(BitReader& br, uint8_t* lengths, uint16_t* table)
+{
+    int single;
+    if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, lengths, single)) {
+        return false;
+    }
+    if (single >= 0) {
+        FillSingleSymbol(static_cast<unsigned>(single), kAuxTableBits, table);
+        return true;
+    }
+    return BuildDecodeTable(lengths, kPreTreeAlphabet, kAuxTableBits, table);
+}
+
+// A position table entry (64 bits) holds all the symbol loop needs to turn the code and its
+// extra bits into a distance: bits 0-5 the bits to take (code length + extra bits, at most
+// 16 + 18), bits 8-31 the mask of the extra bits, bits 32-51 the distance of extra bits 0.
+// Position symbol j stands for the value 0 (j = 0) or 2^(j-1) plus j-1 extra bits, and the
+// distance is the value (modulo the dictionary size) plus 1; the mask and the base are
+// reduced modulo the dictionary here, which leaves their sum the distance since the extra
+// bits lie below the base's bit. Bit 63 marks an entry that points at a sub-table.
+constexpr uint64_t kPositionSubTable = uint64_t{1} << 63;
+
+uint64_t PositionEntry(unsigned j, unsigned codeLength, uint32_t dictMask)
+{
+    unsigned extra = j > 0 ? j - 1 : 0;
+    uint32_t base = ((1u << j) >> 1) & dictMask;
+    uint32_t mask = ((1u << extra) - 1) & dictMask;
+    return (codeLength + extra) | (uint64_t{mask} << 8) | (uint64_t{base + 1} << 32);
+}
+
+// Also gives the farthest distance a match of the block can reach: 2^j for the highest
+// position symbol j with a code (1 for j = 0), at most the dictionary size.
+bool ReadPositions(BitReader& br, int alphabet, unsigned width, uint32_t dictMask, uint8_t* lengths,
+                   uint64_t* table, uint32_t& reach)
+{
+    int single;
+    if (!ReadAuxLengths(br, alphabet, width, -1, lengths, single)) {
+        return false;
+    }
+    if (single >= 0) {
+        FillRun(table, 1u << kAuxTableBits,
+                PositionEntry(static_cast<unsigned>(single), 0, dictMask));
+        reach = std::min(1u << single, dictMask + 1);
+        return true;
+    }
+    SortedCode code;
+    if (!SortCode(lengths, alphabet, code)) {
+        return false;
+    }
+    int highest = alphabet - 1;
+    while (lengths[highest] == 0) {
+        --highest; // a complete code has a symbol with a length
+    }
+    reach = std::min(1u << highest, dictMask + 1);
+    FillTable(
+        code, kAuxTableBits, table,
+        [dictMask](unsigned j, unsigned length) { return PositionEntry(j, length, dictMask); },
+        [](uint32_t sub) { return kPositionSubTable | sub; });
+    return true;
+}
+
+bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint16_t* preTree, uint16_t* table)
 {
     unsigned n = br.Take(9);
     if (n == 0) {
@@ -210,9 +313,55 @@ bool ReadLiteralLengths(BitReader& br, uint8_t* lengths, const uint32_t* preTree
     return BuildDecodeTable(lengths, kLiteralAlphabet, kLiteralTableBits, table);
 }
 
+// The decoding tables of the current block.
+struct SymbolCodes
+{
+    const uint16_t* literals;
+    const uint64_t* positions;
+};
+
+// Decodes one literal or match into out and returns the bytes produced. Needs at least 50
+// valid bits: a literal/length code of up to 16 bits, a position code of up to 16 and its
+// up to 18 extra bits (position symbol 19 of the 512 KB dictionary).
+__attribute__((always_inline)) inline uint32_t DecodeSymbol(uint64_t& bits, unsigned& count,
+                                                            uint8_t* out, const SymbolCodes& c)
+{
+    uint32_t e = c.literals[bits >> (64 - kLiteralTableBits)];
+    if (e & kSubTable) {
+        e = c.literals[SubTableIndex(e) + ((bits >> 48) & 0xF)];
+    }
+    unsigned length = EntryLength(e);
+    bits <<= length;
+    count -= length;
+    unsigned symbol = EntrySymbol(e);
+    if (symbol < 256) {
+        *out = static_cast<uint8_t>(symbol);
+        return 1;
+    }
+    uint64_t p = c.positions[bits >> (64 - kAuxTableBits)];
+    if (p & kPositionSubTable) {
+        p = c.positions[(p & 0xFFFF) + ((bits >> 48) & 0xFF)];
+    }
+    // The code and its extra bits are taken at once; the double shift takes no bits for a
+    // single-symbol code of value 0 without shifting by 64.
+    auto taken = static_cast<unsigned>(p & 63);
+    auto value = static_cast<uint32_t>((bits >> 1) >> (63 - taken));
+    bits <<= taken;
+    count -= taken;
+    uint32_t distance =
+        static_cast<uint32_t>(p >> 32) + (value & static_cast<uint32_t>(p >> 8) & 0xFFFFFF);
+    uint32_t matchLength = symbol - 253;
+    CopyMatch(out, distance, matchLength);
+    return matchLength;
+}
+
 } // namespace
 
-CLzhDecoder::CLzhDecoder() : m_state(new State) {}
+CLzhDecoder::CLzhDecoder() : m_state(new State)
+{
+    m_state->window.reset(new (std::nothrow) uint8_t[WindowSize(kCommonDict)]);
+    m_state->windowDict = m_state->window != nullptr ? kCommonDict : 0;
+}
 
 CLzhDecoder::~CLzhDecoder() = default;
 
@@ -226,15 +375,35 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
     if (unpackedSize == 0) {
         return 0;
     }
-    const int positionAlphabet = dictBits == 16 ? 17 : (dictBits == 15 ? 16 : 14);
-    const unsigned positionWidth = dictBits == 16 || dictBits == 15 ? 5 : 4;
-    const uint32_t dict = dictBits == 16 ? 1u << 16 : (dictBits == 15 ? 1u << 15 : 1u << 13);
+    if (dictBits < kMinDictBits || dictBits > kMaxDictBits) {
+        dictBits = 13;
+    }
+    const int positionAlphabet = dictBits < 13 ? 14 : dictBits + 1;
+    const unsigned positionWidth = dictBits <= 13 ? 4 : 5;
+    const uint32_t dict = 1u << dictBits;
+    if (s.windowDict < dict) {
+        s.window.reset(new (std::nothrow) uint8_t[WindowSize(dict)]);
+        s.windowDict = s.window != nullptr ? dict : 0;
+        if (s.window == nullptr) {
+            ok = false;
+            return 0;
+        }
+    }
+    // Position values reach 2^(alphabet - 1) - 1: D - 1, except for the 4 KB dictionary,
+    // whose positions are taken modulo D as in a ring of D bytes.
+    const uint32_t dictMask = dict - 1;
+    const SymbolCodes codes{s.literalTable, s.positionTable};
 
-    BitReader br{s.input, s.input, 0, 0, packedSize, &source, s.input};
-    std::memset(s.window, ' ', dict);
-    uint8_t* const out0 = s.window + dict; // first byte of the unflushed output
-    uint8_t* out = out0;
+    uint8_t* const input = s.input.get();
+    BitReader br{input, input, 0, 0, packedSize, &source, input, 0};
+    uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
+    // The history before the member's first byte reads as spaces: as far back as each
+    // block's matches can reach, filled before its symbols while nothing has been flushed.
+    // A flush leaves the last D bytes of output there (a chunk is at least D).
+    uint32_t spaces = 0;
     uint8_t* const chunkEnd = out0 + kChunk;
+    uint8_t* out = out0;
+    uint64_t flushed = 0; // bytes produced before out0
     uint16_t crc = 0;
     bool sinkOk = true;
     auto flush = [&](uint8_t* upTo) {
@@ -243,94 +412,90 @@ uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t 
         if (sink != nullptr && !sink->Write(out0, n)) {
             sinkOk = false;
         }
+        flushed += n;
     };
 
-    uint64_t produced = 0;
-    uint64_t blockLeft = 0;
+    uint32_t blockLeft = 0;
     ok = true;
-    while (produced < unpackedSize && sinkOk) {
+    for (;;) {
+        const uint64_t produced = flushed + static_cast<uint64_t>(out - out0);
+        if (produced >= unpackedSize) {
+            break;
+        }
         if (blockLeft == 0) {
-            // A count of 0 is taken as 2^32 (a 32-bit counter that wraps below zero): such
-            // a block lasts to the end of any member.
             blockLeft = br.Take(16);
             if (blockLeft == 0) {
-                blockLeft = uint64_t{1} << 32;
+                blockLeft = 65536;
             }
-            if (!ReadAuxLengths(br, kPreTreeAlphabet, 5, 3, s.auxLengths, s.preTreeTable) ||
+            uint32_t reach = 0;
+            if (!ReadPreTree(br, s.auxLengths, s.preTreeTable) ||
                 !ReadLiteralLengths(br, s.literalLengths, s.preTreeTable, s.literalTable) ||
-                !ReadAuxLengths(br, positionAlphabet, positionWidth, -1, s.auxLengths,
-                                s.positionTable)) {
+                !ReadPositions(br, positionAlphabet, positionWidth, dictMask, s.auxLengths,
+                               s.positionTable, reach) ||
+                br.Overrun() > kMaxOverrunBits) {
                 ok = false;
                 return 0;
             }
+            if (flushed == 0 && reach > spaces) {
+                std::memset(out0 - reach, ' ', reach - spaces);
+                spaces = reach;
+            }
         }
-        // The symbol loop keeps the bit reader in locals (stores to the window could
-        // otherwise alias it) and runs to the end of the block or of the member.
+        // Symbols until the block ends, the member is complete or the chunk is full. The
+        // loop keeps the bit reader in locals (stores to the window could otherwise alias
+        // it); the output pointer is checked against `stop` before each symbol, and the
+        // window's margin takes the last match's overshoot.
+        const uint64_t left = unpackedSize - produced;
+        uint8_t* const stop = left < static_cast<uint64_t>(chunkEnd - out) ? out + left : chunkEnd;
         uint64_t bits = br.bits;
         unsigned count = br.count;
         const uint8_t* next = br.next;
-        const uint8_t* end = br.end;
-        const uint32_t* const literalTable = s.literalTable;
-        const uint32_t* const positionTable = s.positionTable;
-        while (blockLeft > 0 && produced < unpackedSize) {
-            --blockLeft;
-            // One symbol needs at most 16 + 16 + 15 bits: one refill to 56 covers it.
-            if (end - next >= 8) {
+        while (out < stop && blockLeft > 0) {
+            // Fast loop. Entry: at least kRefillBytes unread bytes in the buffer at every
+            // refill, so that it is one load that tops the bits up to 56 or more (a symbol
+            // needs 50); no padding can have been supplied yet. A refill advances at most 7
+            // bytes, so the loop may run (room / 7) + 1 times, and no more than the block's
+            // symbols.
+            const ptrdiff_t room = br.end - kRefillBytes - next;
+            uint32_t runs = room < 0 ? 0 : static_cast<uint32_t>(room / 7) + 1;
+            runs = runs < blockLeft ? runs : blockLeft;
+            uint32_t k = runs;
+            for (; k != 0 && out < stop; --k) {
                 bits |= LoadBigEndian64(next) >> count;
                 next += (63 - count) >> 3;
                 count |= 56;
-            } else {
-                br.bits = bits, br.count = count, br.next = next;
-                br.RefillSlow();
-                bits = br.bits, count = br.count, next = br.next, end = br.end;
+                out += DecodeSymbol(bits, count, out, codes);
             }
-            uint32_t e = literalTable[bits >> 52];
-            if (e & kSubTable) {
-                e = literalTable[(e & 0xFFFF) + ((bits >> 48) & 0xF)];
+            blockLeft -= runs - k;
+            if (out >= stop || blockLeft == 0) {
+                break;
             }
-            unsigned length = EntryLength(e);
-            bits <<= length;
-            count -= length;
-            unsigned symbol = EntrySymbol(e);
-            if (symbol < 256) {
-                *out++ = static_cast<uint8_t>(symbol);
-                ++produced;
-            } else {
-                unsigned matchLength = symbol - 253;
-                uint32_t p = positionTable[bits >> 56];
-                if (p & kSubTable) {
-                    p = positionTable[(p & 0xFFFF) + ((bits >> 48) & 0xFF)];
-                }
-                unsigned pLength = EntryLength(p);
-                bits <<= pLength;
-                count -= pLength;
-                unsigned j = EntrySymbol(p);
-                uint32_t distance = 1;
-                if (j > 0) {
-                    unsigned extra = j - 1;
-                    uint32_t low = extra == 0 ? 0 : static_cast<uint32_t>(bits >> (64 - extra));
-                    bits <<= extra;
-                    count -= extra;
-                    distance = ((1u << extra) | low) + 1;
-                }
-                // distance <= dict always: the position alphabet bounds j.
-                CopyMatch(out, distance, matchLength);
-                out += matchLength;
-                produced += matchLength;
-            }
-            if (out >= chunkEnd) {
-                flush(out);
-                size_t n = static_cast<size_t>(out - out0);
-                std::memmove(s.window, s.window + n, dict);
-                out = out0;
-                if (!sinkOk) {
-                    break; // the sink refused (a full disk, or a stop asked for)
+            // Tail: the buffer may hold fewer than kRefillBytes. One symbol through the
+            // careful refill, which reads the next input block or supplies counted zero bytes.
+            br.bits = bits, br.count = count, br.next = next;
+            br.RefillSlow();
+            bits = br.bits, count = br.count, next = br.next;
+            out += DecodeSymbol(bits, count, out, codes);
+            --blockLeft;
+            if (br.padBytes != 0) {
+                br.count = count;
+                if (br.Overrun() > kMaxOverrunBits) {
+                    ok = false;
+                    return 0;
                 }
             }
         }
         br.bits = bits;
         br.count = count;
         br.next = next;
+        if (out >= chunkEnd) {
+            flush(out);
+            std::memmove(s.window.get(), out - dict, dict);
+            out = out0;
+            if (!sinkOk) {
+                break; // the sink refused (a full disk, or a stop asked for)
+            }
+        }
     }
     flush(out);
     if (writeFailed != nullptr) {

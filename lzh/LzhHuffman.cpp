@@ -5,9 +5,15 @@
 
 using namespace lzhhuff;
 
-bool BuildDecodeTable(const uint8_t* lengths, int n, int tableBits, uint32_t* table)
+bool lzhhuff::SortCode(const uint8_t* lengths, int n, SortedCode& code)
 {
-    unsigned count[kMaxCodeLength + 1] = {};
+    if (n > kMaxHuffmanAlphabet) {
+        return false;
+    }
+    uint32_t* count = code.count;
+    for (int l = 0; l <= kMaxCodeLength; ++l) {
+        count[l] = 0;
+    }
     for (int k = 0; k < n; ++k) {
         if (lengths[k] > kMaxCodeLength) {
             return false;
@@ -21,57 +27,32 @@ bool BuildDecodeTable(const uint8_t* lengths, int n, int tableBits, uint32_t* ta
     if (space != (1u << kMaxCodeLength)) {
         return false;
     }
-
-    // next[l]: the first code of length l (count[0] holds unused symbols, not codes).
-    uint32_t next[kMaxCodeLength + 1] = {};
-    uint32_t code = 0;
-    for (int l = 2; l <= kMaxCodeLength; ++l) {
-        code = (code + count[l - 1]) << 1;
-        next[l] = code;
+    // A counting sort: next[l] is where the next symbol of length l goes.
+    uint32_t next[kMaxCodeLength + 1];
+    next[1] = 0;
+    for (int l = 1; l < kMaxCodeLength; ++l) {
+        next[l + 1] = next[l] + count[l];
     }
-    const int subBits = 16 - tableBits;
-    size_t nextSub = size_t{1} << tableBits;
-    uint32_t lastPrefix = UINT32_MAX;
-    for (int l = 1; l <= kMaxCodeLength; ++l) {
-        if (count[l] == 0) {
-            continue;
-        }
-        for (int k = 0; k < n; ++k) {
-            if (lengths[k] != l) {
-                continue;
-            }
-            uint32_t c = next[l]++;
-            if (l <= tableBits) {
-                uint32_t first = c << (tableBits - l);
-                uint32_t span = 1u << (tableBits - l);
-                for (uint32_t i = 0; i < span; ++i) {
-                    table[first + i] = Entry(static_cast<unsigned>(k), static_cast<unsigned>(l));
-                }
-                continue;
-            }
-            uint32_t prefix = c >> (l - tableBits);
-            if (prefix != lastPrefix) {
-                // Codes come in canonical order, so the long codes of one prefix are
-                // consecutive and together fill its sub-table.
-                lastPrefix = prefix;
-                table[prefix] = kSubTable | static_cast<uint32_t>(nextSub);
-                nextSub += size_t{1} << subBits;
-            }
-            uint32_t base = table[prefix] & 0xFFFF;
-            uint32_t low = c & ((1u << (l - tableBits)) - 1);
-            uint32_t first = low << (kMaxCodeLength - l);
-            uint32_t span = 1u << (kMaxCodeLength - l);
-            for (uint32_t i = 0; i < span; ++i) {
-                table[base + first + i] = Entry(static_cast<unsigned>(k), static_cast<unsigned>(l));
-            }
+    for (int k = 0; k < n; ++k) {
+        if (lengths[k] != 0) {
+            code.symbols[next[lengths[k]]++] = static_cast<uint16_t>(k);
         }
     }
     return true;
 }
 
-void FillSingleSymbol(unsigned symbol, int tableBits, uint32_t* table)
+bool BuildDecodeTable(const uint8_t* lengths, int n, int tableBits, uint16_t* table)
 {
-    for (size_t i = 0; i < (size_t{1} << tableBits); ++i) {
-        table[i] = Entry(symbol, 0);
+    SortedCode code;
+    if (!SortCode(lengths, n, code)) {
+        return false;
     }
+    FillTable(code, tableBits, table, Entry,
+              [](uint32_t sub) { return static_cast<uint16_t>(kSubTable | sub); });
+    return true;
+}
+
+void FillSingleSymbol(unsigned symbol, int tableBits, uint16_t* table)
+{
+    FillRun(table, 1u << tableBits, Entry(symbol, 0));
 }

@@ -3,8 +3,9 @@
 // through direct tables of `bits` entries indexed by the next bits, with sub-tables for
 // longer codes. Codes that a set leaves unused (an incomplete code) decode as invalid.
 //
-// Window: 64 KiB of history (zeros at the start of a member) followed by the output being
-// produced; a full chunk is flushed (CRC, sink) and the last 64 KiB move to the front.
+// Window: 64 KiB of history (zeros at the start of a member, as far back as the member's
+// distance codes reach) followed by the output being produced; a full chunk is flushed
+// (CRC, sink) and the last 64 KiB move to the front.
 #include "zip/Inflate.h"
 
 #include "lzh/MatchCopy.h"
@@ -18,7 +19,9 @@ namespace
 constexpr uint32_t kHistory = 65536;
 constexpr uint32_t kChunk = 512 * 1024;
 constexpr uint32_t kMaxLength = 65538; // enhanced: 3 + 16 bits
-constexpr uint32_t kWindowSize = kHistory + kChunk + kMaxLength + 8;
+// The symbol loop runs while the output is below the chunk's end; one round writes up to
+// three literals and a match, whose copy may run kCopyOverrun - 1 bytes further.
+constexpr uint32_t kWindowSize = kHistory + kChunk + 3 + kMaxLength + kCopyOverrun;
 constexpr uint32_t kInputSize = 64 * 1024;
 constexpr int kMaxBits = 15;
 // Past the end of the input the stream reads as one bits, which in a fixed block decode as
@@ -26,10 +29,15 @@ constexpr int kMaxBits = 15;
 // end is invalid.
 constexpr uint64_t kMaxOverrunBits = 64;
 
-constexpr uint32_t kSubTable = 0x80000000u;
-constexpr uint32_t kInvalid = 0x40000000u;
+// Table entries, 32 bits: bits 0-5 the bits to take (code length plus extra bits, at most
+// 15 + 16), bits 8-11 the code length, bits 16-31 the value (the literal, the base length
+// or distance, or a sub-table's index) and a kind in bits 12-15.
+constexpr uint32_t kLiteral = 1u << 12;
+constexpr uint32_t kEndOfBlock = 1u << 13;
+constexpr uint32_t kSubTable = 1u << 14;
+constexpr uint32_t kInvalid = 1u << 15;
 
-constexpr int kLiteralBits = 10;
+constexpr int kLiteralBits = 11;
 constexpr int kDistanceBits = 8;
 constexpr int kCodeLengthBits = 7;
 constexpr size_t TableSize(int n, int bits)
@@ -38,11 +46,12 @@ constexpr size_t TableSize(int n, int bits)
 }
 
 // Length and distance bases and extra bits; 286 and 287 are invalid, 30 and 31 valid.
-constexpr uint16_t kLengthBase[31] = {3,  4,   5,   6,   7,   8,   9,   10, 11, 13, 15,
-                                      17, 19,  23,  27,  31,  35,  43,  51, 59, 67, 83,
-                                      99, 115, 131, 163, 195, 227, 258, 0,  0};
-constexpr uint8_t kLengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,  2, 2,
-                                      3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+// Enhanced Deflate gives symbol 285 the base 3 and 16 extra bits.
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr uint16_t kDistanceBase[32] = {1,    2,    3,    4,     5,     7,     9,     13,
                                         17,   25,   33,   49,    65,    97,    129,   193,
                                         257,  385,  513,  769,   1025,  1537,  2049,  3073,
@@ -60,6 +69,41 @@ enum BuildResult
     kEmpty = 4, // every length 0
 };
 
+// The alphabets: how a symbol becomes an entry.
+enum Alphabet
+{
+    kCodeLengths,      // 19 symbols, values as they are
+    kLiterals,         // 288: literals, end of block, lengths (285 as in Deflate)
+    kEnhancedLiterals, // 288: as above, 285 with 16 extra bits
+    kDistances,        // 32
+};
+
+uint32_t MakeEntry(Alphabet alphabet, unsigned symbol, unsigned length)
+{
+    uint32_t base = symbol;
+    unsigned extra = 0;
+    uint32_t kind = 0;
+    if (alphabet == kLiterals || alphabet == kEnhancedLiterals) {
+        if (symbol < 256) {
+            kind = kLiteral;
+        } else if (symbol == 256) {
+            kind = kEndOfBlock;
+        } else if (symbol >= 286) {
+            kind = kInvalid;
+        } else if (symbol == 285 && alphabet == kEnhancedLiterals) {
+            base = 3;
+            extra = 16;
+        } else {
+            base = kLengthBase[symbol - 257];
+            extra = kLengthExtra[symbol - 257];
+        }
+    } else if (alphabet == kDistances) {
+        base = kDistanceBase[symbol];
+        extra = kDistanceExtra[symbol];
+    }
+    return (length + extra) | (length << 8) | kind | (base << 16);
+}
+
 uint32_t Reverse(uint32_t code, int length)
 {
     uint32_t r = 0;
@@ -70,8 +114,9 @@ uint32_t Reverse(uint32_t code, int length)
 }
 
 // Builds a decoding table over lengths[0..n-1]. An incomplete code is kIncomplete unless it
-// is a single code of length 1, which decodes (its unused half as invalid).
-int BuildTable(const uint8_t* lengths, int n, int bits, uint32_t* table)
+// is a single code of length 1, which decodes (its unused half as invalid). Sub-tables of
+// 2^(15 - bits) entries take the codes longer than `bits`, one per prefix.
+int BuildTable(const uint8_t* lengths, int n, int bits, Alphabet alphabet, uint32_t* table)
 {
     int count[kMaxBits + 1] = {};
     int maxLength = 0;
@@ -90,41 +135,54 @@ int BuildTable(const uint8_t* lengths, int n, int bits, uint32_t* table)
         }
     }
     int result = left > 0 && maxLength != 1 ? kIncomplete : kComplete;
-    size_t size = size_t{1} << bits;
-    for (size_t i = 0; i < size; ++i) {
-        table[i] = kInvalid;
+    // The symbols ordered by length, then by value (a counting sort); next[l] is the first
+    // canonical code of length l.
+    uint16_t sorted[288];
+    int start[kMaxBits + 2];
+    start[1] = 0;
+    for (int l = 1; l <= kMaxBits; ++l) {
+        start[l + 1] = start[l] + count[l];
     }
-    uint32_t next[kMaxBits + 2] = {};
+    for (int k = 0; k < n; ++k) {
+        if (lengths[k] != 0) {
+            sorted[start[lengths[k]]++] = static_cast<uint16_t>(k);
+        }
+    }
+    uint32_t next[kMaxBits + 1] = {};
     uint32_t code = 0;
     count[0] = 0;
     for (int l = 1; l <= kMaxBits; ++l) {
         code = (code + static_cast<uint32_t>(count[l - 1])) << 1;
         next[l] = code;
     }
+
+    const size_t size = size_t{1} << bits;
+    for (size_t i = 0; i < size; ++i) {
+        table[i] = kInvalid;
+    }
     const int subBits = kMaxBits - bits;
     size_t nextSub = size;
+    const uint16_t* symbol = sorted;
     for (int l = 1; l <= maxLength; ++l) {
-        for (int k = 0; k < n; ++k) {
-            if (lengths[k] != l) {
-                continue;
-            }
-            uint32_t reversed = Reverse(next[l]++, l);
-            uint32_t entry = static_cast<uint32_t>(k) | (static_cast<uint32_t>(l) << 16);
+        for (int c = 0; c < count[l]; ++c) {
+            const uint32_t entry = MakeEntry(alphabet, *symbol++, static_cast<unsigned>(l));
+            const uint32_t reversed = Reverse(next[l]++, l);
             if (l <= bits) {
+                // Every index whose low l bits are the code.
                 for (uint32_t i = reversed; i < size; i += 1u << l) {
                     table[i] = entry;
                 }
                 continue;
             }
-            uint32_t prefix = reversed & static_cast<uint32_t>(size - 1);
+            const uint32_t prefix = reversed & static_cast<uint32_t>(size - 1);
             if (!(table[prefix] & kSubTable)) {
-                table[prefix] = kSubTable | static_cast<uint32_t>(nextSub);
+                table[prefix] = kSubTable | (static_cast<uint32_t>(nextSub) << 16);
                 for (size_t i = 0; i < (size_t{1} << subBits); ++i) {
                     table[nextSub + i] = kInvalid;
                 }
                 nextSub += size_t{1} << subBits;
             }
-            uint32_t base = table[prefix] & 0xFFFF;
+            const uint32_t base = table[prefix] >> 16;
             for (uint32_t i = reversed >> bits; i < (1u << subBits); i += 1u << (l - bits)) {
                 table[base + i] = entry;
             }
@@ -140,48 +198,82 @@ uint64_t LoadLittleEndian64(const uint8_t* p)
     return v;
 }
 
+// The entry for the next code: the direct entry, or the one in its sub-table.
+inline uint32_t Lookup(const uint32_t* table, int tableBits, uint64_t bits)
+{
+    uint32_t e = table[bits & ((1u << tableBits) - 1)];
+    if (e & kSubTable) {
+        e = table[(e >> 16) + ((bits >> tableBits) & ((1u << (kMaxBits - tableBits)) - 1))];
+    }
+    return e;
+}
+
+// The value of an entry of a length or distance: its base plus the extra bits that follow
+// the code in `bits` (read before the entry's bits are taken).
+inline uint32_t EntryValue(uint32_t e, uint64_t bits)
+{
+    const unsigned taken = e & 0x3F;
+    const unsigned codeLength = (e >> 8) & 0xF;
+    return (e >> 16) + static_cast<uint32_t>((bits & ((uint64_t{1} << taken) - 1)) >> codeLength);
+}
+
 } // namespace
 
 struct CInflater::State
 {
     uint8_t window[kWindowSize];
-    uint8_t input[kInputSize];
+    // Its own allocation, so that a read past it is a fault the sanitizers see.
+    std::unique_ptr<uint8_t[]> input{new uint8_t[kInputSize]};
     uint32_t literalTable[TableSize(288, kLiteralBits)];
     uint32_t distanceTable[TableSize(32, kDistanceBits)];
     uint32_t codeLengthTable[TableSize(19, kCodeLengthBits)];
-    uint32_t fixedLiteral[TableSize(288, kLiteralBits)];
+    uint32_t fixedLiteral[2][TableSize(288, kLiteralBits)]; // Deflate, enhanced
     uint32_t fixedDistance[TableSize(32, kDistanceBits)];
+    uint32_t noDistance[1u << kDistanceBits]; // a block without distance codes: all invalid
     uint8_t lengths[288 + 32];
 
     // Bit input, least significant bit first.
     LzhByteSource* source;
-    const uint8_t* next;
-    const uint8_t* end;
+    const uint8_t* next; // next unread byte of the input buffer
+    const uint8_t* end;  // end of valid bytes in the input buffer
     bool sourceEnded;
     uint64_t padBytes; // one-bit bytes supplied past the end
-    uint64_t bits;
+    uint64_t bits;     // the next `count` bits of the stream, the first in bit 0
     unsigned count;
 
     // Output.
     LzhByteSink* sink;
-    uint8_t* out;
+    uint8_t* out; // where the next byte goes in the window
     uint32_t crc;
     uint64_t produced;
     bool enhanced;
     bool refused; // the sink would not take a chunk: decoding stops
+    // Bytes of zeros right before the member's first byte; the rest of the history holds
+    // whatever the window held. A block's distances reach only so far back, and a flush
+    // leaves real output there.
+    uint32_t zeros;
+
+    // Makes the history read as zeros as far as `reach` bytes back.
+    void Reach(uint32_t reach)
+    {
+        if (produced == 0 && reach > zeros) {
+            std::memset(window + kHistory - reach, 0, reach - zeros);
+            zeros = reach;
+        }
+    }
 
     bool ReadInput()
     {
         if (sourceEnded) {
             return false;
         }
-        uint32_t got = source->Read(input, kInputSize);
+        uint32_t got = source->Read(input.get(), kInputSize);
         if (got == 0) {
             sourceEnded = true;
             return false;
         }
-        next = input;
-        end = input + got;
+        next = input.get();
+        end = input.get() + got;
         return true;
     }
 
@@ -216,24 +308,12 @@ struct CInflater::State
         return v;
     }
 
-    // Decodes one symbol; false for an invalid code.
-    bool Decode(const uint32_t* table, int tableBits, unsigned& symbol)
+    // Bits taken past the end of the input: the buffer holds the unread real bits first,
+    // then the unread padding.
+    bool Overran() const
     {
-        if (count < kMaxBits) {
-            Refill();
-        }
-        uint32_t e = table[bits & ((1u << tableBits) - 1)];
-        if (e & kSubTable) {
-            e = table[(e & 0xFFFF) + ((bits >> tableBits) & ((1u << (kMaxBits - tableBits)) - 1))];
-        }
-        if (e & kInvalid) {
-            return false;
-        }
-        unsigned length = (e >> 16) & 0xFF;
-        bits >>= length;
-        count -= length;
-        symbol = e & 0xFFFF;
-        return true;
+        return padBytes != 0 &&
+               static_cast<int64_t>(padBytes * 8) - count > static_cast<int64_t>(kMaxOverrunBits);
     }
 
     void Flush()
@@ -250,6 +330,8 @@ struct CInflater::State
 
     InflateStatus Stored();
     InflateStatus Codes(const uint32_t* literals, const uint32_t* distances);
+    InflateStatus CodesNearTheEnd(const uint32_t* literals, const uint32_t* distances,
+                                  bool& blockEnded);
     InflateStatus Dynamic();
 };
 
@@ -293,56 +375,149 @@ InflateStatus CInflater::State::Stored()
     return kInflateOk;
 }
 
+// The symbols of one block. The loop keeps the bit buffer and the output pointer in locals
+// (stores to the window could otherwise alias them) and works in rounds: a refill, up to
+// three literals (a literal code takes at most 15 of the 56 bits a refill leaves), a
+// second refill when a length follows, and the length with its distance (at most
+// 15 + 5 + 15 + 14 bits, or 31 + 29 in enhanced Deflate, whose third refill is rare).
+// Entry conditions of the fast rounds: at least 8 bytes in the input buffer at every
+// refill, so that every refill is one load and no padding is involved. A refill advances
+// at most 7 bytes: the k-th refill of round i (from 0) comes at most 21i + 7(k - 1) bytes
+// on, so with `room` bytes to spare at the first, rounds 0 .. (room - 14) / 21 keep all
+// three of theirs inside. The output stays below the chunk's end, past which the window
+// has room for a round's output. Near the input's end the careful loop takes over.
 InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* distances)
 {
     uint8_t* const chunkEnd = window + kHistory + kChunk;
+    constexpr ptrdiff_t kRoundAdvance = 3 * 7;
+    constexpr ptrdiff_t kLastRefill = 2 * 7; // the third refill's distance from the first
     for (;;) {
-        Refill();
-        uint32_t e = literals[bits & ((1u << kLiteralBits) - 1)];
-        if (e & kSubTable) {
-            e = literals[(e & 0xFFFF) +
-                         ((bits >> kLiteralBits) & ((1u << (kMaxBits - kLiteralBits)) - 1))];
-        }
-        if (e & kInvalid) {
-            return kInflateInvalid;
-        }
-        unsigned codeLength = (e >> 16) & 0xFF;
-        bits >>= codeLength;
-        count -= codeLength;
-        // Bits in the buffer are the unread real ones first, then the unread padding.
-        if (padBytes != 0 &&
-            static_cast<int64_t>(padBytes * 8) - count > static_cast<int64_t>(kMaxOverrunBits)) {
-            return kInflateInvalid;
-        }
-        unsigned symbol = e & 0xFFFF;
-        if (symbol < 256) {
-            *out++ = static_cast<uint8_t>(symbol);
-        } else if (symbol == 256) {
-            return kInflateOk;
-        } else {
-            unsigned index = symbol - 257;
-            if (index >= 29 || kLengthExtra[index] == 99) {
-                return kInflateInvalid; // 286 and 287
+        uint64_t b = bits;
+        unsigned n = count;
+        const uint8_t* in = next;
+        uint8_t* o = out;
+        const ptrdiff_t room = end - 8 - in - kLastRefill;
+        uint32_t rounds = room < 0 ? 0 : static_cast<uint32_t>(room / kRoundAdvance) + 1;
+        InflateStatus status = kInflateOk;
+        bool blockEnded = false;
+        for (; rounds != 0; --rounds) {
+            if (o >= chunkEnd) {
+                break;
             }
-            uint32_t length = kLengthBase[index] + Take(kLengthExtra[index]);
-            if (length == 258 && enhanced) {
-                length = Take(16) + 3;
+            b |= LoadLittleEndian64(in) << n;
+            in += (63 - n) >> 3;
+            n |= 56;
+            uint32_t e = Lookup(literals, kLiteralBits, b);
+            if (e & kLiteral) {
+                b >>= e & 0x3F;
+                n -= e & 0x3F;
+                *o++ = static_cast<uint8_t>(e >> 16);
+                e = Lookup(literals, kLiteralBits, b);
+                if (e & kLiteral) {
+                    b >>= e & 0x3F;
+                    n -= e & 0x3F;
+                    *o++ = static_cast<uint8_t>(e >> 16);
+                    e = Lookup(literals, kLiteralBits, b);
+                    if (e & kLiteral) {
+                        b >>= e & 0x3F;
+                        n -= e & 0x3F;
+                        *o++ = static_cast<uint8_t>(e >> 16);
+                        continue;
+                    }
+                }
+                // The entry was read from the low bits, which a refill leaves as they are.
+                b |= LoadLittleEndian64(in) << n;
+                in += (63 - n) >> 3;
+                n |= 56;
             }
-            unsigned d;
-            if (distances == nullptr || !Decode(distances, kDistanceBits, d)) {
-                return kInflateInvalid;
+            if (e & (kEndOfBlock | kInvalid)) {
+                b >>= e & 0x3F;
+                n -= e & 0x3F;
+                blockEnded = (e & kEndOfBlock) != 0;
+                status = blockEnded ? kInflateOk : kInflateInvalid;
+                break;
             }
-            uint32_t distance = kDistanceBase[d] + Take(kDistanceExtra[d]);
-            CopyMatch(out, distance, length); // distance <= 65536: within the history
-            out += length;
+            const uint32_t length = EntryValue(e, b);
+            b >>= e & 0x3F;
+            n -= e & 0x3F;
+            if (n < 29) {
+                b |= LoadLittleEndian64(in) << n;
+                in += (63 - n) >> 3;
+                n |= 56;
+            }
+            const uint32_t d = Lookup(distances, kDistanceBits, b);
+            if (d & kInvalid) {
+                status = kInflateInvalid;
+                break;
+            }
+            const uint32_t distance = EntryValue(d, b);
+            b >>= d & 0x3F;
+            n -= d & 0x3F;
+            CopyMatch(o, distance, length); // distance <= 65536: within the history
+            o += length;
+        }
+        bits = b;
+        count = n;
+        next = in;
+        out = o;
+        if (status != kInflateOk || blockEnded) {
+            return status;
         }
         if (out >= chunkEnd) {
             Flush();
             if (refused) {
                 return kInflateSinkRefused;
             }
+            continue;
+        }
+        // Fewer than 8 bytes may be left in the buffer: one symbol the careful way.
+        status = CodesNearTheEnd(literals, distances, blockEnded);
+        if (status != kInflateOk || blockEnded) {
+            return status;
         }
     }
+}
+
+// One symbol with the careful refill (the next input block, or padding past the end and
+// its bound, which is checked after the literal/length code).
+InflateStatus CInflater::State::CodesNearTheEnd(const uint32_t* literals, const uint32_t* distances,
+                                                bool& blockEnded)
+{
+    Refill();
+    const uint32_t e = Lookup(literals, kLiteralBits, bits);
+    const unsigned codeLength = (e >> 8) & 0xF;
+    if (e & kInvalid) {
+        return kInflateInvalid;
+    }
+    const uint64_t before = bits;
+    bits >>= codeLength;
+    count -= codeLength;
+    if (Overran()) {
+        return kInflateInvalid;
+    }
+    if (e & kLiteral) {
+        *out++ = static_cast<uint8_t>(e >> 16);
+        return kInflateOk;
+    }
+    if (e & kEndOfBlock) {
+        blockEnded = true;
+        return kInflateOk;
+    }
+    const unsigned extra = (e & 0x3F) - codeLength;
+    const uint32_t length = EntryValue(e, before);
+    bits >>= extra;
+    count -= extra;
+    Refill();
+    const uint32_t d = Lookup(distances, kDistanceBits, bits);
+    if (d & kInvalid) {
+        return kInflateInvalid;
+    }
+    const uint32_t distance = EntryValue(d, bits);
+    bits >>= d & 0x3F;
+    count -= d & 0x3F;
+    CopyMatch(out, distance, length);
+    out += length;
+    return kInflateOk;
 }
 
 InflateStatus CInflater::State::Dynamic()
@@ -357,7 +532,7 @@ InflateStatus CInflater::State::Dynamic()
     for (unsigned i = 0; i < codeLengthCount; ++i) {
         codeLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(Take(3));
     }
-    int r = BuildTable(codeLengths, 19, kCodeLengthBits, codeLengthTable);
+    int r = BuildTable(codeLengths, 19, kCodeLengthBits, kCodeLengths, codeLengthTable);
     if (r == kOverSubscribed) {
         return kInflateBadBlock;
     }
@@ -367,10 +542,16 @@ InflateStatus CInflater::State::Dynamic()
     unsigned total = literalCount + distanceCount;
     unsigned previous = 0;
     for (unsigned i = 0; i < total;) {
-        unsigned symbol;
-        if (!Decode(codeLengthTable, kCodeLengthBits, symbol)) {
+        if (count < kMaxBits) {
+            Refill();
+        }
+        const uint32_t e = Lookup(codeLengthTable, kCodeLengthBits, bits);
+        if (e & kInvalid) {
             return kInflateInvalid;
         }
+        bits >>= e & 0x3F;
+        count -= e & 0x3F;
+        const unsigned symbol = e >> 16;
         if (symbol < 16) {
             lengths[i++] = static_cast<uint8_t>(symbol);
             previous = symbol;
@@ -385,7 +566,8 @@ InflateStatus CInflater::State::Dynamic()
         i += repeat;
         previous = value;
     }
-    r = BuildTable(lengths, static_cast<int>(literalCount), kLiteralBits, literalTable);
+    r = BuildTable(lengths, static_cast<int>(literalCount), kLiteralBits,
+                   enhanced ? kEnhancedLiterals : kLiterals, literalTable);
     if (r == kOverSubscribed) {
         return kInflateBadBlock;
     }
@@ -393,14 +575,22 @@ InflateStatus CInflater::State::Dynamic()
         return kInflateInvalid; // incomplete, or no literal/length codes at all
     }
     r = BuildTable(lengths + literalCount, static_cast<int>(distanceCount), kDistanceBits,
-                   distanceTable);
+                   kDistances, distanceTable);
     if (r == kOverSubscribed) {
         return kInflateBadBlock;
     }
     if (r == kIncomplete || (r == kEmpty && literalCount > 257)) {
         return kInflateInvalid;
     }
-    return Codes(literalTable, r == kEmpty ? nullptr : distanceTable);
+    // The farthest distance: the base plus all extra bits of the highest distance code.
+    int highest = static_cast<int>(distanceCount) - 1;
+    while (highest >= 0 && lengths[literalCount + static_cast<unsigned>(highest)] == 0) {
+        --highest;
+    }
+    if (highest >= 0) {
+        Reach(kDistanceBase[highest] + (1u << kDistanceExtra[highest]) - 1);
+    }
+    return Codes(literalTable, r == kEmpty ? noDistance : distanceTable);
 }
 
 CInflater::CInflater() : m_state(new State)
@@ -409,9 +599,13 @@ CInflater::CInflater() : m_state(new State)
     for (int i = 0; i < 288; ++i) {
         lengths[i] = i < 144 ? 8 : (i < 256 ? 9 : (i < 280 ? 7 : 8));
     }
-    BuildTable(lengths, 288, kLiteralBits, m_state->fixedLiteral);
+    BuildTable(lengths, 288, kLiteralBits, kLiterals, m_state->fixedLiteral[0]);
+    BuildTable(lengths, 288, kLiteralBits, kEnhancedLiterals, m_state->fixedLiteral[1]);
     std::memset(lengths, 5, 32);
-    BuildTable(lengths, 32, kDistanceBits, m_state->fixedDistance);
+    BuildTable(lengths, 32, kDistanceBits, kDistances, m_state->fixedDistance);
+    for (uint32_t& e : m_state->noDistance) {
+        e = kInvalid;
+    }
 }
 
 CInflater::~CInflater() = default;
@@ -420,7 +614,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
 {
     State& s = *m_state;
     s.source = &source;
-    s.next = s.end = s.input;
+    s.next = s.end = s.input.get();
     s.sourceEnded = false;
     s.padBytes = 0;
     s.bits = 0;
@@ -430,7 +624,7 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
     s.produced = 0;
     s.enhanced = enhanced;
     s.refused = false;
-    std::memset(s.window, 0, kHistory);
+    s.zeros = 0;
     s.out = s.window + kHistory;
     InflateStatus status = kInflateOk;
     bool final = false;
@@ -441,7 +635,8 @@ InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool 
             status = s.Stored();
             break;
         case 1:
-            status = s.Codes(s.fixedLiteral, s.fixedDistance);
+            s.Reach(kHistory); // fixed codes reach distance 65536 (codes 30 and 31)
+            status = s.Codes(s.fixedLiteral[enhanced ? 1 : 0], s.fixedDistance);
             break;
         case 2:
             status = s.Dynamic();

@@ -1,5 +1,6 @@
 // CInflater: Deflate (method 8) and enhanced Deflate (method 9: a 64 KiB window, distance
-// codes 30 and 31, and a length of 258 extended by 16 bits) over a byte source and sink.
+// codes 30 and 31, and length symbol 285 followed by 16 bits of length - 3) over a byte
+// source and sink.
 #pragma once
 
 #include "lzh/LzhDecoder.h"

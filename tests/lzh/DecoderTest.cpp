@@ -1,14 +1,24 @@
 // The fast decoder against the reference decoder and against hand-made streams: single-symbol
 // codes, wrapping block counts, overshooting matches, the initial dictionary of spaces,
-// long codes through the sub-tables, and every invalid code-length set.
+// long codes through the sub-tables, and every invalid code-length set; the "-lh4-" and
+// "-lhx-" members of the shared corpus.
 #include "lzh/Crc16.h"
+#include "lzh/LzhArchive.h"
+#include "lzh/LzhCodec.h"
 #include "lzh/LzhDecoder.h"
+#include "lzh/LzhEncoder.h"
+#include "platform/File.h"
 #include "tests/support/BitWriter.h"
+#include "tests/support/LzhManifest.h"
 #include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceLzhDecoder.h"
+#include "tests/support/Sha256.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <random>
 
@@ -125,6 +135,7 @@ std::vector<int> Lengths(const std::map<int, int>& m, int n)
 }
 
 // Literals 'a'..'p' with lengths 1..16 and the longest match with 16: codes of every length.
+// Positions likewise, up to 17 symbols; the 20 of a 512 KB dictionary end in 15 and 16 x 6.
 Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
 {
     Block b{count, {}, {}, positionAlphabet, width};
@@ -133,28 +144,120 @@ Block DeepBlock(uint16_t count, int positionAlphabet, unsigned width)
     }
     b.literals[509] = 16;
     for (int j = 0; j < positionAlphabet; ++j) {
-        b.positions[j] = j + 1 < positionAlphabet ? j + 1 : j;
+        if (positionAlphabet <= 17) {
+            b.positions[j] = j + 1 < positionAlphabet ? j + 1 : j;
+        } else {
+            b.positions[j] = j < 13 ? j + 1 : (j == 13 ? 15 : 16);
+        }
     }
     return b;
 }
 
 } // namespace
 
-TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroNeverEnds)
+namespace
+{
+
+// A block header whose three codes are single symbols: its symbols take no bits at all.
+void PutSingleSymbolBlock(BitWriter& w, uint32_t count, uint32_t literal)
+{
+    w.Put(count, 16);
+    w.Put(0, 5), w.Put(3, 5); // pre-tree: single symbol
+    w.Put(0, 9), w.Put(literal, 9);
+    w.Put(0, 4), w.Put(0, 4); // positions: single symbol 0
+}
+
+} // namespace
+
+TEST(LzhDecoder, SingleSymbolCodesUseNoBitsAndBlockCountZeroIs65536)
 {
     BitWriter w;
-    w.Put(0, 16); // block count 0: wraps, so this block lasts to the end
-    w.Put(0, 5);  // pre-tree: single symbol
-    w.Put(3, 5);
-    w.Put(0, 9); // literals: single symbol 'Z'
-    w.Put('Z', 9);
-    w.Put(0, 4); // positions: single symbol 0
-    w.Put(0, 4);
-    Decoded d = Fast(w.Bytes(), 100000, 13);
+    PutSingleSymbolBlock(w, 0, 'Z'); // count 0: a full block of 65536 symbols
+    PutSingleSymbolBlock(w, 1, 'Y');
+    Decoded d = Fast(w.Bytes(), 65537, 13);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.bytes, std::vector<uint8_t>(100000, 'Z'));
-    EXPECT_EQ(d.crc, Crc16Update(0, d.bytes.data(), 100000));
-    ExpectSameAsReference(w.Bytes(), 100000, 13);
+    std::vector<uint8_t> expected(65536, 'Z');
+    expected.push_back('Y');
+    EXPECT_EQ(d.bytes, expected);
+    EXPECT_EQ(d.crc, Crc16Update(0, expected.data(), 65537));
+    ExpectSameAsReference(w.Bytes(), 65537, 13);
+}
+
+TEST(LzhDecoder, EveryMemberStartsFromSpacesHoweverFarALaterBlockReaches)
+{
+    // A first member that leaves its output in the history (more than a chunk), then one
+    // whose first block reaches one byte back and whose second block reaches 4096 + 1.
+    CLzhDecoder decoder;
+    BitWriter zs;
+    for (int i = 0; i < 10; ++i) {
+        PutSingleSymbolBlock(zs, 65535, 'Z');
+    }
+    MemorySource first(zs.Bytes());
+    bool ok = false;
+    decoder.Decode(first, nullptr, static_cast<uint32_t>(zs.Bytes().size()), 655350, 13, ok);
+    ASSERT_TRUE(ok);
+
+    BitWriter w;
+    PutSingleSymbolBlock(w, 1, 'q');
+    w.Put(1, 16);
+    w.Put(0, 5), w.Put(3, 5);   // pre-tree: single symbol
+    w.Put(0, 9), w.Put(256, 9); // literals: single symbol, a match of 3
+    w.Put(0, 4), w.Put(13, 4);  // positions: single symbol 13, 12 extra bits
+    w.Put(0, 12);               // position value 4096: distance 4097
+    MemorySource second(w.Bytes());
+    VectorSink sink;
+    decoder.Decode(second, &sink, static_cast<uint32_t>(w.Bytes().size()), 4, 13, ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(sink.bytes, (std::vector<uint8_t>{'q', ' ', ' ', ' '}));
+    ExpectSameAsReference(w.Bytes(), 4, 13);
+}
+
+TEST(LzhDecoder, AtMostTheBoundIsReadPastTheData)
+{
+    // Literals 'a' (code 0) and 'b' (code 1): the data end with 'b's on a byte boundary, and
+    // the zero bits past the data decode as 'a', one per bit.
+    Block b{60000, {{'a', 1}, {'b', 1}}, {{0, 1}, {1, 1}}, 14, 4};
+    BitWriter w;
+    PutHeader(w, b);
+    const size_t header = w.BitCount();
+    do {
+        w.Put(1, 1);
+    } while (w.BitCount() % 8 != 0);
+    const auto inData = static_cast<uint32_t>(w.BitCount() - header);
+    const auto bound = static_cast<uint32_t>(CLzhDecoder::kMaxOverrunBits);
+    Decoded d = Fast(w.Bytes(), inData + bound, 13);
+    ASSERT_TRUE(d.ok);
+    std::vector<uint8_t> expected(inData, 'b');
+    expected.insert(expected.end(), bound, 'a');
+    EXPECT_EQ(d.bytes, expected);
+    ExpectSameAsReference(w.Bytes(), inData + bound, 13);
+    EXPECT_FALSE(Fast(w.Bytes(), inData + bound + 1, 13).ok);
+    ExpectSameAsReference(w.Bytes(), inData + bound + 1, 13);
+}
+
+TEST(LzhDecoder, ZeroBytesClaimingFourGigabytesFailFast)
+{
+    // 64 zero bytes read as full blocks (count 0) of single-symbol NULs, each header 52 bits:
+    // the 512 bits hold nine headers, the bound of 64 zero bits past them two more, and the
+    // twelfth block cannot be read. Without the bound this member tested as good after
+    // producing 4 GiB of NULs.
+    std::vector<uint8_t> zeros(64, 0);
+    const uint32_t admitted = 11 * 65536;
+    Decoded d = Fast(zeros, admitted, 13);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(admitted, 0));
+    EXPECT_FALSE(Fast(zeros, admitted + 1, 13).ok);
+    ExpectSameAsReference(zeros, admitted + 1, 13);
+
+    CLzhDecoder decoder;
+    MemorySource source(zeros);
+    bool ok = true;
+    auto start = std::chrono::steady_clock::now();
+    uint16_t crc = decoder.Decode(source, nullptr, 64, 0xFFFFFFFFu, 13, ok);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(crc, 0);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(500));
 }
 
 TEST(LzhDecoder, MatchesBeforeTheFirstByteReadSpacesAndOvershootIsProduced)
@@ -176,10 +279,10 @@ TEST(LzhDecoder, MatchesBeforeTheFirstByteReadSpacesAndOvershootIsProduced)
 
 TEST(LzhDecoder, LongCodesOfEveryLengthAgreeWithReference)
 {
-    for (int dictBits : {13, 15, 16}) {
+    for (int dictBits : {12, 13, 15, 16, 19}) {
         SCOPED_TRACE(dictBits);
-        int alphabet = dictBits == 16 ? 17 : dictBits == 15 ? 16 : 14;
-        unsigned width = dictBits == 13 ? 4 : 5;
+        int alphabet = dictBits <= 13 ? 14 : dictBits + 1;
+        unsigned width = dictBits <= 13 ? 4 : 5;
         std::mt19937 rng(static_cast<unsigned>(dictBits));
         BitWriter w;
         uint32_t produced = 0;
@@ -295,7 +398,117 @@ TEST(LzhDecoder, RandomStreamsAgreeWithReference)
         if (i % 2 == 0 && packed.size() > 6) {
             packed[2] = 0;
         }
-        int dictBits = i % 3 == 0 ? 13 : i % 3 == 1 ? 15 : 16;
-        ExpectSameAsReference(packed, rng() % 3000, dictBits);
+        static const int kDictBits[] = {13, 15, 16, 12, 19};
+        ExpectSameAsReference(packed, rng() % 3000, kDictBits[i % 5]);
     }
+}
+
+TEST(LzhDecoder, InputInPiecesDecodesAsAWhole)
+{
+    // A source that hands out pieces of changing sizes and fills the rest of the buffer
+    // with bytes that are not the stream's: a decoder that reads past a piece decodes them.
+    class PieceSource final : public LzhByteSource
+    {
+    public:
+        explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
+        uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+        {
+            size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 89});
+            m_next = m_next * 7 + 3;
+            std::copy_n(m_data.data() + m_pos, n, buffer);
+            std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0x5A ^ m_next));
+            m_pos += n;
+            return static_cast<uint32_t>(n);
+        }
+
+    private:
+        const std::vector<uint8_t>& m_data;
+        size_t m_pos = 0;
+        size_t m_next = 1;
+    };
+    std::mt19937 rng(12);
+    std::vector<uint8_t> data;
+    while (data.size() < 300000) {
+        std::string word = "word" + std::to_string(rng() % 4000) + (rng() % 9 == 0 ? "\n" : " ");
+        data.insert(data.end(), word.begin(), word.end());
+    }
+    for (int method : {5, 7}) {
+        CLzhEncoder encoder;
+        MemorySource in(data);
+        VectorSink packed;
+        LzhEncodeResult r = encoder.Encode(in, packed, static_cast<uint32_t>(data.size()), method);
+        ASSERT_FALSE(r.cannotShrink);
+        CLzhDecoder decoder;
+        PieceSource source(packed.bytes);
+        VectorSink sink;
+        bool ok = false;
+        uint16_t crc =
+            decoder.Decode(source, &sink, r.packedSize, static_cast<uint32_t>(data.size()),
+                           method == 7 ? 16 : 13, ok);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(crc, r.crc);
+        EXPECT_TRUE(sink.bytes == data);
+    }
+}
+
+TEST(LzhDecoder, Lh4PositionsPastTheDictionaryWrapAsInARing)
+{
+    // 'q', then a 3-byte match at position value 4096 + 0: with a 4 KB dictionary it is the
+    // ring's distance 1 (a run of 'q'), not 4097 bytes back into the spaces.
+    Block b{2, {{'q', 1}, {256, 1}}, {{13, 1}, {0, 1}}, 14, 4};
+    BitWriter w;
+    PutHeader(w, b);
+    w.Put(0, 1);  // 'q'
+    w.Put(1, 1);  // length 3
+    w.Put(1, 1);  // position symbol 13: 2^12 + 12 extra bits
+    w.Put(0, 12); // position value 4096
+    Decoded d = Fast(w.Bytes(), 4, 12);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, std::vector<uint8_t>(4, 'q'));
+    ExpectSameAsReference(w.Bytes(), 4, 12);
+    Decoded five = Fast(w.Bytes(), 4, 13); // with 8 KB it reaches the initial spaces
+    ASSERT_TRUE(five.ok);
+    EXPECT_EQ(five.bytes, (std::vector<uint8_t>{'q', ' ', ' ', ' '}));
+}
+
+TEST(LzhDecoder, Lh4AndLhxCorpusMembersDecodeToTheirDigests)
+{
+    struct Case
+    {
+        const char* archive;
+        int method;
+    };
+    const Case cases[] = {{"lha_amiga_122/lh4.lzh", kMethodLh4},
+                          {"lha_amiga_122/sfx.run", kMethodLh4},
+                          {"win_lib/h2_lhx.lzh", kMethodLhx}};
+    const std::string root = testsupport::SharedDir() + "/corpus/lzh/";
+    auto manifest = testsupport::ReadLzhManifest(root + "MANIFEST.tsv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        ASSERT_EQ(manifest.count(c.archive), 1u) << "the shared corpus is missing";
+        const testsupport::ManifestRow& row = manifest[c.archive].front();
+        // From the member's header on: the Amiga self-extractor's stub is not an LZH file.
+        testsupport::TempFolder tmp;
+        tmp.WriteHostFile("a.lzh", testsupport::ReadHostFile(root + c.archive).substr(row.offset));
+        CLzhArchive archive;
+        ASSERT_TRUE(archive.Open(L"\\a.lzh", false));
+        ASSERT_GE(archive.GetEntryCount(), 1);
+        const CArchiveEntry e = archive.GetEntry(0);
+        std::vector<uint8_t> packed(e.packedSize);
+        uint32_t got = 0;
+        ASSERT_TRUE(
+            platform::SeekFile(archive.archiveFile, e.dataPos, platform::SeekOrigin::Begin));
+        ASSERT_TRUE(platform::ReadFile(archive.archiveFile, packed.data(), e.packedSize, &got));
+        ASSERT_EQ(got, e.packedSize);
+        int dictBits = DictBitsForMethod(c.method);
+        Decoded d = Fast(packed, e.unpackedSize, dictBits);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.crc, e.crc & 0xFFFF);
+        tmp.WriteHostFile("out.bin", std::string(d.bytes.begin(), d.bytes.end()));
+        EXPECT_EQ(testsupport::Sha256OfHostFile(tmp.HostPath("out.bin")), row.sha256);
+        ExpectSameAsReference(packed, e.unpackedSize, dictBits);
+        archive.Close();
+    }
+    EXPECT_EQ(DictBitsForMethod(kMethodLh4), 12);
+    EXPECT_EQ(DictBitsForMethod(kMethodLhx), 19);
 }

@@ -64,11 +64,15 @@ std::string Build(const std::vector<Member>& members)
     return bytes + std::string(1, '\0');
 }
 
-// A "-lh5-" stream of `count` copies of one byte: single-symbol codes use no bits.
+// A "-lh5-" stream of up to 4 x 65535 copies of one byte: blocks of single-symbol codes,
+// which use no bits.
 std::string RepeatedByteStream(uint8_t byte)
 {
     BitWriter w;
-    w.Put(0, 16), w.Put(0, 5), w.Put(0, 5), w.Put(0, 9), w.Put(byte, 9), w.Put(0, 4), w.Put(0, 4);
+    for (int block = 0; block < 4; ++block) {
+        w.Put(65535, 16), w.Put(0, 5), w.Put(0, 5), w.Put(0, 9), w.Put(byte, 9);
+        w.Put(0, 4), w.Put(0, 4);
+    }
     return std::string(w.Bytes().begin(), w.Bytes().end());
 }
 

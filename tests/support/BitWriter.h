@@ -23,6 +23,7 @@ public:
         }
     }
     const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+    size_t BitCount() const { return m_bits; }
 
 private:
     std::vector<uint8_t> m_bytes;

@@ -1,8 +1,8 @@
 // Reference inflate: RFC 1951 with this reader's rules. Past the input's end the bits are
 // ones, and a literal/length symbol ending more than 64 bits past it is invalid; an incomplete code
 // is an error unless it is one code of length 1; symbols 286 and 287 are invalid; distance codes 30
-// and 31 reach 65536; in enhanced streams a length of 258 is followed by 16 bits giving the length
-// minus 3; the history starts as zeros.
+// and 31 reach 65536; in enhanced streams length symbol 285 is followed by 16 bits giving the
+// length minus 3 (symbol 284 with extra bits 31 stays 258); the history starts as zeros.
 #include "tests/support/ReferenceInflate.h"
 
 #include <cstddef>
@@ -131,10 +131,9 @@ void Symbols(Bits& bits, const Code& literals, const Code& distances, bool enhan
         if (s > 285) {
             throw Failure{1};
         }
-        unsigned length = kLengthBase[s - 257] + bits.Take(kLengthExtra[s - 257]);
-        if (length == 258 && enhanced) {
-            length = bits.Take(16) + 3;
-        }
+        unsigned length = s == 285 && enhanced
+                              ? bits.Take(16) + 3
+                              : kLengthBase[s - 257] + bits.Take(kLengthExtra[s - 257]);
         unsigned d = Decode(bits, distances);
         unsigned base = 1, extra = 0;
         for (unsigned i = 0; i < d; ++i) { // bases grow by 2^extra, extra every two codes

@@ -1,5 +1,7 @@
 // Reference LZH decoding: bits are taken one by one, codes decoded by walking the canonical
-// code length by length, the dictionary is a ring of spaces.
+// code length by length, the dictionary is a ring of spaces. Past the data the bits are 0,
+// and a block header or symbol that ends more than 64 bits past it makes the member broken;
+// a block count of 0 stands for 65536 symbols.
 #include "tests/support/ReferenceLzhDecoder.h"
 
 #include "lzh/Crc16.h"
@@ -35,6 +37,7 @@ public:
         }
         return v;
     }
+    size_t Overrun() const { return m_pos > m_data.size() * 8 ? m_pos - m_data.size() * 8 : 0; }
 
 private:
     const std::vector<uint8_t>& m_data;
@@ -136,6 +139,13 @@ Code ReadAux(Bits& bits, int alphabet, unsigned width, int special)
     return code;
 }
 
+void CheckOverrun(const Bits& bits)
+{
+    if (bits.Overrun() > 64) {
+        throw Invalid();
+    }
+}
+
 Code ReadLiterals(Bits& bits, const Code& preTree)
 {
     Code code;
@@ -178,9 +188,13 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
         result.ok = true;
         return result;
     }
-    const int positions = dictBits == 16 ? 17 : dictBits == 15 ? 16 : 14;
-    const unsigned positionWidth = dictBits >= 15 ? 5 : 4;
-    const size_t dict = size_t{1} << (dictBits == 16 || dictBits == 15 ? dictBits : 13);
+    if (dictBits < 12 || dictBits > 19) {
+        dictBits = 13;
+    }
+    // dictBits + 1 position symbols, but 14 for the 4 KB dictionary too.
+    const int positions = dictBits < 13 ? 14 : dictBits + 1;
+    const unsigned positionWidth = dictBits >= 14 ? 5 : 4;
+    const size_t dict = size_t{1} << dictBits;
     std::vector<uint8_t> ring(dict, ' ');
     size_t r = 0;
     Bits bits(packed);
@@ -190,9 +204,11 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
         while (result.output.size() < unpackedSize) {
             if (blockLeft == 0) {
                 blockLeft = bits.Take(16);
+                blockLeft = blockLeft == 0 ? 65536 : blockLeft;
                 preTree = ReadAux(bits, 19, 5, 3);
                 literals = ReadLiterals(bits, preTree);
                 position = ReadAux(bits, positions, positionWidth, -1);
+                CheckOverrun(bits);
             }
             --blockLeft;
             unsigned c = Decode(bits, literals);
@@ -203,6 +219,7 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
             };
             if (c < 256) {
                 put(static_cast<uint8_t>(c));
+                CheckOverrun(bits);
                 continue;
             }
             unsigned length = c - 253;
@@ -212,6 +229,7 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
             for (unsigned i = 0; i < length; ++i) {
                 put(ring[(from + i) % dict]);
             }
+            CheckOverrun(bits);
         }
     } catch (const Invalid&) {
         result.ok = false;

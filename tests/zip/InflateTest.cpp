@@ -4,10 +4,12 @@
 #include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceInflate.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipBuilder.h"
 #include "zip/Crc32.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <unistd.h>
@@ -158,6 +160,59 @@ TEST(Inflate, ZlibStreamsOfEveryLevel)
                 ExpectAgree(packed, false);
             }
         }
+    }
+}
+
+namespace
+{
+
+// Hands out the input in pieces of changing sizes, as a member stream may, and fills the
+// rest of the buffer with bytes that are not the stream's: a decoder that reads past a
+// piece decodes them.
+class PieceSource final : public LzhByteSource
+{
+public:
+    explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 97});
+        m_next = m_next * 7 + 3;
+        std::copy_n(m_data.data() + m_pos, n, buffer);
+        std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0xA5 ^ m_next));
+        m_pos += n;
+        return static_cast<uint32_t>(n);
+    }
+
+private:
+    const std::vector<uint8_t>& m_data;
+    size_t m_pos = 0;
+    size_t m_next = 1;
+};
+
+} // namespace
+
+TEST(Inflate, InputInPiecesDecodesAsAWhole)
+{
+    // Every position of the fast loop's input margin meets the end of a piece.
+    if (access("/usr/bin/python3", X_OK) != 0) {
+        GTEST_SKIP() << "no /usr/bin/python3";
+    }
+    TempFolder tmp;
+    std::mt19937 rng(4);
+    std::vector<uint8_t> data;
+    for (int i = 0; data.size() < 400000; ++i) {
+        std::string line = "piece " + std::to_string(rng() % 3000) + " of the input\n";
+        data.insert(data.end(), line.begin(), line.end());
+        data.push_back(static_cast<uint8_t>(rng()));
+    }
+    for (int level : {1, 6, 9}) {
+        SCOPED_TRACE(level);
+        auto packed = ZlibDeflate(data, level, tmp.Host());
+        CInflater inflater;
+        PieceSource source(packed);
+        VectorSink sink;
+        ASSERT_EQ(inflater.Inflate(source, &sink, false), kInflateOk);
+        EXPECT_TRUE(sink.bytes == data);
     }
 }
 
@@ -358,6 +413,104 @@ TEST(Inflate, EnhancedLengthsAndLongDistances)
     EXPECT_EQ(enhanced.bytes[1001], 0); // from before the first byte: zeros
     ExpectAgree(stream, true);
     // Read as plain Deflate the 16 bits are not a length: the stream decodes otherwise.
+    ExpectAgree(stream, false);
+}
+
+namespace
+{
+
+// "ab", symbol 284 with its five extra bits all ones (258 bytes at distance 2), 'c', then
+// symbol 285 with the 16-bit value 5 (enhanced: 8 bytes at distance 1), end of block.
+std::vector<uint8_t> Length284Stream()
+{
+    std::vector<unsigned> lit(286, 0);
+    lit['a'] = 3, lit['b'] = 3, lit['c'] = 3, lit[256] = 3, lit[284] = 2, lit[285] = 2;
+    std::vector<unsigned> dist(2, 1); // distances 1 and 2
+    return DynamicBlock(lit, dist,
+                        {{Item::Literal, 'a'},
+                         {Item::Literal, 'b'},
+                         {Item::Literal, 284},
+                         {Item::Raw, 31, 5},
+                         {Item::Distance, 1},
+                         {Item::Literal, 'c'},
+                         {Item::Literal, 285},
+                         {Item::Raw, 5, 16},
+                         {Item::Distance, 0},
+                         {Item::Literal, 256}});
+}
+
+std::vector<uint8_t> Length284Expected()
+{
+    std::vector<uint8_t> out;
+    for (int i = 0; i < 260; ++i) {
+        out.push_back(i % 2 == 0 ? 'a' : 'b');
+    }
+    out.insert(out.end(), 9, 'c');
+    return out;
+}
+
+} // namespace
+
+TEST(Inflate, EnhancedLength284WithAllOnesIs258)
+{
+    // Only symbol 285 carries the 16-bit length; a 284 that comes to 258 is just 258.
+    auto stream = Length284Stream();
+    Result r = Fast(stream, true);
+    ASSERT_EQ(r.status, kInflateOk);
+    EXPECT_EQ(r.bytes, Length284Expected());
+    ExpectAgree(stream, true);
+    // Plain Deflate: 284 with extra 31 is 258 as well, and 285 is 258 without extra bits,
+    // so the 16 raw bits are read as codes and the stream decodes to something else.
+    EXPECT_NE(Fast(stream, false).bytes, Length284Expected());
+    ExpectAgree(stream, false);
+}
+
+TEST(Inflate, EnhancedLength284AgreesWith7zz)
+{
+    if (access("/usr/bin/7zz", X_OK) != 0) {
+        GTEST_SKIP() << "7zz is not installed (apt-get install 7zip)";
+    }
+    auto stream = Length284Stream();
+    auto expected = Length284Expected();
+    std::string content(expected.begin(), expected.end());
+    ZipMember m;
+    m.name = "d64.bin";
+    m.data.assign(stream.begin(), stream.end());
+    m.method = 9;
+    m.crc = Crc32Of(content);
+    m.unpackedSize = static_cast<uint32_t>(content.size());
+    TempFolder tmp;
+    tmp.WriteHostFile("d64.zip", BuildZip({m}));
+    std::string command = "cd '" + tmp.Host() + "' && /usr/bin/7zz x -y -oout d64.zip >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("out/d64.bin")), content);
+    EXPECT_EQ(Fast(stream, true).bytes, expected);
+}
+
+TEST(Inflate, EveryMemberStartsFromZerosHoweverFarItReaches)
+{
+    // A first member that leaves its output in the history (more than a chunk), then one
+    // whose match reaches 40000 bytes before its first byte.
+    CInflater inflater;
+    std::string q = DeflateStoredBlocks(std::string(600000, 'Q'));
+    std::vector<uint8_t> first(q.begin(), q.end());
+    MemorySource firstSource(first);
+    ASSERT_EQ(inflater.Inflate(firstSource, nullptr, false), kInflateOk);
+
+    std::vector<unsigned> lit(258, 0);
+    lit['a'] = 2, lit[256] = 2, lit[257] = 1; // 257: length 3
+    std::vector<unsigned> dist(31, 0);
+    dist[0] = 1, dist[30] = 1; // 30: base 32769, 14 extra bits
+    auto stream = DynamicBlock(lit, dist,
+                               {{Item::Literal, 'a'},
+                                {Item::Literal, 257},
+                                {Item::Distance, 30},
+                                {Item::Raw, 40000 - 32769, 14},
+                                {Item::Literal, 256}});
+    MemorySource source(stream);
+    VectorSink sink;
+    ASSERT_EQ(inflater.Inflate(source, &sink, false), kInflateOk);
+    EXPECT_EQ(sink.bytes, (std::vector<uint8_t>{'a', 0, 0, 0}));
     ExpectAgree(stream, false);
 }
 
