@@ -27,12 +27,8 @@ int ReadableMethodFromString(const wchar_t* method)
     {
         const wchar_t* text;
         int number;
-    } kReadOnly[] = {{L"-lh1-", kMethodLh1},
-                     {L"-lh4-", kMethodLh4},
-                     {L"-lhx-", kMethodLhx},
-                     {L"-lzs-", kMethodLzs},
-                     {L"-lz5-", kMethodLz5},
-                     {L"-lz4-", kMethodLz4},
+    } kReadOnly[] = {{L"-lh1-", kMethodLh1}, {L"-lh4-", kMethodLh4}, {L"-lhx-", kMethodLhx},
+                     {L"-lzs-", kMethodLzs}, {L"-lz5-", kMethodLz5}, {L"-lz4-", kMethodLz4},
                      {L"-pm0-", kMethodPm0}};
     int number = MethodFromString(method);
     for (const auto& m : kReadOnly) {
