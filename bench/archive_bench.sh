@@ -1,7 +1,7 @@
 #!/bin/bash
 # Archive creation and rewrite: building an archive of a tree of several thousand small
 # files and of large files with Tavrel (compressing ahead on every core, as the program adds,
-# and on one thread) and with jlha (-lh5-, level 2) in the same run; then
+# and on one thread) and with jlha (-lh7-, or METHOD, at level 2) in the same run; then
 # deleting one member from an archive of about 1 GB, a time dominated by one sequential
 # copy and the flush to disk, reported in MB/s beside `cat` of the same file (with and
 # without a sync, since the rewrite flushes before it renames).
@@ -20,8 +20,8 @@ for set in small binary; do
     files=$(cd "$work/$set" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
     count=$(echo $files | wc -w)
     ( cd "$work/$set" && hyperfine -N --warmup 1 --runs 3 --prepare "rm -f $work/a.lzh $work/j.lzh" \
-        --export-json "$work/t.json" -n tavrel "$tool c $work/a.lzh 5 $files" \
-        -n tavrel1 "$tool s $work/a.lzh 5 $files" -n jlha "jlha a2o5q $work/j.lzh $files" >/dev/null 2>&1 )
+        --export-json "$work/t.json" -n tavrel "$tool c $work/a.lzh ${METHOD:-7} $files" \
+        -n tavrel1 "$tool s $work/a.lzh ${METHOD:-7} $files" -n jlha "jlha a2o${METHOD:-7}q $work/j.lzh $files" >/dev/null 2>&1 )
     /usr/bin/python3 - "$work/t.json" "$set" "$count" <<'PY'
 import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}

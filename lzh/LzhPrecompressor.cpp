@@ -122,12 +122,12 @@ bool CLzhPrecompressor::Take(const std::wstring& path, int method, Result* resul
         m_held -= m_slots[i].result.packed.size();
         m_slots[i].result = Result();
     }
-    m_front = at + 1;
+    m_front = at; // kept while it is waited for
     if (m_idle > 0 && m_held < kHeldBytes) {
         m_roomMade.notify_all();
     }
     if (m_next <= at) {
-        m_next = at + 1; // not begun: the add is as quick
+        m_next = m_front = at + 1; // not begun: the add is as quick
         return false;
     }
     Slot& slot = m_slots[at];
@@ -139,6 +139,7 @@ bool CLzhPrecompressor::Take(const std::wstring& path, int method, Result* resul
     m_held -= slot.result.packed.size();
     *result = std::move(slot.result);
     slot.result = Result();
+    m_front = at + 1;
     if (m_idle > 0 && m_held < kHeldBytes) {
         m_roomMade.notify_all();
     }
