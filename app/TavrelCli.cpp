@@ -104,15 +104,27 @@ void PrintList(CTavrelView& view)
         header += (header.empty() ? L"" : L"\t") + list.GetColumn(c).text;
     }
     PrintLine(header);
+    // One line buffer and one output buffer for all rows: a large archive lists without an
+    // allocation per row.
+    std::wstring line;
+    std::string bytes;
     for (int row = 0; row < list.GetItemCount(); ++row) {
-        std::wstring line;
+        line.clear();
         // A tab or a line break in a name would break the columns; controls are escaped.
         for (size_t i = 0; i < columns.size(); ++i) {
-            line += (i == 0 ? L"" : L"\t") +
-                    platform::EscapeControls(list.GetItemText(row, columns[i]));
+            if (i > 0) {
+                line.push_back(L'\t');
+            }
+            platform::AppendEscaped(line, list.GetItemText(row, columns[i]));
         }
-        PrintLine(line);
+        line.push_back(L'\n');
+        platform::AppendUtf8(bytes, line);
+        if (bytes.size() >= (1u << 16)) {
+            std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+            bytes.clear();
+        }
     }
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 } // namespace

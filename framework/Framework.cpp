@@ -28,9 +28,17 @@ int AfxMessageBox(const std::wstring& text, unsigned type)
 
 std::wstring FormatText(const wchar_t* format, ...)
 {
-    std::vector<wchar_t> buffer(256);
+    // Most texts fit the stack; longer ones are made again in a larger buffer.
+    wchar_t small[256];
+    va_list args;
+    va_start(args, format);
+    int written = std::vswprintf(small, 256, format, args);
+    va_end(args);
+    if (written >= 0 && written < 256) {
+        return std::wstring(small, static_cast<size_t>(written));
+    }
+    std::vector<wchar_t> buffer(1024);
     for (;;) {
-        va_list args;
         va_start(args, format);
         int n = std::vswprintf(buffer.data(), buffer.size(), format, args);
         va_end(args);

@@ -71,17 +71,21 @@ bool StrictUtf8ToWide(std::string_view text, std::wstring* out)
     return true;
 }
 
-std::wstring EscapeControls(std::wstring_view text, std::wstring_view keep)
+void AppendEscaped(std::wstring& out, std::wstring_view text, std::wstring_view keep)
 {
-    std::wstring out;
-    out.reserve(text.size());
-    for (wchar_t c : text) {
+    size_t plain = 0; // the start of the characters not yet appended, none of them escaped
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c >= 0x20 && c < 0x7F) {
+            continue; // printable ASCII, the common case
+        }
         bool escapedByte = c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
         bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || escapedByte;
         if (!control || keep.find(c) != std::wstring_view::npos) {
-            out.push_back(c);
             continue;
         }
+        out.append(text.substr(plain, i - plain));
+        plain = i + 1;
         switch (c) {
         case L'\n':
             out += L"\\n";
@@ -94,12 +98,21 @@ std::wstring EscapeControls(std::wstring_view text, std::wstring_view keep)
             break;
         default: {
             unsigned byte = escapedByte ? static_cast<unsigned>(c - kEscapeBase) : c;
-            wchar_t hex[8];
-            std::swprintf(hex, 8, L"\\x%02x", byte);
-            out += hex;
+            static constexpr wchar_t kHex[] = L"0123456789abcdef";
+            out += L"\\x";
+            out.push_back(kHex[(byte >> 4) & 0xF]);
+            out.push_back(kHex[byte & 0xF]);
         }
         }
     }
+    out.append(text.substr(plain));
+}
+
+std::wstring EscapeControls(std::wstring_view text, std::wstring_view keep)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    AppendEscaped(out, text, keep);
     return out;
 }
 
@@ -121,32 +134,41 @@ std::wstring Utf8ToWide(std::string_view text)
     return out;
 }
 
+void AppendUtf8(std::string& out, std::wstring_view text)
+{
+    // Room for the longest form, filled through a pointer, then cut to what was written.
+    size_t at = out.size();
+    out.resize(at + text.size() * 4);
+    char* p = out.data() + at;
+    for (wchar_t wc : text) {
+        auto cp = static_cast<char32_t>(wc);
+        if (cp < 0x80) {
+            *p++ = static_cast<char>(cp);
+        } else if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
+            *p++ = static_cast<char>(cp - kEscapeBase);
+        } else if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            *p++ = '\xEF', *p++ = '\xBF', *p++ = '\xBD'; // U+FFFD
+        } else if (cp < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (cp >> 6));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (cp >> 12));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (cp >> 18));
+            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
 std::string WideToUtf8(std::wstring_view text)
 {
     std::string out;
-    out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto cp = static_cast<char32_t>(wc);
-        if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
-            out.push_back(static_cast<char>(cp - kEscapeBase));
-        } else if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out += "\xEF\xBF\xBD"; // U+FFFD
-        } else if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    AppendUtf8(out, text);
     return out;
 }
 

@@ -13,11 +13,15 @@ std::wstring Utf8ToWide(std::string_view text);
 // UTF-8 to wide text only when every byte is part of a valid sequence; false otherwise.
 bool StrictUtf8ToWide(std::string_view text, std::wstring* out);
 std::string WideToUtf8(std::wstring_view text);
+// WideToUtf8 appended to out.
+void AppendUtf8(std::string& out, std::wstring_view text);
 
 // Text safe to show on a terminal: control characters (C0, DEL, C1) and the bytes of host
 // names that are not UTF-8 are written as \n, \t, \r or \xNN; `keep` lists control characters
 // left as they are (a message's own line breaks).
 std::wstring EscapeControls(std::wstring_view text, std::wstring_view keep = L"");
+// EscapeControls appended to out.
+void AppendEscaped(std::wstring& out, std::wstring_view text, std::wstring_view keep = L"");
 
 // Lower case of one character by the Unicode tables of the C library (non-ASCII included).
 wchar_t LowerChar(wchar_t c);

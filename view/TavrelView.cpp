@@ -8,6 +8,7 @@
 #include "res/Strings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <cwchar>
 #include <functional>
@@ -75,9 +76,72 @@ template <typename T> int Order(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-unsigned long long Unsigned(uint64_t n)
+// n in decimal with a comma between groups of three digits ("1,234,567").
+std::wstring Grouped(uint64_t n)
 {
-    return static_cast<unsigned long long>(n);
+    wchar_t digits[32];
+    wchar_t* p = digits + 32;
+    int inGroup = 0;
+    do {
+        if (inGroup == 3) {
+            *--p = L',';
+            inGroup = 0;
+        }
+        *--p = static_cast<wchar_t>(L'0' + n % 10);
+        n /= 10;
+        ++inGroup;
+    } while (n != 0);
+    return std::wstring(p, digits + 32);
+}
+
+// Writes n as `width` decimal digits, zero-padded.
+wchar_t* PutDigits(wchar_t* p, unsigned n, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<wchar_t>(L'0' + n % 10);
+        n /= 10;
+    }
+    return p + width;
+}
+
+// "2010/01/12 13:46:38".
+std::wstring TimeText(const platform::SystemTime& st)
+{
+    wchar_t text[24];
+    wchar_t* p = PutDigits(text, static_cast<unsigned>(st.year), st.year >= 10000 ? 5 : 4);
+    *p++ = L'/';
+    p = PutDigits(p, static_cast<unsigned>(st.month), 2);
+    *p++ = L'/';
+    p = PutDigits(p, static_cast<unsigned>(st.day), 2);
+    *p++ = L' ';
+    p = PutDigits(p, static_cast<unsigned>(st.hour), 2);
+    *p++ = L':';
+    p = PutDigits(p, static_cast<unsigned>(st.minute), 2);
+    *p++ = L':';
+    p = PutDigits(p, static_cast<unsigned>(st.second), 2);
+    return std::wstring(text, p);
+}
+
+// "45.3%": one decimal, rounded as printf rounds.
+std::wstring RatioText(double ratio)
+{
+    char digits[32];
+    auto [end, error] =
+        std::to_chars(digits, digits + sizeof digits, ratio, std::chars_format::fixed, 1);
+    std::wstring text(digits, error == std::errc() ? end : digits);
+    return text + L"%";
+}
+
+// Eight lower-case hexadecimal digits.
+std::wstring HexText(uint32_t value)
+{
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    wchar_t text[8];
+    for (int i = 7; i >= 0; --i) {
+        text[i] = kHex[value & 0xF];
+        value >>= 4;
+    }
+    return std::wstring(text, 8);
 }
 
 // Two texts in the order of the user's language (the buffers are kept: a sort of many
@@ -132,11 +196,11 @@ std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
         // A path longer than the record shows with a mark where it was cut.
         return folderRow ? std::wstring(res::kFolderRow) : Shown(f.name, false);
     case kColumnSize:
-        return folderRow ? L"0" : GroupDigits(FormatText(L"%llu", Unsigned(f.unpacked)));
+        return folderRow ? L"0" : Grouped(f.unpacked);
     case kColumnPacked:
-        return folderRow ? L"0" : GroupDigits(FormatText(L"%llu", Unsigned(f.packed)));
+        return folderRow ? L"0" : Grouped(f.packed);
     case kColumnRatio:
-        return folderRow ? L"0%" : FormatText(L"%.1f%%", Ratio(f));
+        return folderRow ? L"0%" : RatioText(Ratio(f));
     case kColumnTime: {
         platform::FileTime local = f.modified;
         if (f.utc) {
@@ -144,13 +208,12 @@ std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
         }
         platform::SystemTime st{};
         platform::FileTimeToSystemTime(local, &st);
-        return FormatText(L"%d/%02d/%02d %02d:%02d:%02d", st.year, st.month, st.day, st.hour,
-                          st.minute, st.second);
+        return TimeText(st);
     }
     case kColumnAttributes:
         return AttributeLetters(f.attributes);
     case kColumnCrc:
-        return FormatText(L"%08x", f.crc);
+        return HexText(f.crc);
     case kColumnMethod:
         return f.method[0] != 0 ? std::wstring(f.method, f.method + std::strlen(f.method))
                                 : FormatText(L"%d", f.zipMethod);
