@@ -7,26 +7,38 @@
 #include "lzh/LzhLarcDecoder.h"
 #include "lzh/LzhLh1Decoder.h"
 
+#include <cstdint>
+
 namespace
 {
 
 class FileSource final : public LzhByteSource
 {
 public:
-    explicit FileSource(platform::FileHandle file) : m_file(file) {}
+    // Reads at most size bytes; a file that ends before them fails (it shrank while read).
+    explicit FileSource(platform::FileHandle file, uint32_t size = UINT32_MAX)
+        : m_file(file), m_left(size)
+    {}
     uint32_t Read(uint8_t* buffer, uint32_t capacity) override
     {
         uint32_t got = 0;
-        if (!platform::ReadFile(m_file, buffer, capacity, &got)) {
+        uint32_t asked = capacity < m_left ? capacity : m_left;
+        if (asked == 0) {
+            return 0;
+        }
+        if (!platform::ReadFile(m_file, buffer, asked, &got)) {
             failed = true;
             return 0;
         }
+        failed = failed || got == 0;
+        m_left -= got;
         return got;
     }
     bool failed = false;
 
 private:
     platform::FileHandle m_file;
+    uint32_t m_left;
 };
 
 // The output file (none: bytes only counted), telling the prompt how far the member is.
@@ -144,7 +156,7 @@ uint16_t LzhDecode(const LzhCodecParams& params, bool& ok)
 uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed)
 {
     thread_local CLzhEncoder encoder;
-    FileSource source(params.input);
+    FileSource source(params.input, params.unpackedSize);
     FileSink sink(params.output, nullptr, 0);
     LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
     params.packedSize = result.packedSize;
@@ -160,7 +172,7 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
 uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed)
 {
     thread_local CLzhEncoder encoder;
-    FileSource source(params.input);
+    FileSource source(params.input, params.unpackedSize);
     MemorySink sink(packed);
     LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
     params.packedSize = result.packedSize;

@@ -325,6 +325,39 @@ TEST(LzhEncoder, FilesThroughCodecParamsAndRefusedWrites)
     EXPECT_TRUE(r.writeFailed);
 }
 
+// A file that grows while it is added is stored as the size its header gives; one that
+// shrinks fails as unreadable (its member would not match its header).
+TEST(LzhEncoder, FileThatChangedSizeSinceItWasMeasured)
+{
+    TempFolder tmp;
+    std::vector<uint8_t> data = Text(100000);
+    tmp.WriteHostFile("in.txt", std::string(data.begin(), data.end()));
+    using namespace platform;
+    for (uint32_t told : {90000u, 110000u}) {
+        SCOPED_TRACE(told);
+        FileHandle in =
+            OpenFile(L"\\in.txt", kAccessRead, FileShare::Read, FileDisposition::OpenExisting);
+        FileHandle out = OpenFile(L"\\out.lh5", kAccessReadWrite, FileShare::None,
+                                  FileDisposition::CreateAlways);
+        ASSERT_NE(in, kInvalidFile);
+        ASSERT_NE(out, kInvalidFile);
+        LzhCodecParams params{in, out, told, 0, 13, 5};
+        bool readFailed = false, writeFailed = false;
+        uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
+        EXPECT_EQ(readFailed, told > data.size());
+        if (!readFailed) {
+            EXPECT_EQ(crc, Crc16Update(0, data.data(), static_cast<long>(told)));
+            ASSERT_TRUE(SeekFile(out, 0, SeekOrigin::Begin));
+            LzhCodecParams back{out, kInvalidFile, told, params.packedSize, 13, 5};
+            bool ok = false;
+            EXPECT_EQ(LzhDecode(back, ok), crc);
+            EXPECT_TRUE(ok);
+        }
+        CloseFile(in);
+        CloseFile(out);
+    }
+}
+
 TEST(LzhEncoder, SingleSymbolLastBlockIsABsdtarLimitation)
 {
     // 2 + 256 * 12000 zero bytes end in a block of 256-byte matches only: a literal/length
