@@ -5,6 +5,8 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <new>
+#include <system_error>
 
 CLzhPrecompressor::~CLzhPrecompressor()
 {
@@ -22,9 +24,13 @@ void CLzhPrecompressor::Start(std::vector<Job> jobs, unsigned threads)
     }
     m_front = m_next = m_held = 0;
     m_awaited = SIZE_MAX;
-    threads = m_slots.empty() ? 0 : std::max(threads, 1u);
+    threads = m_slots.empty() ? 0 : std::clamp(threads, 1u, kMaxThreads);
     for (unsigned i = 0; i < threads; ++i) {
-        m_threads.emplace_back([this] { Work(); });
+        try {
+            m_threads.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break; // the threads there are do the work; with none, the add does it all
+        }
     }
 }
 
@@ -60,13 +66,18 @@ bool CLzhPrecompressor::Compress(const Job& job, Result* result)
                               DictBitsForMethod(job.method),
                               job.method};
         bool readFailed = false;
-        result->packed.reserve(static_cast<size_t>(result->size / 2));
-        result->crc = LzhEncodeToMemory(params, result->packed, &readFailed);
-        ok = !readFailed;
-        result->shrank = params.packedSize < result->size;
-        if (!result->shrank) {
-            result->packed.clear(); // stored by the add, from the file
-            result->packed.shrink_to_fit();
+        try {
+            result->packed.reserve(static_cast<size_t>(result->size / 2));
+            result->crc = LzhEncodeToMemory(params, result->packed, &readFailed);
+            ok = !readFailed;
+            result->shrank = params.packedSize < result->size;
+            if (!result->shrank) {
+                result->packed.clear(); // stored by the add, from the file
+            }
+            result->packed.shrink_to_fit(); // held results count by their size
+        } catch (const std::bad_alloc&) {
+            *result = Result(); // the add compresses the file itself
+            ok = false;
         }
     }
     CloseFile(file);
@@ -89,7 +100,7 @@ void CLzhPrecompressor::Work()
         }
         size_t at = m_next++;
         m_slots[at].state = State::Working;
-        Job job = m_slots[at].job;
+        const Job& job = m_slots[at].job; // jobs change only while no worker runs
         hold.unlock();
         Result result;
         bool done = Compress(job, &result);

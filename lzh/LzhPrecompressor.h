@@ -2,8 +2,10 @@
 // threads. Each file is compressed on its own (the encoder's output is a function of the file
 // and the method alone), so the bytes are those the adding thread would make; the adding
 // thread still writes every member itself, in its order. Memory stays bounded: results wait
-// only while they hold less than kHeldBytes, and files larger than kMaxBytes are left to the
-// adding thread (at most kHeldBytes + threads × (kMaxBytes + the encoder's few MB)).
+// only while they hold less than kHeldBytes, files larger than kMaxBytes are left to the
+// adding thread, and at most kMaxThreads work (in all at most kHeldBytes + kMaxThreads ×
+// (kMaxBytes + the encoder's few MB), 344 MB). A worker that cannot get memory or a thread
+// that cannot start only leaves more to the adding thread.
 #pragma once
 
 #include "platform/FileTime.h"
@@ -20,6 +22,7 @@ class CLzhPrecompressor
 public:
     static constexpr uint64_t kMaxBytes = 32u << 20;
     static constexpr uint64_t kHeldBytes = 64u << 20;
+    static constexpr unsigned kMaxThreads = 8;
 
     struct Job
     {
