@@ -18,6 +18,7 @@ struct MemberRow
     bool utc;
     uint32_t attributes;
     uint32_t crc;
-    char method[6]; // the LZH method identifier ("-lh5-"); empty for a ZIP member
-    int zipMethod;  // the ZIP method number
+    char method[6];         // the LZH method identifier ("-lh5-"); empty for a ZIP member
+    int zipMethod;          // the ZIP method number
+    std::wstring_view link; // a symbolic link's target as stored; empty for anything else
 };

@@ -40,7 +40,8 @@ MemberRow CLzhMembers::Row(int i) const
                   r.attributes,
                   r.crc,
                   {},
-                  0};
+                  0,
+                  m_store.Text(r.link)};
     std::memcpy(row.method, r.method, 5);
     return row;
 }

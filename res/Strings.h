@@ -37,9 +37,13 @@ inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。
 // Added to the summary when the user cancelled the work.
 inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";
 inline constexpr const wchar_t* kTempUnavailable = L"一時フォルダを作成できませんでした。";
+// The console's listing or reports could not be written (a full disk, for one).
+inline constexpr const wchar_t* kOutputUnwritable = L"出力を書き込めませんでした。";
 // Open in place found no application to take the file.
 inline constexpr const wchar_t* kCannotOpenInPlace =
     L"ファイルを開くアプリケーションを起動できませんでした。 [%ls]";
+// Between a symbolic link's name and its target in the list.
+inline constexpr const wchar_t* kLinkArrow = L" -> ";
 // Shown after a name or folder the list holds only in part.
 inline constexpr const wchar_t* kCutMark = L"…";
 

@@ -1,8 +1,10 @@
 #include "view/TavrelView.h"
 
+#include "app/Outcome.h"
 #include "app/TavrelApp.h"
 #include "app/TavrelDoc.h"
 #include "archive/MemberOutput.h"
+#include "platform/File.h"
 #include "platform/PrivateTemp.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -192,9 +194,20 @@ std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
     MemberRow f = doc->WithArchive([index](const auto& x) { return x.GetRow(index); });
     bool folderRow = IsFolderRow(f);
     switch (column) {
-    case kColumnName:
-        // A path longer than the record shows with a mark where it was cut.
-        return folderRow ? std::wstring(res::kFolderRow) : Shown(f.name, false);
+    case kColumnName: {
+        // A path longer than the record shows with a mark where it was cut; a link shows
+        // where it points.
+        if (folderRow) {
+            return res::kFolderRow;
+        }
+        if (f.link.empty()) {
+            return Shown(f.name, false);
+        }
+        std::wstring shown = Shown(f.name, false) + res::kLinkArrow + std::wstring(f.link);
+        std::replace(shown.end() - static_cast<std::ptrdiff_t>(f.link.size()), shown.end(), L'\\',
+                     L'/');
+        return shown;
+    }
     case kColumnSize:
         return folderRow ? L"0" : Grouped(f.unpacked);
     case kColumnPacked:
@@ -255,10 +268,9 @@ int CTavrelView::CompareRows(uintptr_t a, uintptr_t b, int column) const
     case kColumnCrc:
         return Order(fa.crc, fb.crc);
     case kColumnMethod:
-        if (fa.method[0] == 0 || fb.method[0] == 0) {
-            return Order(fa.zipMethod, fb.zipMethod);
-        }
-        return std::strcmp(fa.method, fb.method);
+        // By the identifier for LZH (a damaged one may be empty), by number for ZIP.
+        return doc->m_nArchiveType == kArchiveLzh ? std::strcmp(fa.method, fb.method)
+                                                  : Order(fa.zipMethod, fb.zipMethod);
     case kColumnPath:
         return Collate(fa.folder, fb.folder);
     default:
@@ -379,20 +391,45 @@ void CTavrelView::OnOpenMember()
 
 std::wstring CTavrelView::ExtractToTemp(int index)
 {
-    // Extracted files go to a folder of this program's own that only the user may enter.
-    if (!platform::PreparePrivateTemp()) {
+    // Extracted files go to a folder of this program's own that only the user may enter, each
+    // member into a new folder there: two members of one name, or a file an earlier open left,
+    // are never taken for each other.
+    std::wstring folder;
+    bool made = false;
+    for (int tries = 0; !made && tries < 1000 && platform::PreparePrivateTemp(); ++tries) {
+        folder = std::wstring(res::kTemp) + L"\\" + std::to_wstring(++m_tempFolders);
+        made = platform::CreateFolder(folder);
+        if (!made && platform::GetFileAttributes(folder) == platform::kInvalidAttributes) {
+            break; // failed for another reason than being there
+        }
+    }
+    if (!made) {
         AfxMessageBox(res::kTempUnavailable);
         return L"";
     }
     CTavrelDoc* doc = GetDocument();
-    doc->WithArchive([index](auto& archive) {
+    int status = 0;
+    bool ok = doc->WithArchive([&](auto& archive) {
         archive.keepFolders = false;
-        std::wcscpy(archive.destFolder, res::kTemp);
+        std::wcscpy(archive.destFolder, folder.c_str());
         archive.testMode = false;
-        archive.ExtractEntry(index); // the result is not looked at
+        bool extracted = archive.ExtractEntry(index);
+        status = archive.status;
+        return extracted;
     });
+    std::wstring name = doc->MemberName(index);
+    if (!ok) {
+        bool lzh = doc->m_nArchiveType == kArchiveLzh;
+        MemberOutcome outcome = ExtractOutcome(lzh, status);
+        if (outcome == MemberOutcome::Unsupported) {
+            AfxMessageBox(FormatText(res::kUnsupportedMember, name.c_str()));
+        } else if (outcome == MemberOutcome::Failed) {
+            AfxMessageBox(ExtractFailureText(lzh, status, name));
+        }
+        return L"";
+    }
     // Written without folders: a name holding '/' lands under its last part.
-    return std::wstring(res::kTemp) + L"\\" + std::wstring(LastComponent(doc->MemberName(index)));
+    return folder + L"\\" + std::wstring(LastComponent(name));
 }
 
 void CTavrelView::OpenRow(int row)

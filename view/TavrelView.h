@@ -50,9 +50,11 @@ private:
                 platform::FileTime localTime, uint32_t attributes, uint32_t crc,
                 const std::wstring& method, const wchar_t* folder);
     void OpenRow(int row);
-    // Writes member index into \Temp without its folders; returns its path there.
+    // Writes member index without its folders into a new folder in \Temp; returns its path
+    // there, or empty (and the user told why) when it could not be written.
     std::wstring ExtractToTemp(int index);
 
     // The archive whose rows the sort belongs to (empty: none open).
     std::wstring m_sortedArchive;
+    unsigned m_tempFolders = 0; // the folders made in \Temp so far
 };

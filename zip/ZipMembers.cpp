@@ -39,7 +39,8 @@ MemberRow CZipMembers::Row(int i) const
             r.attributes,
             r.crc32,
             {},
-            r.method};
+            r.method,
+            {}};
 }
 
 bool CZipMembers::Append(const CZipEntry& e)

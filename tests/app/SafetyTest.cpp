@@ -178,11 +178,13 @@ TEST_F(Safety, NoExtractionPathWritesThroughALink)
         expectSafe("dest");
         EXPECT_NE(ui.MessageTexts().size(), 0u); // the member below the folder link is reported
     }
-    // Open in place writes into the private temporary folder, where a link is replaced too.
+    // Open in place writes into a new folder in the private temporary folder: a link in the
+    // place of one is passed over.
     WriteFile("Temp/.keep", "");
-    std::filesystem::create_symlink(folder.HostPath("outside/secret"),
-                                    folder.HostPath("Temp/a.txt"));
+    std::filesystem::create_directory_symlink(folder.HostPath("outside"),
+                                              folder.HostPath("Temp/1"));
     doc->UpdateAllViews(nullptr);
     view->OnLButtonDblClk({5, CListCtrl::kRowHeight + 3}); // the first row
-    expectSafe("Temp");
+    EXPECT_FALSE(Exists("outside/a.txt"));
+    EXPECT_EQ(ReadFile("Temp/2/a.txt"), "member a");
 }

@@ -123,11 +123,30 @@ TEST_F(View, OpenInPlaceWritesToTempAndCallsTheShell)
     ASSERT_EQ(Column(0), (Texts{L"<DIR>", L"deep.txt", L"top.txt"}));
     doc->OnArchiveTest(); // test mode must not keep the file from being written
     view->OnLButtonDblClk(RowPoint(1));
-    EXPECT_EQ(ReadFile("Temp/deep.txt"), "deep"); // without its stored folder
-    EXPECT_EQ(ui.shellOpened, Texts{L"\\Temp\\deep.txt"});
+    EXPECT_EQ(ReadFile("Temp/1/deep.txt"), "deep"); // without its stored folder
+    EXPECT_EQ(ui.shellOpened, Texts{L"\\Temp\\1\\deep.txt"});
     view->OnLButtonDblClk(RowPoint(0)); // a folder row
     view->OnLButtonDblClk(RowPoint(7)); // below the last row
     EXPECT_EQ(ui.shellOpened.size(), 1u);
+}
+
+// A member that cannot be written is not offered: the user is told, and no file of an
+// earlier open stands in for it.
+TEST_F(View, OpenInPlaceOfADamagedMemberOpensNothing)
+{
+    MakeLzh(L"\\a.lzh", {{"x.txt", std::string(300, 'x')}});
+    Start(L"\\a.lzh");
+    view->OnLButtonDblClk(RowPoint(0));
+    ASSERT_EQ(ui.shellOpened, Texts{L"\\Temp\\1\\x.txt"});
+    doc->OnArchiveClose();
+    std::string bytes = ReadFile("a.lzh");
+    bytes[bytes.size() - 3] ^= 0x40; // inside the member's data, before the end marker
+    WriteFile("a.lzh", bytes);
+    Start(L"\\a.lzh");
+    ui.messages.clear();
+    view->OnLButtonDblClk(RowPoint(0));
+    EXPECT_EQ(ui.shellOpened.size(), 1u);
+    EXPECT_EQ(ui.MessageTexts(), Texts{L"ファイルが壊れています。 [x.txt]"});
 }
 
 TEST_F(View, ExtractSelectedWithNothingSelected)
@@ -258,8 +277,8 @@ TEST_F(View, KeysSelectEveryRowAndOpenTheSelectedMember)
     view->GetListCtrl().SelectAll(false);
     Select({2, 1}); // the folder row and b.txt: the first selected row opens
     ASSERT_TRUE(app->RouteCommand(ID_OPEN_MEMBER));
-    EXPECT_EQ(ui.shellOpened, Texts{L"\\Temp\\b.txt"});
-    EXPECT_EQ(ReadFile("Temp/b.txt"), "b");
+    EXPECT_EQ(ui.shellOpened, Texts{L"\\Temp\\1\\b.txt"});
+    EXPECT_EQ(ReadFile("Temp/1/b.txt"), "b");
     view->GetListCtrl().SelectAll(false);
     app->RouteCommand(ID_OPEN_MEMBER); // nothing selected: nothing opens
     EXPECT_EQ(ui.shellOpened.size(), 1u);
@@ -267,14 +286,17 @@ TEST_F(View, KeysSelectEveryRowAndOpenTheSelectedMember)
 
 TEST_F(View, DraggingOutWritesTheSelectedMembersToTemp)
 {
-    MakeLzh(L"\\a.lzh", {{"sub/a.txt", "aa"}, {"b.txt", "bb"}, {"dir/", ""}});
+    // Two members of one name each come in a folder of their own.
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}, {"sub/a.txt", "aa"}, {"b.txt", "bb"}, {"dir/", ""}});
     Start(L"\\a.lzh");
     app->m_nShowFolderEntry = 1;
     doc->UpdateAllViews(nullptr);
     view->GetListCtrl().SelectAll(true);
-    EXPECT_EQ(view->OnBeginDrag(), (Texts{L"\\Temp\\b.txt", L"\\Temp\\a.txt"}));
-    EXPECT_EQ(ReadFile("Temp/a.txt"), "aa"); // without its folder
-    EXPECT_EQ(ReadFile("Temp/b.txt"), "bb");
+    EXPECT_EQ(view->OnBeginDrag(),
+              (Texts{L"\\Temp\\1\\a.txt", L"\\Temp\\2\\b.txt", L"\\Temp\\3\\a.txt"}));
+    EXPECT_EQ(ReadFile("Temp/1/a.txt"), "a");
+    EXPECT_EQ(ReadFile("Temp/2/b.txt"), "bb");
+    EXPECT_EQ(ReadFile("Temp/3/a.txt"), "aa"); // without its folder
     view->GetListCtrl().SelectAll(false);
     EXPECT_TRUE(view->OnBeginDrag().empty());
 }
