@@ -244,5 +244,12 @@ int main(int argc, char** argv)
     if (doc->m_nLastBroken > 0 || doc->m_nLastFailed > 0 || doc->m_nLastUnsupported > 0) {
         status = 1;
     }
+    // A listing or a report that could not be written (a full disk, for one) is no
+    // success either.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::string text = platform::WideToUtf8(std::wstring(res::kOutputUnwritable) + L"\n");
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        status = 1;
+    }
     return status;
 }

@@ -205,6 +205,7 @@ TEST_F(Cli, EveryFailureExitsOne)
         {"a pipe to add", "x.lzh a pipe", "追加に失敗しました。"},
         {"a link in the destination", "--yes -x linked x.lzh", "シンボリックリンクがあるため"},
         {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
+        {"a listing to a full disk", "x.lzh >/dev/full", ""}, // the message goes to stderr
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,6 +214,22 @@ TEST_F(Cli, EveryFailureExitsOne)
         EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << run.out;
     }
     EXPECT_TRUE(fs::is_empty(tmp.HostPath("elsewhere")));
+}
+
+TEST_F(Cli, LinkMembersListWithWhereTheyPoint)
+{
+    const std::string corpus = SharedDir() + "/corpus/lzh/lha_unix114i/";
+    const std::pair<const char*, const char*> cases[] = {
+        {"h2_symlink.lzh", "\nsymlink -> target\t"},
+        {"h1_symlink3.lzh", "\nsymlink -> /absolute/path\t"},
+    };
+    for (const auto& [archive, row] : cases) {
+        SCOPED_TRACE(archive);
+        fs::copy_file(corpus + archive, tmp.HostPath(archive));
+        Outcome list = Tavrel(archive);
+        EXPECT_EQ(list.status, 0);
+        EXPECT_NE(list.out.find(row), std::string::npos) << list.out;
+    }
 }
 
 TEST_F(Cli, UsageAndMissingArchives)
