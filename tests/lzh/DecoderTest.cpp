@@ -24,6 +24,7 @@
 
 using testsupport::BitWriter;
 using testsupport::MemorySource;
+using testsupport::PieceSource;
 using testsupport::ReferenceLzhDecode;
 using testsupport::VectorSink;
 
@@ -405,27 +406,6 @@ TEST(LzhDecoder, RandomStreamsAgreeWithReference)
 
 TEST(LzhDecoder, InputInPiecesDecodesAsAWhole)
 {
-    // A source that hands out pieces of changing sizes and fills the rest of the buffer
-    // with bytes that are not the stream's: a decoder that reads past a piece decodes them.
-    class PieceSource final : public LzhByteSource
-    {
-    public:
-        explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
-        uint32_t Read(uint8_t* buffer, uint32_t capacity) override
-        {
-            size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 89});
-            m_next = m_next * 7 + 3;
-            std::copy_n(m_data.data() + m_pos, n, buffer);
-            std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0x5A ^ m_next));
-            m_pos += n;
-            return static_cast<uint32_t>(n);
-        }
-
-    private:
-        const std::vector<uint8_t>& m_data;
-        size_t m_pos = 0;
-        size_t m_next = 1;
-    };
     std::mt19937 rng(12);
     std::vector<uint8_t> data;
     while (data.size() < 300000) {

@@ -11,15 +11,19 @@
 namespace testsupport
 {
 
+// Gives the bytes whole, or at most `step` bytes per read (not 0), as a pipe or a short file
+// read might.
 class MemorySource final : public LzhByteSource
 {
 public:
-    MemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    MemorySource(const uint8_t* data, size_t size, uint32_t step = UINT32_MAX)
+        : m_data(data), m_size(size), m_step(step)
+    {}
     explicit MemorySource(const std::vector<uint8_t>& data) : MemorySource(data.data(), data.size())
     {}
     uint32_t Read(uint8_t* buffer, uint32_t capacity) override
     {
-        size_t n = std::min<size_t>(capacity, m_size - m_pos);
+        size_t n = std::min<size_t>({capacity, m_step, m_size - m_pos});
         std::copy_n(m_data + m_pos, n, buffer);
         m_pos += n;
         return static_cast<uint32_t>(n);
@@ -28,7 +32,31 @@ public:
 private:
     const uint8_t* m_data;
     size_t m_size;
+    uint32_t m_step;
     size_t m_pos = 0;
+};
+
+// Hands out the input in pieces of changing sizes, as a member stream may, and fills the
+// rest of the buffer with bytes that are not the stream's: a decoder that reads past a
+// piece decodes them.
+class PieceSource final : public LzhByteSource
+{
+public:
+    explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+    {
+        size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 97});
+        m_next = m_next * 7 + 3;
+        std::copy_n(m_data.data() + m_pos, n, buffer);
+        std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0xA5 ^ m_next));
+        m_pos += n;
+        return static_cast<uint32_t>(n);
+    }
+
+private:
+    const std::vector<uint8_t>& m_data;
+    size_t m_pos = 0;
+    size_t m_next = 1;
 };
 
 class VectorSink final : public LzhByteSink

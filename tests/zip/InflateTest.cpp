@@ -163,34 +163,6 @@ TEST(Inflate, ZlibStreamsOfEveryLevel)
     }
 }
 
-namespace
-{
-
-// Hands out the input in pieces of changing sizes, as a member stream may, and fills the
-// rest of the buffer with bytes that are not the stream's: a decoder that reads past a
-// piece decodes them.
-class PieceSource final : public LzhByteSource
-{
-public:
-    explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
-    uint32_t Read(uint8_t* buffer, uint32_t capacity) override
-    {
-        size_t n = std::min<size_t>({capacity, m_data.size() - m_pos, 1 + m_next % 97});
-        m_next = m_next * 7 + 3;
-        std::copy_n(m_data.data() + m_pos, n, buffer);
-        std::fill(buffer + n, buffer + capacity, static_cast<uint8_t>(0xA5 ^ m_next));
-        m_pos += n;
-        return static_cast<uint32_t>(n);
-    }
-
-private:
-    const std::vector<uint8_t>& m_data;
-    size_t m_pos = 0;
-    size_t m_next = 1;
-};
-
-} // namespace
-
 TEST(Inflate, InputInPiecesDecodesAsAWhole)
 {
     // Every position of the fast loop's input margin meets the end of a piece.
