@@ -321,7 +321,7 @@ int CWxBackend::CheckLayout(const std::string& folder)
                 continue;
             }
             CDialog dialog(t.id);
-            dialog.SetControlText(IDC_TEXT, L"\\My Documents\\");
+            dialog.SetControlText(IDC_TEXT, L"/home/user/ドキュメント/"); // as a person sees it
             CTemplateDialog window(parent, t, dialog, scale);
             std::string where = "dialog " + std::to_string(t.id) + suffix;
             report(window.controls.Check(window.GetClientSize(), where));
