@@ -134,13 +134,7 @@ FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
         posix_fadvise(fd, 0, 0,
                       hint == FileHint::RandomAccess ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
     }
-    auto* f = new HostFile;
-    f->fd = fd;
-    f->access = access;
-    if (access & kAccessRead) {
-        f->buffer.reset(new uint8_t[kReadAhead]);
-    }
-    return f;
+    return FileFromDescriptor(fd, access);
 }
 
 bool ReadFile(FileHandle f, void* buffer, uint32_t count, uint32_t* got)
