@@ -32,6 +32,28 @@ std::string OneMemberArchive(const std::string& method, const std::vector<uint8_
     return BuildMember(f) + std::string(1, '\0');
 }
 
+namespace
+{
+
+std::vector<uint8_t> OutputOf(const std::string& command)
+{
+    std::vector<uint8_t> bytes;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "cannot run lhasa";
+        return bytes;
+    }
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    pclose(pipe);
+    return bytes;
+}
+
+} // namespace
+
 std::vector<uint8_t> LhasaPrint(const std::string& archive)
 {
     std::string path = (std::filesystem::temp_directory_path() / "tavrel-peer-XXXXXX").string();
@@ -45,21 +67,14 @@ std::vector<uint8_t> LhasaPrint(const std::string& archive)
         std::ofstream out(path, std::ios::binary);
         out.write(archive.data(), static_cast<std::streamsize>(archive.size()));
     }
-    std::vector<uint8_t> bytes;
-    std::string command = "/usr/bin/lhasa pq '" + path + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "cannot run lhasa";
-    } else {
-        uint8_t buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            bytes.insert(bytes.end(), buffer, buffer + n);
-        }
-        pclose(pipe);
-    }
+    std::vector<uint8_t> bytes = OutputOf("/usr/bin/lhasa pq '" + path + "'");
     std::filesystem::remove(path);
     return bytes;
+}
+
+std::vector<uint8_t> LhasaPrintMember(const std::string& hostArchive, const std::string& member)
+{
+    return OutputOf("/usr/bin/lhasa pq '" + hostArchive + "' '" + member + "'");
 }
 
 } // namespace testsupport

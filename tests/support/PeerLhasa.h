@@ -19,5 +19,7 @@ std::string OneMemberArchive(const std::string& method, const std::vector<uint8_
 
 // What `lhasa pq` writes to standard output for archive (the bytes of an archive file).
 std::vector<uint8_t> LhasaPrint(const std::string& archive);
+// What `lhasa pq` writes for one member (its stored path) of an archive file.
+std::vector<uint8_t> LhasaPrintMember(const std::string& hostArchive, const std::string& member);
 
 } // namespace testsupport
