@@ -236,11 +236,14 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;
     entry.flags = 0;
-    // The bytes made ahead serve only for the file as it was when they were made.
+    // The bytes made ahead serve only for the file as it was when they were made: the same
+    // file, unchanged since (a copy over it that kept its size and time is another file).
     CLzhPrecompressor::Result ahead;
+    FileIdentity identity;
     bool madeAhead = m_precompressor != nullptr && !isFolder && !storeOnly && size > 0 &&
                      m_precompressor->Take(sourcePath, Method(), &ahead) && ahead.size == size &&
-                     ahead.written == written;
+                     ahead.written == written && GetFileIdentity(source, &identity) &&
+                     ahead.identity == identity;
     bool ok = WriteMember(workFile, source, entry, madeAhead ? &ahead : nullptr);
     if (source != kInvalidFile) {
         CloseFile(source);

@@ -57,7 +57,8 @@ bool CLzhPrecompressor::Compress(const Job& job, Result* result)
         return false;
     }
     bool ok = GetFileSize(file, &result->size) && GetFileTimes(file, nullptr, &result->written) &&
-              result->size > 0 && result->size <= kMaxBytes;
+              GetFileIdentity(file, &result->identity) && result->size > 0 &&
+              result->size <= kMaxBytes;
     if (ok) {
         LzhCodecParams params{file,
                               kInvalidFile,

@@ -8,6 +8,7 @@
 // that cannot start only leaves more to the adding thread.
 #pragma once
 
+#include "platform/File.h"
 #include "platform/FileTime.h"
 
 #include <condition_variable>
@@ -32,10 +33,11 @@ public:
 
     struct Result
     {
-        uint64_t size = 0;              // the file's size when it was read
-        platform::FileTime written = 0; // its last-write time then
-        uint16_t crc = 0;               // CRC-16 of the file (when it shrank)
-        bool shrank = false;            // packed holds the member's data; otherwise store it
+        uint64_t size = 0;               // the file's size when it was read
+        platform::FileTime written = 0;  // its last-write time then
+        platform::FileIdentity identity; // the file and its last change then
+        uint16_t crc = 0;                // CRC-16 of the file (when it shrank)
+        bool shrank = false;             // packed holds the member's data; otherwise store it
         std::vector<uint8_t> packed;
     };
 

@@ -329,6 +329,22 @@ bool CloseFile(FileHandle f)
     return rc == 0 || Fail();
 }
 
+bool GetFileIdentity(FileHandle f, FileIdentity* identity)
+{
+    if (f == kInvalidFile) {
+        return Fail(EBADF);
+    }
+    struct statx sx;
+    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_INO | STATX_CTIME, &sx) != 0) {
+        return Fail();
+    }
+    identity->device = (static_cast<uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    identity->inode = sx.stx_ino;
+    identity->changedSeconds = sx.stx_ctime.tv_sec;
+    identity->changedNanoseconds = sx.stx_ctime.tv_nsec;
+    return true;
+}
+
 bool GetFileTimes(FileHandle f, FileTime* created, FileTime* lastWritten)
 {
     if (f == kInvalidFile) {

@@ -89,6 +89,19 @@ bool GetFileTimes(FileHandle file, FileTime* created, FileTime* lastWritten);
 // Sets the last-write time; hosts keep no settable creation time, so it is left alone.
 bool SetFileTimes(FileHandle file, const FileTime* lastWritten);
 
+// Which file this is and when anything of it last changed (a time no program sets at will):
+// equal identities mean the same bytes, where an equal size and last-write time may not
+// (a file replaced by a copy that kept its time).
+struct FileIdentity
+{
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t changedSeconds = 0;
+    uint32_t changedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+bool GetFileIdentity(FileHandle file, FileIdentity* identity);
+
 bool DeleteFile(std::wstring_view path);
 // Renames; fails when the target exists.
 bool MoveFile(std::wstring_view from, std::wstring_view to);
