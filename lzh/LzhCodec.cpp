@@ -15,15 +15,21 @@ namespace
 class FileSource final : public LzhByteSource
 {
 public:
-    // Reads at most size bytes; a file that ends before them fails (it shrank while read).
-    explicit FileSource(platform::FileHandle file, uint32_t size = UINT32_MAX)
-        : m_file(file), m_left(size)
+    // Reads at most size bytes; a file that ends before them fails (it shrank while read),
+    // and so does reading once *stop is set.
+    explicit FileSource(platform::FileHandle file, uint32_t size = UINT32_MAX,
+                        const std::atomic<bool>* stop = nullptr)
+        : m_file(file), m_left(size), m_stop(stop)
     {}
     uint32_t Read(uint8_t* buffer, uint32_t capacity) override
     {
         uint32_t got = 0;
         uint32_t asked = capacity < m_left ? capacity : m_left;
         if (asked == 0) {
+            return 0;
+        }
+        if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+            failed = true;
             return 0;
         }
         if (!platform::ReadFile(m_file, buffer, asked, &got)) {
@@ -39,6 +45,7 @@ public:
 private:
     platform::FileHandle m_file;
     uint32_t m_left;
+    const std::atomic<bool>* m_stop;
 };
 
 // The output file (none: bytes only counted), telling the prompt how far the member is.
@@ -169,10 +176,11 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
     return result.crc;
 }
 
-uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed)
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed,
+                           const std::atomic<bool>* stop)
 {
     thread_local CLzhEncoder encoder;
-    FileSource source(params.input, params.unpackedSize);
+    FileSource source(params.input, params.unpackedSize, stop);
     MemorySink sink(packed);
     LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
     params.packedSize = result.packedSize;

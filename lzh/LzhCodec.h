@@ -7,6 +7,7 @@
 #include "archive/ArchivePrompt.h"
 #include "platform/File.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -50,5 +51,6 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
 
 // LzhEncode into memory (params.output unused): the bytes are appended to packed; when the
 // data would not shrink, what was made of it is left there and packedSize equals
-// unpackedSize.
-uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed);
+// unpackedSize. When *stop becomes true the reading ends, as a failed read does.
+uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed,
+                           const std::atomic<bool>* stop = nullptr);

@@ -18,6 +18,7 @@ void CLzhPrecompressor::Start(std::vector<Job> jobs, unsigned threads)
     Stop();
     std::lock_guard<std::mutex> hold(m_lock);
     m_stopping = false;
+    m_abandon = false;
     m_slots.resize(jobs.size());
     for (size_t i = 0; i < jobs.size(); ++i) {
         m_slots[i].job = std::move(jobs[i]);
@@ -40,6 +41,7 @@ void CLzhPrecompressor::Stop()
         std::lock_guard<std::mutex> hold(m_lock);
         m_stopping = true;
     }
+    m_abandon = true;
     m_roomMade.notify_all();
     for (std::thread& t : m_threads) {
         t.join();
@@ -48,7 +50,7 @@ void CLzhPrecompressor::Stop()
     m_slots.clear();
 }
 
-bool CLzhPrecompressor::Compress(const Job& job, Result* result)
+bool CLzhPrecompressor::Compress(const Job& job, Result* result) const
 {
     using namespace platform;
     FileHandle file = OpenFile(job.path, kAccessRead, FileShare::Read,
@@ -69,7 +71,7 @@ bool CLzhPrecompressor::Compress(const Job& job, Result* result)
         bool readFailed = false;
         try {
             result->packed.reserve(static_cast<size_t>(result->size / 2));
-            result->crc = LzhEncodeToMemory(params, result->packed, &readFailed);
+            result->crc = LzhEncodeToMemory(params, result->packed, &readFailed, &m_abandon);
             ok = !readFailed;
             result->shrank = params.packedSize < result->size;
             if (!result->shrank) {

@@ -11,6 +11,7 @@
 #include "platform/File.h"
 #include "platform/FileTime.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -53,7 +54,8 @@ public:
     // work. False when there is none, it was not begun yet, or it could not be read: the add
     // compresses the file itself. A path not listed leaves the jobs as they were.
     bool Take(const std::wstring& path, int method, Result* result);
-    // Drops every job not yet taken and ends the threads.
+    // Drops every job not yet taken and ends the threads; compressions under way stop at
+    // their next read.
     void Stop();
 
 private:
@@ -72,7 +74,7 @@ private:
     };
 
     void Work();
-    static bool Compress(const Job& job, Result* result);
+    bool Compress(const Job& job, Result* result) const;
 
     std::mutex m_lock;
     std::condition_variable m_resultReady; // the adding thread waits for m_slots[m_awaited]
@@ -84,5 +86,6 @@ private:
     uint64_t m_held = 0;         // bytes of the results done and not taken
     unsigned m_idle = 0;         // workers waiting for room
     bool m_stopping = false;
+    std::atomic<bool> m_abandon{false}; // compressions under way end at their next read
     std::vector<std::thread> m_threads;
 };
