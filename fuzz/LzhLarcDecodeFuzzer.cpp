@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int method = size > 0 && (data[0] & 1) != 0 ? kMethodLz5 : kMethodLzs;
     CheckOlderDecoder(
         data, size, size > 0 ? data[0] >> 1 : 0,
-        [method](LzhByteSource& source, LzhByteSink* sink, uint32_t packed, uint32_t unpacked,
-                 bool& ok) { return decoder.Decode(source, sink, packed, unpacked, method, ok); });
+        [method](ByteSource& source, ByteSink* sink, uint32_t packed, uint32_t unpacked, bool& ok) {
+            return decoder.Decode(source, sink, packed, unpacked, method, ok);
+        });
     return 0;
 }

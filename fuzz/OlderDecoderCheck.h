@@ -10,7 +10,7 @@
 
 #include <cstdlib>
 
-// decode(LzhByteSource&, LzhByteSink* or nullptr, uint32_t packedSize, uint32_t unpacked,
+// decode(ByteSource&, ByteSink* or nullptr, uint32_t packedSize, uint32_t unpacked,
 // bool& ok) returns the CRC-16 of what it produced.
 template <typename Decode>
 void CheckOlderDecoder(const uint8_t* data, size_t size, uint32_t step, Decode decode)

@@ -1,13 +1,11 @@
 // CArchiveEntry, one LZH member as read from its header, and the method identifiers.
 #pragma once
 
+#include "archive/PathLimit.h"
 #include "platform/FileTime.h"
 
 #include <cstdint>
 #include <type_traits>
-
-// Paths and names hold at most 259 characters and the terminator.
-constexpr int kMaxPath = 260;
 
 // Method numbers. 0, 5, 6 and 7 are the methods this system writes (and MethodFromString
 // knows); the others are methods of older or other archivers that are only read.

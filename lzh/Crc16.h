@@ -2,7 +2,7 @@
 // no final XOR; "123456789" gives 0xBB3D. One table serves headers, decoder and encoder.
 #pragma once
 
-#include "lzh/CrcSlices.h"
+#include "archive/CrcSlices.h"
 
 #include <array>
 #include <cstddef>

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-void LzhBitInput::Start(LzhByteSource& from, uint32_t packedSize)
+void LzhBitInput::Start(ByteSource& from, uint32_t packedSize)
 {
     source = &from;
     packedLeft = packedSize;

@@ -15,7 +15,7 @@ struct LzhBitInput
     // stream still decoding after this many zero bytes has lost its data.
     static constexpr unsigned kMaxOverreadBytes = 4;
 
-    void Start(LzhByteSource& from, uint32_t packedSize);
+    void Start(ByteSource& from, uint32_t packedSize);
     // Moves the unread bytes to the buffer's start and reads more, so that at least want
     // (<= kBufferSize) bytes lie at next, or all the member still has.
     void Fill(uint32_t want);
@@ -76,5 +76,5 @@ struct LzhBitInput
     unsigned count;              // valid bits in bits (0-64)
     uint32_t packedLeft;         // member bytes not yet read from the source
     unsigned overread;           // zero bytes supplied past the member's end
-    LzhByteSource* source;       // where the member's bytes come from
+    ByteSource* source;          // where the member's bytes come from
 };

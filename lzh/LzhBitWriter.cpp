@@ -1,7 +1,7 @@
 // Capped bit output of the LZH encoder.
 #include "lzh/LzhBitWriter.h"
 
-void CLzhBitWriter::Start(LzhByteSink* sink, uint32_t cap)
+void CLzhBitWriter::Start(ByteSink* sink, uint32_t cap)
 {
     m_sink = sink;
     m_cap = cap;

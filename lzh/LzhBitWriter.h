@@ -10,7 +10,7 @@
 class CLzhBitWriter
 {
 public:
-    void Start(LzhByteSink* sink, uint32_t cap);
+    void Start(ByteSink* sink, uint32_t cap);
     // Writes the low n bits of value (n <= 16).
     void PutBits(unsigned n, unsigned value)
     {
@@ -54,7 +54,7 @@ private:
     void FlushBuffer();
 
     static constexpr uint32_t kBufferSize = 32768;
-    LzhByteSink* m_sink = nullptr;
+    ByteSink* m_sink = nullptr;
     uint32_t m_cap = 0;
     uint32_t m_bits = 0;    // bits not yet emitted, the last in bit 0 (only m_pending count)
     unsigned m_pending = 0; // how many, 0-7 between calls

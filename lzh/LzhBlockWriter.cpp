@@ -61,7 +61,7 @@ template <typename Visit> void WalkLengths(const uint8_t* lengths, int m, Visit 
 
 } // namespace
 
-void CLzhBlockWriter::Start(int dictBits, LzhByteSink* sink, uint32_t cap)
+void CLzhBlockWriter::Start(int dictBits, ByteSink* sink, uint32_t cap)
 {
     m_positionAlphabet = dictBits <= 13 ? 14 : (dictBits == 16 ? 17 : 16);
     m_positionWidth = dictBits <= 13 ? 4 : 5;

@@ -14,7 +14,7 @@
 class CLzhBlockWriter
 {
 public:
-    void Start(int dictBits, LzhByteSink* sink, uint32_t cap);
+    void Start(int dictBits, ByteSink* sink, uint32_t cap);
     // Appends a literal byte, sending a block first when the buffer is full.
     void PutLiteral(uint8_t byte);
     // Appends a match of `length` (3-256) at position code `position` (distance - 1).

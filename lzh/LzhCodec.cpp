@@ -12,7 +12,7 @@
 namespace
 {
 
-class FileSource final : public LzhByteSource
+class FileSource final : public ByteSource
 {
 public:
     // Reads at most size bytes; a file that ends before them fails (it shrank while read),
@@ -49,7 +49,7 @@ private:
 };
 
 // The output file (none: bytes only counted), telling the prompt how far the member is.
-class FileSink final : public LzhByteSink
+class FileSink final : public ByteSink
 {
 public:
     FileSink(platform::FileHandle file, CArchivePrompt* prompt, uint64_t total)
@@ -77,7 +77,7 @@ private:
     uint64_t m_done = 0;
 };
 
-class MemorySink final : public LzhByteSink
+class MemorySink final : public ByteSink
 {
 public:
     explicit MemorySink(std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
@@ -116,7 +116,7 @@ uint16_t LzhDecodeChecked(const LzhCodecParams& params, bool& ok, bool* writeFai
     FileSource source(params.input);
     FileSink sink(params.output, params.prompt, params.unpackedSize);
     bool sinking = params.output != platform::kInvalidFile || params.prompt != nullptr;
-    LzhByteSink* to = sinking ? &sink : nullptr;
+    ByteSink* to = sinking ? &sink : nullptr;
     struct Cancelled
     {
         const FileSink& sink;

@@ -21,8 +21,8 @@
 // dictionary bits and 5 above.
 #include "lzh/LzhDecoder.h"
 
+#include "archive/MatchCopy.h"
 #include "lzh/Crc16.h"
-#include "lzh/MatchCopy.h"
 
 #include <algorithm>
 #include <bit>
@@ -91,7 +91,7 @@ struct BitReader
     uint64_t bits;       // the next `count` bits of the stream, most significant first
     unsigned count;      // valid bits in `bits` (the bits below them are zero or stream bits)
     uint32_t packedLeft; // compressed bytes not yet read from the source
-    LzhByteSource* source;
+    ByteSource* source;
     uint8_t* buffer;
     uint64_t padBytes; // zero bytes supplied past the end of the compressed data
 
@@ -365,7 +365,7 @@ CLzhDecoder::CLzhDecoder() : m_state(new State)
 
 CLzhDecoder::~CLzhDecoder() = default;
 
-uint16_t CLzhDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
+uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
                              uint32_t unpackedSize, int dictBits, bool& ok, bool* writeFailed)
 {
     State& s = *m_state;

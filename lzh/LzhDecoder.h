@@ -3,31 +3,12 @@
 // on memory (tests, fuzzing) alike.
 #pragma once
 
+#include "archive/ByteStreams.h"
 #include "lzh/LzhHuffman.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-class LzhByteSource
-{
-public:
-    // Fills up to capacity bytes; returns how many (0 when nothing is left).
-    virtual uint32_t Read(uint8_t* buffer, uint32_t capacity) = 0;
-
-protected:
-    ~LzhByteSource() = default;
-};
-
-class LzhByteSink
-{
-public:
-    // Takes the next count bytes of output; false when they could not all be kept.
-    virtual bool Write(const uint8_t* data, size_t count) = 0;
-
-protected:
-    ~LzhByteSink() = default;
-};
 
 class CLzhDecoder
 {
@@ -47,8 +28,8 @@ public:
     // or when more than kMaxOverrunBits are read past the compressed data.
     // dictBits: 12 to 19 (13, 15 and 16 for the common methods); other values read as 13.
     // *writeFailed (when given) tells whether the sink refused bytes; decoding stops there.
-    uint16_t Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
-                    uint32_t unpackedSize, int dictBits, bool& ok, bool* writeFailed = nullptr);
+    uint16_t Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize, uint32_t unpackedSize,
+                    int dictBits, bool& ok, bool* writeFailed = nullptr);
 
 private:
     struct State;

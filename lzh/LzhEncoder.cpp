@@ -17,7 +17,7 @@ void CLzhEncoder::SearchClamped()
     }
 }
 
-LzhEncodeResult CLzhEncoder::Encode(LzhByteSource& source, LzhByteSink& sink, uint32_t unpackedSize,
+LzhEncodeResult CLzhEncoder::Encode(ByteSource& source, ByteSink& sink, uint32_t unpackedSize,
                                     int method)
 {
     int dictBits = method == 7 ? 16 : (method == 6 ? 15 : 13);

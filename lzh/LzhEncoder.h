@@ -26,8 +26,7 @@ public:
 
     // Compresses the source (unpackedSize bytes, not 0) with method 5, 6 or 7 (others read
     // as 5), writing at most unpackedSize bytes to the sink.
-    LzhEncodeResult Encode(LzhByteSource& source, LzhByteSink& sink, uint32_t unpackedSize,
-                           int method);
+    LzhEncodeResult Encode(ByteSource& source, ByteSink& sink, uint32_t unpackedSize, int method);
 
 private:
     void SearchClamped();

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-void LzhHistoryWindow::Start(uint32_t dictSize, LzhByteSink* to)
+void LzhHistoryWindow::Start(uint32_t dictSize, ByteSink* to)
 {
     dict = dictSize;
     chunkEnd = bytes + dict + kChunk;

@@ -17,7 +17,7 @@ struct LzhHistoryWindow
     static constexpr uint32_t kMargin = 60 + 8;
 
     // Clears the output; the caller then fills the history, bytes [0, dict).
-    void Start(uint32_t dictSize, LzhByteSink* to);
+    void Start(uint32_t dictSize, ByteSink* to);
     uint8_t* Output() { return bytes + dict; }
     // Delivers [Output(), upTo) and moves the last dict bytes before upTo to the front.
     // Returns the new output position (Output()).
@@ -28,5 +28,5 @@ struct LzhHistoryWindow
     uint8_t* chunkEnd;                          // Output() + kChunk: flush once reached
     uint16_t crc;                               // CRC-16 of the bytes delivered so far
     bool sinkOk;                                // the sink has taken every byte
-    LzhByteSink* sink;                          // where output goes; null: only check
+    ByteSink* sink;                             // where output goes; null: only check
 };

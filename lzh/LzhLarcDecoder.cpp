@@ -19,10 +19,10 @@
 // stream: decoding stops when the member's size has been produced.
 #include "lzh/LzhLarcDecoder.h"
 
+#include "archive/MatchCopy.h"
 #include "lzh/ArchiveEntry.h"
 #include "lzh/LzhBitInput.h"
 #include "lzh/LzhHistoryWindow.h"
-#include "lzh/MatchCopy.h"
 
 #include <cstring>
 
@@ -203,7 +203,7 @@ CLzhLarcDecoder::CLzhLarcDecoder() : m_state(new State)
 
 CLzhLarcDecoder::~CLzhLarcDecoder() = default;
 
-uint16_t CLzhLarcDecoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
+uint16_t CLzhLarcDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
                                  uint32_t unpackedSize, int method, bool& ok, bool* writeFailed)
 {
     State& s = *m_state;

@@ -21,8 +21,8 @@ public:
     // decoding starts and false when the data runs out (more than a few bytes of it
     // missing) or method is neither; size 0 decodes nothing and leaves ok as it was.
     // *writeFailed (when given) tells whether the sink refused any bytes.
-    uint16_t Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
-                    uint32_t unpackedSize, int method, bool& ok, bool* writeFailed = nullptr);
+    uint16_t Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize, uint32_t unpackedSize,
+                    int method, bool& ok, bool* writeFailed = nullptr);
 
 private:
     struct State;

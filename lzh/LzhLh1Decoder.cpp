@@ -14,9 +14,9 @@
 // the stream: decoding stops when the member's size has been produced.
 #include "lzh/LzhLh1Decoder.h"
 
+#include "archive/MatchCopy.h"
 #include "lzh/LzhBitInput.h"
 #include "lzh/LzhHistoryWindow.h"
-#include "lzh/MatchCopy.h"
 
 #include <array>
 #include <cstring>
@@ -175,7 +175,7 @@ CLzhLh1Decoder::CLzhLh1Decoder() : m_state(new State)
 
 CLzhLh1Decoder::~CLzhLh1Decoder() = default;
 
-uint16_t CLzhLh1Decoder::Decode(LzhByteSource& source, LzhByteSink* sink, uint32_t packedSize,
+uint16_t CLzhLh1Decoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
                                 uint32_t unpackedSize, bool& ok, bool* writeFailed)
 {
     State& s = *m_state;

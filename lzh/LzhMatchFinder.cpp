@@ -60,7 +60,7 @@ uint32_t CLzhMatchFinder::Read(uint8_t* into, uint32_t count)
     return total;
 }
 
-void CLzhMatchFinder::Start(int dictBits, LzhByteSource* source)
+void CLzhMatchFinder::Start(int dictBits, ByteSource* source)
 {
     int bitsUsed = dictBits == 16 ? 16 : (dictBits == 15 ? 15 : 13);
     dict = 1u << bitsUsed;

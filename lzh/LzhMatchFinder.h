@@ -38,7 +38,7 @@ public:
     CLzhMatchFinder& operator=(const CLzhMatchFinder&) = delete;
 
     // Clears the window and tables and reads the first D + 256 bytes.
-    void Start(int dictBits, LzhByteSource* source);
+    void Start(int dictBits, ByteSource* source);
     // One byte on: bytes remaining - 1, pos + 1, slide at 2D, roll the key.
     void Advance()
     {
@@ -129,5 +129,5 @@ private:
     unsigned m_key = 0;
     unsigned m_secondKey = 0; // the key of position D + 1, which keeps the first key's form
     bool m_firstWindow = true;
-    LzhByteSource* m_source = nullptr;
+    ByteSource* m_source = nullptr;
 };

@@ -2,7 +2,7 @@
 // cipher also uses for its key updates.
 #pragma once
 
-#include "lzh/CrcSlices.h"
+#include "archive/CrcSlices.h"
 
 #include <array>
 #include <cstddef>

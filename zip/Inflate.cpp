@@ -8,7 +8,7 @@
 // (CRC, sink) and the last 64 KiB move to the front.
 #include "zip/Inflate.h"
 
-#include "lzh/MatchCopy.h"
+#include "archive/MatchCopy.h"
 #include "zip/Crc32.h"
 
 #include <cstring>
@@ -233,7 +233,7 @@ struct CInflater::State
     uint8_t lengths[288 + 32];
 
     // Bit input, least significant bit first.
-    LzhByteSource* source;
+    ByteSource* source;
     const uint8_t* next; // next unread byte of the input buffer
     const uint8_t* end;  // end of valid bytes in the input buffer
     bool sourceEnded;
@@ -242,7 +242,7 @@ struct CInflater::State
     unsigned count;
 
     // Output.
-    LzhByteSink* sink;
+    ByteSink* sink;
     uint8_t* out; // where the next byte goes in the window
     uint32_t crc;
     uint64_t produced;
@@ -610,7 +610,7 @@ CInflater::CInflater() : m_state(new State)
 
 CInflater::~CInflater() = default;
 
-InflateStatus CInflater::Inflate(LzhByteSource& source, LzhByteSink* sink, bool enhanced)
+InflateStatus CInflater::Inflate(ByteSource& source, ByteSink* sink, bool enhanced)
 {
     State& s = *m_state;
     s.source = &source;

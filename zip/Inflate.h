@@ -3,7 +3,7 @@
 // source and sink.
 #pragma once
 
-#include "lzh/LzhDecoder.h"
+#include "archive/ByteStreams.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,7 +30,7 @@ public:
     // produced goes to the sink (null: only counted into the CRC); a sink that refuses a chunk
     // ends decoding with kInflateSinkRefused. A distance reaching before the member's first
     // byte reads zeros.
-    InflateStatus Inflate(LzhByteSource& source, LzhByteSink* sink, bool enhanced);
+    InflateStatus Inflate(ByteSource& source, ByteSink* sink, bool enhanced);
 
     uint32_t crc = 0;      // CRC-32 of the bytes produced by the last Inflate
     uint64_t produced = 0; // how many

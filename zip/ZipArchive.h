@@ -5,7 +5,7 @@
 #pragma once
 
 #include "archive/ArchivePrompt.h"
-#include "lzh/LzhDecoder.h"
+#include "archive/ByteStreams.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
 #include "platform/PrivateHeap.h"
@@ -81,7 +81,7 @@ private:
     bool CreateOutput(const CZipEntry& entry, platform::CFolderTree& tree,
                       const std::wstring& relative, platform::FileHandle* file);
     bool ExtractData(const CZipEntry& entry, platform::FileHandle file);
-    int CopyStored(LzhByteSink& output, uint32_t& crc);
+    int CopyStored(ByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
     CZipMembers m_members{heap}; // the members in directory order

@@ -1,7 +1,7 @@
 // CZipEntry, one ZIP member as its central-directory header lists it.
 #pragma once
 
-#include "lzh/ArchiveEntry.h"
+#include "archive/PathLimit.h"
 #include "platform/FileTime.h"
 
 #include <cstdint>

@@ -32,7 +32,7 @@ bool ReadExact(FileHandle file, void* buffer, uint32_t count)
 // Where decoded bytes go: the output file (none in test mode), never more than the member's
 // declared size, so a member cannot grow past what its directory promises. The prompt hears
 // how far the member is and may stop it.
-class ZipOutput final : public LzhByteSink
+class ZipOutput final : public ByteSink
 {
 public:
     ZipOutput(FileHandle file, uint64_t limit, CArchivePrompt* prompt)
@@ -130,7 +130,7 @@ std::wstring CZipArchive::OutputPath() const
     return BelowDestination(name, lowercase);
 }
 
-int CZipArchive::CopyStored(LzhByteSink& output, uint32_t& crc)
+int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
 {
     ZipReaderState& s = *m_state;
     if (!s.copyBlock) {

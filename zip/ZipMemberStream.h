@@ -3,13 +3,13 @@
 // through it.
 #pragma once
 
-#include "lzh/LzhDecoder.h"
+#include "archive/ByteStreams.h"
 #include "platform/File.h"
 #include "zip/ZipCipher.h"
 
 #include <cstdint>
 
-class CZipMemberStream final : public LzhByteSource
+class CZipMemberStream final : public ByteSource
 {
 public:
     // Starts a member at the file's current position with `size` bytes to hand out.

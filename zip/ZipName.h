@@ -4,7 +4,7 @@
 // the file system's names as they are).
 #pragma once
 
-#include "lzh/ArchiveEntry.h"
+#include "archive/PathLimit.h"
 
 #include <cstdint>
 #include <string_view>

@@ -3,7 +3,7 @@
 // and the decoders. Internal to zip/.
 #pragma once
 
-#include "lzh/ArchiveEntry.h"
+#include "archive/PathLimit.h"
 #include "platform/File.h"
 #include "zip/Inflate.h"
 #include "zip/ZipCipher.h"

@@ -314,7 +314,7 @@ TEST(LzhEncoder, FilesThroughCodecParamsAndRefusedWrites)
     CloseFile(in);
     CloseFile(out);
 
-    class RefusingSink final : public LzhByteSink
+    class RefusingSink final : public ByteSink
     {
     public:
         bool Write(const uint8_t*, size_t) override { return false; }

@@ -13,7 +13,7 @@ namespace testsupport
 
 // Gives the bytes whole, or at most `step` bytes per read (not 0), as a pipe or a short file
 // read might.
-class MemorySource final : public LzhByteSource
+class MemorySource final : public ByteSource
 {
 public:
     MemorySource(const uint8_t* data, size_t size, uint32_t step = UINT32_MAX)
@@ -39,7 +39,7 @@ private:
 // Hands out the input in pieces of changing sizes, as a member stream may, and fills the
 // rest of the buffer with bytes that are not the stream's: a decoder that reads past a
 // piece decodes them.
-class PieceSource final : public LzhByteSource
+class PieceSource final : public ByteSource
 {
 public:
     explicit PieceSource(const std::vector<uint8_t>& data) : m_data(data) {}
@@ -59,7 +59,7 @@ private:
     size_t m_next = 1;
 };
 
-class VectorSink final : public LzhByteSink
+class VectorSink final : public ByteSink
 {
 public:
     bool Write(const uint8_t* data, size_t count) override
