@@ -19,6 +19,7 @@
 // Extended header of size S: 0 type, 1 data, then the size of the next one (0 = last) in the
 // last two bytes (four at level 3).
 #include "lzh/LzhHeaderReader.h"
+#include "archive/LittleEndian.h"
 
 #include "lzh/ArchiveName.h"
 #include "lzh/Crc16.h"
@@ -49,24 +50,6 @@ enum ExtendedType : uint8_t
     kExtAttributes = 0x40,
     kExtUnixTime = 0x54, // 4 bytes: the modification time in Unix seconds (UTC)
 };
-
-uint16_t Le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// A read error of the file system counts as a short read.
-bool ReadExact(FileHandle file, void* buffer, uint32_t count)
-{
-    uint32_t got = 0;
-    return platform::ReadFile(file, buffer, count, &got) && got == count;
-}
 
 bool Malformed(int& headerStatus)
 {

@@ -329,6 +329,12 @@ bool CloseFile(FileHandle f)
     return rc == 0 || Fail();
 }
 
+bool ReadExact(FileHandle file, void* buffer, uint32_t count)
+{
+    uint32_t got = 0;
+    return ReadFile(file, buffer, count, &got) && got == count;
+}
+
 bool GetFileIdentity(FileHandle f, FileIdentity* identity)
 {
     if (f == kInvalidFile) {

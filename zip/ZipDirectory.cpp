@@ -21,12 +21,6 @@ constexpr uint8_t kCentralSignature[4] = {0x50, 0x4B, 0x01, 0x02};
 constexpr uint8_t kEndSignature[4] = {0x50, 0x4B, 0x05, 0x06};
 constexpr uint8_t kZip64EndSignature[4] = {0x50, 0x4B, 0x06, 0x06};
 
-bool ReadExact(FileHandle file, void* buffer, uint32_t count)
-{
-    uint32_t got = 0;
-    return ReadFile(file, buffer, count, &got) && got == count;
-}
-
 // Splits a name at its last '/': a folder member ("docs/") keeps everything in path.
 void SplitName(const wchar_t* whole, CZipEntry& entry)
 {
@@ -128,11 +122,6 @@ constexpr uint32_t kZip64LocatorSize = 20;
 constexpr uint32_t kZip64EndSize = 56;
 constexpr uint8_t kZip64LocatorSignature[4] = {0x50, 0x4B, 0x06, 0x07};
 
-uint64_t Le64(const uint8_t* p)
-{
-    return ZipLe32(p) | (static_cast<uint64_t>(ZipLe32(p + 4)) << 32);
-}
-
 } // namespace
 
 // Reads the end record at `at` into the fields, and the Zip64 end record behind it when one
@@ -140,13 +129,13 @@ uint64_t Le64(const uint8_t* p)
 // Zip64 end record cannot be read.
 bool CZipArchive::ReadEndRecord(const uint8_t* r, uint64_t at)
 {
-    diskNumber = ZipLe16(r + 4);
-    centralDirDisk = ZipLe16(r + 6);
-    entriesOnDisk = ZipLe16(r + 8);
-    totalEntries = ZipLe16(r + 10);
-    centralDirSize = ZipLe32(r + 12);
-    centralDirOffset = ZipLe32(r + 16);
-    commentLength = ZipLe16(r + 20);
+    diskNumber = Le16(r + 4);
+    centralDirDisk = Le16(r + 6);
+    entriesOnDisk = Le16(r + 8);
+    totalEntries = Le16(r + 10);
+    centralDirSize = Le32(r + 12);
+    centralDirOffset = Le32(r + 16);
+    commentLength = Le16(r + 20);
     m_directoryEnd = at;
     bool marked = diskNumber == 0xFFFF || centralDirDisk == 0xFFFF || entriesOnDisk == 0xFFFF ||
                   totalEntries == 0xFFFF || centralDirSize == 0xFFFFFFFF ||
@@ -166,8 +155,8 @@ bool CZipArchive::ReadEndRecord(const uint8_t* r, uint64_t at)
         !ReadExact(file, z, kZip64EndSize) || std::memcmp(z, kZip64EndSignature, 4) != 0) {
         return false;
     }
-    diskNumber = ZipLe32(z + 16);
-    centralDirDisk = ZipLe32(z + 20);
+    diskNumber = Le32(z + 16);
+    centralDirDisk = Le32(z + 20);
     entriesOnDisk = Le64(z + 24);
     totalEntries = Le64(z + 32);
     centralDirSize = Le64(z + 40);
@@ -238,8 +227,8 @@ void ApplyZip64Extra(const std::vector<uint8_t>& extra, uint64_t* unpacked, uint
     // Zip64 extended information (0x0001): the 8-byte values of the fields that hold all
     // ones, in the order uncompressed size, compressed size, local header offset.
     for (size_t at = 0; at + 4 <= extra.size();) {
-        uint16_t id = ZipLe16(extra.data() + at);
-        size_t size = ZipLe16(extra.data() + at + 2);
+        uint16_t id = Le16(extra.data() + at);
+        size_t size = Le16(extra.data() + at + 2);
         if (at + 4 + size > extra.size()) {
             return;
         }
@@ -284,16 +273,16 @@ bool CZipArchive::ReadCentralDirectory()
         if (!ReadExact(file, h + 4, kCentralHeaderSize - 4)) {
             return false;
         }
-        uint32_t external = ZipLe32(h + 38);
+        uint32_t external = Le32(h + 38);
         bool volumeLabel = IsZipVolumeLabel(h[5], external);
         std::string name;
-        if (!ReadNameBytes(ZipLe16(h + 28), &name) || !ReadExtraField(ZipLe16(h + 30))) {
+        if (!ReadNameBytes(Le16(h + 28), &name) || !ReadExtraField(Le16(h + 30))) {
             return false;
         }
         const std::vector<uint8_t>& extra = m_state->extraField;
         wchar_t whole[kMaxPath];
         warning |= ZipNameToWide(
-            name, ZipLe16(h + 8),
+            name, Le16(h + 8),
             std::string_view(reinterpret_cast<const char*>(extra.data()), extra.size()), h[5],
             whole);
         if (volumeLabel) {
@@ -304,17 +293,17 @@ bool CZipArchive::ReadCentralDirectory()
         e.madeByHost = h[5];
         e.neededVersion = h[6];
         e.neededHost = h[7];
-        e.flags = ZipLe16(h + 8);
-        e.method = ZipLe16(h + 10);
-        e.modified = DosToFileTime(ZipLe16(h + 14), ZipLe16(h + 12));
-        e.crc32 = ZipLe32(h + 16);
-        e.packedSize = ZipLe32(h + 20);
-        e.unpackedSize = ZipLe32(h + 24);
+        e.flags = Le16(h + 8);
+        e.method = Le16(h + 10);
+        e.modified = DosToFileTime(Le16(h + 14), Le16(h + 12));
+        e.crc32 = Le32(h + 16);
+        e.packedSize = Le32(h + 20);
+        e.unpackedSize = Le32(h + 24);
         e.attributes = external;
-        e.localHeaderOffset = ZipLe32(h + 42);
+        e.localHeaderOffset = Le32(h + 42);
         ApplyZip64Extra(m_state->extraField, &e.unpackedSize, &e.packedSize, &e.localHeaderOffset);
         SplitName(whole, e);
-        if (!m_members.Append(e) || !SeekFile(file, ZipLe16(h + 32), SeekOrigin::Current) ||
+        if (!m_members.Append(e) || !SeekFile(file, Le16(h + 32), SeekOrigin::Current) ||
             !ReadExact(file, signature, 4)) {
             return false;
         }

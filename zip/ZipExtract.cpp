@@ -23,12 +23,6 @@ constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint8_t kLocalSignature[4] = {0x50, 0x4B, 0x03, 0x04};
 constexpr uint32_t kCopyBlock = 256 * 1024;
 
-bool ReadExact(FileHandle file, void* buffer, uint32_t count)
-{
-    uint32_t got = 0;
-    return ReadFile(file, buffer, count, &got) && got == count;
-}
-
 // Where decoded bytes go: the output file (none in test mode), never more than the member's
 // declared size, so a member cannot grow past what its directory promises. The prompt hears
 // how far the member is and may stop it.
@@ -87,15 +81,15 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
     ZipLocalHeader& l = s.local;
     l.neededVersion = h[4];
     l.neededHost = h[5];
-    l.flags = ZipLe16(h + 6);
-    l.method = ZipLe16(h + 8);
-    l.time = ZipLe16(h + 10);
-    l.date = ZipLe16(h + 12);
-    l.crc32 = ZipLe32(h + 14);
-    l.packedSize = ZipLe32(h + 18);
-    l.unpackedSize = ZipLe32(h + 22);
-    l.nameLength = ZipLe16(h + 26);
-    l.extraLength = ZipLe16(h + 28);
+    l.flags = Le16(h + 6);
+    l.method = Le16(h + 8);
+    l.time = Le16(h + 10);
+    l.date = Le16(h + 12);
+    l.crc32 = Le32(h + 14);
+    l.packedSize = Le32(h + 18);
+    l.unpackedSize = Le32(h + 22);
+    l.nameLength = Le16(h + 26);
+    l.extraLength = Le16(h + 28);
     std::string name;
     if (!ReadNameBytes(l.nameLength, &name) || !ReadExtraField(l.extraLength)) {
         return false;

@@ -8,6 +8,7 @@
 // extra field is then ignored.
 #include "zip/ZipName.h"
 
+#include "archive/LittleEndian.h"
 #include "platform/CodePage932.h"
 #include "platform/Text.h"
 #include "zip/Crc32.h"
@@ -22,14 +23,15 @@ namespace
 
 constexpr uint16_t kUnicodePathId = 0x7075;
 
+// The extra field is held as text: its fields read through the byte readers.
 uint16_t Le16(const char* p)
 {
-    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8));
+    return ::Le16(reinterpret_cast<const uint8_t*>(p));
 }
 
 uint32_t Le32(const char* p)
 {
-    return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16);
+    return ::Le32(reinterpret_cast<const uint8_t*>(p));
 }
 
 std::string_view UntilNul(std::string_view text)

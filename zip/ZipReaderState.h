@@ -3,6 +3,7 @@
 // and the decoders. Internal to zip/.
 #pragma once
 
+#include "archive/LittleEndian.h"
 #include "archive/PathLimit.h"
 #include "platform/File.h"
 #include "zip/Inflate.h"
@@ -61,16 +62,6 @@ struct ZipReaderState
     CInflater inflater;
     std::unique_ptr<uint8_t[]> copyBlock; // the stored copy's buffer, made on first use
 };
-
-inline uint16_t ZipLe16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-inline uint32_t ZipLe32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Takes the sizes and the offset that hold all ones (each may be null) from the Zip64
 // extended information of an extra field.
