@@ -53,9 +53,11 @@ printf '#!/bin/sh\necho "$@" >> "%s/opened.txt"\n' "$work" > "$work/bin/xdg-open
 chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
 xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$artifacts" <<'SCRIPT'
-set -euo pipefail
+set -eEuo pipefail
 tavrel=$1 work=$2 artifacts=$3
 [ -z "${GUI_DEBUG:-}" ] || set -x
+# A command that fails ends the test: say which, and what the program printed.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"; tail -n 30 "$work"/err*.log 2>/dev/null' ERR
 trace=$work/trace.txt
 # The last list the window showed.
 rows() { grep '^rows' "$trace" | tail -1 | cut -f2; }
