@@ -114,9 +114,9 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    // Without a session bus the toolkit can neither keep its settings (the file chooser's)
-    // nor reach the accessibility bus, and says so on stderr at every turn: it is told to
-    // keep them in memory and to leave accessibility alone.
+    // Without the desktop's message bus the toolkit can neither keep its settings (the file
+    // chooser's) nor reach the accessibility bus, and says so on stderr at every turn: it is
+    // told to keep them in memory and to leave accessibility alone.
     if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
         setenv("GSETTINGS_BACKEND", "memory", 0);
         setenv("NO_AT_BRIDGE", "1", 0);
