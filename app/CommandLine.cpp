@@ -279,7 +279,7 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
         }
     });
     if (!any && report) {
-        report(res::kPathNotFound);
+        Fail(res::kPathNotFound); // a name that finds nothing is a file not added
     }
 }
 

@@ -41,8 +41,14 @@ std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name)
     if ((lzh && status == kLzhLinkInTheWay) || (!lzh && status == kZipLinkInTheWay)) {
         return FormatText(res::kLinkInTheWay, name.c_str());
     }
-    if (lzh && status == kLzhUnsafePath) {
+    if ((lzh && status == kLzhUnsafePath) || (!lzh && status == kZipUnsafePath)) {
         return FormatText(res::kUnsafePath, name.c_str());
+    }
+    if ((lzh && status == kLzhCannotCreateOutput) || (!lzh && status == kZipCannotCreateOutput)) {
+        return FormatText(res::kCannotCreateFile, name.c_str());
+    }
+    if ((lzh && status == kLzhWriteFailed) || (!lzh && status == kZipWriteFailed)) {
+        return FormatText(res::kCannotWriteFile, name.c_str());
     }
     if (lzh && status == kLzhLinkRefused) {
         return FormatText(res::kLinkRefused, name.c_str());
@@ -59,6 +65,8 @@ std::wstring ChangeFailureText(int status, const std::wstring& name)
         return res::kArchiveReadOnly;
     case kLzhPathTooLong:
         return FormatText(res::kPathTooLongToAdd, name.c_str());
+    case kLzhNameNotStorable:
+        return FormatText(res::kNameNotStorable, name.c_str());
     default:
         return res::kAddFailed;
     }

@@ -30,6 +30,7 @@ bool AllowedFailure(int status)
     case kZipSkipped:
     case kZipPasswordFailed:
     case kZipLinkInTheWay:
+    case kZipUnsafePath:
         return true;
     default:
         return false;

@@ -182,13 +182,18 @@ bool CLzhArchive::AddFile(const wchar_t* name)
         sourcePath.push_back(L'\\');
     }
     if (sourcePath.size() >= static_cast<size_t>(kMaxPath)) {
-        status = kLzhSourceUnreadable;
+        status = kLzhPathTooLong;
         return false;
     }
     CArchiveEntry entry{};
     StoredPath(sourcePath, keepFolders, entry);
     entry.level = headerLevel;
-    // Nothing is stored that would not read back whole (a level 0 header cuts long paths).
+    // Nothing is stored that would not read back whole: a folder entry named with '|' would
+    // come back as a symbolic link, and a level 0 header cuts long paths.
+    if (isFolder && (std::wcschr(entry.folder, L'|') != nullptr || std::wcschr(entry.name, L'|'))) {
+        status = kLzhNameNotStorable;
+        return false;
+    }
     if (WriteHeader(kInvalidFile, entry, true) == 0) {
         status = headerLevel >= 0 && headerLevel <= 2 ? kLzhPathTooLong : kLzhWorkFileFailed;
         return false;

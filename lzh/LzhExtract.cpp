@@ -106,27 +106,33 @@ namespace
 {
 
 // Whether a link placed at `linkPath` (below the destination) pointing to `target` resolves
-// inside the destination without leaving it on the way: relative, and never climbing above
-// the destination.
+// inside the destination without leaving it on the way: relative, climbing ("..") only at its
+// start and never above the destination, then descending. The folders above a link are real
+// folders (the tree never makes a path through a link, nor replaces a folder), so the climb
+// is what the text says; a ".." after a name could climb out of the target of an earlier
+// link ("l -> .." and then "e -> l/.."), so it is refused.
 bool StaysInside(std::wstring_view linkPath, std::wstring_view target)
 {
     if (target.empty() || IsSeparator(target[0])) {
         return false;
     }
     int depth = 0;
+    bool descending = false;
     std::wstring_view folder = linkPath.substr(0, linkPath.size() - LastComponent(linkPath).size());
-    for (std::wstring_view part : {folder, target}) {
+    for (bool inTarget : {false, true}) {
+        std::wstring_view part = inTarget ? target : folder;
         size_t start = 0;
         while (start <= part.size()) {
             size_t end = part.find_first_of(L"\\/", start);
             end = end == std::wstring_view::npos ? part.size() : end;
             std::wstring_view name = part.substr(start, end - start);
             if (name == L"..") {
-                if (--depth < 0) {
+                if (descending || --depth < 0) {
                     return false;
                 }
             } else if (!name.empty() && name != L".") {
                 ++depth;
+                descending = inTarget;
             }
             start = end + 1;
         }

@@ -10,6 +10,7 @@
 #include "lzh/LzhHeaderReader.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace
 {
@@ -87,6 +88,10 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     int nameLength = WideToArchiveName(e.name, name);
     int folderLength = WideToArchiveName(e.folder, folder);
     if (nameLength < 0 || folderLength < 0) {
+        return 0;
+    }
+    // A folder entry whose path holds '|' would read back as a symbolic link.
+    if (IsFolderEntry(e) && (std::wcschr(e.folder, L'|') != nullptr || std::wcschr(e.name, L'|'))) {
         return 0;
     }
     std::memset(h, 0, kMaxHeaderBytes);

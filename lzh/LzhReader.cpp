@@ -4,6 +4,7 @@
 #include "lzh/LzhHeaderReader.h"
 #include "platform/Text.h"
 
+#include <cerrno>
 #include <cwchar>
 
 using namespace platform;
@@ -118,7 +119,9 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
     archiveFile = OpenFile(archivePath, kAccessRead, FileShare::None, FileDisposition::OpenExisting,
                            FileHint::RandomAccess);
     if (archiveFile == kInvalidFile) {
-        if (!allowCreate) {
+        // Only a file that is not there is a new archive: one held by another program, or
+        // one that cannot be read, is never taken for empty and written over.
+        if (!allowCreate || LastFileError() != ENOENT) {
             status = kLzhCannotOpen;
             return false;
         }
@@ -152,14 +155,15 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
     return true;
 }
 
-// Positions the file at the archive's first header. A file whose first member can be read
-// at 0 is read from there (unless it must be a self-extractor, whose archive never starts
-// at 0);
-// otherwise the first `window` bytes are searched. A stub may hold header-like bytes, or a
-// whole small archive of its own, before the real one: of the places that look like a
-// header, the first from which every member reads up to the end of the file wins, then the
-// first that reads whole up to an end marker, then simply the first. False when there is
-// none and the file had to be a self-extractor; a file that is not one then reads from 0.
+// Positions the file at the archive's first header. A file that starts with a method
+// identifier where a header holds it is an archive from 0, read from there whether its first
+// header is sound or not (a damaged one is reported, never skipped as if it were a program),
+// unless it must be a self-extractor, whose archive never starts at 0. Otherwise the first
+// `window` bytes are searched. A stub may hold header-like bytes, or a whole small archive
+// of its own, before the real one: of the places that look like a header, the first from
+// which every member reads up to the end of the file wins, then the first that reads whole
+// up to an end marker, then simply the first. False when there is none and the file had to
+// be a self-extractor; a file that is not one then reads from 0.
 bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
 {
     auto* block = static_cast<uint8_t*>(heap.Alloc(window));
@@ -167,11 +171,9 @@ bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
     bool read = block != nullptr && SeekFile(archiveFile, 0, SeekOrigin::Begin) &&
                 ReadFile(archiveFile, block, window, &got) && got == window;
     int64_t toEnd = -1, whole = -1, first = -1;
-    if (read && !required && SeekFile(archiveFile, 0, SeekOrigin::Begin) && ScanHeaders() &&
-        m_members.Count() > 0) {
+    if (read && !required && window >= 7 && IsMethodIdentifier(block + 2)) {
         toEnd = 0; // a plain archive
     }
-    FreeEntries();
     for (int64_t i = 2; read && toEnd < 0 && i < window; ++i) {
         if (!LooksLikeHeader(block, window, i)) {
             continue;

@@ -21,6 +21,8 @@ inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します�
 // Members and archives that cannot be handled safely, and failed changes.
 inline constexpr const wchar_t* kPathTooLongToExtract = L"パスが長すぎるため展開できません。 [%ls]";
 inline constexpr const wchar_t* kPathTooLongToAdd = L"パスが長すぎるため追加できません。 [%ls]";
+inline constexpr const wchar_t* kNameNotStorable =
+    L"書庫に格納できない名前のため追加できません。 [%ls]";
 inline constexpr const wchar_t* kArchiveIncomplete =
     L"書庫に読み取れない部分があるため変更できません。";
 inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用のため変更できません。";
@@ -33,6 +35,8 @@ inline constexpr const wchar_t* kLinkInTheWay =
 inline constexpr const wchar_t* kLinkRefused =
     L"展開先の外を指すシンボリックリンクは作成しません。 [%ls]";
 inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧縮形式です。 [%ls]";
+inline constexpr const wchar_t* kCannotCreateFile = L"ファイルを作成できませんでした。 [%ls]";
+inline constexpr const wchar_t* kCannotWriteFile = L"ファイルを書き込めませんでした。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
 // Added to the summary when the user cancelled the work.
 inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";

@@ -255,7 +255,7 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     // A ".." component could place the output outside the destination: refused before a
     // password is asked or anything is created.
     if (!testMode && HasParentComponent(s.memberName)) {
-        status = kZipDamaged;
+        status = kZipUnsafePath;
         return false;
     }
     s.input.Prime(s.archive, s.packedInForce);

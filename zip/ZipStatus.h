@@ -5,8 +5,7 @@ enum ZipStatus
 {
     kZipOk = 0,                  // open: also "the directory was unreadable or rejected"
     kZipCannotOpen = 2,          // open: no such file, a folder, or it cannot be opened
-    kZipDamaged = 4,             // extract, test: bad local header or name, broken data, or a
-                                 // name that would leave the destination
+    kZipDamaged = 4,             // extract, test: bad local header or name, or broken data
     kZipUnsupported = 7,         // extract, test: method other than 0, 8, 9, or strong encryption
     kZipCrcMismatch = 9,         // extract, test
     kZipCannotCreateOutput = 10, // extract: the output file cannot be created
@@ -14,6 +13,7 @@ enum ZipStatus
     kZipPasswordFailed = 12,     // extract, test: wrong password, cancelled, or no prompt
     kZipNoEndRecord = 13,        // open: no end-of-central-directory record
     kZipMultiVolume = 14,        // open: the end record's disk number is not 0
+    kZipUnsafePath = 16,         // extract: a ".." component would leave the destination
     kZipWriteFailed = 17,        // extract: the output file could not be written in full
     kZipLinkInTheWay = 18,       // extract: a symbolic link stands where a folder is needed
     kZipCancelled = 19,          // extract, test: stopped inside the member at the user's word

@@ -246,6 +246,22 @@ TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
         EXPECT_EQ(a.GetEntry(0).flags, 0u);
         EXPECT_TRUE(a.IsWhole());
     }
+    // A folder entry named "x|y" would read back as a link to "y"; a file may hold '|'.
+    fs::create_directories(tmp.HostPath("src/x|y"));
+    tmp.WriteHostFile("src/p|q.txt", "bar\n");
+    fs::remove(tmp.HostPath("k.lzh"));
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\k.lzh", true));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    a.keepFolders = true;
+    EXPECT_FALSE(a.AddFile(L"x|y"));
+    EXPECT_EQ(a.status, kLzhNameNotStorable);
+    ASSERT_TRUE(a.AddFile(L"p|q.txt"));
+    ASSERT_TRUE(a.Close());
+    ASSERT_TRUE(a.Open(L"\\k.lzh", false));
+    ASSERT_EQ(a.GetEntryCount(), 1);
+    EXPECT_STREQ(a.GetEntry(0).name, L"p|q.txt");
+    EXPECT_EQ(a.GetEntry(0).flags & kEntrySymlink, 0u);
 }
 
 TEST_F(ArchiveSafety, ArchivesThatAreNotWholeAreNeverChanged)
@@ -287,6 +303,46 @@ TEST_F(ArchiveSafety, ArchivesThatAreNotWholeAreNeverChanged)
     ASSERT_TRUE(a.Close());
     EXPECT_EQ(ReadHostFile(tmp.HostPath("padded.lzh")),
               Member("", "b.txt", "bbb") + std::string(1, '\0') + "\x1A\x1A");
+}
+
+// Only a missing file is a new archive. One held by another program, one that cannot be
+// read, or one whose first header is damaged (not a self-extractor's program to skip) is
+// never opened as something else and written over.
+TEST_F(ArchiveSafety, OnlyAMissingFileIsANewArchive)
+{
+    std::string second = Member("", "b.txt", "bbb") + std::string(1, '\0');
+    std::string damaged = Member("", "a.txt", "aaa");
+    damaged[23] ^= 0x01; // the operating system byte: the header's CRC no longer matches
+    tmp.WriteHostFile("damaged.lzh", damaged + second);
+    tmp.WriteHostFile("held.lzh", second);
+    tmp.WriteHostFile("unreadable.lzh", second);
+    chmod(tmp.HostPath("unreadable.lzh").c_str(), 0);
+    platform::FileHandle holder =
+        platform::OpenFile(L"\\held.lzh", platform::kAccessRead, platform::FileShare::None,
+                           platform::FileDisposition::OpenExisting);
+    ASSERT_NE(holder, platform::kInvalidFile);
+    for (const char* name : {"damaged.lzh", "held.lzh", "unreadable.lzh"}) {
+        SCOPED_TRACE(name);
+        if (std::strcmp(name, "unreadable.lzh") == 0 && geteuid() == 0) {
+            continue; // root reads it all the same
+        }
+        std::string before = ReadHostFile(tmp.HostPath(name));
+        std::wstring path = L"\\" + std::wstring(name, name + std::strlen(name));
+        CLzhArchive a;
+        if (a.Open(path.c_str(), true)) {
+            // Opened at all, the damage shows and nothing may change.
+            EXPECT_FALSE(a.IsWhole());
+            std::wcscpy(a.destFolder, L"\\src\\");
+            EXPECT_FALSE(a.AddFile(L"new.txt"));
+            a.Close();
+        }
+        chmod(tmp.HostPath(name).c_str(), 0644);
+        EXPECT_EQ(ReadHostFile(tmp.HostPath(name)), before);
+    }
+    platform::CloseFile(holder);
+    CLzhArchive a;
+    EXPECT_FALSE(a.Open(L"\\damaged.lzh", false));
+    EXPECT_EQ(a.status, kLzhHeaderScanFailed);
 }
 
 TEST_F(ArchiveSafety, PermissionsSurviveAndReadOnlyArchivesAreRefused)
