@@ -388,7 +388,7 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         }
         // Every member that was not done is told of; broken and unsupported ones let the run
         // go on, any other failure ends it.
-        Fail(outcome == MemberOutcome::Unsupported ? FormatText(res::kUnsupportedMember, e.name)
+        Fail(outcome == MemberOutcome::Unsupported ? FormatNamed(res::kUnsupportedMember, e.name)
                                                    : ExtractFailureText(true, status, e.name));
         if (status != kLzhBrokenData && status != kLzhCrcMismatch &&
             status != kLzhUnsupportedMethod) {
@@ -408,7 +408,7 @@ void CCommandLineProcessor::Delete(CLzhArchive& a)
         }
     }
     if (!matching.empty() && !a.DeleteEntries(matching)) {
-        Fail(FormatText(res::kDeleteFailed, std::wstring(a.GetEntryName(matching[0])).c_str()));
+        Fail(FormatNamed(res::kDeleteFailed, a.GetEntryName(matching[0])));
     }
 }
 

@@ -118,7 +118,7 @@ void CUserPrompt::AskPassword(const wchar_t* /*context*/, wchar_t* text)
 
 void CUserPrompt::AskOverwrite(const wchar_t* fileName, bool* answer)
 {
-    std::wstring question = FormatText(res::kAskOverwrite, fileName);
+    std::wstring question = FormatNamed(res::kAskOverwrite, fileName);
     if (question.size() > 255) {
         question.resize(255); // the message is formatted into 256 characters
     }

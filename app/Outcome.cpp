@@ -36,24 +36,24 @@ MemberOutcome ExtractOutcome(bool lzh, int status)
 std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name)
 {
     if (lzh && status == kLzhPathTooLong) {
-        return FormatText(res::kPathTooLongToExtract, name.c_str());
+        return FormatNamed(res::kPathTooLongToExtract, name);
     }
     if ((lzh && status == kLzhLinkInTheWay) || (!lzh && status == kZipLinkInTheWay)) {
-        return FormatText(res::kLinkInTheWay, name.c_str());
+        return FormatNamed(res::kLinkInTheWay, name);
     }
     if ((lzh && status == kLzhUnsafePath) || (!lzh && status == kZipUnsafePath)) {
-        return FormatText(res::kUnsafePath, name.c_str());
+        return FormatNamed(res::kUnsafePath, name);
     }
     if ((lzh && status == kLzhCannotCreateOutput) || (!lzh && status == kZipCannotCreateOutput)) {
-        return FormatText(res::kCannotCreateFile, name.c_str());
+        return FormatNamed(res::kCannotCreateFile, name);
     }
     if ((lzh && status == kLzhWriteFailed) || (!lzh && status == kZipWriteFailed)) {
-        return FormatText(res::kCannotWriteFile, name.c_str());
+        return FormatNamed(res::kCannotWriteFile, name);
     }
     if (lzh && status == kLzhLinkRefused) {
-        return FormatText(res::kLinkRefused, name.c_str());
+        return FormatNamed(res::kLinkRefused, name);
     }
-    return FormatText(res::kBrokenFile, name.c_str());
+    return FormatNamed(res::kBrokenFile, name);
 }
 
 std::wstring ChangeFailureText(int status, const std::wstring& name)
@@ -64,9 +64,9 @@ std::wstring ChangeFailureText(int status, const std::wstring& name)
     case kLzhArchiveReadOnly:
         return res::kArchiveReadOnly;
     case kLzhPathTooLong:
-        return FormatText(res::kPathTooLongToAdd, name.c_str());
+        return FormatNamed(res::kPathTooLongToAdd, name);
     case kLzhNameNotStorable:
-        return FormatText(res::kNameNotStorable, name.c_str());
+        return FormatNamed(res::kNameNotStorable, name);
     default:
         return res::kAddFailed;
     }

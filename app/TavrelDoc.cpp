@@ -11,6 +11,9 @@
 
 #include <cwchar>
 #include <filesystem>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -513,6 +516,33 @@ void CTavrelDoc::OnOptionSettings()
     if (sheet.DoModal() != IDOK) {
         return;
     }
+    // Only the values this sheet changed are written: another instance may have written the
+    // others since this one loaded them, and they stay as it wrote them.
+    using settings::kOption;
+    std::vector<std::pair<const wchar_t*, int*>> ints;
+    for (int i = 1; i < 9; ++i) {
+        ints.emplace_back(settings::kShowColumn[i], &app->m_nShowColumn[i]);
+    }
+    ints.insert(ints.end(), {{L"ShowFolderEntry", &app->m_nShowFolderEntry},
+                             {L"CreateFolder", &app->m_nCreateFolder},
+                             {L"UseFolder", &app->m_nUseFolder},
+                             {L"ResetReadOnly", &app->m_nResetReadOnly},
+                             {L"ToLowercase", &app->m_nToLowercase},
+                             {L"OverwriteInquire", &app->m_nOverwriteInquire},
+                             {L"LhaMethod", &app->m_nLhaMethod},
+                             {L"LhaAction", &app->m_nLhaAction},
+                             {L"StartupFolderType", &app->m_nStartupFolderType},
+                             {L"ExtractFolderType", &app->m_nExtractFolderType}});
+    const std::pair<const wchar_t*, std::wstring*> strings[] = {
+        {L"StartupFolder", &app->m_strStartupFolder}, {L"ExtractFolder", &app->m_strExtractFolder}};
+    std::vector<int> intsBefore;
+    for (const auto& [name, value] : ints) {
+        intsBefore.push_back(*value);
+    }
+    std::vector<std::wstring> stringsBefore;
+    for (const auto& [name, value] : strings) {
+        stringsBefore.push_back(*value);
+    }
     for (int i = 0; i < 8; ++i) {
         app->m_nShowColumn[i + 1] = view.m_bShowColumn[i] ? 1 : 0;
     }
@@ -530,22 +560,16 @@ void CTavrelDoc::OnOptionSettings()
     app->m_strStartupFolder = platform::DevicePathOf(folders.m_strStartupFolder);
     app->m_strExtractFolder = platform::DevicePathOf(folders.m_strExtractFolder);
     UpdateAllViews(nullptr);
-    using settings::kOption;
-    for (int i = 1; i < 9; ++i) {
-        app->WriteProfileInt(kOption, settings::kShowColumn[i], app->m_nShowColumn[i]);
+    for (size_t i = 0; i < ints.size(); ++i) {
+        if (*ints[i].second != intsBefore[i]) {
+            app->WriteProfileInt(kOption, ints[i].first, *ints[i].second);
+        }
     }
-    app->WriteProfileInt(kOption, L"ShowFolderEntry", app->m_nShowFolderEntry);
-    app->WriteProfileInt(kOption, L"CreateFolder", app->m_nCreateFolder);
-    app->WriteProfileInt(kOption, L"UseFolder", app->m_nUseFolder);
-    app->WriteProfileInt(kOption, L"ResetReadOnly", app->m_nResetReadOnly);
-    app->WriteProfileInt(kOption, L"ToLowercase", app->m_nToLowercase);
-    app->WriteProfileInt(kOption, L"OverwriteInquire", app->m_nOverwriteInquire);
-    app->WriteProfileInt(kOption, L"LhaMethod", app->m_nLhaMethod);
-    app->WriteProfileInt(kOption, L"LhaAction", app->m_nLhaAction);
-    app->WriteProfileInt(kOption, L"StartupFolderType", app->m_nStartupFolderType);
-    app->WriteProfileInt(kOption, L"ExtractFolderType", app->m_nExtractFolderType);
-    app->WriteProfileString(kOption, L"StartupFolder", app->m_strStartupFolder);
-    app->WriteProfileString(kOption, L"ExtractFolder", app->m_strExtractFolder);
+    for (size_t i = 0; i < std::size(strings); ++i) {
+        if (*strings[i].second != stringsBefore[i]) {
+            app->WriteProfileString(kOption, strings[i].first, *strings[i].second);
+        }
+    }
 }
 
 bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)

@@ -1,5 +1,7 @@
 #include "framework/Framework.h"
 
+#include "platform/Text.h"
+
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
@@ -24,6 +26,11 @@ void AfxSetBackend(CUiBackend* backend)
 int AfxMessageBox(const std::wstring& text, unsigned type)
 {
     return g_backend->MessageBox(text, type);
+}
+
+std::wstring FormatNamed(const wchar_t* format, std::wstring_view name)
+{
+    return FormatText(format, platform::EscapeControls(name).c_str());
 }
 
 std::wstring FormatText(const wchar_t* format, ...)

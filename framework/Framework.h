@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Message box types and results.
 constexpr unsigned MB_OK = 0x0;
@@ -51,3 +52,6 @@ int AfxMessageBox(const std::wstring& text, unsigned type = MB_OK);
 
 // printf-style formatting of the program's texts ("%ls" for wide strings).
 std::wstring FormatText(const wchar_t* format, ...);
+// A text with one "%ls" naming a file or member: control characters in the name (a line
+// break, an escape sequence) are shown escaped, never acted on by a terminal or a dialog.
+std::wstring FormatNamed(const wchar_t* format, std::wstring_view name);

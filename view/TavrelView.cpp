@@ -368,7 +368,7 @@ void CTavrelView::OnArchiveDelete()
         !doc->m_pLzh->DeleteEntries(indices)) {
         ++doc->m_nLastFailed;
         std::wstring name(doc->m_pLzh->GetEntryName(indices.back()));
-        AfxMessageBox(FormatText(res::kDeleteFailed, name.c_str()));
+        AfxMessageBox(FormatNamed(res::kDeleteFailed, name));
     }
     doc->UpdateAllViews(nullptr);
 }
@@ -422,7 +422,7 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         bool lzh = doc->m_nArchiveType == kArchiveLzh;
         MemberOutcome outcome = ExtractOutcome(lzh, status);
         if (outcome == MemberOutcome::Unsupported) {
-            AfxMessageBox(FormatText(res::kUnsupportedMember, name.c_str()));
+            AfxMessageBox(FormatNamed(res::kUnsupportedMember, name));
         } else if (outcome == MemberOutcome::Failed) {
             AfxMessageBox(ExtractFailureText(lzh, status, name));
         }

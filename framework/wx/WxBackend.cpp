@@ -137,7 +137,7 @@ public:
         if (status != 0) {
             std::wstring path = m_path;
             wxTheApp->CallAfter(
-                [path] { AfxMessageBox(FormatText(res::kCannotOpenInPlace, path.c_str())); });
+                [path] { AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, path)); });
         }
         delete this;
     }
@@ -297,7 +297,7 @@ void CWxBackend::ShellOpen(const std::wstring& path)
     if (wxExecute(argv, wxEXEC_ASYNC | wxEXEC_HIDE_CONSOLE, process) == 0) {
         // Not started (xdg-open is missing): the process object hears of nothing.
         delete process;
-        AfxMessageBox(FormatText(res::kCannotOpenInPlace, path.c_str()));
+        AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, path));
     }
 }
 

@@ -203,6 +203,7 @@ TEST_F(Cli, EveryFailureExitsOne)
          "展開先のパスが長すぎます。"},
         {"a device for an archive", "-t /dev/null", "書庫を開けませんでした。"},
         {"a pipe to add", "x.lzh a pipe", "追加に失敗しました。"},
+        {"a name that finds nothing to add", "x.lzh a nosuch.txt", "指定されたパスが存在しません"},
         {"a link in the destination", "--yes -x linked x.lzh", "シンボリックリンクがあるため"},
         {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
         {"a listing to a full disk", "x.lzh >/dev/full", ""}, // the message goes to stderr
@@ -214,6 +215,34 @@ TEST_F(Cli, EveryFailureExitsOne)
         EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << run.out;
     }
     EXPECT_TRUE(fs::is_empty(tmp.HostPath("elsewhere")));
+    // An archive another program holds is never taken for a new one and written over.
+    Outcome held = InTmp("flock x.lzh " TAVREL_CLI_PATH " --config cfg.ini --new x.lzh a pipe");
+    EXPECT_EQ(held.status, 1);
+    EXPECT_EQ(held.out, "書庫を開けませんでした。\n");
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("x.lzh")), archive);
+}
+
+// Names reach the terminal with their control characters escaped: an escape sequence in a
+// name neither retitles nor rewrites it, a line break does not break the listing's rows.
+TEST_F(Cli, NamesAreShownEscaped)
+{
+    fs::copy_file(SharedDir() + "/corpus/lzh/regression/badterm.lzh", tmp.HostPath("bt.lzh"));
+    Outcome list = Tavrel("bt.lzh");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("\\x1b]2;malicious\\x07\\n\t"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find('\x1b'), std::string::npos);
+    std::string noise(5000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<char>(i * 2654435761u >> 13);
+    }
+    tmp.WriteHostFile("src/a\nb.txt", noise);
+    ASSERT_EQ(Tavrel("--new nl.lzh a 'src/a\nb.txt'").status, 0);
+    std::string bytes = ReadHostFile(tmp.HostPath("nl.lzh"));
+    bytes[bytes.size() - 100] ^= 0x55; // inside the stored data
+    tmp.WriteHostFile("nl.lzh", bytes);
+    Outcome test = Tavrel("-t nl.lzh");
+    EXPECT_EQ(test.status, 1);
+    EXPECT_EQ(test.out, "ファイルが壊れています。 [a\\nb.txt]\n1ファイル中1ファイルが不正です。\n");
 }
 
 TEST_F(Cli, LinkMembersListWithWhereTheyPoint)

@@ -74,12 +74,21 @@ TEST_F(Settings, TwoProgramsWritingInTurnKeepEachOthersValues)
     app->WriteProfileInt(L"Option", L"ShowCrc", 1);
     other.WriteInt(L"Option", L"LhaMethod", 3);
     app->m_strCommandHistory[0] = L"e *";
+    // The settings sheet writes what it changed (lower case), not what it only showed.
+    other.WriteInt(L"Option", L"CreateFolder", 0);
+    ui.sheetAnswers = {[](CPropertySheet& sheet) {
+        sheet.m_pages[1]->SetControlInt(1004, 1);
+        return IDOK;
+    }};
+    doc->OnOptionSettings();
     Restart(); // the history goes to the file at exit, into what the other program wrote
     EXPECT_EQ(app->m_strLastFolderExtract, L"\\first\\");
     EXPECT_EQ(app->m_strLastFolderStartup, L"\\second\\");
     EXPECT_EQ(app->m_nShowColumn[6], 1);
     EXPECT_EQ(app->m_nLhaMethod, 3);
     EXPECT_EQ(app->m_strCommandHistory[0], L"e *");
+    EXPECT_EQ(app->m_nToLowercase, 1);
+    EXPECT_EQ(app->m_nCreateFolder, 0);
 }
 
 TEST_F(Settings, OverwriteInquireSetsBothArchiveObjects)
