@@ -418,8 +418,8 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         return extracted;
     });
     std::wstring name = doc->MemberName(index);
+    bool lzh = doc->m_nArchiveType == kArchiveLzh;
     if (!ok) {
-        bool lzh = doc->m_nArchiveType == kArchiveLzh;
         MemberOutcome outcome = ExtractOutcome(lzh, status);
         if (outcome == MemberOutcome::Unsupported) {
             AfxMessageBox(FormatNamed(res::kUnsupportedMember, name));
@@ -428,8 +428,9 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         }
         return L"";
     }
-    // Written without folders: a name holding '/' lands under its last part.
-    return folder + L"\\" + std::wstring(LastComponent(name));
+    // Written without folders: an LZH name holding '/' lands under its last part; a ZIP name
+    // (the part after its last '/') holding '\' makes folders, as the ZIP rules say.
+    return folder + L"\\" + (lzh ? std::wstring(LastComponent(name)) : name);
 }
 
 void CTavrelView::OpenRow(int row)

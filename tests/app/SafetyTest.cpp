@@ -9,6 +9,7 @@
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/LzhHeaderBuilder.h"
+#include "tests/support/ZipBuilder.h"
 
 #include <filesystem>
 #include <functional>
@@ -134,9 +135,9 @@ TEST_F(Safety, PathsLongerThanTheRecordAreMarkedAndNotExtracted)
 TEST_F(Safety, NoExtractionPathWritesThroughALink)
 {
     MakeLzh(L"\\a.lzh", {{"a.txt", "member a"}, {"d/g.txt", "member g"}});
+    WriteFile("a.zip",
+              BuildZip({StoredMember("a.txt", "member a"), StoredMember("d/g.txt", "member g")}));
     WriteFile("outside/secret", "untouched");
-    Start(L"\\a.lzh");
-    ui.yesNoAnswers.assign(20, IDYES);
     auto plant = [&](const std::string& dest) {
         std::filesystem::remove_all(folder.HostPath(dest));
         std::filesystem::create_directories(folder.HostPath(dest));
@@ -154,37 +155,48 @@ TEST_F(Safety, NoExtractionPathWritesThroughALink)
     struct Path
     {
         const char* what;
+        bool lzhOnly;
         std::function<void()> run;
     } paths[] = {
-        {"Extract all",
+        {"Extract all", false,
          [&] {
              ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\dest", 0, 1)};
              doc->OnExtractAll();
          }},
-        {"Extract selected",
+        {"Extract selected", false,
          [&] {
              SelectAll();
              ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\dest", 0, 1)};
              view->OnExtractSelected();
          }},
-        {"typed x", [&] { doc->RunCommandLine(L"x \\dest\\"); }},
-        {"typed e", [&] { doc->RunCommandLine(L"e -x1 \\dest\\"); }},
+        {"typed x", true, [&] { doc->RunCommandLine(L"x \\dest\\"); }},
+        {"typed e", true, [&] { doc->RunCommandLine(L"e -x1 \\dest\\"); }},
     };
-    for (const Path& p : paths) {
-        SCOPED_TRACE(p.what);
-        plant("dest");
-        ui.messages.clear();
-        p.run();
-        expectSafe("dest");
-        EXPECT_NE(ui.MessageTexts().size(), 0u); // the member below the folder link is reported
-    }
-    // Open in place writes into a new folder in the private temporary folder: a link in the
-    // place of one is passed over.
     WriteFile("Temp/.keep", "");
-    std::filesystem::create_directory_symlink(folder.HostPath("outside"),
-                                              folder.HostPath("Temp/1"));
-    doc->UpdateAllViews(nullptr);
-    view->OnLButtonDblClk({5, CListCtrl::kRowHeight + 3}); // the first row
-    EXPECT_FALSE(Exists("outside/a.txt"));
-    EXPECT_EQ(ReadFile("Temp/2/a.txt"), "member a");
+    int tempFolders = 0;
+    for (const wchar_t* archive : {L"\\a.lzh", L"\\a.zip"}) {
+        bool lzh = std::wstring(archive).ends_with(L".lzh");
+        Start(archive);
+        ui.yesNoAnswers.assign(20, IDYES);
+        for (const Path& p : paths) {
+            if (p.lzhOnly && !lzh) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(p.what) + (lzh ? " of LZH" : " of ZIP"));
+            plant("dest");
+            ui.messages.clear();
+            p.run();
+            expectSafe("dest");
+            EXPECT_NE(ui.MessageTexts().size(), 0u); // the member below the folder link is reported
+        }
+        // Open in place writes into a new folder in the private temporary folder: a link in
+        // the place of one is passed over.
+        std::string taken = "Temp/" + std::to_string(++tempFolders);
+        std::filesystem::create_directory_symlink(folder.HostPath("outside"),
+                                                  folder.HostPath(taken));
+        doc->UpdateAllViews(nullptr);
+        view->OnLButtonDblClk({5, CListCtrl::kRowHeight + 3}); // the first row
+        EXPECT_FALSE(Exists("outside/a.txt"));
+        EXPECT_EQ(ReadFile("Temp/" + std::to_string(++tempFolders) + "/a.txt"), "member a");
+    }
 }

@@ -130,6 +130,24 @@ TEST_F(View, OpenInPlaceWritesToTempAndCallsTheShell)
     EXPECT_EQ(ui.shellOpened.size(), 1u);
 }
 
+// The file handed to the shell is the one written, whatever separators the name holds.
+TEST_F(View, OpenInPlaceHandsOverTheFileWritten)
+{
+    WriteFile("z.zip", BuildZip({StoredMember("in\\zip.txt", "backslash"),
+                                 StoredMember("dir/plain.txt", "plain")}));
+    Start(L"\\z.zip");
+    for (int row = 0; row < 2; ++row) {
+        view->OnLButtonDblClk(RowPoint(row));
+        ASSERT_EQ(ui.shellOpened.size(), static_cast<size_t>(row + 1));
+        std::wstring opened = ui.shellOpened.back();
+        std::string host(opened.begin() + 1, opened.end()); // ASCII names only here
+        for (char& c : host) {
+            c = c == '\\' ? '/' : c;
+        }
+        EXPECT_EQ(ReadFile(host), row == 0 ? "backslash" : "plain") << host;
+    }
+}
+
 // A member that cannot be written is not offered: the user is told, and no file of an
 // earlier open stands in for it.
 TEST_F(View, OpenInPlaceOfADamagedMemberOpensNothing)

@@ -122,14 +122,21 @@ protected:
 
 TEST_F(Extract, FoldersAreKeptOnlyWhenAsked)
 {
-    Open({{"a.txt", "docs\\old\\", "alpha"}});
+    // A '/' in a name (Unix archivers) is a folder too, and without folders only the text
+    // after the last separator of either kind names the file.
+    Open({{"a.txt", "docs\\old\\", "alpha"}, {"unix/sub/b.txt", "", "beta"}});
     ASSERT_TRUE(Run(0));
+    ASSERT_TRUE(Run(1));
     EXPECT_EQ(Content("a.txt"), "alpha");
+    EXPECT_EQ(Content("b.txt"), "beta");
     EXPECT_FALSE(fs::exists(Out("docs")));
+    EXPECT_FALSE(fs::exists(Out("unix")));
     archive.keepFolders = true;
     std::wcscpy(archive.destFolder, L"\\out\\"); // a trailing separator is not doubled
     ASSERT_TRUE(Run(0));
+    ASSERT_TRUE(Run(1));
     EXPECT_EQ(Content("docs/old/a.txt"), "alpha");
+    EXPECT_EQ(Content("unix/sub/b.txt"), "beta");
 }
 
 TEST_F(Extract, LowerCaseAppliesToTheMemberPath)

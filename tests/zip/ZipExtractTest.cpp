@@ -173,6 +173,13 @@ TEST_F(ZipExtract, FolderMembers)
     {};
     ASSERT_EQ(stat(folder.HostPath("out/ro").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR));
+    // With no destination (the current folder) an empty name and "/" are folders that are
+    // already there: nothing is made, nothing fails.
+    Open({StoredMember("", ""), StoredMember("/", "")});
+    archive.destFolder[0] = 0;
+    for (int i = 0; i < archive.GetEntryCount(); ++i) {
+        EXPECT_TRUE(Extract(i)) << i << " " << archive.status;
+    }
 }
 
 TEST_F(ZipExtract, ExistingFiles)
