@@ -52,9 +52,31 @@ protected:
 TEST_F(Safety, AnArchiveWithUnreadableBytesRefusesEveryChange)
 {
     std::string members = Member("", "a.txt", "aaa") + Member("", "b.txt", "bbb");
+    std::string junk(3000, '\0');
+    for (size_t i = 0; i < junk.size(); ++i) {
+        junk[i] = static_cast<char>(0x80 | (i * 2654435761u >> 11)); // never an end marker
+    }
+    const std::pair<std::string, size_t> others[] = {
+        {junk, 0},                                                            // no archive at all
+        {members + Member("", "c.txt", "ccc").substr(0, 12), members.size()}, // cut in a header
+    };
+    WriteFile("in/new.txt", "new");
+    for (const auto& [other, at] : others) {
+        WriteFile("o.lzh", other);
+        Start(L"\\o.lzh");
+        doc->OnArchiveTest();
+        EXPECT_EQ(ui.MessageTexts(),
+                  Texts{FormatText(res::kUnreadableRest, static_cast<long long>(at))});
+        ui.messages.clear();
+        doc->OnArchiveAdd();
+        EXPECT_EQ(ui.MessageTexts(), Texts{res::kArchiveIncomplete});
+        ui.messages.clear();
+        doc->OnArchiveClose();
+        EXPECT_EQ(ReadFile("o.lzh"), other);
+    }
+
     std::string bytes = members + "these bytes are no member";
     WriteFile("t.lzh", bytes);
-    WriteFile("in/new.txt", "new");
     Start(L"\\t.lzh");
     ASSERT_EQ(doc->MemberCount(), 2);
 
