@@ -442,6 +442,9 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
         std::wstring source = item == L"\\" ? item : std::wstring(a.destFolder) + item;
         uint32_t attributes = platform::GetFileAttributes(source);
         if (attributes == platform::kInvalidAttributes) {
+            // Found by the search but not in the folder names are added from: not added, and
+            // said so (the command goes on with the next name).
+            Fail(FormatNamed(res::kSourceNotFound, platform::DisplayPath(source)));
             continue;
         }
         bool stored = a.storeOnly;

@@ -38,6 +38,7 @@ inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧�
 inline constexpr const wchar_t* kCannotCreateFile = L"ファイルを作成できませんでした。 [%ls]";
 inline constexpr const wchar_t* kCannotWriteFile = L"ファイルを書き込めませんでした。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
+inline constexpr const wchar_t* kSourceNotFound = L"ファイルが見つかりません。 [%ls]";
 // Added to the summary when the user cancelled the work.
 inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";
 inline constexpr const wchar_t* kTempUnavailable = L"一時フォルダを作成できませんでした。";

@@ -136,8 +136,9 @@ public:
     {
         if (status != 0) {
             std::wstring path = m_path;
-            wxTheApp->CallAfter(
-                [path] { AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, path)); });
+            wxTheApp->CallAfter([path] {
+                AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, platform::DisplayPath(path)));
+            });
         }
         delete this;
     }
@@ -192,7 +193,8 @@ int CWxBackend::RunModal(CDialog& dialog)
         return IDCANCEL;
     }
     CTemplateDialog window(parent, *t, dialog);
-    WxTrace(L"shown", std::to_wstring(dialog.m_nIDTemplate));
+    WxTrace(L"shown",
+            std::to_wstring(dialog.m_nIDTemplate) + L"\t" + dialog.GetControlText(IDC_TEXT));
     if (window.ShowModal() != wxID_OK) {
         return IDCANCEL;
     }
@@ -233,6 +235,13 @@ void CWxBackend::ModelessChanged(CDialog& dialog, bool transfer)
     if (m_modeless == nullptr || &dialog != m_modelessOwner) {
         return;
     }
+    // Shown at most 50 times a second: a repaint costs more than testing a small member, and
+    // the work would otherwise wait on the display. Cancel is heard as often.
+    auto now = std::chrono::steady_clock::now();
+    if (now - m_lastRepaint < std::chrono::milliseconds(20)) {
+        return;
+    }
+    m_lastRepaint = now;
     g_progress->controls.Show(dialog);
     if (!transfer) {
         WxTrace(L"bytes", dialog.GetControlText(IDC_BYTES));
@@ -297,7 +306,7 @@ void CWxBackend::ShellOpen(const std::wstring& path)
     if (wxExecute(argv, wxEXEC_ASYNC | wxEXEC_HIDE_CONSOLE, process) == 0) {
         // Not started (xdg-open is missing): the process object hears of nothing.
         delete process;
-        AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, path));
+        AfxMessageBox(FormatNamed(res::kCannotOpenInPlace, platform::DisplayPath(path)));
     }
 }
 

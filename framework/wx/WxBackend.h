@@ -7,6 +7,7 @@
 
 #include "framework/Framework.h"
 
+#include <chrono>
 #include <string>
 
 class wxWindow;
@@ -34,4 +35,5 @@ public:
 private:
     wxDialog* m_modeless = nullptr;
     CDialog* m_modelessOwner = nullptr;
+    std::chrono::steady_clock::time_point m_lastRepaint; // of the progress dialog
 };

@@ -1,6 +1,7 @@
 #include "framework/wx/WxControls.h"
 
 #include "framework/wx/WxAppIcon.h"
+#include "framework/wx/WxTrace.h"
 #include "platform/DevicePath.h"
 
 #include <algorithm>
@@ -92,6 +93,11 @@ wxSize CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& di
             dialog.OnComboDropDown(id);
             FillCombo(combo, dialog.ComboItems(id));
             combo->Bind(wxEVT_COMBOBOX_DROPDOWN, [&dialog, combo, id](wxCommandEvent& event) {
+                std::wstring shown; // what the list holds as it opens
+                for (unsigned i = 0; i < combo->GetCount(); ++i) {
+                    shown += (i > 0 ? L"|" : L"") + combo->GetString(i).ToStdWstring();
+                }
+                WxTrace(L"drop-down", shown);
                 dialog.OnComboDropDown(id);
                 FillCombo(combo, dialog.ComboItems(id));
                 event.Skip();
@@ -105,19 +111,22 @@ wxSize CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& di
         case ControlKind::BrowseButton: {
             auto* b = new wxButton(parent, wxID_ANY, text, pos, size);
             int target = c.target;
-            // The folder chooser starts at the field's folder and puts its answer there.
+            // The folder chooser starts at the field's folder and puts its answer there. The
+            // field holds a host path, as a person reads and types one; a folder outside the
+            // device's root is not taken.
             b->Bind(wxEVT_BUTTON, [this, parent, target](wxCommandEvent&) {
                 auto* field = dynamic_cast<wxTextCtrl*>(m_controls[target]);
                 if (field == nullptr) {
                     return;
                 }
-                std::string start = platform::DeviceToHost(field->GetValue().ToStdWstring());
+                std::wstring device = platform::DevicePathOf(field->GetValue().ToStdWstring());
+                std::string start = device.empty() ? std::string() : platform::DeviceToHost(device);
                 wxDirDialog chooser(parent, L"フォルダの選択", wxString::FromUTF8(start),
                                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
                 if (chooser.ShowModal() == wxID_OK) {
-                    std::wstring device = platform::HostToDevice(chooser.GetPath().utf8_string());
+                    device = platform::HostToDevice(chooser.GetPath().utf8_string());
                     if (!device.empty()) {
-                        field->SetValue(wxString(device));
+                        field->SetValue(wxString(platform::DisplayPath(device)));
                     }
                 }
             });

@@ -289,6 +289,7 @@ void CWxMainFrame::UpdateTitle()
     wxString path(m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->GetArchiveBarText() : L"");
     if (m_archiveName->GetValue() != path) {
         m_archiveName->ChangeValue(path);
+        WxTrace(L"archive-bar", path.ToStdWstring());
     }
     // A mark before the name while changes wait for the archive's Close.
     CDocument* doc = m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->m_pDocument : nullptr;

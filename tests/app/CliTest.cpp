@@ -204,6 +204,8 @@ TEST_F(Cli, EveryFailureExitsOne)
         {"a device for an archive", "-t /dev/null", "書庫を開けませんでした。"},
         {"a pipe to add", "x.lzh a pipe", "追加に失敗しました。"},
         {"a name that finds nothing to add", "x.lzh a nosuch.txt", "指定されたパスが存在しません"},
+        {"names found where they are not added from", "x.lzh a src/sub/ '*.lzh'",
+         "ファイルが見つかりません。"},
         {"a link in the destination", "--yes -x linked x.lzh", "シンボリックリンクがあるため"},
         {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
         {"a listing to a full disk", "x.lzh >/dev/full", ""}, // the message goes to stderr
