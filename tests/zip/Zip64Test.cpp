@@ -1,7 +1,9 @@
 // Zip64 archives made in the test by Python's zipfile (more than 65,535 members, and the Zip64
-// extra field forced on small members) and by zip over a sparse file of 4.4 GB: listed with
-// their true counts and sizes, tested and extracted.
+// extra field forced on small members), by zip -fz and by zip over a sparse file of 4.4 GB,
+// and offsets given in the extra field: listed with their true counts, sizes and offsets,
+// tested and extracted.
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipBuilder.h"
 #include "zip/ZipArchive.h"
 
 #include <gtest/gtest.h>
@@ -58,34 +60,93 @@ TEST_F(Zip64, MoreThan65535Members)
     EXPECT_EQ(ReadHostFile(tmp.HostPath("out/m69999.txt")), "member 69999\n");
 }
 
+// Members whose headers say 0xFFFFFFFF and give their sizes in a Zip64 extra field, as
+// Python's zipfile (local header) and zip -fz (local and central headers) write them.
 TEST_F(Zip64, ExtraFieldsOnSmallMembers)
 {
-    if (!Have("/usr/bin/python3")) {
-        GTEST_SKIP() << "python3 is not installed";
-    }
-    tmp.WriteHostFile("forced.py",
-                      "import zipfile\n"
-                      "with zipfile.ZipFile('forced.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                      "    for name in ('a.txt', 'dir/b.txt'):\n"
-                      "        with z.open(name, 'w', force_zip64=True) as f:\n"
-                      "            f.write(b'zip64 sized ' * 100)\n");
-    Run("/usr/bin/python3 forced.py");
-    ASSERT_TRUE(archive.Open(L"\\forced.zip")) << archive.status;
-    ASSERT_EQ(archive.GetEntryCount(), 2);
-    std::wcscpy(archive.destFolder, L"\\out");
-    archive.skipIfNotOlder = false;
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(archive.GetEntry(i).unpackedSize, 1200u);
-        archive.testMode = true;
-        EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
-        archive.testMode = false;
-        EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
-    }
     std::string expected;
     for (int i = 0; i < 100; ++i) {
         expected += "zip64 sized ";
     }
-    EXPECT_EQ(ReadHostFile(tmp.HostPath("out/dir/b.txt")), expected);
+    std::filesystem::create_directories(tmp.HostPath("dir"));
+    tmp.WriteHostFile("a.txt", expected);
+    tmp.WriteHostFile("dir/b.txt", expected);
+    tmp.WriteHostFile("forced.py",
+                      "import zipfile\n"
+                      "with zipfile.ZipFile('py.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                      "    for name in ('a.txt', 'dir/b.txt'):\n"
+                      "        with z.open(name, 'w', force_zip64=True) as f:\n"
+                      "            f.write(open(name, 'rb').read())\n");
+    const std::pair<const char*, const char*> makers[] = {
+        {"/usr/bin/python3", "/usr/bin/python3 forced.py"},
+        {"/usr/bin/zip", "zip -q -fz iz.zip a.txt dir/b.txt"},
+    };
+    for (const auto& [tool, command] : makers) {
+        SCOPED_TRACE(command);
+        if (!Have(tool)) {
+            ADD_FAILURE() << tool << " is not installed";
+            continue;
+        }
+        Run(command);
+        std::wstring name = tool == std::string("/usr/bin/zip") ? L"\\iz.zip" : L"\\py.zip";
+        ASSERT_TRUE(archive.Open(name.c_str())) << archive.status;
+        ASSERT_EQ(archive.GetEntryCount(), 2);
+        std::wcscpy(archive.destFolder, L"\\out");
+        archive.skipIfNotOlder = false;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(archive.GetEntry(i).unpackedSize, 1200u);
+            archive.testMode = true;
+            EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
+            archive.testMode = false;
+            EXPECT_TRUE(archive.ExtractEntry(i)) << archive.status;
+        }
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("out/dir/b.txt")), expected);
+        std::filesystem::remove_all(tmp.HostPath("out"));
+    }
+    // zip -fz gives the central directory's uncompressed sizes as 0xFFFFFFFF: the values
+    // above came from the extra field.
+    std::string iz = ReadHostFile(tmp.HostPath("iz.zip"));
+    size_t central = iz.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    EXPECT_EQ(iz.substr(central + 24, 4), std::string(4, '\xFF'));
+}
+
+// The local header's offset given in the extra field (the central header says 0xFFFFFFFF):
+// the extra field's value is taken, and one that points elsewhere fails the member.
+TEST_F(Zip64, OffsetsFromTheExtraField)
+{
+    auto extra = [](uint64_t offset) {
+        std::string e("\x01\x00\x08\x00", 4);
+        for (int i = 0; i < 8; ++i) {
+            e.push_back(static_cast<char>(offset >> (8 * i)));
+        }
+        return e;
+    };
+    auto build = [&](uint64_t second) {
+        ZipMember a = StoredMember("a.txt", "first member");
+        ZipMember b = StoredMember("b.txt", "second member");
+        a.extra = extra(0);
+        b.extra = extra(second);
+        std::string bytes = BuildZip({a, b});
+        // Every central header's offset field says "in the extra field".
+        for (size_t at = bytes.find("PK\x01\x02"); at != std::string::npos;
+             at = bytes.find("PK\x01\x02", at + 4)) {
+            bytes.replace(at + 42, 4, std::string(4, '\xFF'));
+        }
+        return bytes;
+    };
+    std::string probe = build(0);
+    const uint64_t second = probe.find("PK\x03\x04", 4);
+    for (uint64_t claimed : {second, second + 1, uint64_t{5} << 32}) {
+        SCOPED_TRACE(claimed);
+        tmp.WriteHostFile("o.zip", build(claimed));
+        ASSERT_TRUE(archive.Open(L"\\o.zip")) << archive.status;
+        ASSERT_EQ(archive.GetEntryCount(), 2);
+        EXPECT_EQ(archive.GetEntry(1).localHeaderOffset, claimed);
+        archive.testMode = true;
+        EXPECT_TRUE(archive.ExtractEntry(0)) << archive.status;
+        EXPECT_EQ(archive.ExtractEntry(1), claimed == second) << archive.status;
+    }
 }
 
 // A member over 4 GiB (zip of a sparse file): its size is listed whole and it tests good.
