@@ -34,5 +34,6 @@ print("%-7s %-4s %9.1f %9.1f %9.1f %9.1f %7.2f %7.3f %7.3f %7.3f" % (sys.argv[3]
 PY
     done
 done
-echo "(MB/s of input, median of 3 runs; x-jlha = Tavrel's speed / jlha's, goal >= 1.5;"
+echo "(MB/s of input, median of 3 runs; x-jlha = Tavrel's speed / jlha's, goal >= 1.5, and for"
+echo " lh7 >= 2.0 on binaries and >= 2.5 on text;"
 echo " r-* = output/input; jlha's archive adds its headers, Tavrel's output is the bare streams)"

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Big archives: listing generated archives of N stored members (default 10,000, 100,000
 # and 1,000,000; LZH level 2 by bench/make_lzh.py, ZIP by Python's zipfile) with tavrel-cli
-# beside `lhasa l`, `bsdtar -tvf` and `unzip -l` in the same run, printing medians, peak
+# beside `lhasa l`, `bsdtar -tf` and `unzip -l` in the same run, printing medians, peak
 # memory per member (whole process) and the ratios; then, on the largest LZH archive, Test,
 # deleting one member and deleting every tenth (`d *0.txt`) beside jlha doing the same.
 # usage: bench/list_bench.sh [BUILD_DIR] ["N ..."] [LEVEL]
@@ -60,9 +60,9 @@ for kind in lzh zip; do
         fi
         hyperfine -N --warmup 1 --runs "$(runs "$count")" --export-json "$work/t.json" \
             -n tavrel "$cli --config $config $archive" "${peer[@]}" \
-            -n bsdtar "bsdtar -tvf $archive" >/dev/null 2>&1
+            -n bsdtar "bsdtar -tf $archive" >/dev/null 2>&1
         report "$work/t.json" "$count" tavrel "$(peak "$cli" --config "$config" "$archive")" \
-            "${peaks[@]}" bsdtar "$(peak bsdtar -tvf "$archive")"
+            "${peaks[@]}" bsdtar "$(peak bsdtar -tf "$archive")"
     done
 done
 echo "(goals: x-peer >= 1 against the faster peer, at most 200 B per member, linear in N)"

@@ -256,6 +256,7 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     if (!ok) {
         return false;
     }
+    m_membersMadeAhead += madeAhead ? 1 : 0;
     bool listed = existing >= 0 ? m_members.Set(existing, entry) : m_members.Append(entry);
     if (listed && existing >= 0) {
         compactPending = true;

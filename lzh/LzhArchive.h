@@ -33,6 +33,8 @@ public:
     // threads 0: one per core (none on a single core).
     void CompressAhead(std::vector<std::wstring> sources, unsigned threads = 0);
     void StopAhead();
+    // How many members the adds of this object wrote from bytes made ahead.
+    int MembersMadeAhead() const { return m_membersMadeAhead; }
     // The method number new members are compressed with.
     int Method() const { return methodIndex == 2 ? 7 : (methodIndex == 1 ? 6 : 5); }
 
@@ -47,6 +49,7 @@ private:
     bool StoreData(platform::FileHandle work, platform::FileHandle source, CArchiveEntry& entry);
 
     std::unique_ptr<CLzhPrecompressor> m_precompressor; // compression ahead of the adds, or none
+    int m_membersMadeAhead = 0;
 
     mutable std::unordered_map<std::wstring, int> m_pathIndex; // folder + name -> first index
     mutable uint64_t m_indexVersion = ~uint64_t{0};            // the list version it is of
