@@ -9,9 +9,7 @@
 // as everything folded into it, so the byte table finishes the CRC from it.
 #include "lzh/Crc16.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "archive/CarrylessFold.h"
 
 namespace
 {
@@ -63,26 +61,6 @@ constexpr uint64_t kBy512High = Multiplier(PowerModP(512 - 1));
 constexpr uint64_t kBy128Low = Multiplier(PowerModP(128 + 64 - 1));
 constexpr uint64_t kBy128High = Multiplier(PowerModP(128 - 1));
 
-bool HasCarrylessMultiply()
-{
-    static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-    return has;
-}
-
-#define TAVREL_CLMUL __attribute__((target("pclmul,sse4.1")))
-
-TAVREL_CLMUL inline __m128i Load(const uint8_t* p)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-TAVREL_CLMUL inline __m128i FoldLane(__m128i lane, __m128i k, __m128i next)
-{
-    return _mm_xor_si128(
-        _mm_xor_si128(_mm_clmulepi64_si128(lane, k, 0x00), _mm_clmulepi64_si128(lane, k, 0x11)),
-        next);
-}
-
 // Folds count bytes (at least 64, a multiple of 16) and continues the register c with them.
 TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t count)
 {
@@ -91,28 +69,11 @@ TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t count)
     const __m128i by128 =
         _mm_set_epi64x(static_cast<long long>(kBy128High), static_cast<long long>(kBy128Low));
     // A running register is the same as its value added to the first two message bytes.
-    __m128i x1 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(c)));
-    __m128i x2 = Load(p + 16), x3 = Load(p + 32), x4 = Load(p + 48);
-    p += 64;
-    count -= 64;
-    for (; count >= 64; p += 64, count -= 64) {
-        x1 = FoldLane(x1, by512, Load(p));
-        x2 = FoldLane(x2, by512, Load(p + 16));
-        x3 = FoldLane(x3, by512, Load(p + 32));
-        x4 = FoldLane(x4, by512, Load(p + 48));
-    }
-    x1 = FoldLane(x1, by128, x2);
-    x1 = FoldLane(x1, by128, x3);
-    x1 = FoldLane(x1, by128, x4);
-    for (; count >= 16; p += 16, count -= 16) {
-        x1 = FoldLane(x1, by128, Load(p));
-    }
+    __m128i x1 = FoldIntoLane(c, p, count, by512, by128);
     alignas(16) uint8_t rest[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(rest), x1);
     return SliceBy8(0, rest, sizeof rest);
 }
-
-#undef TAVREL_CLMUL
 
 #endif
 

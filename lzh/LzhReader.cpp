@@ -1,6 +1,7 @@
 // Opening an LZH archive: the self-extractor scan and the header scan.
 #include "lzh/LzhReader.h"
 
+#include "archive/LittleEndian.h"
 #include "lzh/LzhHeaderReader.h"
 #include "platform/Text.h"
 
@@ -46,7 +47,7 @@ bool LooksLikeHeader(const uint8_t* w, int64_t size, int64_t i)
     uint8_t level = w[p + 20];
     if (level == 2 || level == 3) {
         bool sizes = level == 2 || (w[p] == 4 && w[p + 1] == 0);
-        return sizes && w[p + 19] == 0x20 && (w[p + 24] | w[p + 25] << 8) != 0;
+        return sizes && w[p + 19] == 0x20 && Le16(w + p + 24) != 0;
     }
     if (level == 0 || level == 1) {
         int64_t end = p + 1 + w[p]; // last byte the checksum covers

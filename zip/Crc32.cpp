@@ -8,9 +8,7 @@
 // polynomial, so the constants are reflected too.
 #include "zip/Crc32.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "archive/CarrylessFold.h"
 
 namespace
 {
@@ -32,27 +30,6 @@ uint32_t SliceBy8(uint32_t c, const uint8_t* p, size_t size)
 
 #if defined(__x86_64__)
 
-bool HasCarrylessMultiply()
-{
-    static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-    return has;
-}
-
-#define TAVREL_CLMUL __attribute__((target("pclmul,sse4.1")))
-
-TAVREL_CLMUL inline __m128i Load(const uint8_t* p)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-// lane * x^k mod P (k from the constant's two halves) plus next.
-TAVREL_CLMUL inline __m128i FoldLane(__m128i lane, __m128i k, __m128i next)
-{
-    return _mm_xor_si128(
-        _mm_xor_si128(_mm_clmulepi64_si128(lane, k, 0x00), _mm_clmulepi64_si128(lane, k, 0x11)),
-        next);
-}
-
 // Folds size bytes (at least 64, a multiple of 16) into the running register c.
 TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
 {
@@ -62,22 +39,7 @@ TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
     const __m128i barrett = _mm_set_epi64x(0x1F7011641, 0x1DB710641); // mu, P
     const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
 
-    __m128i x1 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(c)));
-    __m128i x2 = Load(p + 16), x3 = Load(p + 32), x4 = Load(p + 48);
-    p += 64;
-    size -= 64;
-    for (; size >= 64; p += 64, size -= 64) {
-        x1 = FoldLane(x1, by64, Load(p));
-        x2 = FoldLane(x2, by64, Load(p + 16));
-        x3 = FoldLane(x3, by64, Load(p + 32));
-        x4 = FoldLane(x4, by64, Load(p + 48));
-    }
-    x1 = FoldLane(x1, by16, x2);
-    x1 = FoldLane(x1, by16, x3);
-    x1 = FoldLane(x1, by16, x4);
-    for (; size >= 16; p += 16, size -= 16) {
-        x1 = FoldLane(x1, by16, Load(p));
-    }
+    __m128i x1 = FoldIntoLane(c, p, size, by64, by16);
     // 128 -> 64 bits, then 64 -> 32 by Barrett reduction.
     x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, by16, 0x10));
     x1 = _mm_xor_si128(_mm_srli_si128(x1, 4),
@@ -86,8 +48,6 @@ TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
     q = _mm_clmulepi64_si128(_mm_and_si128(q, low32), barrett, 0x00);
     return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, q), 1));
 }
-
-#undef TAVREL_CLMUL
 
 #endif
 
