@@ -156,7 +156,7 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
     return true;
 }
 
-// Positions the file at the archive's first header. A file that starts with a method
+// Positions the file at the archive's first header. A file that starts with a known method
 // identifier where a header holds it is an archive from 0, read from there whether its first
 // header is sound or not (a damaged one is reported, never skipped as if it were a program),
 // unless it must be a self-extractor, whose archive never starts at 0. Otherwise the first
@@ -174,6 +174,13 @@ bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
     int64_t toEnd = -1, whole = -1, first = -1;
     if (read && !required && window >= 7 && IsMethodIdentifier(block + 2)) {
         toEnd = 0; // a plain archive
+    } else if (read && !required && window >= 7 && block[2] == '-' && block[6] == '-') {
+        // A method this reader does not know, or a stub's pseudo-header ("-pms-"): an archive
+        // from 0 when its members read from there.
+        if (SeekFile(archiveFile, 0, SeekOrigin::Begin) && ScanHeaders() && m_members.Count() > 0) {
+            toEnd = 0;
+        }
+        FreeEntries();
     }
     for (int64_t i = 2; read && toEnd < 0 && i < window; ++i) {
         if (!LooksLikeHeader(block, window, i)) {
