@@ -479,8 +479,12 @@ void CTavrelView::OnDropFiles(const std::vector<std::wstring>& paths)
         doc->AddFiles(paths);
         return;
     }
-    // Anything else than one archive has no place to go.
+    // Anything else than one archive has no place to go; files dropped on an open ZIP
+    // archive are told why.
     if (paths.size() != 1) {
+        if (doc->m_bArchiveOpen) {
+            AfxMessageBox(res::kOnlyLzhCanBeCreated);
+        }
         return;
     }
     if (doc->m_bArchiveOpen) {

@@ -360,4 +360,8 @@ TEST_F(View, OneArchiveDroppedOnAZipArchiveOpensItAfterTheQuestion)
     EXPECT_FALSE(doc->m_bArchiveOpen);
     view->OnDropFiles({L"\\z.zip"});
     EXPECT_EQ(Column(0), Texts{L"y.txt"});
+    ui.messages.clear();
+    view->OnDropFiles({L"\\a.lzh", L"\\z.zip"}); // files for a ZIP archive: refused, and said
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kOnlyLzhCanBeCreated});
+    EXPECT_EQ(Column(0), Texts{L"y.txt"});
 }
