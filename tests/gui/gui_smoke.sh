@@ -246,6 +246,16 @@ xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
 key Return
 [ "$(wc -l < "$work/opened.txt")" = 2 ] || { echo "FAIL: Enter did not open the member"; exit 1; }
+# With no application to open it, the user is told, with the file's host path.
+mv "$work/bin/xdg-open" "$work/bin/xdg-open.kept"
+printf '#!/bin/sh\nexit 3\n' > "$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+key Return
+for _ in $(seq 1 20); do grep -q "^message	ファイルを開くアプリケーションを起動できませんでした。 \[/" "$trace" && break; sleep 0.1; done
+grep -q "^message	ファイルを開くアプリケーションを起動できませんでした。 \[/.*/m7.txt\]" "$trace" ||
+    { echo "FAIL: no message when nothing opens the member"; exit 1; }
+key Return
+mv "$work/bin/xdg-open.kept" "$work/bin/xdg-open"
 # The row dragged out of the list: the member is written to \Temp and offered from there.
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
