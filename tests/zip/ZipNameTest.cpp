@@ -84,12 +84,18 @@ TEST(ZipName, ExtractionUsesTheLocalHeadersName)
     const std::string utf8 = "\xE6\x97\xA5/\xE3\x81\x82.txt"; // 日/あ.txt
     ZipMember m = StoredMember(utf8, "data");
     m.flags = kZipFlagUtf8;
-    tmp.WriteHostFile("u.zip", BuildZip({m}));
+    // Flagged, but the bytes are code page 932 (テスト.txt): read as code page 932.
+    ZipMember sjis = StoredMember("\x83\x65\x83\x58\x83\x67.txt", "sjis");
+    sjis.flags = kZipFlagUtf8;
+    tmp.WriteHostFile("u.zip", BuildZip({m, sjis}));
     CZipArchive z;
     ASSERT_TRUE(z.Open(L"\\u.zip"));
     EXPECT_STREQ(z.GetEntry(0).path, L"\u65E5/");
     EXPECT_STREQ(z.GetEntry(0).name, L"\u3042.txt");
+    EXPECT_STREQ(z.GetEntry(1).name, L"\u30C6\u30B9\u30C8.txt");
     std::wcscpy(z.destFolder, L"\\out");
     ASSERT_TRUE(z.ExtractEntry(0));
+    ASSERT_TRUE(z.ExtractEntry(1));
     EXPECT_EQ(ReadHostFile(tmp.HostPath("out/\xE6\x97\xA5/\xE3\x81\x82.txt")), "data");
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("out/\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.txt")), "sjis");
 }
