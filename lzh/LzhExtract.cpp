@@ -105,39 +105,47 @@ std::wstring CLzhReader::OutputPath(const CArchiveEntry& entry) const
 namespace
 {
 
+// Calls f for each component of a path with either separator, leaving out empty ones and "."
+// as the folder tree does.
+template <typename F> void ForEachComponent(std::wstring_view path, F f)
+{
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(L"\\/", start);
+        end = end == std::wstring_view::npos ? path.size() : end;
+        std::wstring_view name = path.substr(start, end - start);
+        if (!name.empty() && name != L".") {
+            f(name);
+        }
+        start = end + 1;
+    }
+}
+
 // Whether a link placed at `linkPath` (below the destination) pointing to `target` resolves
 // inside the destination without leaving it on the way: relative, climbing ("..") only at its
-// start and never above the destination, then descending. The folders above a link are real
+// start and never above the destination, then descending. The link is made where the folder
+// tree makes it, at the last of its path's components, and the folders above it are real
 // folders (the tree never makes a path through a link, nor replaces a folder), so the climb
-// is what the text says; a ".." after a name could climb out of the target of an earlier
-// link ("l -> .." and then "e -> l/.."), so it is refused.
+// is what the components say; a ".." after a name could climb out of the target of an
+// earlier link ("l -> .." and then "e -> l/.."), so it is refused.
 bool StaysInside(std::wstring_view linkPath, std::wstring_view target)
 {
     if (target.empty() || IsSeparator(target[0])) {
         return false;
     }
-    int depth = 0;
+    int depth = -1; // the folders above the link: its path's components but the last
+    ForEachComponent(linkPath, [&](std::wstring_view) { ++depth; });
+    bool inside = depth >= 0;
     bool descending = false;
-    std::wstring_view folder = linkPath.substr(0, linkPath.size() - LastComponent(linkPath).size());
-    for (bool inTarget : {false, true}) {
-        std::wstring_view part = inTarget ? target : folder;
-        size_t start = 0;
-        while (start <= part.size()) {
-            size_t end = part.find_first_of(L"\\/", start);
-            end = end == std::wstring_view::npos ? part.size() : end;
-            std::wstring_view name = part.substr(start, end - start);
-            if (name == L"..") {
-                if (descending || --depth < 0) {
-                    return false;
-                }
-            } else if (!name.empty() && name != L".") {
-                ++depth;
-                descending = inTarget;
-            }
-            start = end + 1;
+    ForEachComponent(target, [&](std::wstring_view name) {
+        if (name != L"..") {
+            ++depth;
+            descending = true;
+        } else if (descending || --depth < 0) {
+            inside = false;
         }
-    }
-    return true;
+    });
+    return inside;
 }
 
 int TreeStatus(TreeResult why)

@@ -413,7 +413,12 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         archive.keepFolders = false;
         std::wcscpy(archive.destFolder, folder.c_str());
         archive.testMode = false;
+        // The file handed over is named as the member (lower case, set for extraction,
+        // stays in force for it).
+        bool lowercase = archive.lowercase;
+        archive.lowercase = false;
         bool extracted = archive.ExtractEntry(index);
+        archive.lowercase = lowercase;
         status = archive.status;
         return extracted;
     });

@@ -171,9 +171,17 @@ void SaveWindowPicture(wxWindow* window, const std::string& file)
 
 } // namespace
 
+void CWxBackend::ShowProgressAsItIs()
+{
+    if (m_modeless != nullptr && m_modelessOwner != nullptr) {
+        g_progress->controls.Show(*m_modelessOwner);
+    }
+}
+
 int CWxBackend::MessageBox(const std::wstring& text, unsigned type)
 {
     WxTrace(L"message", text);
+    ShowProgressAsItIs(); // behind the box, the member it speaks of
     bool yesNo = (type & 0xF) == MB_YESNO;
     wxMessageDialog box(parent, wxString(text), wxString(res::kAppName),
                         yesNo ? (wxYES_NO | wxICON_QUESTION) : (wxOK | wxICON_INFORMATION));
@@ -192,6 +200,7 @@ int CWxBackend::RunModal(CDialog& dialog)
     if (t == nullptr) {
         return IDCANCEL;
     }
+    ShowProgressAsItIs();
     CTemplateDialog window(parent, *t, dialog);
     WxTrace(L"shown",
             std::to_wstring(dialog.m_nIDTemplate) + L"\t" + dialog.GetControlText(IDC_TEXT));
@@ -223,6 +232,7 @@ void CWxBackend::ModelessCreated(CDialog& dialog)
     g_progress->Bind(wxEVT_CLOSE_WINDOW, [&dialog](wxCloseEvent&) { dialog.OnCancel(); });
     g_progress->Show();
     m_modeless = g_progress.get();
+    m_lastRepaint = {};
     wxSafeYield(m_modeless, true);
     if (wxWindow* cancel = g_progress->FindWindow(wxID_CANCEL)) {
         wxPoint middle = cancel->GetScreenRect().GetPosition() + cancel->GetSize() / 2;

@@ -33,6 +33,10 @@ public:
     wxWindow* parent = nullptr; // the main window
 
 private:
+    // Shows the progress dialog's present texts, which its repaints at most 50 times a second
+    // may not have shown yet: before a message or a question stops the work.
+    void ShowProgressAsItIs();
+
     wxDialog* m_modeless = nullptr;
     CDialog* m_modelessOwner = nullptr;
     std::chrono::steady_clock::time_point m_lastRepaint; // of the progress dialog

@@ -130,12 +130,14 @@ TEST_F(View, OpenInPlaceWritesToTempAndCallsTheShell)
     EXPECT_EQ(ui.shellOpened.size(), 1u);
 }
 
-// The file handed to the shell is the one written, whatever separators the name holds.
+// The file handed to the shell is the one written, whatever separators the name holds and
+// whatever an extraction left of lower case.
 TEST_F(View, OpenInPlaceHandsOverTheFileWritten)
 {
-    WriteFile("z.zip", BuildZip({StoredMember("in\\zip.txt", "backslash"),
-                                 StoredMember("dir/plain.txt", "plain")}));
+    WriteFile("z.zip", BuildZip({StoredMember("in\\Zip.TXT", "backslash"),
+                                 StoredMember("dir/Plain.txt", "plain")}));
     Start(L"\\z.zip");
+    doc->m_pZip->lowercase = true;
     for (int row = 0; row < 2; ++row) {
         view->OnLButtonDblClk(RowPoint(row));
         ASSERT_EQ(ui.shellOpened.size(), static_cast<size_t>(row + 1));
@@ -146,6 +148,7 @@ TEST_F(View, OpenInPlaceHandsOverTheFileWritten)
         }
         EXPECT_EQ(ReadFile(host), row == 0 ? "backslash" : "plain") << host;
     }
+    EXPECT_TRUE(doc->m_pZip->lowercase); // still in force for extraction
 }
 
 // A member that cannot be written is not offered: the user is told, and no file of an
