@@ -197,9 +197,12 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHea
         headerStatus = kHeaderEndOfFile;
         return false;
     }
-    if (base[0] == 0) {
-        // The end marker. No header starts with 0: level 2 writers pad a total size whose
-        // low byte would be 0, and H = 0 cannot hold a level 0 or 1 header.
+    // The end marker is a 0 byte. A level 0 or 1 header cannot start with 0 (H = 0 holds
+    // none), and level 2 writers pad a total size whose low byte would be 0; where one did
+    // not, the method identifier and the level show the header for what it is.
+    bool level2 =
+        got == kCommonSize && base[20] == 2 && base[1] != 0 && base[2] == '-' && base[6] == '-';
+    if (base[0] == 0 && !level2) {
         return false;
     }
     if (got < kCommonSize) {
