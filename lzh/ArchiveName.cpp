@@ -46,6 +46,17 @@ int WideToArchiveName(const wchar_t* text, uint8_t (&buffer)[kMaxArchiveNameByte
     return platform::WideToCp932(converted, length, buffer, kMaxArchiveNameBytes);
 }
 
+bool HasArchiveCodes(const wchar_t* text)
+{
+    for (const wchar_t* c = text; *c != 0; ++c) {
+        if (*c != L'\\' &&
+            (*c == platform::kSeparatorPrivateUse || platform::EncodeCp932Char(*c) < 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void MethodToWide(const uint8_t* bytes, wchar_t (&out)[6])
 {
     uint8_t staging[6];

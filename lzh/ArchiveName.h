@@ -19,6 +19,10 @@ bool ArchiveNameToWide(const uint8_t* bytes, size_t count, wchar_t (&out)[kMaxPa
 // length without the terminator, or -1 when it does not fit kMaxArchiveNameBytes.
 int WideToArchiveName(const wchar_t* text, uint8_t (&buffer)[kMaxArchiveNameBytes]);
 
+// Whether every character of text ('\' between folders) has a code of its own in a header:
+// one without a code would be stored as '?', and U+F8F3 as the separator byte 0xFF.
+bool HasArchiveCodes(const wchar_t* text);
+
 // The five identifier bytes to text, and text to at most six bytes (the header takes five).
 void MethodToWide(const uint8_t* bytes, wchar_t (&out)[6]);
 void MethodToBytes(const wchar_t* text, uint8_t (&buffer)[6]);

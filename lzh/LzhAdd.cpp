@@ -1,5 +1,6 @@
 // Adding files and folders: the stored path, the update rule, and the member's header and
 // data written at the end of the work file (compressed, or stored when that does not pay).
+#include "lzh/ArchiveName.h"
 #include "lzh/LzhArchive.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhHeaderWriter.h"
@@ -189,8 +190,11 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     StoredPath(sourcePath, keepFolders, entry);
     entry.level = headerLevel;
     // Nothing is stored that would not read back whole: a folder entry named with '|' would
-    // come back as a symbolic link, and a level 0 header cuts long paths.
-    if (isFolder && (std::wcschr(entry.folder, L'|') != nullptr || std::wcschr(entry.name, L'|'))) {
+    // come back as a symbolic link, a character without a code as '?' (or a separator), and
+    // a level 0 header cuts long paths.
+    if ((isFolder &&
+         (std::wcschr(entry.folder, L'|') != nullptr || std::wcschr(entry.name, L'|'))) ||
+        !HasArchiveCodes(entry.folder) || !HasArchiveCodes(entry.name)) {
         status = kLzhNameNotStorable;
         return false;
     }

@@ -85,6 +85,7 @@ void CLzhReader::ForgetArchive()
     m_unreadableAt = 0;
     m_trailerStart = m_trailerEnd = 0;
     m_readOnly = false;
+    m_replacePath.clear();
 }
 
 void CLzhReader::Abandon()
@@ -131,10 +132,15 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
             return false;
         }
         m_archiveStart = 0;
+        m_replacePath = archivePath;
         return true;
     }
+    // A rewrite replaces the file the archive's name leads to; one that its owner may not
+    // write (the read-only attribute), or that we may not replace, is never changed.
+    m_replacePath = ReplaceTargetOf(archivePath);
     uint32_t mode = 0;
-    m_readOnly = GetFileMode(archiveFile, &mode) && (mode & 0200) == 0;
+    m_readOnly =
+        (GetFileMode(archiveFile, &mode) && (mode & 0200) == 0) || !MayReplaceFile(m_replacePath);
 
     // A self-extractor's archive lies within its first 256 KB; other files are read from
     // the start when a header is there, else searched the same way.

@@ -124,6 +124,9 @@ private:
                        const std::wstring& relative);
     bool ExtractLink(const CArchiveEntry& entry, platform::CFolderTree& tree,
                      const std::wstring& relative);
+    // Whether the member may replace what stands at `relative` (the overwrite settings).
+    bool MayReplaceWith(const CArchiveEntry& entry, const platform::CFolderTree& tree,
+                        const std::wstring& relative);
     bool ExtractFile(const CArchiveEntry& entry, platform::FileHandle source,
                      platform::CFolderTree& tree, const std::wstring& relative, uint16_t& crc);
     bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
@@ -142,5 +145,6 @@ private:
     int64_t m_unreadableAt = 0; // where reading stopped when the archive is not whole
     int64_t m_trailerStart = 0; // bytes after the end marker, carried by a rewrite:
     int64_t m_trailerEnd = 0;   //   [m_trailerStart, m_trailerEnd) of the archive
-    bool m_readOnly = false;    // the archive file is not writable by its owner
+    bool m_readOnly = false;    // the archive file is not writable by its owner, or by us
+    std::wstring m_replacePath; // the file a rewrite replaces (behind the archive's links)
 };

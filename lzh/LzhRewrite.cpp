@@ -40,7 +40,7 @@ std::wstring WorkFileName(const std::wstring& folder, int number)
 
 bool CLzhReader::MakeWorkFileName(wchar_t (&buffer)[kMaxPath])
 {
-    std::wstring folder = FolderOf(archivePath);
+    std::wstring folder = FolderOf(m_replacePath.c_str());
     for (int i = 0; i < kWorkFileNames; ++i) {
         std::wstring candidate = WorkFileName(folder, i);
         if (candidate.size() >= static_cast<size_t>(kMaxPath)) {
@@ -106,7 +106,7 @@ bool CLzhReader::CopyMembers(FileHandle to, FileHandle from, int64_t prefix)
 // holds was left by a process that died, and goes.
 void CLzhReader::RemoveStaleWorkFiles()
 {
-    std::wstring folder = FolderOf(archivePath);
+    std::wstring folder = FolderOf(m_replacePath.c_str());
     for (int i = 0; i < kWorkFileNames; ++i) {
         DeleteUnlockedFile(WorkFileName(folder, i));
     }
@@ -114,15 +114,15 @@ void CLzhReader::RemoveStaleWorkFiles()
 
 // An empty work file in the archive's folder: unnamed (path left empty) where the file
 // system makes such files, else under the first free "lhawkNNN.dat". Stale named ones go
-// first.
+// first; where work files have no name, a file of such a name is not ours to remove.
 FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath])
 {
     path[0] = 0;
-    RemoveStaleWorkFiles();
-    FileHandle file = CreateUnnamedFile(FolderOf(archivePath));
+    FileHandle file = CreateUnnamedFile(FolderOf(m_replacePath.c_str()));
     if (file != kInvalidFile || LastFileError() != EOPNOTSUPP) {
         return file;
     }
+    RemoveStaleWorkFiles();
     if (!MakeWorkFileName(path)) {
         path[0] = 0;
         return kInvalidFile;
@@ -243,7 +243,7 @@ bool CLzhReader::CommitWorkFile()
         }
     }
     if (ok) {
-        ok = ReplaceFile(workPath, archivePath);
+        ok = ReplaceFile(workPath, m_replacePath);
         if (ok) {
             workPath[0] = 0;
         }

@@ -27,6 +27,6 @@ enum LzhStatus
     kLzhLinkInTheWay = 21,       // extract: a symbolic link stands where a folder is needed
     kLzhLinkRefused = 22,        // extract: a link member pointing outside the destination
     kLzhCancelled = 23,          // extract, test: stopped inside the member at the user's word
-    kLzhNameNotStorable = 24,    // add: a folder named with '|' would read back as a link
+    kLzhNameNotStorable = 24,    // add: a name that a header cannot hold as it is
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

@@ -4,6 +4,7 @@
 #include "platform/DevicePath.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -454,11 +455,50 @@ bool CopyFilePermissions(FileHandle from, FileHandle to)
     }
     mode_t mode = st.st_mode & 07777;
     // A process may give a file away only with privilege; the group it may set when it is a
-    // member. Set-id bits must not survive on a file of another owner.
+    // member. Either call may fail: a set-id bit then survives only where the owner or group
+    // it was set for could be kept.
     if (fchown(to->fd, st.st_uid, st.st_gid) != 0 && fchown(to->fd, -1, st.st_gid) != 0) {
-        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        errno = 0; // the file keeps the process's group, and maybe its owner
+    }
+    struct stat now;
+    if (fstat(to->fd, &now) != 0) {
+        return Fail();
+    }
+    if (now.st_uid != st.st_uid) {
+        mode &= ~static_cast<mode_t>(S_ISUID);
+    }
+    if (now.st_gid != st.st_gid) {
+        mode &= ~static_cast<mode_t>(S_ISGID);
     }
     return fchmod(to->fd, mode) == 0 || Fail();
+}
+
+std::wstring ReplaceTargetOf(std::wstring_view path)
+{
+    std::string host = DeviceToHost(path);
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return std::wstring(path);
+    }
+    char* resolved = realpath(host.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::wstring(path); // a dangling link is replaced as a name
+    }
+    std::wstring device = HostToDevice(resolved);
+    std::free(resolved);
+    return device;
+}
+
+bool MayReplaceFile(std::wstring_view path)
+{
+    if (path.empty()) {
+        return false; // a link that leads outside the device's root
+    }
+    std::string host = DeviceToHost(path);
+    size_t cut = host.rfind('/');
+    std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : host.substr(0, cut);
+    return (faccessat(AT_FDCWD, host.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT) &&
+           faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool DeleteUnlockedFile(std::wstring_view path)

@@ -141,8 +141,13 @@ bool LinkUnnamedFile(FileHandle file, std::wstring_view path);
 // The host permission bits (07777) of an open file.
 bool GetFileMode(FileHandle file, uint32_t* mode);
 // Gives `to` the permission bits of `from`, and its owner and group where the process may
-// set them (set-id bits are kept only when the owner could be kept too).
+// set them (a set-id bit is kept only with the owner or group it was set for).
 bool CopyFilePermissions(FileHandle from, FileHandle to);
+// The name a replacement must take so that the file `path` names changes: the file its
+// symbolic links lead to when path is a link (the links stay), else path itself.
+std::wstring ReplaceTargetOf(std::wstring_view path);
+// Whether this process may replace the file at path: write it, and write its folder.
+bool MayReplaceFile(std::wstring_view path);
 // Removes path when it is a regular file (not a link) that no process holds open with a
 // share lock; false when it is held, missing or cannot be removed.
 bool DeleteUnlockedFile(std::wstring_view path);

@@ -5,6 +5,7 @@
 #include "lzh/Crc16.h"
 #include "lzh/LzhArchive.h"
 #include "platform/File.h"
+#include "platform/Text.h"
 #include "tests/support/LzhHeaderBuilder.h"
 #include "tests/support/TempFolder.h"
 
@@ -17,6 +18,7 @@
 #include <ctime>
 #include <cwchar>
 #include <filesystem>
+#include <grp.h>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -246,6 +248,18 @@ TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
         EXPECT_EQ(a.GetEntry(0).flags, 0u);
         EXPECT_TRUE(a.IsWhole());
     }
+    // Characters without a code in a header would come back as '?', U+F8F3 as a separator.
+    for (const char* name : {"e\xF0\x9F\x98\x80.txt", "pu\xEF\xA3\xB3x.txt"}) {
+        SCOPED_TRACE(name);
+        tmp.WriteHostFile(std::string("src/") + name, "x\n");
+        fs::remove(tmp.HostPath("k.lzh"));
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\k.lzh", true));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        EXPECT_FALSE(a.AddFile(platform::Utf8ToWide(name).c_str()));
+        EXPECT_EQ(a.status, kLzhNameNotStorable);
+        EXPECT_EQ(a.GetEntryCount(), 0);
+    }
     // A folder entry named "x|y" would read back as a link to "y"; a file may hold '|'.
     fs::create_directories(tmp.HostPath("src/x|y"));
     tmp.WriteHostFile("src/p|q.txt", "bar\n");
@@ -377,6 +391,68 @@ TEST_F(ArchiveSafety, PermissionsSurviveAndReadOnlyArchivesAreRefused)
     EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
+// As a user without privilege: an archive of another owner that the user may not write is
+// refused although its folder is writable; the user's own archive keeps its set-user-id bit
+// when only its group cannot be kept.
+TEST_F(ArchiveSafety, UsersChangeOnlyWhatTheyMayWrite)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    const uid_t nobody = 65534;
+    std::string archive = Member("", "a.txt", "aaa") + std::string(1, '\0');
+    chmod(tmp.Host().c_str(), 0777);
+    tmp.WriteHostFile("theirs.lzh", archive);
+    chmod(tmp.HostPath("theirs.lzh").c_str(), 0644);
+    tmp.WriteHostFile("mine.lzh", archive);
+    ASSERT_EQ(chown(tmp.HostPath("mine.lzh").c_str(), nobody, 0), 0);
+    chmod(tmp.HostPath("mine.lzh").c_str(), 04754);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
+            _exit(10);
+        }
+        int result = 0;
+        CLzhArchive theirs;
+        if (!theirs.Open(L"\\theirs.lzh", false) || theirs.DeleteEntry(0) ||
+            theirs.status != kLzhArchiveReadOnly) {
+            result |= 1;
+        }
+        CLzhArchive mine;
+        if (!mine.Open(L"\\mine.lzh", false) || !mine.DeleteEntry(0) || !mine.Close()) {
+            result |= 2;
+        }
+        _exit(result);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("theirs.lzh")), archive);
+    struct stat st;
+    ASSERT_EQ(stat(tmp.HostPath("mine.lzh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nobody);
+    EXPECT_EQ(st.st_mode & 07777, 04754u); // the group went, so only its bit may go
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("mine.lzh")), std::string(1, '\0'));
+}
+
+// An archive named through a symbolic link: the change reaches the file the link leads to,
+// and the link stays.
+TEST_F(ArchiveSafety, ChangesThroughALinkReachTheFileItLeadsTo)
+{
+    fs::create_directories(tmp.HostPath("real"));
+    tmp.WriteHostFile("real/a.lzh", Member("", "a.txt", "aaa") + std::string(1, '\0'));
+    fs::create_symlink("real/a.lzh", tmp.HostPath("link.lzh"));
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\link.lzh", false));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    ASSERT_TRUE(a.AddFile(L"new.txt"));
+    ASSERT_TRUE(a.Close());
+    EXPECT_TRUE(fs::is_symlink(tmp.HostPath("link.lzh")));
+    EXPECT_EQ(Members(L"\\real\\a.lzh", tmp.HostPath("real/a.lzh")).size(), 2u);
+}
+
 // A process killed with SIGKILL in the middle of an add: with unnamed work files nothing is
 // ever seen; with named ones, the stale file goes at the next change in the folder.
 TEST_F(ArchiveSafety, AKilledProcessLeavesNoWorkFile)
@@ -434,6 +510,15 @@ TEST_F(ArchiveSafety, AKilledProcessLeavesNoWorkFile)
         platform::SetFaultHook(nullptr);
         EXPECT_EQ(workFiles(), 0u);
     }
+    // Where work files have no name, a file that merely bears such a name is the user's.
+    tmp.WriteHostFile("lhawk000.dat", "the user's own\n");
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\k.lzh", false));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    a.addMode = true;
+    ASSERT_TRUE(a.AddFile(L"new.txt"));
+    ASSERT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk000.dat")), "the user's own\n");
 }
 
 TEST_F(ArchiveSafety, TimesAfter2038RoundTrip)
