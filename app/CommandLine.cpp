@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "res/Strings.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <initializer_list>
 #include <vector>
@@ -257,6 +258,7 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
 {
     size_t cut = pattern.rfind(L'\\');
     std::wstring prefix = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
+    size_t before = fileList.size();
     bool any = search(pattern, [&](const std::wstring& name, bool folder) {
         if (name == L"." || name == L"..") {
             return;
@@ -280,6 +282,9 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
     });
     if (!any && report) {
         Fail(res::kPathNotFound); // a name that finds nothing is a file not added
+    } else if (fileList.size() == before && report) {
+        // Only folders, without the switches that add them or their files.
+        Fail(FormatNamed(res::kNothingToAdd, platform::DisplayPath(pattern)));
     }
 }
 
@@ -341,18 +346,37 @@ int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CL
     return command;
 }
 
-bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath) const
+bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath,
+                                          std::vector<bool>* named) const
 {
     if (fileList.empty()) {
         return true;
     }
-    for (const std::wstring& item : fileList) {
+    bool any = false;
+    for (size_t i = 0; i < fileList.size(); ++i) {
+        if (named != nullptr && any && (*named)[i]) {
+            continue; // known to name a member already
+        }
+        const std::wstring& item = fileList[i];
         if (fullPathMatch ? WildcardMatch(memberPath, item)
                           : WildcardMatch(LastComponent(memberPath), LastComponent(item))) {
-            return true;
+            if (named == nullptr) {
+                return true;
+            }
+            (*named)[i] = true;
+            any = true;
         }
     }
-    return false;
+    return any;
+}
+
+void CCommandLineProcessor::ReportUnnamed(const std::vector<bool>& named)
+{
+    for (size_t i = 0; i < named.size(); ++i) {
+        if (!named[i]) {
+            Fail(FormatNamed(res::kSourceNotFound, platform::DisplayPath(fileList[i])));
+        }
+    }
 }
 
 void CCommandLineProcessor::Fail(const std::wstring& message)
@@ -365,10 +389,11 @@ void CCommandLineProcessor::Fail(const std::wstring& message)
 
 void CCommandLineProcessor::Extract(CLzhArchive& a)
 {
+    std::vector<bool> named(fileList.size());
     for (int i = 0; i < a.GetEntryCount(); ++i) {
         const CArchiveEntry& e = a.GetEntry(i);
         std::wstring path = MemberPath(e);
-        if (!MatchesMember(path)) {
+        if (!MatchesMember(path, &named)) {
             continue;
         }
         std::wstring base = !path.empty() && path[0] == L'\\' ? L"" : a.destFolder;
@@ -388,13 +413,19 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         }
         // Every member that was not done is told of; broken and unsupported ones let the run
         // go on, any other failure ends it.
-        Fail(outcome == MemberOutcome::Unsupported ? FormatNamed(res::kUnsupportedMember, e.name)
-                                                   : ExtractFailureText(true, status, e.name));
+        // A folder entry has no name of its own: its folders name it, as the host writes them.
+        std::wstring shown = e.name[0] != 0 ? e.name : e.folder;
+        if (e.name[0] == 0) {
+            std::replace(shown.begin(), shown.end(), L'\\', L'/');
+        }
+        Fail(outcome == MemberOutcome::Unsupported ? FormatNamed(res::kUnsupportedMember, shown)
+                                                   : ExtractFailureText(true, status, shown));
         if (status != kLzhBrokenData && status != kLzhCrcMismatch &&
             status != kLzhUnsupportedMethod) {
             return;
         }
     }
+    ReportUnnamed(named);
 }
 
 void CCommandLineProcessor::Delete(CLzhArchive& a)
@@ -402,14 +433,17 @@ void CCommandLineProcessor::Delete(CLzhArchive& a)
     // Deleting the first match and scanning again from the first member deletes every member
     // that matches; they go in one pass, so that "d *" on a large archive stays linear.
     std::vector<int> matching;
+    std::vector<bool> named(fileList.size());
     for (int i = 0; i < a.GetEntryCount(); ++i) {
-        if (MatchesMember(MemberPath(a.GetEntry(i)))) {
+        if (MatchesMember(MemberPath(a.GetEntry(i)), &named)) {
             matching.push_back(i);
         }
     }
     if (!matching.empty() && !a.DeleteEntries(matching)) {
         Fail(FormatNamed(res::kDeleteFailed, a.GetEntryName(matching[0])));
+        return;
     }
+    ReportUnnamed(named);
 }
 
 bool CCommandLineProcessor::StoredByPattern(const std::wstring& source) const

@@ -51,7 +51,8 @@ public:
     bool Run(const std::wstring& text, CLzhArchive& archive);
 
     // Whether a member path is one the command's patterns name (all when there are none).
-    bool MatchesMember(const std::wstring& memberPath) const;
+    // With `named`, every pattern that names it is marked there (one flag per pattern).
+    bool MatchesMember(const std::wstring& memberPath, std::vector<bool>* named = nullptr) const;
 
     // Runs the interpreted command (Interpret's result) and empties the lists.
     void Execute(int command, CLzhArchive& archive);
@@ -78,6 +79,8 @@ private:
     bool Switch(const std::wstring& token, CLzhArchive& archive);
     void SearchFiles(const std::wstring& pattern);
     void Fail(const std::wstring& message);
+    // Tells of every pattern that named no member (nothing of what was asked was done).
+    void ReportUnnamed(const std::vector<bool>& named);
     void Extract(CLzhArchive& archive);
     void Delete(CLzhArchive& archive);
     void Add(CLzhArchive& archive);

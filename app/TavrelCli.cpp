@@ -60,12 +60,7 @@ int Usage(const char* problem)
 
 std::wstring DevicePathOf(const std::string& hostPath)
 {
-    std::error_code ignored;
-    std::string absolute = std::filesystem::absolute(hostPath, ignored).lexically_normal().string();
-    if (!absolute.empty() && absolute.back() == '/' && absolute.size() > 1) {
-        absolute.pop_back();
-    }
-    return platform::HostToDevice(absolute);
+    return platform::HostToDevice(platform::AbsoluteHostPath(hostPath));
 }
 
 // The words joined with spaces, quoted where they hold one: the typed command line takes host
@@ -204,6 +199,15 @@ int main(int argc, char** argv)
     if (archive.empty()) {
         std::fprintf(stderr, "tavrel-cli: %s lies outside the device root\n", o.archive.c_str());
         return 2;
+    }
+    // '\\' separates folders in the program's own paths: a host name holding one would
+    // name another file.
+    for (const std::string* path : {&o.archive, &o.extractTo}) {
+        if (path->find('\\') != std::string::npos) {
+            backend.MessageBox(FormatNamed(res::kBackslashInPath, platform::Utf8ToWide(*path)),
+                               MB_OK);
+            return 1;
+        }
     }
     int status = 0;
     if (o.create) {

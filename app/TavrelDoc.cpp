@@ -6,9 +6,11 @@
 #include "framework/FileDialog.h"
 #include "platform/DevicePath.h"
 #include "platform/FindFile.h"
+#include "platform/FolderTree.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 #include <iterator>
@@ -113,20 +115,47 @@ std::wstring CTavrelDoc::FolderPart(const std::wstring& path)
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
-std::wstring CTavrelDoc::MakeArchiveFolderPath(const std::wstring& destination,
-                                               const std::wstring& archivePath)
+std::wstring CTavrelDoc::ArchiveFolderName(const std::wstring& archivePath)
 {
     size_t cut = archivePath.find_last_of(L"\\/");
     std::wstring base = cut == std::wstring::npos ? archivePath : archivePath.substr(cut + 1);
     size_t dot = base.rfind(L'.');
-    if (dot != std::wstring::npos) {
-        base.resize(dot);
+    if (dot == std::wstring::npos) {
+        return base;
     }
+    std::wstring stem = base.substr(0, dot);
+    if (stem.empty() || stem == L"." || stem == L"..") {
+        // ".lzh" or "...lzh" would name the destination itself or the folder above it.
+        base[dot] = L'_';
+        return base;
+    }
+    return stem;
+}
+
+std::wstring CTavrelDoc::MakeArchiveFolderPath(const std::wstring& destination,
+                                               const std::wstring& archivePath)
+{
+    std::wstring base = ArchiveFolderName(archivePath);
     std::wstring folder = destination;
     if (folder.empty() || !IsPathSeparator(folder.back())) {
         folder.push_back(L'\\');
     }
     return folder + base;
+}
+
+std::wstring CTavrelDoc::MakeArchiveFolder(const std::wstring& folderPath)
+{
+    std::wstring parent = FolderPart(folderPath);
+    std::wstring name = folderPath.substr(parent.size());
+    platform::CFolderTree tree;
+    platform::TreeResult why =
+        tree.Open(parent) ? tree.MakeFolders(name, true) : platform::TreeResult::Failed;
+    if (why == platform::TreeResult::Ok) {
+        return {};
+    }
+    const wchar_t* text =
+        why == platform::TreeResult::LinkInTheWay ? res::kLinkInTheWay : res::kCannotCreateFolder;
+    return FormatNamed(text, platform::DisplayPath(folderPath));
 }
 
 bool CTavrelDoc::AskToClose()
@@ -344,6 +373,19 @@ std::wstring CTavrelDoc::MemberName(int index) const
         [index](const auto& archive) { return std::wstring(archive.GetEntryName(index)); });
 }
 
+std::wstring CTavrelDoc::MemberLabel(int index) const
+{
+    // A folder entry has no name of its own: its folders name it, as the host writes them.
+    return WithArchive([index](const auto& archive) {
+        std::wstring name(archive.GetEntryName(index));
+        if (name.empty()) {
+            name = archive.GetRow(index).folder;
+            std::replace(name.begin(), name.end(), L'\\', L'/');
+        }
+        return name;
+    });
+}
+
 bool CTavrelDoc::ExtractMember(int index, int* status)
 {
     return WithArchive([&](auto& archive) {
@@ -378,7 +420,7 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
             } else if (outcome == MemberOutcome::Cancelled) {
                 cancelled = true; // stopped inside the member; nothing of it was kept
             } else if (outcome == MemberOutcome::Failed) {
-                AfxMessageBox(ExtractFailureText(lzh, status, MemberName(index)));
+                AfxMessageBox(ExtractFailureText(lzh, status, MemberLabel(index)));
                 ++m_nLastBroken;
             }
         }
@@ -430,30 +472,37 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         return;
     }
     std::wstring typed = platform::DevicePathOf(destination.m_strDest);
-    bool fits = WithArchive([&](auto& archive) {
-        std::wstring dest =
-            destination.m_bCreateFolder ? MakeArchiveFolderPath(typed, archive.archivePath) : typed;
-        bool fit = dest.size() < static_cast<size_t>(kMaxPath);
-        if (fit) {
+    std::wstring archivePath = WithArchive([](auto& a) { return std::wstring(a.archivePath); });
+    std::wstring dest =
+        destination.m_bCreateFolder ? MakeArchiveFolderPath(typed, archivePath) : typed;
+    // A destination that does not fit the archive object is refused: cut short, it would
+    // name another folder.
+    bool fits = dest.size() < static_cast<size_t>(kMaxPath);
+    // The folder named after the archive is the program's, not the user's choice: a link
+    // standing in its place is not followed, and nothing is extracted when it cannot be made.
+    std::wstring folderFault;
+    if (fits && destination.m_bCreateFolder) {
+        folderFault = MakeArchiveFolder(dest);
+    }
+    bool ready = fits && folderFault.empty();
+    WithArchive([&](auto& archive) {
+        if (ready) {
             std::wcscpy(archive.destFolder, dest.c_str());
         }
         archive.keepFolders = destination.m_bUseFolder;
         archive.testMode = false;
         archive.resetReadOnly = app->m_nResetReadOnly != 0;
         archive.lowercase = app->m_nToLowercase != 0;
-        return fit;
     });
-    // A destination that does not fit the archive object is refused: cut short, it would
-    // name another folder.
-    int count = !fits                 ? 0
+    int count = !ready                ? 0
                 : selected != nullptr ? static_cast<int>(selected->size())
                                       : MemberCount();
     bool cancelled = RunMembers(progress, count, selected);
     app->m_strLastFolderExtract = typed;
     app->WriteProfileString(settings::kLastFolder, L"Extract", typed);
-    if (!fits) {
+    if (!ready) {
         ++m_nLastFailed;
-        AfxMessageBox(res::kDestinationTooLong);
+        AfxMessageBox(!fits ? std::wstring(res::kDestinationTooLong) : folderFault);
         return;
     }
     std::wstring summary = res::kExtractDone;

@@ -56,9 +56,15 @@ public:
     // Sets both archive objects' overwrite flags from the setting OverwriteInquire.
     void ApplyOverwriteInquire();
 
-    // destination + "\" (unless it ends with one) + the archive's name without extension.
+    // The folder an archive extracts into when asked: its name without the extension (with
+    // '_' for the last '.' when that would leave "", "." or "..").
+    static std::wstring ArchiveFolderName(const std::wstring& archivePath);
+    // destination + "\" (unless it ends with one) + ArchiveFolderName(archivePath).
     static std::wstring MakeArchiveFolderPath(const std::wstring& destination,
                                               const std::wstring& archivePath);
+    // Makes the last folder of folderPath (and the folders above it if missing) without
+    // following a link in its place; empty, or the message saying why it could not be made.
+    static std::wstring MakeArchiveFolder(const std::wstring& folderPath);
     // Up to and including the last "\" (either separator); empty when there is none.
     static std::wstring FolderPart(const std::wstring& path);
 
@@ -76,6 +82,8 @@ public:
     // The open archive's member count and a member's name (empty for a folder entry).
     int MemberCount() const;
     std::wstring MemberName(int index) const;
+    // The name, or a folder entry's folders: how messages and progress name a member.
+    std::wstring MemberLabel(int index) const;
     // ExtractEntry on the open archive's member index; its status in *status.
     bool ExtractMember(int index, int* status);
 

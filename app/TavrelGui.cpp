@@ -71,8 +71,7 @@ public:
                 platform::SetDeviceRoot(
                     std::filesystem::absolute(argv[++i].utf8_string()).string());
             } else if (archive.empty()) {
-                archive = platform::HostToDevice(
-                    std::filesystem::absolute(a.utf8_string()).lexically_normal().string());
+                archive = platform::HostToDevice(platform::AbsoluteHostPath(a.utf8_string()));
             }
         }
         if (!m_app->InitInstance(archive)) {

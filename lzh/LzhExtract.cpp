@@ -155,11 +155,25 @@ int TreeStatus(TreeResult why)
 
 } // namespace
 
+bool CLzhReader::MayReplaceWith(const CArchiveEntry& e, const CFolderTree& tree,
+                                const std::wstring& relative)
+{
+    FileTime memberLocal = e.modified;
+    FileTimeToLocalFileTime(e.modified, &memberLocal);
+    ReplaceRules rules{!addMode, overwriteSilently, askOnlyIfNewer, prompt};
+    return MayReplace(tree, relative, memberLocal, e.name, rules);
+}
+
 bool CLzhReader::ExtractLink(const CArchiveEntry& entry, CFolderTree& tree,
                              const std::wstring& relative)
 {
     if (!StaysInside(relative, entry.linkTarget)) {
         status = kLzhLinkRefused;
+        return false;
+    }
+    // A link replaces a file standing in its place only as the member's data would.
+    if (!MayReplaceWith(entry, tree, relative)) {
+        status = kLzhSkippedNotOlder;
         return false;
     }
     // Unix targets separate with '/'; a separator byte of the header reads as '\'.
@@ -186,12 +200,13 @@ bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, CFolderTree& tree,
         return false;
     }
     // Read-only does not apply to folders on the host, so the attributes have nothing to set.
+    // An existing folder is made again without fault; a file or a link in its place is not.
     TreeResult why = tree.MakeFolders(relative, true);
-    if (why == TreeResult::LinkInTheWay) {
-        status = kLzhLinkInTheWay;
+    if (why != TreeResult::Ok) {
+        status = TreeStatus(why);
         return false;
     }
-    return true; // a folder that cannot be made shows in the members below it
+    return true;
 }
 
 bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderTree& tree,
@@ -202,10 +217,7 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
         status = kLzhUnsupportedMethod;
         return false;
     }
-    FileTime memberLocal = e.modified;
-    FileTimeToLocalFileTime(e.modified, &memberLocal);
-    ReplaceRules rules{!addMode, overwriteSilently, askOnlyIfNewer, prompt};
-    if (!MayReplace(tree, relative, memberLocal, e.name, rules)) {
+    if (!MayReplaceWith(e, tree, relative)) {
         status = kLzhSkippedNotOlder;
         return false;
     }

@@ -169,6 +169,31 @@ std::wstring DevicePathOf(std::wstring_view hostPath)
     return HostToDevice(WideToUtf8(hostPath));
 }
 
+std::string AbsoluteHostPath(std::string_view hostPath)
+{
+    std::string whole;
+    if (hostPath.empty() || hostPath[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        whole = cwd != nullptr ? cwd : "";
+        std::free(cwd);
+        whole.push_back('/');
+    }
+    whole += hostPath;
+    std::string out;
+    size_t at = 0;
+    while (at <= whole.size()) {
+        size_t end = whole.find('/', at);
+        end = end == std::string::npos ? whole.size() : end;
+        std::string_view part(whole.data() + at, end - at);
+        if (!part.empty() && part != ".") {
+            out.push_back('/');
+            out += part;
+        }
+        at = end + 1;
+    }
+    return out.empty() ? "/" : out;
+}
+
 bool HasDefaultMapping()
 {
     std::lock_guard<std::mutex> guard(MappingLock());

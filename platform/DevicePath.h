@@ -31,6 +31,9 @@ std::wstring DisplayPath(std::wstring_view devicePath);
 // What a person typed or chose (a host path) as a device path; a trailing separator stays.
 // Empty for an absolute path outside an explicit root.
 std::wstring DevicePathOf(std::wstring_view hostPath);
+// A host path given on a command line made absolute: "." and empty components dropped, ".."
+// kept (the file system resolves it, through links as the shell would), no trailing '/'.
+std::string AbsoluteHostPath(std::string_view hostPath);
 
 // Whether the default mapping is in force (no explicit root).
 bool HasDefaultMapping();

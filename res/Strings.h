@@ -36,8 +36,11 @@ inline constexpr const wchar_t* kLinkRefused =
     L"展開先の外を指すシンボリックリンクは作成しません。 [%ls]";
 inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧縮形式です。 [%ls]";
 inline constexpr const wchar_t* kCannotCreateFile = L"ファイルを作成できませんでした。 [%ls]";
+inline constexpr const wchar_t* kBackslashInPath = L"「\\」を含むパスは扱えません。 [%ls]";
+inline constexpr const wchar_t* kCannotCreateFolder = L"フォルダを作成できませんでした。 [%ls]";
 inline constexpr const wchar_t* kCannotWriteFile = L"ファイルを書き込めませんでした。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
+inline constexpr const wchar_t* kNothingToAdd = L"追加するファイルがありません。 [%ls]";
 inline constexpr const wchar_t* kSourceNotFound = L"ファイルが見つかりません。 [%ls]";
 // Added to the summary when the user cancelled the work.
 inline constexpr const wchar_t* kCancelledNote = L"\n（中止しました）";

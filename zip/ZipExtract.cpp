@@ -201,10 +201,10 @@ bool CZipArchive::CreateOutput(const CZipEntry& e, CFolderTree& tree, const std:
     }
     TreeResult why = tree.MakeFolders(relative, folder);
     if (folder) {
-        // Read-only does not apply to folders on the host; one that cannot be made shows in
-        // the members below it.
-        if (why == TreeResult::LinkInTheWay) {
-            status = kZipLinkInTheWay;
+        // Read-only does not apply to folders on the host. An existing folder is made again
+        // without fault; a file or a link in its place is not.
+        if (why != TreeResult::Ok) {
+            status = why == TreeResult::LinkInTheWay ? kZipLinkInTheWay : kZipCannotCreateOutput;
             return false;
         }
         return true;

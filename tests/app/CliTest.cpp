@@ -189,6 +189,8 @@ TEST_F(Cli, EveryFailureExitsOne)
     fs::create_directories(tmp.HostPath("linked/x"));
     fs::create_directories(tmp.HostPath("elsewhere"));
     fs::create_directory_symlink(tmp.HostPath("elsewhere"), tmp.HostPath("linked/x/src"));
+    fs::create_directories(tmp.HostPath("taken"));
+    fs::create_directory_symlink(tmp.HostPath("elsewhere"), tmp.HostPath("taken/x"));
     mkfifo(tmp.HostPath("pipe").c_str(), 0600);
     struct Case
     {
@@ -207,6 +209,15 @@ TEST_F(Cli, EveryFailureExitsOne)
         {"names found where they are not added from", "x.lzh a src/sub/ '*.lzh'",
          "ファイルが見つかりません。"},
         {"a link in the destination", "--yes -x linked x.lzh", "シンボリックリンクがあるため"},
+        {"a link in place of the archive's folder", "--yes -x taken x.lzh",
+         "シンボリックリンクがあるため"},
+        {"a name that no member has, to delete", "x.lzh d nosuch.txt",
+         "ファイルが見つかりません。 [nosuch.txt]"},
+        {"a name that no member has, to extract", "x.lzh e out4/ nosuch.txt",
+         "ファイルが見つかりません。 [nosuch.txt]"},
+        {"a folder to add without the switches for folders", "x.lzh a src",
+         "追加するファイルがありません。 [src]"},
+        {"a backslash in the archive's name", "'a\\b.lzh'", "「\\」を含むパスは扱えません。"},
         {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
         {"a listing to a full disk", "x.lzh >/dev/full", ""}, // the message goes to stderr
     };

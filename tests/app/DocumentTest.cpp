@@ -243,6 +243,11 @@ TEST_F(Document, MakeArchiveFolderPath)
     EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"\\My Documents", L"\\a\\noext"),
               L"\\My Documents\\noext");
     EXPECT_EQ(CTavrelDoc::MakeArchiveFolderPath(L"", L"x.lzh"), L"\\x");
+    // Names that would leave no folder of their own, or name the one above.
+    EXPECT_EQ(CTavrelDoc::ArchiveFolderName(L"\\a\\.lzh"), L"_lzh");
+    EXPECT_EQ(CTavrelDoc::ArchiveFolderName(L"\\a\\..lzh"), L"._lzh");
+    EXPECT_EQ(CTavrelDoc::ArchiveFolderName(L"\\a\\...lzh"), L".._lzh");
+    EXPECT_EQ(CTavrelDoc::ArchiveFolderName(L"\\a\\.hidden.lzh"), L".hidden");
 }
 
 // The progress bar counts every member of a large archive, past 65,535.

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cwchar>
 #include <filesystem>
 #include <functional>
@@ -202,4 +203,35 @@ TEST_F(LinkSafety, LinkMembersOnlyPointInside)
             EXPECT_FALSE(fs::exists(host)); // no folder named after the target either
         }
     }
+}
+
+// A link member replaces a file standing in its place only as a file member would; a folder
+// entry that cannot be made where a file stands fails instead of passing as done.
+TEST_F(LinkSafety, WhatStandsInTheWayIsRespectedOrReported)
+{
+    fs::create_directories(tmp.HostPath("kept"));
+    tmp.WriteHostFile("kept/x", "the user's newer file");
+    tmp.WriteHostFile("kept/d", "a file where a folder goes");
+    fs::last_write_time(tmp.HostPath("kept/x"),
+                        fs::file_time_type::clock::now() + std::chrono::hours(24 * 365));
+    tmp.WriteHostFile("l.lzh",
+                      LzhMember("x|y", "", true) + LzhMember("d", "", true) + std::string(1, '\0'));
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\l.lzh", false));
+    std::wcscpy(a.destFolder, L"\\kept");
+    a.addMode = false; // extraction skips a file that is not older than the member
+    EXPECT_FALSE(a.ExtractEntry(0));
+    EXPECT_EQ(a.status, kLzhSkippedNotOlder);
+    EXPECT_FALSE(fs::is_symlink(tmp.HostPath("kept/x")));
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("kept/x")), "the user's newer file");
+    EXPECT_FALSE(a.ExtractEntry(1));
+    EXPECT_EQ(a.status, kLzhCannotCreateOutput);
+
+    tmp.WriteHostFile("d.zip", BuildZip({StoredMember("d/", "")}));
+    CZipArchive z;
+    ASSERT_TRUE(z.Open(L"\\d.zip"));
+    std::wcscpy(z.destFolder, L"\\kept");
+    EXPECT_FALSE(z.ExtractEntry(0));
+    EXPECT_EQ(z.status, kZipCannotCreateOutput);
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("kept/d")), "a file where a folder goes");
 }

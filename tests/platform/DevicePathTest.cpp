@@ -28,6 +28,20 @@ TEST(DevicePath, ExplicitRootMapsEverythingUnderIt)
     SetDeviceRoot("");
 }
 
+// A typed path made absolute keeps its "..": "link/.." is the folder above the link's
+// target, which only the file system knows.
+TEST(DevicePath, AbsoluteHostPathsKeepTheirClimbs)
+{
+    char* cwd = getcwd(nullptr, 0);
+    std::string here = cwd;
+    std::free(cwd);
+    EXPECT_EQ(AbsoluteHostPath("/a//b/./c/"), "/a/b/c");
+    EXPECT_EQ(AbsoluteHostPath("/a/link/../x.lzh"), "/a/link/../x.lzh");
+    EXPECT_EQ(AbsoluteHostPath("/"), "/");
+    EXPECT_EQ(AbsoluteHostPath("x.lzh"), (here == "/" ? "" : here) + "/x.lzh");
+    EXPECT_EQ(AbsoluteHostPath("./sub/../x"), (here == "/" ? "" : here) + "/sub/../x");
+}
+
 TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
 {
     // The mapping reads the user's folders once per process: a re-executed child sees
