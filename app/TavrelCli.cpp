@@ -200,12 +200,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tavrel-cli: %s lies outside the device root\n", o.archive.c_str());
         return 2;
     }
-    // '\\' separates folders in the program's own paths: a host name holding one would
-    // name another file.
+    // A path the program's own form cannot hold would name another file: '\\' separates
+    // folders there, and a host folder such as /temp reads as one of the program's own.
     for (const std::string* path : {&o.archive, &o.extractTo}) {
-        if (path->find('\\') != std::string::npos) {
-            backend.MessageBox(FormatNamed(res::kBackslashInPath, platform::Utf8ToWide(*path)),
-                               MB_OK);
+        std::string absolute = platform::AbsoluteHostPath(*path);
+        if (!path->empty() && platform::DeviceToHost(DevicePathOf(*path)) != absolute) {
+            const wchar_t* text = absolute.find('\\') != std::string::npos ? res::kBackslashInPath
+                                                                           : res::kPathNotUsable;
+            backend.MessageBox(FormatNamed(text, platform::Utf8ToWide(absolute)), MB_OK);
             return 1;
         }
     }

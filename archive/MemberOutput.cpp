@@ -41,8 +41,12 @@ std::wstring_view LastComponent(std::wstring_view path)
 bool MayReplace(const CFolderTree& tree, std::wstring_view relative, FileTime memberLocal,
                 const wchar_t* name, const ReplaceRules& rules)
 {
+    // Nothing there, or a folder (the creation fails later), or a link on the way that cannot
+    // be looked past (likewise): nothing to ask. A file, a link or anything else standing in
+    // the member's place is the user's, and goes only by the rules.
     TreeEntry existing = tree.Look(relative);
-    if (existing.kind != TreeEntry::File) {
+    if (existing.kind == TreeEntry::None || existing.kind == TreeEntry::Folder ||
+        (existing.kind == TreeEntry::Link && existing.lastWritten == 0)) {
         return true;
     }
     // Compared in whole seconds of local time, as the stamps of archives are.

@@ -32,7 +32,7 @@ std::wstring BelowDestination(std::wstring_view stored, bool lowercase);
 std::wstring_view LastComponent(std::wstring_view path);
 
 // Whether the member (of local time memberLocal, shown as `name`) may replace what stands at
-// `relative`: nothing, a folder (the creation fails later) or a link may always be replaced
-// without looking at a target; a file by the rules.
+// `relative`: nothing or a folder (the creation fails later) without asking; a file, a link
+// (by its own time, never its target's) or anything else by the rules.
 bool MayReplace(const platform::CFolderTree& tree, std::wstring_view relative,
                 platform::FileTime memberLocal, const wchar_t* name, const ReplaceRules& rules);

@@ -179,7 +179,10 @@ void FillEntryTexts(std::wstring_view folder, std::wstring_view name, std::wstri
     }
 }
 
-bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
+namespace
+{
+
+bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
 {
     std::memset(&entry, 0, sizeof entry);
     Extended fields;
@@ -200,8 +203,8 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHea
     // The end marker is a 0 byte. A level 0 or 1 header cannot start with 0 (H = 0 holds
     // none), and level 2 writers pad a total size whose low byte would be 0; where one did
     // not, the method identifier and the level show the header for what it is.
-    bool level2 =
-        got == kCommonSize && base[20] == 2 && base[1] != 0 && base[2] == '-' && base[6] == '-';
+    bool level2 = got == kCommonSize && base[20] == 2 && base[1] != 0 && base[2] == '-' &&
+                  (base[3] == 'l' || base[3] == 'p') && base[6] == '-';
     if (base[0] == 0 && !level2) {
         return false;
     }
@@ -325,4 +328,27 @@ bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHea
         return Malformed(headerStatus);
     }
     return true;
+}
+
+} // namespace
+
+bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
+{
+    bool read = ReadOneHeader(file, entry, headerStatus, texts);
+    if (headerStatus == kHeaderOk || headerStatus == kHeaderEndOfFile) {
+        return read;
+    }
+    // A header taken from a leading 0 byte that does not read whole, or fails its check, was
+    // the end marker after all: what follows it is the archive's trailer.
+    uint8_t first = 1;
+    uint32_t got = 0;
+    if (platform::SeekFile(file, entry.headerPos, platform::SeekOrigin::Begin) &&
+        platform::ReadFile(file, &first, 1, &got) && got == 1 && first == 0) {
+        headerStatus = kHeaderOk;
+        return false;
+    }
+    if (read) {
+        platform::SeekFile(file, entry.dataPos, platform::SeekOrigin::Begin);
+    }
+    return read;
 }

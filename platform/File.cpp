@@ -484,15 +484,18 @@ std::wstring ReplaceTargetOf(std::wstring_view path)
     if (resolved == nullptr) {
         return std::wstring(path); // a dangling link is replaced as a name
     }
+    // Only a path whose device form names it again: '\\' in a host name, or a host folder
+    // that reads as one of the device's own, would lead the replacement elsewhere.
     std::wstring device = HostToDevice(resolved);
+    bool same = DeviceToHost(device) == resolved;
     std::free(resolved);
-    return device;
+    return same ? device : std::wstring();
 }
 
 bool MayReplaceFile(std::wstring_view path)
 {
     if (path.empty()) {
-        return false; // a link that leads outside the device's root
+        return false; // a link that leads where the device's paths cannot name
     }
     std::string host = DeviceToHost(path);
     size_t cut = host.rfind('/');

@@ -144,7 +144,8 @@ bool GetFileMode(FileHandle file, uint32_t* mode);
 // set them (a set-id bit is kept only with the owner or group it was set for).
 bool CopyFilePermissions(FileHandle from, FileHandle to);
 // The name a replacement must take so that the file `path` names changes: the file its
-// symbolic links lead to when path is a link (the links stay), else path itself.
+// symbolic links lead to when path is a link (the links stay), else path itself. Empty when
+// the links lead where a device path cannot name.
 std::wstring ReplaceTargetOf(std::wstring_view path);
 // Whether this process may replace the file at path: write it, and write its folder.
 bool MayReplaceFile(std::wstring_view path);

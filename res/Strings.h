@@ -37,6 +37,7 @@ inline constexpr const wchar_t* kLinkRefused =
 inline constexpr const wchar_t* kUnsupportedMember = L"対応していない圧縮形式です。 [%ls]";
 inline constexpr const wchar_t* kCannotCreateFile = L"ファイルを作成できませんでした。 [%ls]";
 inline constexpr const wchar_t* kBackslashInPath = L"「\\」を含むパスは扱えません。 [%ls]";
+inline constexpr const wchar_t* kPathNotUsable = L"このパスは扱えません。 [%ls]";
 inline constexpr const wchar_t* kCannotCreateFolder = L"フォルダを作成できませんでした。 [%ls]";
 inline constexpr const wchar_t* kCannotWriteFile = L"ファイルを書き込めませんでした。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";

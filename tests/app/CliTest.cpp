@@ -228,6 +228,15 @@ TEST_F(Cli, EveryFailureExitsOne)
         EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << run.out;
     }
     EXPECT_TRUE(fs::is_empty(tmp.HostPath("elsewhere")));
+    // A relative name is no safer in a folder whose own name holds '\\'.
+    fs::create_directories(tmp.HostPath("p\\q"));
+    fs::create_directories(tmp.HostPath("p/q"));
+    fs::copy_file(tmp.HostPath("x.lzh"), tmp.HostPath("p/q/x.lzh"));
+    fs::copy_file(tmp.HostPath("x.lzh"), tmp.HostPath("p\\q/x.lzh"));
+    Outcome inside = InTmp("cd 'p\\q' && " TAVREL_CLI_PATH " --config ../cfg.ini x.lzh d note.txt");
+    EXPECT_EQ(inside.status, 1);
+    EXPECT_EQ(inside.out.rfind("「\\」を含むパスは扱えません。", 0), 0u) << inside.out;
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("p/q/x.lzh")), archive);
     // An archive another program holds is never taken for a new one and written over.
     Outcome held = InTmp("flock x.lzh " TAVREL_CLI_PATH " --config cfg.ini --new x.lzh a pipe");
     EXPECT_EQ(held.status, 1);

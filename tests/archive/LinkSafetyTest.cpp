@@ -205,8 +205,9 @@ TEST_F(LinkSafety, LinkMembersOnlyPointInside)
     }
 }
 
-// A link member replaces a file standing in its place only as a file member would; a folder
-// entry that cannot be made where a file stands fails instead of passing as done.
+// A link member replaces a file standing in its place only as a file member would, and any
+// member a link standing in its place; a folder entry that cannot be made where a file
+// stands fails instead of passing as done.
 TEST_F(LinkSafety, WhatStandsInTheWayIsRespectedOrReported)
 {
     fs::create_directories(tmp.HostPath("kept"));
@@ -214,8 +215,11 @@ TEST_F(LinkSafety, WhatStandsInTheWayIsRespectedOrReported)
     tmp.WriteHostFile("kept/d", "a file where a folder goes");
     fs::last_write_time(tmp.HostPath("kept/x"),
                         fs::file_time_type::clock::now() + std::chrono::hours(24 * 365));
-    tmp.WriteHostFile("l.lzh",
-                      LzhMember("x|y", "", true) + LzhMember("d", "", true) + std::string(1, '\0'));
+    fs::create_symlink("mine", tmp.HostPath("kept/ulink")); // the user's, newer than the members
+    fs::create_symlink("mine", tmp.HostPath("kept/ufile"));
+    tmp.WriteHostFile("l.lzh", LzhMember("x|y", "", true) + LzhMember("d", "", true) +
+                                   LzhMember("ulink|t", "", true) + LzhMember("ufile", "data") +
+                                   std::string(1, '\0'));
     CLzhArchive a;
     ASSERT_TRUE(a.Open(L"\\l.lzh", false));
     std::wcscpy(a.destFolder, L"\\kept");
@@ -226,6 +230,13 @@ TEST_F(LinkSafety, WhatStandsInTheWayIsRespectedOrReported)
     EXPECT_EQ(ReadHostFile(tmp.HostPath("kept/x")), "the user's newer file");
     EXPECT_FALSE(a.ExtractEntry(1));
     EXPECT_EQ(a.status, kLzhCannotCreateOutput);
+    // A link standing there is judged by its own time, as a file would be.
+    for (int i : {2, 3}) {
+        EXPECT_FALSE(a.ExtractEntry(i));
+        EXPECT_EQ(a.status, kLzhSkippedNotOlder);
+    }
+    EXPECT_EQ(fs::read_symlink(tmp.HostPath("kept/ulink")), "mine");
+    EXPECT_EQ(fs::read_symlink(tmp.HostPath("kept/ufile")), "mine");
 
     tmp.WriteHostFile("d.zip", BuildZip({StoredMember("d/", "")}));
     CZipArchive z;
