@@ -204,10 +204,8 @@ int main(int argc, char** argv)
     // folders there, and a host folder such as /temp reads as one of the program's own.
     for (const std::string* path : {&o.archive, &o.extractTo}) {
         std::string absolute = platform::AbsoluteHostPath(*path);
-        if (!path->empty() && platform::DeviceToHost(DevicePathOf(*path)) != absolute) {
-            const wchar_t* text = absolute.find('\\') != std::string::npos ? res::kBackslashInPath
-                                                                           : res::kPathNotUsable;
-            backend.MessageBox(FormatNamed(text, platform::Utf8ToWide(absolute)), MB_OK);
+        if (!path->empty() && platform::ExactDevicePath(absolute).empty()) {
+            backend.MessageBox(UnusablePathText(absolute), MB_OK);
             return 1;
         }
     }

@@ -63,6 +63,7 @@ public:
         }
         m_app = std::make_unique<CTavrelApp>();
         std::wstring archive;
+        std::wstring refused;
         for (int i = 1; i < argc; ++i) {
             wxString a = argv[i];
             if (a == "--config" && i + 1 < argc) {
@@ -70,8 +71,12 @@ public:
             } else if (a == "--device-root" && i + 1 < argc) {
                 platform::SetDeviceRoot(
                     std::filesystem::absolute(argv[++i].utf8_string()).string());
-            } else if (archive.empty()) {
-                archive = platform::HostToDevice(platform::AbsoluteHostPath(a.utf8_string()));
+            } else if (archive.empty() && refused.empty()) {
+                std::string host = platform::AbsoluteHostPath(a.utf8_string());
+                archive = platform::ExactDevicePath(host);
+                if (archive.empty()) {
+                    refused = UnusablePathText(host); // another file would be opened
+                }
             }
         }
         if (!m_app->InitInstance(archive)) {
@@ -82,6 +87,9 @@ public:
         m_backend.parent = frame;
         SetTopWindow(frame);
         frame->Show();
+        if (!refused.empty()) {
+            CallAfter([refused] { AfxMessageBox(refused); });
+        }
         return true;
     }
 

@@ -1,6 +1,7 @@
 #include "framework/Framework.h"
 
 #include "platform/Text.h"
+#include "res/Strings.h"
 
 #include <cstdarg>
 #include <cwchar>
@@ -31,6 +32,13 @@ int AfxMessageBox(const std::wstring& text, unsigned type)
 std::wstring FormatNamed(const wchar_t* format, std::wstring_view name)
 {
     return FormatText(format, platform::EscapeControls(name).c_str());
+}
+
+std::wstring UnusablePathText(std::string_view hostPath)
+{
+    bool backslash = hostPath.find('\\') != std::string_view::npos;
+    return FormatNamed(backslash ? res::kBackslashInPath : res::kPathNotUsable,
+                       platform::Utf8ToWide(hostPath));
 }
 
 std::wstring FormatText(const wchar_t* format, ...)

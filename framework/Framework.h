@@ -55,3 +55,5 @@ std::wstring FormatText(const wchar_t* format, ...);
 // A text with one "%ls" naming a file or member: control characters in the name (a line
 // break, an escape sequence) are shown escaped, never acted on by a terminal or a dialog.
 std::wstring FormatNamed(const wchar_t* format, std::wstring_view name);
+// Why a host path that has no exact device path (platform::ExactDevicePath) is refused.
+std::wstring UnusablePathText(std::string_view hostPath);

@@ -169,6 +169,12 @@ std::wstring DevicePathOf(std::wstring_view hostPath)
     return HostToDevice(WideToUtf8(hostPath));
 }
 
+std::wstring ExactDevicePath(std::string_view absoluteHostPath)
+{
+    std::wstring device = HostToDevice(absoluteHostPath);
+    return !device.empty() && DeviceToHost(device) == absoluteHostPath ? device : std::wstring();
+}
+
 std::string AbsoluteHostPath(std::string_view hostPath)
 {
     std::string whole;

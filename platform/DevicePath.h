@@ -31,6 +31,10 @@ std::wstring DisplayPath(std::wstring_view devicePath);
 // What a person typed or chose (a host path) as a device path; a trailing separator stays.
 // Empty for an absolute path outside an explicit root.
 std::wstring DevicePathOf(std::wstring_view hostPath);
+// The device path of an absolute host path when it names that host path again; empty when
+// no device path does ('\\' in a host name, a host folder that reads as one of the device's
+// own such as /temp, or a path outside an explicit root).
+std::wstring ExactDevicePath(std::string_view absoluteHostPath);
 // A host path given on a command line made absolute: "." and empty components dropped, ".."
 // kept (the file system resolves it, through links as the shell would), no trailing '/'.
 std::string AbsoluteHostPath(std::string_view hostPath);

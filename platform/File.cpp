@@ -484,12 +484,11 @@ std::wstring ReplaceTargetOf(std::wstring_view path)
     if (resolved == nullptr) {
         return std::wstring(path); // a dangling link is replaced as a name
     }
-    // Only a path whose device form names it again: '\\' in a host name, or a host folder
-    // that reads as one of the device's own, would lead the replacement elsewhere.
-    std::wstring device = HostToDevice(resolved);
-    bool same = DeviceToHost(device) == resolved;
+    // Only a path whose device form names it again: another would lead the replacement
+    // elsewhere.
+    std::wstring device = ExactDevicePath(resolved);
     std::free(resolved);
-    return same ? device : std::wstring();
+    return device;
 }
 
 bool MayReplaceFile(std::wstring_view path)

@@ -304,8 +304,13 @@ int CWxBackend::RunFileDialog(CFileDialog& dialog)
     if (window.ShowModal() != wxID_OK) {
         return IDCANCEL;
     }
-    dialog.m_path = platform::HostToDevice(window.GetPath().utf8_string());
-    return dialog.m_path.empty() ? IDCANCEL : IDOK;
+    // A file that no device path names is refused: another file would be opened or made.
+    dialog.m_path = platform::ExactDevicePath(window.GetPath().utf8_string());
+    if (dialog.m_path.empty()) {
+        AfxMessageBox(UnusablePathText(window.GetPath().utf8_string()));
+        return IDCANCEL;
+    }
+    return IDOK;
 }
 
 void CWxBackend::ShellOpen(const std::wstring& path)

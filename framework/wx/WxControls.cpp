@@ -112,8 +112,8 @@ wxSize CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& di
             auto* b = new wxButton(parent, wxID_ANY, text, pos, size);
             int target = c.target;
             // The folder chooser starts at the field's folder and puts its answer there. The
-            // field holds a host path, as a person reads and types one; a folder outside the
-            // device's root is not taken.
+            // field holds a host path, as a person reads and types one; a folder that no device
+            // path names is not taken.
             b->Bind(wxEVT_BUTTON, [this, parent, target](wxCommandEvent&) {
                 auto* field = dynamic_cast<wxTextCtrl*>(m_controls[target]);
                 if (field == nullptr) {
@@ -124,9 +124,11 @@ wxSize CWxControls::Build(wxWindow* parent, const DialogTemplate& t, CDialog& di
                 wxDirDialog chooser(parent, L"フォルダの選択", wxString::FromUTF8(start),
                                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
                 if (chooser.ShowModal() == wxID_OK) {
-                    device = platform::HostToDevice(chooser.GetPath().utf8_string());
+                    device = platform::ExactDevicePath(chooser.GetPath().utf8_string());
                     if (!device.empty()) {
                         field->SetValue(wxString(platform::DisplayPath(device)));
+                    } else {
+                        AfxMessageBox(UnusablePathText(chooser.GetPath().utf8_string()));
                     }
                 }
             });

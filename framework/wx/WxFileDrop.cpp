@@ -1,6 +1,7 @@
 // Dropped host paths to device paths, handed on once the drop has ended.
 #include "framework/wx/WxFileDrop.h"
 
+#include "framework/Framework.h"
 #include "platform/DevicePath.h"
 
 #include <wx/app.h>
@@ -10,17 +11,26 @@ bool CWxFileDrop::OnDropFiles(wxCoord /*x*/, wxCoord /*y*/, const wxArrayString&
     if (refuse) {
         return false;
     }
+    // A file that no device path names is not taken (another file would be); the user is
+    // told why once the drop has ended.
     std::vector<std::wstring> paths;
+    std::vector<std::wstring> refusals;
     for (const wxString& file : files) {
-        std::wstring device = platform::HostToDevice(file.utf8_string());
+        std::wstring device = platform::ExactDevicePath(file.utf8_string());
         if (!device.empty()) {
             paths.push_back(device);
+        } else {
+            refusals.push_back(UnusablePathText(file.utf8_string()));
         }
     }
-    if (paths.empty()) {
-        return false;
-    }
     // The drop ends before the handler's questions and progress windows come up.
-    wxTheApp->CallAfter([handler = m_handler, paths] { handler(paths); });
-    return true;
+    wxTheApp->CallAfter([handler = m_handler, paths, refusals] {
+        for (const std::wstring& text : refusals) {
+            AfxMessageBox(text);
+        }
+        if (!paths.empty()) {
+            handler(paths);
+        }
+    });
+    return !paths.empty();
 }

@@ -25,6 +25,10 @@ TEST(DevicePath, ExplicitRootMapsEverythingUnderIt)
     EXPECT_EQ(HostToDevice("/srv/devices/a"), L"");
     EXPECT_EQ(HostToDevice("/elsewhere"), L"");
     EXPECT_EQ(HostToDevice("rel/x"), L"rel\\x");
+    // Only a device path that names the host path again is taken for it.
+    EXPECT_EQ(ExactDevicePath("/srv/dev/x/y.lzh"), L"\\x\\y.lzh");
+    EXPECT_EQ(ExactDevicePath("/srv/dev/a\\b.lzh"), L"");
+    EXPECT_EQ(ExactDevicePath("/elsewhere/x.lzh"), L"");
     SetDeviceRoot("");
 }
 
@@ -71,7 +75,10 @@ TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
                       HostToDevice(home + "/Desktop") ==
                           L"\\Windows\\\u30C7\u30B9\u30AF\u30C8\u30C3\u30D7" &&
                       HostToDevice("/var/tmp/tavrel-" + uid + "/z") == L"\\Temp\\z" &&
-                      HostToDevice("/usr/share") == L"\\usr\\share";
+                      HostToDevice("/usr/share") == L"\\usr\\share" &&
+                      ExactDevicePath("/usr/share") == L"\\usr\\share" &&
+                      ExactDevicePath("/temp/x.lzh").empty() &&
+                      ExactDevicePath("/My Documents/x.lzh").empty();
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
