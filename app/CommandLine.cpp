@@ -9,7 +9,6 @@
 #include "platform/Text.h"
 #include "res/Strings.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <initializer_list>
 #include <vector>
@@ -413,11 +412,7 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         }
         // Every member that was not done is told of; broken and unsupported ones let the run
         // go on, any other failure ends it.
-        // A folder entry has no name of its own: its folders name it, as the host writes them.
-        std::wstring shown = e.name[0] != 0 ? e.name : e.folder;
-        if (e.name[0] == 0) {
-            std::replace(shown.begin(), shown.end(), L'\\', L'/');
-        }
+        std::wstring shown = MemberLabel(e.name, e.folder);
         Fail(outcome == MemberOutcome::Unsupported ? FormatNamed(res::kUnsupportedMember, shown)
                                                    : ExtractFailureText(true, status, shown));
         if (status != kLzhBrokenData && status != kLzhCrcMismatch &&

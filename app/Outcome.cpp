@@ -6,6 +6,18 @@
 #include "res/Strings.h"
 #include "zip/ZipStatus.h"
 
+#include <algorithm>
+
+std::wstring MemberLabel(std::wstring_view name, std::wstring_view folder)
+{
+    if (!name.empty()) {
+        return std::wstring(name);
+    }
+    std::wstring label(folder);
+    std::replace(label.begin(), label.end(), L'\\', L'/');
+    return label;
+}
+
 MemberOutcome ExtractOutcome(bool lzh, int status)
 {
     if (lzh) {

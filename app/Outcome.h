@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 enum class MemberOutcome
 {
@@ -14,6 +15,9 @@ enum class MemberOutcome
 
 // The outcome of a failed ExtractEntry of an LZH (lzh true) or ZIP archive's member.
 MemberOutcome ExtractOutcome(bool lzh, int status);
+// How messages name a member: its name, or for a folder entry (no name of its own) its
+// folders, with '/' between them as the host writes them.
+std::wstring MemberLabel(std::wstring_view name, std::wstring_view folder);
 // The message for a member whose extraction or test failed with status.
 std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name);
 // The message for an LZH change (add, delete) that was refused or failed with status; name is

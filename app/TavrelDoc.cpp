@@ -10,7 +10,6 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 #include <iterator>
@@ -375,14 +374,8 @@ std::wstring CTavrelDoc::MemberName(int index) const
 
 std::wstring CTavrelDoc::MemberLabel(int index) const
 {
-    // A folder entry has no name of its own: its folders name it, as the host writes them.
     return WithArchive([index](const auto& archive) {
-        std::wstring name(archive.GetEntryName(index));
-        if (name.empty()) {
-            name = archive.GetRow(index).folder;
-            std::replace(name.begin(), name.end(), L'\\', L'/');
-        }
-        return name;
+        return ::MemberLabel(archive.GetEntryName(index), archive.GetRow(index).folder);
     });
 }
 
