@@ -182,7 +182,9 @@ void FillEntryTexts(std::wstring_view folder, std::wstring_view name, std::wstri
 namespace
 {
 
-bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
+// ReadHeader's work; *fromZero tells whether a header was taken from a leading 0 byte.
+bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts,
+                   bool* fromZero)
 {
     std::memset(&entry, 0, sizeof entry);
     Extended fields;
@@ -208,6 +210,7 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
     if (base[0] == 0 && !level2) {
         return false;
     }
+    *fromZero = base[0] == 0;
     if (got < kCommonSize) {
         return Malformed(headerStatus);
     }
@@ -334,21 +337,13 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
 
 bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
 {
-    bool read = ReadOneHeader(file, entry, headerStatus, texts);
-    if (headerStatus == kHeaderOk || headerStatus == kHeaderEndOfFile) {
-        return read;
-    }
+    bool fromZero = false;
+    bool read = ReadOneHeader(file, entry, headerStatus, texts, &fromZero);
     // A header taken from a leading 0 byte that does not read whole, or fails its check, was
     // the end marker after all: what follows it is the archive's trailer.
-    uint8_t first = 1;
-    uint32_t got = 0;
-    if (platform::SeekFile(file, entry.headerPos, platform::SeekOrigin::Begin) &&
-        platform::ReadFile(file, &first, 1, &got) && got == 1 && first == 0) {
+    if (fromZero && headerStatus != kHeaderOk && headerStatus != kHeaderEndOfFile) {
         headerStatus = kHeaderOk;
         return false;
-    }
-    if (read) {
-        platform::SeekFile(file, entry.dataPos, platform::SeekOrigin::Begin);
     }
     return read;
 }
