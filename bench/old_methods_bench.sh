@@ -9,7 +9,7 @@ program=old_method_bench
 needs="hyperfine lhasa 7zz"
 . "$(dirname "$0")/common.sh"
 copies=${2:-1000}
-corpus=${TAVREL_SHARED:-$here/../../shared}/corpus/lzh
+corpus=${TAVREL_CORPUS:-$here/../tests/data/corpus}/lzh
 
 printf "%-6s %-28s %9s %9s %9s %9s %8s %8s\n" method source MB tavrel-ms lhasa-ms 7zz-ms lhasa/t 7zz/t
 for row in lh1:lharc113/lh1.lzh lh1:win_gui_b/h1_lh1.lzh lzs:generated/lzs/lzs.lzs \

@@ -178,7 +178,7 @@ TEST_F(Cli, ChangesThatAreRefusedExitOneAndLeaveTheArchive)
 // Whatever was asked and not done gives the program's message and exit status 1.
 TEST_F(Cli, EveryFailureExitsOne)
 {
-    const std::string corpus = SharedDir() + "/corpus/lzh/";
+    const std::string corpus = CorpusDir() + "/lzh/";
     fs::copy_file(corpus + "regression/dotdot.lzh", tmp.HostPath("dotdot.lzh"));
     fs::copy_file(corpus + "pmarc2/pm2.pma", tmp.HostPath("pm2.pma"));
     ASSERT_EQ(Tavrel("--new x.lzh a -x1 src/text.txt src/sub/note.txt").status, 0);
@@ -248,7 +248,7 @@ TEST_F(Cli, EveryFailureExitsOne)
 // name neither retitles nor rewrites it, a line break does not break the listing's rows.
 TEST_F(Cli, NamesAreShownEscaped)
 {
-    fs::copy_file(SharedDir() + "/corpus/lzh/regression/badterm.lzh", tmp.HostPath("bt.lzh"));
+    fs::copy_file(CorpusDir() + "/lzh/regression/badterm.lzh", tmp.HostPath("bt.lzh"));
     Outcome list = Tavrel("bt.lzh");
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("\\x1b]2;malicious\\x07\\n\t"), std::string::npos) << list.out;
@@ -269,7 +269,7 @@ TEST_F(Cli, NamesAreShownEscaped)
 
 TEST_F(Cli, LinkMembersListWithWhereTheyPoint)
 {
-    const std::string corpus = SharedDir() + "/corpus/lzh/lha_unix114i/";
+    const std::string corpus = CorpusDir() + "/lzh/lha_unix114i/";
     const std::pair<const char*, const char*> cases[] = {
         {"h2_symlink.lzh", "\nsymlink -> target\t"},
         {"h1_symlink3.lzh", "\nsymlink -> /absolute/path\t"},

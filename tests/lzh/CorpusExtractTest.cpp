@@ -90,7 +90,7 @@ int ExpectedStatus(const ManifestRow& row)
 
 TEST(LzhCorpus, EveryMemberExtractsAndTestsAsItsManifestSays)
 {
-    const std::string root = SharedDir() + "/corpus/lzh";
+    const std::string root = CorpusDir() + "/lzh";
     ASSERT_TRUE(std::filesystem::exists(root + "/MANIFEST.tsv"))
         << "the shared corpus is missing: " << root;
     auto manifest = ReadLzhManifest(root + "/MANIFEST.tsv");

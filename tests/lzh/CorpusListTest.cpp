@@ -96,7 +96,7 @@ TEST(LzhCorpus, EveryArchiveListsAsItsManifestSays)
 {
     setenv("TZ", "Europe/London", 1); // the zone the upstream dumps read MS-DOS stamps in
     tzset();
-    const std::string root = testsupport::SharedDir() + "/corpus/lzh";
+    const std::string root = testsupport::CorpusDir() + "/lzh";
     ASSERT_TRUE(std::filesystem::exists(root + "/MANIFEST.tsv"))
         << "the shared corpus is missing: " << root;
     auto manifest = ReadLzhManifest(root + "/MANIFEST.tsv");

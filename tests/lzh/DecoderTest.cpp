@@ -461,7 +461,7 @@ TEST(LzhDecoder, Lh4AndLhxCorpusMembersDecodeToTheirDigests)
     const Case cases[] = {{"lha_amiga_122/lh4.lzh", kMethodLh4},
                           {"lha_amiga_122/sfx.run", kMethodLh4},
                           {"win_lib/h2_lhx.lzh", kMethodLhx}};
-    const std::string root = testsupport::SharedDir() + "/corpus/lzh/";
+    const std::string root = testsupport::CorpusDir() + "/lzh/";
     auto manifest = testsupport::ReadLzhManifest(root + "MANIFEST.tsv");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);

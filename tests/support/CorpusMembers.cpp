@@ -17,7 +17,7 @@ namespace testsupport
 
 std::vector<CorpusMember> CorpusMembersWithMethod(const std::string& method)
 {
-    const std::string root = SharedDir() + "/corpus/lzh";
+    const std::string root = CorpusDir() + "/lzh";
     std::vector<CorpusMember> found;
     for (const auto& [relative, rows] : ReadLzhManifest(root + "/MANIFEST.tsv")) {
         bool wanted = false;

@@ -56,10 +56,10 @@ std::string ReadHostFile(const std::string& hostPath)
     return s.str();
 }
 
-std::string SharedDir()
+std::string CorpusDir()
 {
-    const char* env = std::getenv("TAVREL_SHARED");
-    return env != nullptr && *env != 0 ? env : TAVREL_SHARED_DIR;
+    const char* env = std::getenv("TAVREL_CORPUS");
+    return env != nullptr && *env != 0 ? env : TAVREL_CORPUS_DIR;
 }
 
 } // namespace testsupport

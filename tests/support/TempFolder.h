@@ -25,7 +25,8 @@ private:
 };
 
 std::string ReadHostFile(const std::string& hostPath);
-// The shared corpus folder; the tests that need it fail when it is missing.
-std::string SharedDir();
+// The test corpus: archives made by other tools with their manifests (tests/data/corpus, or
+// the folder $TAVREL_CORPUS names).
+std::string CorpusDir();
 
 } // namespace testsupport

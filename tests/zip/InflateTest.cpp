@@ -191,7 +191,7 @@ TEST(Inflate, InputInPiecesDecodesAsAWhole)
 TEST(Inflate, Deflate64MembersOfTheCorpus)
 {
     // Each archive's first local header: method 9, sizes and CRC in the header.
-    const std::string root = SharedDir() + "/corpus/zip/commons-compress/";
+    const std::string root = CorpusDir() + "/zip/commons-compress/";
     for (const char* name : {"lorem-ipsum-deflate64.zip", "COMPRESS-380/COMPRESS-380.zip",
                              "COMPRESS-380/COMPRESS-380-readbeyondmemory.zip"}) {
         SCOPED_TRACE(name);

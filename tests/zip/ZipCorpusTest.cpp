@@ -158,7 +158,7 @@ std::wstring ExpectedName(const std::string& relative, const ZipRow& row)
 
 TEST(ZipCorpus, EveryArchiveOpensTestsAndExtractsAsItsManifestSays)
 {
-    const std::string root = SharedDir() + "/corpus/zip";
+    const std::string root = CorpusDir() + "/zip";
     ASSERT_TRUE(std::filesystem::exists(root + "/MANIFEST.tsv"))
         << "the shared corpus is missing: " << root;
     auto manifest = ReadZipManifest(root + "/MANIFEST.tsv");
