@@ -145,6 +145,28 @@ const SwitchRule kSwitchRules[] = {
      [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.ignoreErrors = v == 1; }},
 };
 
+// The command a letter names, with what the letter sets; kCommandNone for any other.
+int CommandOfLetter(wchar_t letter, CLzhArchive& a)
+{
+    switch (letter) {
+    case L'a':
+        a.addMode = true;
+        return kCommandAdd;
+    case L'u':
+        return kCommandAdd;
+    case L'd':
+        return kCommandDelete;
+    case L'x':
+        a.keepFolders = true;
+        a.overwriteSilently = true;
+        return kCommandExtract;
+    case L'e':
+        return kCommandExtract;
+    default:
+        return kCommandNone;
+    }
+}
+
 } // namespace
 
 bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens)
@@ -211,7 +233,8 @@ bool SearchDeviceFiles(const std::wstring& pattern,
         return false;
     }
     do {
-        found(data.name, (data.attributes & platform::kAttrFolder) != 0);
+        // A link to a folder is not walked into: it is added as the link it is.
+        found(data.name, (data.attributes & platform::kAttrFolder) != 0 && !data.isLink);
     } while (finder.Next(&data));
     return true;
 }
@@ -269,10 +292,15 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
         if (includeFolders) {
             fileList.push_back(prefix + name);
         }
-        // Each folder is searched in turn, where it is found. Paths that cannot be stored are
-        // not descended into, which also ends a loop of folder links. An empty folder finds
-        // nothing; that is not reported.
-        if (recurse && prefix.size() + name.size() + 2 < static_cast<size_t>(kMaxPath)) {
+        // Each folder is searched in turn, where it is found, once (a bind mount may show one
+        // again below itself). Paths that cannot be stored are not descended into. An empty
+        // folder finds nothing; that is not reported.
+        platform::PathInfo info;
+        bool firstVisit = !platform::GetPathInfo(prefix + name, &info) ||
+                          info.kind != platform::PathInfo::Folder ||
+                          m_seenFolders.emplace(info.device, info.inode).second;
+        if (recurse && firstVisit &&
+            prefix.size() + name.size() + 2 < static_cast<size_t>(kMaxPath)) {
             std::function<void(const std::wstring&)> saved = report;
             report = nullptr;
             SearchFiles(prefix + name + L"\\*");
@@ -290,6 +318,8 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
 int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
 {
     int command = kCommandNone;
+    m_namesTyped = 0;
+    m_seenFolders.clear();
     for (const std::wstring& typed : tokens) {
         if (typed[0] == L'-' || (!hostPaths && typed[0] == L'/')) {
             if (!Switch(typed, a)) {
@@ -304,30 +334,14 @@ int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CL
         if (token.empty()) {
             return kCommandInvalid; // a host path outside the device root
         }
-        if (token.size() == 1 && !absolute) {
-            switch (token[0]) {
-            case L'a':
-                a.addMode = true;
-                command = kCommandAdd;
-                break;
-            case L'u':
-                command = kCommandAdd;
-                break;
-            case L'd':
-                command = kCommandDelete;
-                break;
-            case L'x':
-                a.keepFolders = true;
-                a.overwriteSilently = true;
-                command = kCommandExtract;
-                break;
-            case L'e':
-                command = kCommandExtract;
-                break;
-            default:
-                break;
+        // The first word that is a command letter is the command; every word after it is a
+        // name, whatever its length ("e d" extracts the member d).
+        if (token.size() == 1 && !absolute && command == kCommandNone) {
+            int letter = CommandOfLetter(token[0], a);
+            if (letter != kCommandNone) {
+                command = letter;
+                continue;
             }
-            continue;
         }
         if (token.back() == L'\\') {
             if (token.size() >= static_cast<size_t>(kMaxPath)) {
@@ -336,6 +350,7 @@ int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CL
             std::wcscpy(a.destFolder, token.c_str());
             continue;
         }
+        ++m_namesTyped;
         if (command == kCommandAdd) {
             SearchFiles(token);
         } else {
@@ -389,6 +404,8 @@ void CCommandLineProcessor::Fail(const std::wstring& message)
 void CCommandLineProcessor::Extract(CLzhArchive& a)
 {
     std::vector<bool> named(fileList.size());
+    // One run: the destination is held from the first member to the last.
+    a.BeginExtraction();
     for (int i = 0; i < a.GetEntryCount(); ++i) {
         const CArchiveEntry& e = a.GetEntry(i);
         std::wstring path = MemberPath(e);
@@ -398,7 +415,7 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         std::wstring base = !path.empty() && path[0] == L'\\' ? L"" : a.destFolder;
         std::wstring target = base + (a.keepFolders ? std::wstring(e.folder) + e.name : e.name);
         bool folderTarget = !target.empty() && target.back() == L'\\';
-        if (a.ExtractEntry(&e)) {
+        if (a.ExtractEntry(i)) {
             continue;
         }
         int status = a.status;
@@ -408,18 +425,28 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         }
         if (outcome == MemberOutcome::Cancelled) {
             ++failures; // stopped by the user: the run ends
+            a.EndExtraction();
             return;
         }
         // Every member that was not done is told of; broken and unsupported ones let the run
         // go on, any other failure ends it.
         std::wstring shown = MemberLabel(e.name, e.folder);
-        Fail(outcome == MemberOutcome::Unsupported ? FormatNamed(res::kUnsupportedMember, shown)
-                                                   : ExtractFailureText(true, status, shown));
+        int other = a.CollidedWith();
+        std::wstring otherShown =
+            other >= 0 && other < a.GetEntryCount()
+                ? MemberLabel(a.GetEntry(other).name, a.GetEntry(other).folder)
+                : L"";
+        Fail(outcome == MemberOutcome::Unsupported
+                 ? FormatNamed(res::kUnsupportedMember, shown)
+                 : ExtractFailureText(true, status, shown, otherShown,
+                                      platform::DisplayPath(a.destFolder)));
         if (status != kLzhBrokenData && status != kLzhCrcMismatch &&
             status != kLzhUnsupportedMethod) {
+            a.EndExtraction();
             return;
         }
     }
+    a.EndExtraction();
     ReportUnnamed(named);
 }
 
@@ -482,12 +509,15 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
             a.storeOnly = true;
         }
         if (!a.AddFile(item.c_str())) {
-            // Skips (an existing member that is not older) are quiet; anything else ends the
-            // command (a folder goes on past hidden-or-system skips only as files do).
+            // Skips (an existing member that is not older) are quiet; what holds no file's
+            // bytes is told of and passed over; anything else ends the command (a folder goes
+            // on past hidden-or-system skips only as files do).
             bool skipped =
                 a.status == kLzhSkippedNotOlder || (!folder && a.status == kLzhSkippedAttributes);
-            if (!skipped) {
-                Fail(ChangeFailureText(a.status, source));
+            if (a.status == kLzhNotAFile) {
+                Fail(ChangeFailureText(a.status, platform::DisplayPath(source)));
+            } else if (!skipped) {
+                Fail(ChangeFailureText(a.status, platform::DisplayPath(source)));
                 a.storeOnly = stored;
                 break;
             }
@@ -499,9 +529,16 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
 
 void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
 {
-    // An archive that cannot be changed is refused before any work.
+    // An archive that cannot be changed is refused before any work, and so is a change that
+    // names nothing to change: a delete without a pattern would take every member.
     if ((command == kCommandAdd || command == kCommandDelete) && !archive.CanChange()) {
         Fail(ChangeFailureText(archive.status, L""));
+        command = kCommandNone;
+    } else if (command == kCommandAdd && m_namesTyped == 0) {
+        Fail(res::kNothingNamedToAdd);
+        command = kCommandNone;
+    } else if (command == kCommandDelete && fileList.empty()) {
+        Fail(res::kNothingNamedToDelete);
         command = kCommandNone;
     }
     switch (command) {

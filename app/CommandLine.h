@@ -7,9 +7,12 @@
 
 #include "lzh/LzhArchive.h"
 
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The limits of one command; beyond them the whole command is refused. The list of files and
@@ -86,6 +89,9 @@ private:
     void Add(CLzhArchive& archive);
     // Whether a source file is stored rather than compressed by a store pattern.
     bool StoredByPattern(const std::wstring& source) const;
+
+    int m_namesTyped = 0; // the names and patterns of the command being interpreted
+    std::set<std::pair<uint64_t, uint64_t>> m_seenFolders; // walked by its search (device, inode)
 };
 
 // The member's stored folder and name, without a trailing '\'.

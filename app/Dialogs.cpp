@@ -107,23 +107,33 @@ void CPasswordDlg::DoDataExchange(CDataExchange* pDX)
     }
 }
 
-void CUserPrompt::AskPassword(const wchar_t* /*context*/, wchar_t* text)
+bool CUserPrompt::AskPassword(const wchar_t* context, bool again, wchar_t* text)
 {
-    CPasswordDlg dialog;
-    if (dialog.DoModal() == IDOK) {
-        std::wcsncpy(text, dialog.m_strPassword.c_str(), kPasswordCapacity - 1);
-        text[kPasswordCapacity - 1] = 0;
+    if (again) {
+        AfxMessageBox(FormatNamed(res::kWrongPassword, context));
     }
+    CPasswordDlg dialog;
+    if (dialog.DoModal() != IDOK) {
+        return false;
+    }
+    std::wcsncpy(text, dialog.m_strPassword.c_str(), kPasswordCapacity - 1);
+    text[kPasswordCapacity - 1] = 0;
+    return true;
 }
 
-void CUserPrompt::AskOverwrite(const wchar_t* fileName, bool* answer)
+OverwriteAnswer CUserPrompt::AskOverwrite(const OverwriteQuestion& asked)
 {
-    std::wstring question = FormatNamed(res::kAskOverwrite, fileName);
+    std::wstring question = FormatNamed(res::kAskOverwrite, asked.name);
     if (question.size() > 255) {
         question.resize(255); // the message is formatted into 256 characters
     }
-    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        *answer = true;
+    switch (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION)) {
+    case IDYES:
+        return OverwriteAnswer::Yes;
+    case IDNOANSWER:
+        return OverwriteAnswer::Unanswerable;
+    default:
+        return OverwriteAnswer::No;
     }
 }
 

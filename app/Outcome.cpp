@@ -3,6 +3,7 @@
 
 #include "framework/Framework.h"
 #include "lzh/LzhStatus.h"
+#include "platform/Text.h"
 #include "res/Strings.h"
 #include "zip/ZipStatus.h"
 
@@ -29,6 +30,9 @@ MemberOutcome ExtractOutcome(bool lzh, int status)
             return MemberOutcome::Skipped;
         case kLzhCancelled:
             return MemberOutcome::Cancelled;
+        case kLzhDestinationFailed:
+        case kLzhDestinationLink:
+            return MemberOutcome::Stopped;
         default:
             return MemberOutcome::Failed;
         }
@@ -40,13 +44,42 @@ MemberOutcome ExtractOutcome(bool lzh, int status)
         return MemberOutcome::Skipped;
     case kZipCancelled:
         return MemberOutcome::Cancelled;
+    case kZipDestinationFailed:
+    case kZipDestinationLink:
+        return MemberOutcome::Stopped;
     default:
         return MemberOutcome::Failed;
     }
 }
 
-std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name)
+std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name,
+                                const std::wstring& other, const std::wstring& destination)
 {
+    if ((lzh && status == kLzhDestinationLink) || (!lzh && status == kZipDestinationLink)) {
+        return FormatNamed(res::kLinkInTheWay, destination);
+    }
+    if ((lzh && status == kLzhDestinationFailed) || (!lzh && status == kZipDestinationFailed)) {
+        return FormatNamed(res::kCannotCreateFolder, destination);
+    }
+    if ((lzh && status == kLzhNotAsked) || (!lzh && status == kZipNotAsked)) {
+        return FormatNamed(res::kNotAsked, name);
+    }
+    if ((lzh && status == kLzhOutputCollision) || (!lzh && status == kZipOutputCollision)) {
+        return FormatText(res::kOutputCollision, platform::EscapeControls(name).c_str(),
+                          platform::EscapeControls(other).c_str());
+    }
+    if ((lzh && status == kLzhOutputIsArchive) || (!lzh && status == kZipOutputIsArchive)) {
+        return FormatNamed(res::kOutputIsArchive, name);
+    }
+    if (!lzh && status == kZipOverlapping) {
+        return FormatNamed(res::kOverlapping, name);
+    }
+    if (!lzh && status == kZipPasswordFailed) {
+        return FormatNamed(res::kWrongPassword, name);
+    }
+    if (!lzh && status == kZipNoPassword) {
+        return FormatNamed(res::kNoPassword, name);
+    }
     if (lzh && status == kLzhPathTooLong) {
         return FormatNamed(res::kPathTooLongToExtract, name);
     }
@@ -79,7 +112,10 @@ std::wstring ChangeFailureText(int status, const std::wstring& name)
         return FormatNamed(res::kPathTooLongToAdd, name);
     case kLzhNameNotStorable:
         return FormatNamed(res::kNameNotStorable, name);
+    case kLzhNotAFile:
+        return FormatNamed(res::kNotAFile, name);
     default:
-        return res::kAddFailed;
+        return name.empty() ? std::wstring(res::kAddFailed)
+                            : FormatNamed(res::kAddFailedNamed, name);
     }
 }

@@ -11,6 +11,7 @@ enum class MemberOutcome
     Skipped,     // kept by rule or by the user's answer: silent
     Failed,      // reported with its message and counted
     Cancelled,   // stopped inside the member by the user: the run ends
+    Stopped,     // the destination cannot be used: reported once, and the run ends
 };
 
 // The outcome of a failed ExtractEntry of an LZH (lzh true) or ZIP archive's member.
@@ -18,8 +19,11 @@ MemberOutcome ExtractOutcome(bool lzh, int status);
 // How messages name a member: its name, or for a folder entry (no name of its own) its
 // folders, with '/' between them as the host writes them.
 std::wstring MemberLabel(std::wstring_view name, std::wstring_view folder);
-// The message for a member whose extraction or test failed with status.
-std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name);
+// The message for a member whose extraction or test failed with status; `other` names the
+// member whose output it collided with, `destination` the folder of the run (host forms).
+std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name,
+                                const std::wstring& other = {},
+                                const std::wstring& destination = {});
 // The message for an LZH change (add, delete) that was refused or failed with status; name is
 // the file or member concerned.
 std::wstring ChangeFailureText(int status, const std::wstring& name);

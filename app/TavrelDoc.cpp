@@ -11,8 +11,8 @@
 #include "res/Strings.h"
 
 #include <cwchar>
-#include <filesystem>
 #include <iterator>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -140,21 +140,6 @@ std::wstring CTavrelDoc::MakeArchiveFolderPath(const std::wstring& destination,
         folder.push_back(L'\\');
     }
     return folder + base;
-}
-
-std::wstring CTavrelDoc::MakeArchiveFolder(const std::wstring& folderPath)
-{
-    std::wstring parent = FolderPart(folderPath);
-    std::wstring name = folderPath.substr(parent.size());
-    platform::CFolderTree tree;
-    platform::TreeResult why =
-        tree.Open(parent) ? tree.MakeFolders(name, true) : platform::TreeResult::Failed;
-    if (why == platform::TreeResult::Ok) {
-        return {};
-    }
-    const wchar_t* text =
-        why == platform::TreeResult::LinkInTheWay ? res::kLinkInTheWay : res::kCannotCreateFolder;
-    return FormatNamed(text, platform::DisplayPath(folderPath));
 }
 
 bool CTavrelDoc::AskToClose()
@@ -397,6 +382,8 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
     m_nLastUnsupported = 0;
     bool lzh = m_nArchiveType == kArchiveLzh;
     bool cancelled = false;
+    std::wstring destination =
+        WithArchive([](const auto& a) { return platform::DisplayPath(a.destFolder); });
     for (int n = 0; n < count && !cancelled; ++n) {
         int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
         progress.m_strText = MemberName(index);
@@ -406,15 +393,24 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
             break;
         }
         int status = 0;
-        if (!ExtractMember(index, &status)) {
-            MemberOutcome outcome = ExtractOutcome(lzh, status);
-            if (outcome == MemberOutcome::Unsupported) {
-                ++m_nLastUnsupported;
-            } else if (outcome == MemberOutcome::Cancelled) {
-                cancelled = true; // stopped inside the member; nothing of it was kept
-            } else if (outcome == MemberOutcome::Failed) {
-                AfxMessageBox(ExtractFailureText(lzh, status, MemberLabel(index)));
-                ++m_nLastBroken;
+        if (ExtractMember(index, &status)) {
+            progress.m_progress.StepIt();
+            continue;
+        }
+        MemberOutcome outcome = ExtractOutcome(lzh, status);
+        if (outcome == MemberOutcome::Unsupported) {
+            ++m_nLastUnsupported;
+        } else if (outcome == MemberOutcome::Cancelled) {
+            cancelled = true; // stopped inside the member; nothing of it was kept
+        } else if (outcome == MemberOutcome::Failed || outcome == MemberOutcome::Stopped) {
+            int other = WithArchive([](const auto& a) { return a.CollidedWith(); });
+            std::wstring otherLabel =
+                other >= 0 && other < MemberCount() ? MemberLabel(other) : L"";
+            AfxMessageBox(
+                ExtractFailureText(lzh, status, MemberLabel(index), otherLabel, destination));
+            ++m_nLastBroken;
+            if (outcome == MemberOutcome::Stopped) {
+                break; // the destination cannot take any member
             }
         }
         progress.m_progress.StepIt();
@@ -426,6 +422,17 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
     return cancelled;
 }
 
+bool CTavrelDoc::ReportUnreadableRest()
+{
+    if (m_nArchiveType != kArchiveLzh || m_pLzh->IsWhole()) {
+        return false;
+    }
+    ++m_nLastFailed;
+    AfxMessageBox(
+        FormatText(res::kUnreadableRest, static_cast<long long>(m_pLzh->UnreadableOffset())));
+    return true;
+}
+
 void CTavrelDoc::OnArchiveTest()
 {
     CProgressDlg progress;
@@ -433,18 +440,20 @@ void CTavrelDoc::OnArchiveTest()
     int count = MemberCount();
     bool cancelled = RunMembers(progress, count, nullptr);
     const wchar_t* note = cancelled ? res::kCancelledNote : L"";
-    // What follows the members when the header scan could not read on is never "all good".
-    bool unreadableRest = m_nArchiveType == kArchiveLzh && !m_pLzh->IsWhole();
     if (m_nLastBroken > 0) {
         AfxMessageBox(FormatText(res::kInvalidFiles, count, m_nLastBroken) + note);
     }
-    if (unreadableRest) {
-        ++m_nLastFailed;
-        AfxMessageBox(
-            FormatText(res::kUnreadableRest, static_cast<long long>(m_pLzh->UnreadableOffset())));
-    } else if (m_nLastBroken == 0) {
-        AfxMessageBox(std::wstring(res::kAllFilesGood) + note);
+    // What follows the members when the header scan could not read on is never "all good",
+    // nor is a run that could not test every member.
+    if (ReportUnreadableRest() || m_nLastBroken > 0) {
+        return;
     }
+    if (m_nLastUnsupported > 0) {
+        AfxMessageBox(std::wstring(res::kTestedGood) +
+                      FormatText(res::kUnsupportedCount, m_nLastUnsupported) + note);
+        return;
+    }
+    AfxMessageBox(std::wstring(res::kAllFilesGood) + note);
 }
 
 void CTavrelDoc::OnExtractAll()
@@ -471,15 +480,8 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     // A destination that does not fit the archive object is refused: cut short, it would
     // name another folder.
     bool fits = dest.size() < static_cast<size_t>(kMaxPath);
-    // The folder named after the archive is the program's, not the user's choice: a link
-    // standing in its place is not followed, and nothing is extracted when it cannot be made.
-    std::wstring folderFault;
-    if (fits && destination.m_bCreateFolder) {
-        folderFault = MakeArchiveFolder(dest);
-    }
-    bool ready = fits && folderFault.empty();
     WithArchive([&](auto& archive) {
-        if (ready) {
+        if (fits) {
             std::wcscpy(archive.destFolder, dest.c_str());
         }
         archive.keepFolders = destination.m_bUseFolder;
@@ -487,15 +489,20 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         archive.resetReadOnly = app->m_nResetReadOnly != 0;
         archive.lowercase = app->m_nToLowercase != 0;
     });
-    int count = !ready                ? 0
+    int count = !fits                 ? 0
                 : selected != nullptr ? static_cast<int>(selected->size())
                                       : MemberCount();
+    // The destination is held from the first member to the last; the folder named after the
+    // archive is the program's, not the user's choice: made only when something goes in,
+    // never through a link standing in its place.
+    WithArchive([&](auto& archive) { archive.BeginExtraction(destination.m_bCreateFolder); });
     bool cancelled = RunMembers(progress, count, selected);
+    WithArchive([](auto& archive) { archive.EndExtraction(); });
     app->m_strLastFolderExtract = typed;
     app->WriteProfileString(settings::kLastFolder, L"Extract", typed);
-    if (!ready) {
+    if (!fits) {
         ++m_nLastFailed;
-        AfxMessageBox(!fits ? std::wstring(res::kDestinationTooLong) : folderFault);
+        AfxMessageBox(res::kDestinationTooLong);
         return;
     }
     std::wstring summary = res::kExtractDone;
@@ -506,6 +513,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         summary += FormatText(res::kInvalidCount, m_nLastBroken);
     }
     AfxMessageBox(summary + (cancelled ? res::kCancelledNote : L""));
+    ReportUnreadableRest();
 }
 
 void CTavrelDoc::OnArchiveCommandLine()
@@ -614,6 +622,48 @@ void CTavrelDoc::OnOptionSettings()
     }
 }
 
+namespace
+{
+
+// The files and folders below `item` (a path relative to `base`, itself included), in the order
+// they are added: each folder before what it holds. A folder reached a second time (a bind
+// mount of one above it) is not walked again, nor is a symbolic link: it is a member of its
+// own.
+std::vector<std::wstring> WalkTree(const std::wstring& base, const std::wstring& item,
+                                   std::vector<std::wstring>* files)
+{
+    std::vector<std::wstring> items{item};
+    std::set<std::pair<uint64_t, uint64_t>> seen;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::wstring current = items[i];
+        platform::PathInfo info;
+        if (!platform::GetPathInfo(base + current, &info) ||
+            info.kind != platform::PathInfo::Folder) {
+            if (info.kind == platform::PathInfo::File ||
+                (info.kind == platform::PathInfo::Link && info.targetIsFile)) {
+                files->push_back(base + current);
+            }
+            continue;
+        }
+        if (!seen.emplace(info.device, info.inode).second) {
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i--));
+            continue;
+        }
+        platform::CFindFile finder;
+        platform::FindData data;
+        // Paths too long to store are not descended into.
+        if (current.size() + 2 < static_cast<size_t>(kMaxPath) &&
+            finder.First(base + current + L"\\*", &data)) {
+            do {
+                items.push_back(current + L"\\" + data.name);
+            } while (finder.Next(&data));
+        }
+    }
+    return items;
+}
+
+} // namespace
+
 bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
 {
     if (!m_bArchiveOpen || m_nArchiveType != kArchiveLzh || RefuseUnchangeable()) {
@@ -623,66 +673,45 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
     m_pLzh->storeOnly = app->m_nLhaMethod == 0;
     m_pLzh->methodIndex = app->m_nLhaMethod > 0 ? app->m_nLhaMethod - 1 : m_pLzh->methodIndex;
     m_pLzh->addMode = app->m_nLhaAction == 0;
-    m_pLzh->destFolder[0] = 0;
     bool keepFolders = m_pLzh->keepFolders;
     m_pLzh->keepFolders = true;
-    // Names are given from the folder that holds each path, which becomes the current one.
-    std::error_code error;
-    std::filesystem::path saved = std::filesystem::current_path(error);
     bool ok = true;
+    int failed = 0;
     for (size_t p = 0; p < paths.size() && ok; ++p) {
+        // Each path is stored by its name within the folder that holds it.
         std::wstring folder = FolderPart(paths[p]);
-        std::filesystem::current_path(platform::DeviceToHost(folder.empty() ? L"." : folder),
-                                      error);
-        if (error) {
+        if (folder.size() >= static_cast<size_t>(kMaxPath)) {
             ++m_nLastFailed;
-            AfxMessageBox(ChangeFailureText(kLzhSourceUnreadable, platform::DisplayPath(paths[p])));
+            ++failed;
+            AfxMessageBox(ChangeFailureText(kLzhPathTooLong, platform::DisplayPath(paths[p])));
             ok = false;
             break;
         }
-        // The tree is walked first, so that its files are compressed ahead on every core
-        // (relative to the current folder, which stays until they are added).
-        std::vector<std::wstring> items{paths[p].substr(folder.size())};
+        std::wcscpy(m_pLzh->destFolder, folder.c_str());
+        // The tree is walked first, so that its files are compressed ahead on every core.
         std::vector<std::wstring> files;
-        for (size_t i = 0; i < items.size(); ++i) {
-            const std::wstring item = items[i];
-            uint32_t attributes = platform::GetFileAttributes(item);
-            bool isFolder = attributes != platform::kInvalidAttributes &&
-                            (attributes & platform::kAttrFolder) != 0;
-            if (!isFolder) {
-                files.push_back(item);
-            }
-            platform::CFindFile finder;
-            platform::FindData data;
-            // Paths too long to store are not descended into, which also ends a loop of links.
-            if (isFolder && item.size() + 2 < static_cast<size_t>(kMaxPath) &&
-                finder.First(item + L"\\*", &data)) {
-                do {
-                    if (data.name != L"." && data.name != L"..") {
-                        items.push_back(item + L"\\" + data.name);
-                    }
-                } while (finder.Next(&data));
-            }
-        }
+        std::vector<std::wstring> items = WalkTree(folder, paths[p].substr(folder.size()), &files);
         if (!m_pLzh->storeOnly) {
             m_pLzh->CompressAhead(std::move(files));
         }
         for (size_t i = 0; i < items.size() && ok; ++i) {
-            if (!m_pLzh->AddFile(items[i].c_str()) && m_pLzh->status != kLzhSkippedNotOlder) {
-                ++m_nLastFailed;
-                AfxMessageBox(
-                    ChangeFailureText(m_pLzh->status, platform::DisplayPath(folder + items[i])));
-                ok = false;
+            if (m_pLzh->AddFile(items[i].c_str(), items[i].c_str()) ||
+                m_pLzh->status == kLzhSkippedNotOlder) {
+                continue;
             }
+            ++m_nLastFailed;
+            ++failed;
+            AfxMessageBox(
+                ChangeFailureText(m_pLzh->status, platform::DisplayPath(folder + items[i])));
+            // What holds no file's bytes is passed over; any other failure ends the add.
+            ok = m_pLzh->status == kLzhNotAFile;
         }
         m_pLzh->StopAhead();
     }
-    if (!saved.empty()) {
-        std::filesystem::current_path(saved, error);
-    }
+    m_pLzh->destFolder[0] = 0;
     m_pLzh->keepFolders = keepFolders;
     UpdateAllViews(nullptr);
-    return ok;
+    return ok && failed == 0;
 }
 
 bool CTavrelDoc::IsModified() const

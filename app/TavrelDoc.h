@@ -62,9 +62,6 @@ public:
     // destination + "\" (unless it ends with one) + ArchiveFolderName(archivePath).
     static std::wstring MakeArchiveFolderPath(const std::wstring& destination,
                                               const std::wstring& archivePath);
-    // Makes the last folder of folderPath (and the folders above it if missing) without
-    // following a link in its place; empty, or the message saying why it could not be made.
-    static std::wstring MakeArchiveFolder(const std::wstring& folderPath);
     // Up to and including the last "\" (either separator); empty when there is none.
     static std::wstring FolderPart(const std::wstring& path);
 
@@ -116,6 +113,9 @@ private:
     // Tests or extracts count members (the indices in selected, or the first count) under the
     // progress dialog, counting them by outcome; true when the user cancelled.
     bool RunMembers(CProgressDlg& progress, int count, const std::vector<int>* selected);
+    // When the open archive could not be read to its end, says where reading stopped and
+    // counts it as a failure; false when it was read whole.
+    bool ReportUnreadableRest();
     void ShowArchiveName(const std::wstring& path);
     std::wstring StartFolder() const;
     std::wstring InitialDestination() const;

@@ -1,9 +1,15 @@
 // The silent prompt.
 #include "archive/ArchivePrompt.h"
 
-void CArchivePrompt::AskPassword(const wchar_t* /*context*/, wchar_t* /*text*/) {}
+bool CArchivePrompt::AskPassword(const wchar_t* /*context*/, bool /*again*/, wchar_t* /*text*/)
+{
+    return false;
+}
 
-void CArchivePrompt::AskOverwrite(const wchar_t* /*fileName*/, bool* /*answer*/) {}
+OverwriteAnswer CArchivePrompt::AskOverwrite(const OverwriteQuestion& /*question*/)
+{
+    return OverwriteAnswer::No;
+}
 
 bool CArchivePrompt::ReportProgress(uint64_t /*done*/, uint64_t /*total*/)
 {

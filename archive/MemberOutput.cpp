@@ -38,30 +38,65 @@ std::wstring_view LastComponent(std::wstring_view path)
     return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
 }
 
-bool MayReplace(const CFolderTree& tree, std::wstring_view relative, FileTime memberLocal,
-                const wchar_t* name, const ReplaceRules& rules)
+namespace
 {
+
+PlaceVerdict Ask(const ReplaceRules& rules, const OverwriteQuestion& question, bool collision)
+{
+    OverwriteAnswer answer =
+        rules.prompt != nullptr ? rules.prompt->AskOverwrite(question) : OverwriteAnswer::No;
+    switch (answer) {
+    case OverwriteAnswer::Yes:
+        return PlaceVerdict::Write;
+    case OverwriteAnswer::Cancel:
+        return PlaceVerdict::Cancel;
+    case OverwriteAnswer::Unanswerable:
+        return collision ? PlaceVerdict::Collision : PlaceVerdict::Unanswered;
+    case OverwriteAnswer::No:
+        break;
+    }
+    return PlaceVerdict::Skip;
+}
+
+} // namespace
+
+PlaceVerdict DecideReplace(CFolderTree& tree, std::wstring_view relative,
+                           const OverwriteQuestion& member, FileTime memberLocal,
+                           const ReplaceRules& rules, bool* replace, int* writtenBy)
+{
+    *replace = false;
+    *writtenBy = -1;
     // Nothing there, or a folder (the creation fails later), or a link on the way that cannot
     // be looked past (likewise): nothing to ask. A file, a link or anything else standing in
     // the member's place is the user's, and goes only by the rules.
     TreeEntry existing = tree.Look(relative);
+    if (existing.isProtected) {
+        return PlaceVerdict::Protected;
+    }
     if (existing.kind == TreeEntry::None || existing.kind == TreeEntry::Folder ||
         (existing.kind == TreeEntry::Link && existing.lastWritten == 0)) {
-        return true;
+        return PlaceVerdict::Write;
     }
-    // Compared in whole seconds of local time, as the stamps of archives are.
-    FileTime written = existing.lastWritten - existing.lastWritten % kTicksPerSecond;
-    FileTime existingLocal = written;
-    FileTimeToLocalFileTime(written, &existingLocal);
-    if (rules.skipIfNotOlder && existingLocal >= memberLocal) {
-        return false;
-    }
-    if (!rules.overwriteSilently && (!rules.askOnlyIfNewer || existingLocal > memberLocal)) {
-        bool answer = false;
-        if (rules.prompt != nullptr) {
-            rules.prompt->AskOverwrite(name, &answer);
+    OverwriteQuestion question = member;
+    question.existingSize = existing.size;
+    question.existingTime = existing.lastWritten;
+    PlaceVerdict verdict = PlaceVerdict::Write;
+    if (existing.writtenThisRun) {
+        // Another member of this run wrote it: never replaced unasked, whatever the times.
+        *writtenBy = existing.writtenBy;
+        verdict = Ask(rules, question, true);
+    } else {
+        // Compared in whole seconds of local time, as the stamps of archives are.
+        FileTime written = existing.lastWritten - existing.lastWritten % kTicksPerSecond;
+        FileTime existingLocal = written;
+        FileTimeToLocalFileTime(written, &existingLocal);
+        if (rules.skipIfNotOlder && existingLocal >= memberLocal) {
+            return PlaceVerdict::Skip;
         }
-        return answer;
+        if (!rules.overwriteSilently && (!rules.askOnlyIfNewer || existingLocal > memberLocal)) {
+            verdict = Ask(rules, question, false);
+        }
     }
-    return true;
+    *replace = verdict == PlaceVerdict::Write;
+    return verdict;
 }

@@ -19,6 +19,17 @@ struct ReplaceRules
     CArchivePrompt* prompt; // asked (by the member's name), or null: the file is kept
 };
 
+// What becomes of a member's place.
+enum class PlaceVerdict
+{
+    Write,      // write it (replacing what stands there when *replace says so)
+    Skip,       // keep what stands there, by rule or by the user's answer
+    Protected,  // the place holds the open archive, which is never an output
+    Unanswered, // the question could not be asked
+    Cancel,     // the user stopped the run at the question
+    Collision,  // this run wrote that place already and the question could not be asked
+};
+
 // True when a path holds a ".." component (either separator), which could leave the folder
 // it is placed under.
 bool HasParentComponent(std::wstring_view path);
@@ -31,8 +42,12 @@ std::wstring BelowDestination(std::wstring_view stored, bool lowercase);
 // The text after the last separator of either kind (all of it when there is none).
 std::wstring_view LastComponent(std::wstring_view path);
 
-// Whether the member (of local time memberLocal, shown as `name`) may replace what stands at
-// `relative`: nothing or a folder (the creation fails later) without asking; a file, a link
-// (by its own time, never its target's) or anything else by the rules.
-bool MayReplace(const platform::CFolderTree& tree, std::wstring_view relative,
-                platform::FileTime memberLocal, const wchar_t* name, const ReplaceRules& rules);
+// Whether the member (of local time memberLocal, asked about as `member`) may be written at
+// `relative`: where nothing stands or a folder does (the creation fails later) without
+// asking; over a file, a link (by its own time, never its target's) or anything else by the
+// rules; over a file this run wrote (*writtenBy gets its tag) only when the user says so,
+// whatever the rules; never over the open archive. *replace tells whether something is to be
+// replaced.
+PlaceVerdict DecideReplace(platform::CFolderTree& tree, std::wstring_view relative,
+                           const OverwriteQuestion& member, platform::FileTime memberLocal,
+                           const ReplaceRules& rules, bool* replace, int* writtenBy);

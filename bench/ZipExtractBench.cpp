@@ -16,9 +16,10 @@ class FixedPassword final : public CArchivePrompt
 {
 public:
     explicit FixedPassword(std::wstring password) : m_password(std::move(password)) {}
-    void AskPassword(const wchar_t*, wchar_t* text) override
+    bool AskPassword(const wchar_t*, bool again, wchar_t* text) override
     {
         std::wcsncpy(text, m_password.c_str(), kPasswordCapacity - 1);
+        return !again;
     }
 
 private:

@@ -13,6 +13,8 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+// A question no one can answer: no terminal to ask and no answer given beforehand.
+constexpr int IDNOANSWER = -1;
 
 class CDialog;
 class CFileDialog;
@@ -24,7 +26,8 @@ class CUiBackend
 {
 public:
     virtual ~CUiBackend() = default;
-    // Shows text with OK (MB_OK) or Yes and No (MB_YESNO); returns IDOK, IDYES or IDNO.
+    // Shows text with OK (MB_OK) or Yes and No (MB_YESNO); returns IDOK, IDYES or IDNO, or
+    // IDNOANSWER for a question that cannot be put to anyone.
     virtual int MessageBox(const std::wstring& text, unsigned type) = 0;
     // Runs a modal dialog whose controls hold the members' values; the user edits them.
     // Returns IDOK (the framework then reads the controls back) or IDCANCEL.

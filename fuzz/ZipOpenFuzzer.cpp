@@ -16,8 +16,12 @@ namespace
 class FuzzPrompt final : public CArchivePrompt
 {
 public:
-    void AskPassword(const wchar_t*, wchar_t* text) override { std::wcscpy(text, L"pw"); }
-    void AskOverwrite(const wchar_t*, bool* answer) override { *answer = true; }
+    bool AskPassword(const wchar_t*, bool again, wchar_t* text) override
+    {
+        std::wcscpy(text, L"pw");
+        return !again;
+    }
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion&) override { return OverwriteAnswer::Yes; }
 };
 
 bool AllowedFailure(int status)

@@ -16,6 +16,7 @@ namespace
 {
 
 constexpr int16_t kOsIdThisSystem = 0x4D; // 'M'
+constexpr int16_t kOsIdUnix = 0x55;       // 'U': links are Unix's, as their readers expect
 
 // The stored folder and name of a source path ('/' read as '\').
 void StoredPath(std::wstring source, bool keepFolders, CArchiveEntry& entry)
@@ -112,7 +113,7 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
     bool ok = headerLength > 0 && SeekFile(work, entry.dataPos, SeekOrigin::Begin);
     if (!ok) {
         status = kLzhWorkFileFailed;
-    } else if (entry.name[0] == 0) {
+    } else if (entry.name[0] == 0 || (entry.flags & kEntrySymlink)) {
         std::wcscpy(entry.method, L"-lhd-");
         entry.crc = 0;
         entry.packedSize = entry.unpackedSize;
@@ -168,33 +169,75 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
 
 bool CLzhArchive::AddFile(const wchar_t* name)
 {
+    return AddFile(name, nullptr);
+}
+
+bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
+{
     if (!CanChange()) {
         return false;
     }
     std::wstring sourcePath = std::wstring(destFolder) + name;
-    uint32_t attributes = 0;
-    FileTime written = 0;
-    if (!GetFileInfo(sourcePath, &attributes, &written)) {
+    while (sourcePath.size() > 1 && IsSeparator(sourcePath.back())) {
+        sourcePath.pop_back(); // what a path names is looked at, not what a folder holds
+    }
+    // A pipe, a socket or a device holds no file's bytes; a symbolic link is stored as the
+    // link it is unless it leads to a file (a link to a folder, followed, could lead back
+    // up the tree for ever).
+    PathInfo info;
+    if (!GetPathInfo(sourcePath, &info) || info.kind == PathInfo::Missing) {
         status = kLzhSourceUnreadable;
         return false;
     }
-    bool isFolder = (attributes & kAttrFolder) != 0;
-    if (isFolder && (sourcePath.empty() || !IsSeparator(sourcePath.back()))) {
+    if (info.kind == PathInfo::Other) {
+        status = kLzhNotAFile;
+        return false;
+    }
+    bool isLink = info.kind == PathInfo::Link && !info.targetIsFile;
+    std::wstring linkTarget;
+    if (isLink && !ReadLinkTarget(sourcePath, &linkTarget)) {
+        status = kLzhSourceUnreadable;
+        return false;
+    }
+    uint32_t attributes = 0;
+    FileTime written = info.lastWritten;
+    if (isLink) {
+        attributes = kAttrArchive;
+    } else if (!GetFileInfo(sourcePath, &attributes, &written)) {
+        status = kLzhSourceUnreadable;
+        return false;
+    }
+    bool isFolder = !isLink && (attributes & kAttrFolder) != 0;
+    if (isFolder) {
         sourcePath.push_back(L'\\');
     }
-    if (sourcePath.size() >= static_cast<size_t>(kMaxPath)) {
+    if (sourcePath.size() >= static_cast<size_t>(kMaxPath) ||
+        linkTarget.size() >= static_cast<size_t>(kMaxPath)) {
         status = kLzhPathTooLong;
         return false;
     }
     CArchiveEntry entry{};
-    StoredPath(sourcePath, keepFolders, entry);
+    std::wstring stored = storedPath != nullptr ? std::wstring(storedPath) : sourcePath;
+    if (storedPath != nullptr && isFolder) {
+        while (!stored.empty() && IsSeparator(stored.back())) {
+            stored.pop_back();
+        }
+        stored.push_back(L'\\');
+    }
+    StoredPath(stored, keepFolders, entry);
     entry.level = headerLevel;
-    // Nothing is stored that would not read back whole: a folder entry named with '|' would
-    // come back as a symbolic link, a character without a code as '?' (or a separator), and
-    // a level 0 header cuts long paths.
-    if ((isFolder &&
+    if (isLink) {
+        entry.flags = kEntrySymlink;
+        std::wmemcpy(entry.linkTarget, linkTarget.c_str(), linkTarget.size() + 1);
+        std::wcscpy(entry.method, L"-lhd-");
+    }
+    // Nothing is stored that would not read back whole: a folder entry or a link named with
+    // '|' would come back as another link, a character without a code as '?' (or a
+    // separator), and a level 0 header cuts long paths.
+    if (((isFolder || isLink) &&
          (std::wcschr(entry.folder, L'|') != nullptr || std::wcschr(entry.name, L'|'))) ||
-        !HasArchiveCodes(entry.folder) || !HasArchiveCodes(entry.name)) {
+        !HasArchiveCodes(entry.folder) || !HasArchiveCodes(entry.name) ||
+        !HasArchiveCodes(entry.linkTarget)) {
         status = kLzhNameNotStorable;
         return false;
     }
@@ -204,7 +247,7 @@ bool CLzhArchive::AddFile(const wchar_t* name)
     }
     FileHandle source = kInvalidFile;
     uint64_t size = 0;
-    if (!isFolder) {
+    if (!isFolder && !isLink) {
         source = OpenFile(sourcePath, kAccessRead, FileShare::Read, FileDisposition::OpenExisting,
                           FileHint::SequentialScan);
         // A member's sizes are 32-bit: a larger file cannot be measured for the header.
@@ -237,14 +280,16 @@ bool CLzhArchive::AddFile(const wchar_t* name)
         CArchiveEntry kept = m_members.Get(existing);
         std::wcscpy(kept.name, entry.name);
         std::wcscpy(kept.folder, entry.folder);
+        std::wcscpy(kept.linkTarget, entry.linkTarget);
+        std::wcscpy(kept.method, entry.method);
         entry = kept;
     }
-    entry.osId = kOsIdThisSystem;
+    entry.osId = isLink ? kOsIdUnix : kOsIdThisSystem;
     entry.unpackedSize = static_cast<uint32_t>(size);
     entry.level = headerLevel;
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;
-    entry.flags = 0;
+    entry.flags = isLink ? static_cast<uint32_t>(kEntrySymlink) : 0u;
     // The bytes made ahead serve only for the file as it was when they were made: the same
     // file, unchanged since (a copy over it that kept its size and time is another file).
     CLzhPrecompressor::Result ahead;

@@ -18,6 +18,9 @@ public:
     // newer). False with status 12, 13 (work file) or 101 (source); the list and the work
     // file are then as they were.
     bool AddFile(const wchar_t* name);
+    // AddFile storing the member under storedPath (its folders kept as keepFolders says)
+    // instead of the source path.
+    bool AddFile(const wchar_t* name, const wchar_t* storedPath);
     // Index of the first member whose folder + name equals path exactly, or -1.
     int FindEntry(const wchar_t* path) const;
     // Writes header and data of one member at the end of the work file and completes the

@@ -150,18 +150,49 @@ bool StaysInside(std::wstring_view linkPath, std::wstring_view target)
 
 int TreeStatus(TreeResult why)
 {
-    return why == TreeResult::LinkInTheWay ? kLzhLinkInTheWay : kLzhCannotCreateOutput;
+    switch (why) {
+    case TreeResult::LinkInTheWay:
+        return kLzhLinkInTheWay;
+    case TreeResult::Protected:
+        return kLzhOutputIsArchive;
+    case TreeResult::DestinationLink:
+        return kLzhDestinationLink;
+    case TreeResult::DestinationFailed:
+        return kLzhDestinationFailed;
+    default:
+        return kLzhCannotCreateOutput;
+    }
 }
 
 } // namespace
 
-bool CLzhReader::MayReplaceWith(const CArchiveEntry& e, const CFolderTree& tree,
-                                const std::wstring& relative)
+bool CLzhReader::MayWrite(const CArchiveEntry& e, CFolderTree& tree, const std::wstring& relative,
+                          bool* replace)
 {
     FileTime memberLocal = e.modified;
     FileTimeToLocalFileTime(e.modified, &memberLocal);
-    ReplaceRules rules{!addMode, overwriteSilently, askOnlyIfNewer, prompt};
-    return MayReplace(tree, relative, memberLocal, e.name, rules);
+    OverwriteQuestion question{e.name[0] != 0 ? e.name : e.folder, e.unpackedSize, e.modified, 0,
+                               0};
+    switch (DecidePlace(tree, relative, question, memberLocal, !addMode, replace)) {
+    case PlaceVerdict::Write:
+        return true;
+    case PlaceVerdict::Skip:
+        status = kLzhSkippedNotOlder;
+        break;
+    case PlaceVerdict::Protected:
+        status = kLzhOutputIsArchive;
+        break;
+    case PlaceVerdict::Unanswered:
+        status = kLzhNotAsked;
+        break;
+    case PlaceVerdict::Cancel:
+        status = kLzhCancelled;
+        break;
+    case PlaceVerdict::Collision:
+        status = kLzhOutputCollision;
+        break;
+    }
+    return false;
 }
 
 bool CLzhReader::ExtractLink(const CArchiveEntry& entry, CFolderTree& tree,
@@ -172,8 +203,8 @@ bool CLzhReader::ExtractLink(const CArchiveEntry& entry, CFolderTree& tree,
         return false;
     }
     // A link replaces a file standing in its place only as the member's data would.
-    if (!MayReplaceWith(entry, tree, relative)) {
-        status = kLzhSkippedNotOlder;
+    bool replace = false;
+    if (!MayWrite(entry, tree, relative, &replace)) {
         return false;
     }
     // Unix targets separate with '/'; a separator byte of the header reads as '\'.
@@ -210,45 +241,50 @@ bool CLzhReader::ExtractFolder(const CArchiveEntry& entry, CFolderTree& tree,
 }
 
 bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderTree& tree,
-                             const std::wstring& relative, uint16_t& crc)
+                             const std::wstring& relative)
 {
     // An unsupported member fails before an existing file of its name is touched.
     if (ReadableMethodFromString(e.method) == kMethodUnknown) {
         status = kLzhUnsupportedMethod;
         return false;
     }
-    if (!MayReplaceWith(e, tree, relative)) {
-        status = kLzhSkippedNotOlder;
+    bool replace = false;
+    if (!MayWrite(e, tree, relative, &replace)) {
         return false;
     }
     TreeResult why = tree.MakeFolders(relative, false);
-    FileHandle output = why == TreeResult::Ok ? tree.CreateFile(relative, &why) : kInvalidFile;
-    if (output == kInvalidFile) {
+    CTreeFile output;
+    if (why == TreeResult::Ok) {
+        output = tree.CreateFile(relative, replace, &why);
+    }
+    if (!output.IsOpen()) {
         status = TreeStatus(why);
         return false;
     }
+    // The file takes its place only whole and sound: a member that fails leaves what stood
+    // there as it was, and nothing of itself.
     bool ok = false;
     bool unsupported = false;
-    crc = DecodeEntry(source, output, e, ok, unsupported);
-    if (m_cancelled) {
-        // Stopped inside the member: nothing of it stays.
-        CloseFile(output);
-        tree.RemoveFile(relative);
-        status = kLzhCancelled;
+    uint16_t crc = DecodeEntry(source, output.Handle(), e, ok, unsupported);
+    if (m_cancelled || !ok || m_writeFailed) {
+        status = m_cancelled ? kLzhCancelled : (!ok ? kLzhBrokenData : kLzhWriteFailed);
         return false;
     }
-    if (!ok || m_writeFailed) {
-        CloseFile(output);
-        status = !ok ? kLzhBrokenData : kLzhWriteFailed;
+    if (crc != (e.crc & 0xFFFF)) {
+        status = kLzhCrcMismatch;
         return false;
     }
-    SetFileTimes(output, &e.modified);
+    SetFileTimes(output.Handle(), &e.modified);
     // A new file is writable: only read-only has anything to change on the host.
     if ((e.attributes & kAttrReadOnly) && !resetReadOnly) {
-        SetFileAttributes(output, kAttrReadOnly);
+        SetFileAttributes(output.Handle(), kAttrReadOnly);
     }
-    if (!CloseFile(output)) {
-        status = kLzhWriteFailed; // the last data did not reach the device
+    why = output.Commit(m_collisionTag);
+    if (why != TreeResult::Ok) {
+        // A close that failed is data that did not reach the device.
+        status = why == TreeResult::Failed && LastFileError() != EEXIST && LastFileError() != EISDIR
+                     ? kLzhWriteFailed
+                     : TreeStatus(why);
         return false;
     }
     return true;
@@ -257,65 +293,65 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
 bool CLzhReader::ExtractEntry(int index)
 {
     CArchiveEntry entry = m_members.Get(index);
-    return ExtractEntry(&entry);
+    m_collisionTag = index;
+    bool ok = ExtractEntry(&entry);
+    m_collisionTag = -1;
+    return ok;
 }
 
 bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
 {
     const CArchiveEntry& e = *entry;
     FileHandle source = workFile != kInvalidFile ? workFile : archiveFile;
+    ClearLastOutput();
     if (!SeekFile(source, e.dataPos, SeekOrigin::Begin)) {
         return false;
     }
-    uint16_t crc = 0;
-    if (testMode) {
-        if (IsFolderEntry(e)) {
-            return true; // folders and links hold no data
-        }
-        bool ok = false;
-        bool unsupported = false;
-        crc = DecodeEntry(source, kInvalidFile, e, ok, unsupported);
-        if (unsupported || !ok || m_cancelled) {
-            status = m_cancelled   ? kLzhCancelled
-                     : unsupported ? kLzhUnsupportedMethod
-                                   : kLzhBrokenData;
-            return false;
-        }
-    } else {
-        if ((skipHidden && (e.attributes & kAttrHidden)) ||
-            (skipSystem && (e.attributes & kAttrSystem))) {
-            status = kLzhSkippedAttributes;
-            return false;
-        }
-        // A cut path names another file than the member's: refused, as is a ".." component,
-        // which could place the output outside the destination, before anything is created.
-        if ((e.flags & kEntryNameCut) || (keepFolders && (e.flags & kEntryFolderCut))) {
-            status = kLzhPathTooLong;
-            return false;
-        }
-        if (HasParentComponent(e.name) || (keepFolders && HasParentComponent(e.folder))) {
-            status = kLzhUnsafePath;
-            return false;
-        }
-        std::wstring relative = OutputPath(e);
-        CFolderTree tree;
-        if (!tree.Open(destFolder)) {
-            status = kLzhCannotCreateOutput;
-            return false;
-        }
-        if (e.flags & kEntrySymlink) {
-            return ExtractLink(e, tree, relative);
-        }
-        if (IsFolderEntry(e)) {
-            return ExtractFolder(e, tree, relative);
-        }
-        if (!ExtractFile(e, source, tree, relative, crc)) {
-            return false;
-        }
+    if (!testMode) {
+        return WriteEntry(e, source);
+    }
+    if (IsFolderEntry(e)) {
+        return true; // folders and links hold no data
+    }
+    bool ok = false;
+    bool unsupported = false;
+    uint16_t crc = DecodeEntry(source, kInvalidFile, e, ok, unsupported);
+    if (unsupported || !ok || m_cancelled) {
+        status = m_cancelled ? kLzhCancelled : unsupported ? kLzhUnsupportedMethod : kLzhBrokenData;
+        return false;
     }
     if (crc != (e.crc & 0xFFFF)) {
         status = kLzhCrcMismatch;
         return false;
     }
     return true;
+}
+
+bool CLzhReader::WriteEntry(const CArchiveEntry& e, FileHandle source)
+{
+    if ((skipHidden && (e.attributes & kAttrHidden)) ||
+        (skipSystem && (e.attributes & kAttrSystem))) {
+        status = kLzhSkippedAttributes;
+        return false;
+    }
+    // A cut path names another file than the member's: refused, as is a ".." component,
+    // which could place the output outside the destination, before anything is created.
+    if ((e.flags & kEntryNameCut) || (keepFolders && (e.flags & kEntryFolderCut))) {
+        status = kLzhPathTooLong;
+        return false;
+    }
+    if (HasParentComponent(e.name) || (keepFolders && HasParentComponent(e.folder))) {
+        status = kLzhUnsafePath;
+        return false;
+    }
+    std::wstring relative = OutputPath(e);
+    COutputScope scope(*this);
+    CFolderTree& tree = scope.Tree();
+    bool written = (e.flags & kEntrySymlink) ? ExtractLink(e, tree, relative)
+                   : IsFolderEntry(e)        ? ExtractFolder(e, tree, relative)
+                                             : ExtractFile(e, source, tree, relative);
+    if (written) {
+        SetLastOutput(relative);
+    }
+    return written;
 }

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 namespace
 {
@@ -83,15 +84,21 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     if (e.level < 0 || e.level > 2) {
         return 0;
     }
-    uint8_t name[kMaxArchiveNameBytes];
-    uint8_t folder[kMaxArchiveNameBytes];
-    int nameLength = WideToArchiveName(e.name, name);
-    int folderLength = WideToArchiveName(e.folder, folder);
-    if (nameLength < 0 || folderLength < 0) {
+    // A symbolic link is a folder entry named "name|target", as Unix archivers store it; any
+    // other folder entry whose path holds '|' would read back as a link.
+    bool link = (e.flags & kEntrySymlink) != 0;
+    if (IsFolderEntry(e) && (std::wcschr(e.folder, L'|') != nullptr || std::wcschr(e.name, L'|'))) {
         return 0;
     }
-    // A folder entry whose path holds '|' would read back as a symbolic link.
-    if (IsFolderEntry(e) && (std::wcschr(e.folder, L'|') != nullptr || std::wcschr(e.name, L'|'))) {
+    std::wstring written = link ? std::wstring(e.name) + L"|" + e.linkTarget : e.name;
+    if (written.size() >= static_cast<size_t>(kMaxPath)) {
+        return 0;
+    }
+    uint8_t name[kMaxArchiveNameBytes];
+    uint8_t folder[kMaxArchiveNameBytes];
+    int nameLength = WideToArchiveName(written.c_str(), name);
+    int folderLength = WideToArchiveName(e.folder, folder);
+    if (nameLength < 0 || folderLength < 0) {
         return 0;
     }
     std::memset(h, 0, kMaxHeaderBytes);

@@ -3,7 +3,7 @@
 // for writing new members.
 #pragma once
 
-#include "archive/ArchivePrompt.h"
+#include "archive/ArchiveObject.h"
 #include "lzh/ArchiveEntry.h"
 #include "lzh/LzhMembers.h"
 #include "lzh/LzhStatus.h"
@@ -21,7 +21,7 @@ constexpr uint32_t kSfxWindow = 262144;
 // Whether a path names a self-extractor (".exe", in any case).
 bool HasExeExtension(const wchar_t* path);
 
-class CLzhReader
+class CLzhReader : public CArchiveObject
 {
 public:
     CLzhReader();
@@ -49,7 +49,6 @@ public:
     // Whether the open archive may be changed; false with status 19 (not whole) or 20 (the
     // file is read-only) otherwise.
     bool CanChange();
-    void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
     // The members, in archive order: their number, member i's record (filled from the
     // member list; texts longer than a field are kept in part and marked cut), and its whole
@@ -91,27 +90,21 @@ public:
     int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
                         uint16_t& crc, CArchivePrompt* progress = nullptr);
 
-    CArchivePrompt* prompt = nullptr; // where questions go; not owned
-    int status = kLzhOk;              // reason of the last failure (LzhStatus)
-    wchar_t workPath[kMaxPath] = {};  // work file of a pending rewrite
-    wchar_t archivePath[kMaxPath] = {};
+    wchar_t workPath[kMaxPath] = {};                           // work file of a pending rewrite
     platform::FileHandle archiveFile = platform::kInvalidFile; // invalid for a new archive
     bool compactPending = false; // members were deleted or replaced since the work file
-    bool askOnlyIfNewer = false; // overwrite question only if the existing file is newer
     bool skipSystem = false;     // extraction skips members with attribute 0x04
     bool skipHidden = false;     // extraction skips members with attribute 0x02
     platform::FileHandle workFile = platform::kInvalidFile;
     platform::CPrivateHeap heap{512 * 1024}; // the member list and transfer buffers
-    bool overwriteSilently = false;          // overwrite existing files without asking
-    wchar_t destFolder[kMaxPath] = {};       // extraction destination, base folder of added names
-    bool testMode = false;                   // extraction only checks the data
     bool ignoreErrors = false;               // list members whose header checksum or CRC is wrong
-    bool lowercase = false;                  // output paths in lower case
-    bool addMode = false;       // true: add (replace regardless of times); false: update
-    bool keepFolders = false;   // use stored folders when extracting and adding
-    bool resetReadOnly = false; // clear read-only on extracted files
+    bool addMode = false; // true: add (replace regardless of times); false: update
 
 protected:
+    std::vector<platform::FileHandle> ProtectedFiles() const override
+    {
+        return {archiveFile, workFile};
+    }
     void FreeEntries();
 
     CLzhMembers m_members{heap}; // the members in archive order
@@ -120,15 +113,17 @@ protected:
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);
+    bool WriteEntry(const CArchiveEntry& entry, platform::FileHandle source);
     bool ExtractFolder(const CArchiveEntry& entry, platform::CFolderTree& tree,
                        const std::wstring& relative);
     bool ExtractLink(const CArchiveEntry& entry, platform::CFolderTree& tree,
                      const std::wstring& relative);
-    // Whether the member may replace what stands at `relative` (the overwrite settings).
-    bool MayReplaceWith(const CArchiveEntry& entry, const platform::CFolderTree& tree,
-                        const std::wstring& relative);
+    // Whether the member may be written at `relative` (the overwrite settings, the user's
+    // answers); false with the status set when it is not.
+    bool MayWrite(const CArchiveEntry& entry, platform::CFolderTree& tree,
+                  const std::wstring& relative, bool* replace);
     bool ExtractFile(const CArchiveEntry& entry, platform::FileHandle source,
-                     platform::CFolderTree& tree, const std::wstring& relative, uint16_t& crc);
+                     platform::CFolderTree& tree, const std::wstring& relative);
     bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
     platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath]);
     void RemoveStaleWorkFiles();
@@ -147,4 +142,5 @@ private:
     int64_t m_trailerEnd = 0;   //   [m_trailerStart, m_trailerEnd) of the archive
     bool m_readOnly = false;    // the archive file is not writable by its owner, or by us
     std::wstring m_replacePath; // the file a rewrite replaces (behind the archive's links)
+    int m_collisionTag = -1;    // the index of the member being extracted, when known
 };

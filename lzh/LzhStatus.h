@@ -28,5 +28,13 @@ enum LzhStatus
     kLzhLinkRefused = 22,        // extract: a link member pointing outside the destination
     kLzhCancelled = 23,          // extract, test: stopped inside the member at the user's word
     kLzhNameNotStorable = 24,    // add: a name that a header cannot hold as it is
+    kLzhOutputIsArchive = 25,    // extract: the member's output is the archive being read
+    kLzhNotAsked = 26,           // extract: a file stands there and no one can be asked
+    kLzhOutputCollision = 27,    // extract: another member of the run wrote that file, and no
+                                 // one can be asked
+    kLzhDestinationFailed = 28,  // extract: the destination cannot be made or opened
+    kLzhDestinationLink = 29,    // extract: a link stands where the folder named after the
+                                 // archive is to be
+    kLzhNotAFile = 30,           // add: a pipe, a socket or a device, which holds no file
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

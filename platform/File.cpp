@@ -2,6 +2,7 @@
 #include "platform/File.h"
 
 #include "platform/DevicePath.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform
@@ -92,6 +94,22 @@ int LastFileError()
 void SetFaultHook(FaultHook hook)
 {
     g_faultHook = hook;
+}
+
+bool FaultInjected(FaultPoint point)
+{
+    if (!Injected(point)) {
+        return false;
+    }
+    errno =
+        point == FaultPoint::UnnamedFile ? EOPNOTSUPP : (point == FaultPoint::Write ? ENOSPC : EIO);
+    t_lastError = errno;
+    return true;
+}
+
+int DescriptorOf(FileHandle file)
+{
+    return file == kInvalidFile ? -1 : file->fd;
 }
 
 FileHandle OpenFile(std::wstring_view path, unsigned access, FileShare share,
@@ -627,6 +645,42 @@ uint32_t GetFileAttributes(std::wstring_view path)
         return kInvalidAttributes;
     }
     return AttributesOf(st);
+}
+
+bool GetPathInfo(std::wstring_view path, PathInfo* info)
+{
+    *info = PathInfo{};
+    std::string host = DeviceToHost(path);
+    struct stat st;
+    if (host.empty() || lstat(host.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR || Fail();
+    }
+    info->lastWritten = FromTimespec(st.st_mtim);
+    info->kind = S_ISREG(st.st_mode)   ? PathInfo::File
+                 : S_ISDIR(st.st_mode) ? PathInfo::Folder
+                 : S_ISLNK(st.st_mode) ? PathInfo::Link
+                                       : PathInfo::Other;
+    if (S_ISLNK(st.st_mode) && stat(host.c_str(), &st) != 0) {
+        return true; // a dangling link
+    }
+    info->targetIsFolder = info->kind == PathInfo::Link && S_ISDIR(st.st_mode);
+    info->targetIsFile = info->kind == PathInfo::Link && S_ISREG(st.st_mode);
+    info->device = (static_cast<uint64_t>(major(st.st_dev)) << 32) | minor(st.st_dev);
+    info->inode = st.st_ino;
+    return true;
+}
+
+bool ReadLinkTarget(std::wstring_view path, std::wstring* target)
+{
+    std::string host = DeviceToHost(path);
+    std::string text(4096, '\0');
+    ssize_t n = host.empty() ? -1 : readlink(host.c_str(), text.data(), text.size());
+    if (n < 0 || static_cast<size_t>(n) >= text.size()) {
+        return Fail(n < 0 ? errno : ENAMETOOLONG);
+    }
+    text.resize(static_cast<size_t>(n));
+    *target = Utf8ToWide(text);
+    return true;
 }
 
 bool GetFileInfo(std::wstring_view path, uint32_t* attributes, FileTime* lastWritten)

@@ -111,6 +111,27 @@ bool MoveFile(std::wstring_view from, std::wstring_view to);
 // folder, so at every instant one complete file exists under the target's name.
 bool ReplaceFile(std::wstring_view replacement, std::wstring_view target);
 uint32_t GetFileAttributes(std::wstring_view path);
+
+// What a path names, its last component looked at without following a symbolic link.
+struct PathInfo
+{
+    enum Kind
+    {
+        Missing,
+        File,
+        Folder,
+        Link,
+        Other // a pipe, a socket, a device
+    } kind = Missing;
+    bool targetIsFolder = false; // a link that leads to a folder
+    bool targetIsFile = false;   // a link that leads to a regular file
+    uint64_t device = 0;         // what it names, links followed (0 for a dangling link)
+    uint64_t inode = 0;
+    FileTime lastWritten = 0; // of the last component itself (a link's own time)
+};
+bool GetPathInfo(std::wstring_view path, PathInfo* info);
+// The text a symbolic link holds.
+bool ReadLinkTarget(std::wstring_view path, std::wstring* target);
 // Attributes and last-write time of a file or folder in one look-up; false when missing.
 bool GetFileInfo(std::wstring_view path, uint32_t* attributes, FileTime* lastWritten);
 // Applies read-only to the host permission bits of a file (folders ignore it, as on the
@@ -124,6 +145,8 @@ uint32_t AttributesOfMode(uint32_t mode);
 FileTime HostTimeToFileTime(int64_t seconds, long nanoseconds);
 // A handle for a descriptor the platform layer opened itself (it owns it from then on).
 FileHandle FileFromDescriptor(int fd, unsigned access);
+// The descriptor behind a handle, for the platform layer's own code.
+int DescriptorOf(FileHandle file);
 bool CreateFolder(std::wstring_view path);
 bool RemoveFolder(std::wstring_view path);
 
@@ -169,5 +192,8 @@ enum class FaultPoint
 };
 using FaultHook = bool (*)(FaultPoint point);
 void SetFaultHook(FaultHook hook);
+// Asks the hook about a call of the platform layer's own at `point`; true: fail it (errno is
+// then set as a failing device would set it).
+bool FaultInjected(FaultPoint point);
 
 } // namespace platform

@@ -55,8 +55,13 @@ bool CFindFile::Next(FindData* data)
             continue;
         }
         struct stat st;
-        if (stat((m_hostFolder + e->d_name).c_str(), &st) != 0) {
-            continue; // vanished or a dangling link
+        std::string full = m_hostFolder + e->d_name;
+        if (lstat(full.c_str(), &st) != 0) {
+            continue; // vanished
+        }
+        data->isLink = S_ISLNK(st.st_mode);
+        if (data->isLink && stat(full.c_str(), &st) != 0) {
+            st.st_mode = S_IFLNK | 0777; // a dangling link: listed, as the link it is
         }
         data->name = std::move(name);
         data->size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);

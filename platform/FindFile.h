@@ -14,7 +14,8 @@ namespace platform
 struct FindData
 {
     std::wstring name;   // name within the folder
-    uint32_t attributes; // as GetFileAttributes
+    uint32_t attributes; // as GetFileAttributes (of a link's target)
+    bool isLink;         // a symbolic link (a dangling one has no attributes but archive)
     uint64_t size;
     FileTime lastWritten;
 };

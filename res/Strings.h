@@ -9,8 +9,12 @@ inline constexpr const wchar_t* kAskCloseArchive = L"現在開いている書庫
 inline constexpr const wchar_t* kOnlyLzhCanBeCreated = L"作成可能な書庫はLZHです。";
 inline constexpr const wchar_t* kCannotOpenArchive = L"書庫を開けませんでした。";
 inline constexpr const wchar_t* kAddFailed = L"追加に失敗しました。";
+inline constexpr const wchar_t* kAddFailedNamed = L"追加に失敗しました。 [%ls]";
+inline constexpr const wchar_t* kNotAFile = L"通常のファイルではないため追加しません。 [%ls]";
 inline constexpr const wchar_t* kBrokenFile = L"ファイルが壊れています。 [%ls]";
 inline constexpr const wchar_t* kAllFilesGood = L"すべてのファイルは正常です。";
+// Test, when some members could not be tested (their count follows).
+inline constexpr const wchar_t* kTestedGood = L"テストできたファイルはすべて正常です。";
 inline constexpr const wchar_t* kInvalidFiles = L"%dファイル中%dファイルが不正です。";
 inline constexpr const wchar_t* kExtractDone = L"展開終了";
 inline constexpr const wchar_t* kUnsupportedCount = L"\n非対応圧縮ファイル数 %d";
@@ -18,6 +22,17 @@ inline constexpr const wchar_t* kInvalidCount = L"\n不正ファイル数 %d";
 // A destination that does not fit 259 characters is refused with this text.
 inline constexpr const wchar_t* kDestinationTooLong = L"展開先のパスが長すぎます。";
 inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します。上書きしますか？";
+// Extraction: what could not be asked, shared outputs, the open archive and passwords.
+inline constexpr const wchar_t* kNotAsked =
+    L"上書きするか確認できないため展開しませんでした。 [%ls]";
+inline constexpr const wchar_t* kOutputCollision =
+    L"同じ名前で展開済みのファイルがあるため展開しませんでした。 [%ls] [%ls]";
+inline constexpr const wchar_t* kOutputIsArchive =
+    L"開いている書庫に上書きすることになるため展開しません。 [%ls]";
+inline constexpr const wchar_t* kOverlapping =
+    L"他のファイルとデータが重なっているため展開できません。 [%ls]";
+inline constexpr const wchar_t* kWrongPassword = L"パスワードが違います。 [%ls]";
+inline constexpr const wchar_t* kNoPassword = L"パスワードが入力されていません。 [%ls]";
 // Members and archives that cannot be handled safely, and failed changes.
 inline constexpr const wchar_t* kPathTooLongToExtract = L"パスが長すぎるため展開できません。 [%ls]";
 inline constexpr const wchar_t* kPathTooLongToAdd = L"パスが長すぎるため追加できません。 [%ls]";
@@ -59,6 +74,9 @@ inline constexpr const wchar_t* kCutMark = L"…";
 // The typed command line.
 inline constexpr const wchar_t* kInvalidCommand = L"不正なコマンドです。";
 inline constexpr const wchar_t* kPathNotFound = L"指定されたパスが存在しません\n";
+inline constexpr const wchar_t* kNothingNamedToAdd = L"追加するファイルが指定されていません。";
+inline constexpr const wchar_t* kNothingNamedToDelete =
+    L"削除するファイルが指定されていません。すべて削除するには「d *」と入力してください。";
 
 // File dialogs.
 inline constexpr const wchar_t* kNewTitle = L"新規作成";

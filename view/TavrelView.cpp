@@ -4,6 +4,7 @@
 #include "app/TavrelApp.h"
 #include "app/TavrelDoc.h"
 #include "archive/MemberOutput.h"
+#include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "platform/PrivateTemp.h"
 #include "res/Resource.h"
@@ -409,6 +410,7 @@ std::wstring CTavrelView::ExtractToTemp(int index)
     }
     CTavrelDoc* doc = GetDocument();
     int status = 0;
+    std::wstring written;
     bool ok = doc->WithArchive([&](auto& archive) {
         archive.keepFolders = false;
         std::wcscpy(archive.destFolder, folder.c_str());
@@ -420,22 +422,23 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         bool extracted = archive.ExtractEntry(index);
         archive.lowercase = lowercase;
         status = archive.status;
+        written = archive.LastOutput();
         return extracted;
     });
-    std::wstring name = doc->MemberName(index);
+    std::wstring name = doc->MemberLabel(index);
     bool lzh = doc->m_nArchiveType == kArchiveLzh;
     if (!ok) {
         MemberOutcome outcome = ExtractOutcome(lzh, status);
         if (outcome == MemberOutcome::Unsupported) {
             AfxMessageBox(FormatNamed(res::kUnsupportedMember, name));
-        } else if (outcome == MemberOutcome::Failed) {
-            AfxMessageBox(ExtractFailureText(lzh, status, name));
+        } else if (outcome != MemberOutcome::Skipped && outcome != MemberOutcome::Cancelled) {
+            AfxMessageBox(
+                ExtractFailureText(lzh, status, name, L"", platform::DisplayPath(folder)));
         }
         return L"";
     }
-    // Written without folders: an LZH name holding '/' lands under its last part; a ZIP name
-    // (the part after its last '/') holding '\' makes folders, as the ZIP rules say.
-    return folder + L"\\" + (lzh ? std::wstring(LastComponent(name)) : name);
+    // Exactly the file the archive object wrote, never a path made again from a name.
+    return written;
 }
 
 void CTavrelView::OpenRow(int row)

@@ -4,7 +4,7 @@
 // asked through the prompt). ZIP archives are never written.
 #pragma once
 
-#include "archive/ArchivePrompt.h"
+#include "archive/ArchiveObject.h"
 #include "archive/ByteStreams.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
@@ -17,18 +17,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct ZipReaderState;
 
-class CZipArchive
+class CZipArchive : public CArchiveObject
 {
 public:
     CZipArchive();
-    virtual ~CZipArchive();
-    CZipArchive(const CZipArchive&) = delete;
-    CZipArchive& operator=(const CZipArchive&) = delete;
-
-    void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
+    ~CZipArchive() override;
     // Opens path and lists its members; allowCreate is ignored (ZIP archives are only read).
     // False with status 0, 2, 13 or 14 leaves the object closed.
     bool Open(const wchar_t* path, bool allowCreate = false);
@@ -41,31 +39,25 @@ public:
     MemberRow GetRow(int index) const { return m_members.Row(index); }
     bool ExtractEntry(int index);
 
-    // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
-    // testMode. False with status 4, 7, 9-12 or 17-19. Nothing is written, nor a link
-    // followed, outside destFolder. Large members tell the prompt of their progress, and stop
-    // (status 19) when it asks.
+    // Writes one member (a record filled by GetEntry) below destFolder, under the name the
+    // directory gives it, or only checks it in testMode. False with status 4, 7, 9-12 or
+    // 16-26. Nothing is written, nor a link followed, outside destFolder; a file standing in
+    // the member's place is replaced only by the whole, checked member. Large members tell
+    // the prompt of their progress, and stop (status 19) when it asks.
     bool ExtractEntry(const CZipEntry* entry);
 
-    bool lowercase = false;           // output paths in lower case (the member's part)
-    bool resetReadOnly = false;       // clear read-only on restored folder attributes
-    CArchivePrompt* prompt = nullptr; // overwrite and password questions; not owned
-    uint32_t diskNumber = 0;          // from the end record (or the Zip64 end record behind it)
+    uint32_t diskNumber = 0; // from the end record (or the Zip64 end record behind it)
     uint32_t centralDirDisk = 0;
     uint64_t entriesOnDisk = 0;
     uint64_t totalEntries = 0;
     uint64_t centralDirSize = 0;
     uint64_t centralDirOffset = 0;
     uint32_t commentLength = 0;
-    bool keepFolders = true;        // recreate the members' folders under destFolder
-    bool askOnlyIfNewer = false;    // overwrite question only when the existing file is newer
-    bool overwriteSilently = false; // overwrite existing files without asking
-    bool skipIfNotOlder = true;     // skip members whose existing file is not older
-    int status = kZipOk;            // reason of the last failure (ZipStatus)
-    bool testMode = false;          // members are checked, nothing is written
-    wchar_t destFolder[kMaxPath] = {};
-    wchar_t archivePath[kMaxPath] = {};
+    bool skipIfNotOlder = true; // skip members whose existing file is not older
     platform::CPrivateHeap heap{512 * 1024};
+
+protected:
+    std::vector<platform::FileHandle> ProtectedFiles() const override;
 
 private:
     bool FindEndRecord();
@@ -77,13 +69,21 @@ private:
     bool ReadLocalHeader(const CZipEntry& entry);
     bool CheckPassword();
     bool TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check);
-    std::wstring OutputPath() const;
-    bool CreateOutput(const CZipEntry& entry, platform::CFolderTree& tree,
-                      const std::wstring& relative, platform::FileHandle* file);
-    bool ExtractData(const CZipEntry& entry, platform::FileHandle file);
+    // Whether the member's data lie apart from every other member's and from the headers.
+    bool StandsAlone(const CZipEntry& entry);
+    std::wstring OutputPath(const CZipEntry& entry) const;
+    bool WriteMember(const CZipEntry& entry, int tag);
+    bool MayWrite(const CZipEntry& entry, platform::CFolderTree& tree, const std::wstring& relative,
+                  bool* replace);
+    bool ExtractData(platform::FileHandle file);
     int CopyStored(ByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
     CZipMembers m_members{heap}; // the members in directory order
     uint64_t m_directoryEnd = 0; // where the end record (or the Zip64 end record) begins
+    // Local header offsets and packed sizes of every member, by offset: made when the first
+    // member is extracted or tested, to find members that share their data.
+    std::vector<std::pair<uint64_t, uint64_t>> m_layout;
+    bool m_layoutMade = false;
+    int m_tag = -1; // the index of the member being extracted, when known
 };

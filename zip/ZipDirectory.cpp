@@ -46,7 +46,15 @@ void DropVolumeLabelDot(wchar_t (&name)[kMaxPath])
     }
 }
 
-CZipArchive::CZipArchive() : m_state(std::make_unique<ZipReaderState>()) {}
+CZipArchive::CZipArchive() : m_state(std::make_unique<ZipReaderState>())
+{
+    keepFolders = true;
+}
+
+std::vector<FileHandle> CZipArchive::ProtectedFiles() const
+{
+    return {m_state->archive};
+}
 
 CZipArchive::~CZipArchive()
 {
@@ -65,6 +73,9 @@ void CZipArchive::Close()
     std::memset(s.password, 0, sizeof s.password);
     s.extraField.clear();
     s.extraField.shrink_to_fit();
+    m_layout.clear();
+    m_layout.shrink_to_fit();
+    m_layoutMade = false;
 }
 
 bool CZipArchive::Open(const wchar_t* path, bool /*allowCreate*/)

@@ -9,6 +9,8 @@
 #include "zip/ZipName.h"
 #include "zip/ZipReaderState.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <cwchar>
 #include <limits>
@@ -69,6 +71,10 @@ private:
 
 } // namespace
 
+// Local header (30 bytes, then the name and the extra field), offsets from its signature
+// 50 4B 03 04: 4 2 version needed, 6 2 flags, 8 2 method, 10 2 time, 12 2 date, 14 4 CRC-32,
+// 18 4 packed size, 22 4 unpacked size, 26 2 name length, 28 2 extra length. Only the
+// directory's name counts: the local one is passed over, whatever it says.
 bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
 {
     ZipReaderState& s = *m_state;
@@ -90,8 +96,7 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
     l.unpackedSize = Le32(h + 22);
     l.nameLength = Le16(h + 26);
     l.extraLength = Le16(h + 28);
-    std::string name;
-    if (!ReadNameBytes(l.nameLength, &name) || !ReadExtraField(l.extraLength)) {
+    if (!SeekFile(s.archive, l.nameLength, SeekOrigin::Current) || !ReadExtraField(l.extraLength)) {
         return false;
     }
     ApplyZip64Extra(s.extraField, &l.unpackedSize, &l.packedSize, nullptr);
@@ -103,25 +108,65 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
         l.unpackedSize = s.member.unpackedSize;
     }
     s.packedInForce = l.packedSize;
-    std::string_view extra(reinterpret_cast<const char*>(s.extraField.data()), s.extraField.size());
-    if (ZipNameToWide(name, l.flags, extra, entry.madeByHost, s.memberName) != 0) {
-        return false;
-    }
-    if (IsZipVolumeLabel(entry.madeByHost, entry.attributes)) {
-        DropVolumeLabelDot(s.memberName);
-    }
     return true;
 }
 
-std::wstring CZipArchive::OutputPath() const
+std::wstring CZipArchive::OutputPath(const CZipEntry& entry) const
 {
-    std::wstring_view name = m_state->memberName;
+    std::wstring name = std::wstring(entry.path) + entry.name;
     if (!keepFolders && destFolder[0] != 0) {
         // Cut at the last '/' only: a backslash in a name still makes a folder.
-        size_t slash = name.rfind(L'/');
-        name = slash == std::wstring_view::npos ? name : name.substr(slash + 1);
+        name = entry.name;
     }
     return BelowDestination(name, lowercase);
+}
+
+bool CZipArchive::StandsAlone(const CZipEntry& e)
+{
+    ZipReaderState& s = *m_state;
+    if (!m_layoutMade) {
+        // Sorted once: O(n log n) for the run, and nothing at all for a listing.
+        m_layout.clear();
+        m_layout.reserve(static_cast<size_t>(m_members.Count()));
+        for (int i = 0; i < m_members.Count(); ++i) {
+            CZipEntry member = m_members.Get(i);
+            m_layout.emplace_back(member.localHeaderOffset, member.packedSize);
+        }
+        std::sort(m_layout.begin(), m_layout.end());
+        m_layoutMade = true;
+    }
+    uint64_t offset = e.localHeaderOffset;
+    auto at =
+        std::lower_bound(m_layout.begin(), m_layout.end(), std::make_pair(offset, uint64_t{0}));
+    if (at == m_layout.end() || at->first != offset) {
+        return false;
+    }
+    // Another member whose header is this one's: both are the same bytes.
+    if ((at + 1 != m_layout.end() && (at + 1)->first == offset) ||
+        (at != m_layout.begin() && (at - 1)->first == offset)) {
+        return false;
+    }
+    // The member before it holds at least 30 header bytes and its data: reaching past this
+    // header, it holds this member (the overlapping members of a "zip bomb").
+    if (at != m_layout.begin()) {
+        uint64_t before = (at - 1)->first;
+        uint64_t packed = (at - 1)->second;
+        if (packed > offset || before + kLocalHeaderSize + packed > offset) {
+            return false;
+        }
+    }
+    // Its own data, now that its local header told where they start, end before the next
+    // member's header and before the directory.
+    int64_t dataStart = 0;
+    if (!SeekFile(s.archive, 0, SeekOrigin::Current, &dataStart)) {
+        return false;
+    }
+    uint64_t limit = at + 1 != m_layout.end() ? (at + 1)->first : UINT64_MAX;
+    if (offset < centralDirOffset && centralDirOffset < limit) {
+        limit = centralDirOffset;
+    }
+    uint64_t start = static_cast<uint64_t>(dataStart);
+    return s.local.packedSize <= limit && start <= limit - s.local.packedSize;
 }
 
 int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
@@ -144,34 +189,32 @@ int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
     }
 }
 
-// Decodes the member's data into `file` (none when it is a folder or in test mode) and checks
-// the CRC-32.
-bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
+// Decodes the member's data into `file` (none in test mode) and checks the CRC-32; the file
+// gets the member's time.
+bool CZipArchive::ExtractData(FileHandle file)
 {
     ZipReaderState& s = *m_state;
     ZipOutput output(file, s.member.unpackedSize, prompt);
     uint32_t crc = 0;
     int result = 0;
-    if (entry.method == kZipStored) {
+    if (s.member.method == kZipStored) {
         result = CopyStored(output, crc);
     } else {
         InflateStatus inflated =
-            s.inflater.Inflate(s.input, &output, s.local.method == kZipEnhancedDeflated);
+            s.inflater.Inflate(s.input, &output, s.member.method == kZipEnhancedDeflated);
         crc = s.inflater.crc;
         result = inflated == kInflateOk ? 0 : (inflated == kInflateNoMemory ? 6 : 2);
     }
-    bool closed = true;
     if (file != kInvalidFile) {
         FileTime utc = 0;
         LocalFileTimeToFileTime(DosToFileTime(s.local.date, s.local.time), &utc);
         SetFileTimes(file, &utc);
-        closed = CloseFile(file);
     }
     if (output.cancelled) {
         status = kZipCancelled;
         return false;
     }
-    if (output.writeFailed || !closed) {
+    if (output.writeFailed) {
         status = kZipWriteFailed;
         return false;
     }
@@ -179,55 +222,122 @@ bool CZipArchive::ExtractData(const CZipEntry& entry, FileHandle file)
         status = kZipDamaged; // more or less data than the directory declares
         return false;
     }
+    if (result != 0) {
+        status = kZipDamaged;
+        return false;
+    }
     if (crc != s.member.crc32) {
         status = kZipCrcMismatch;
         return false;
     }
-    return result == 0;
+    return true;
 }
 
-// Makes the member's place below the destination: its folder, or the file to write (*file),
-// after the overwrite rules. False with the status set when the member is not to be written.
-bool CZipArchive::CreateOutput(const CZipEntry& e, CFolderTree& tree, const std::wstring& relative,
-                               FileHandle* file)
+namespace
 {
+
+int TreeStatus(TreeResult why)
+{
+    switch (why) {
+    case TreeResult::LinkInTheWay:
+        return kZipLinkInTheWay;
+    case TreeResult::Protected:
+        return kZipOutputIsArchive;
+    case TreeResult::DestinationLink:
+        return kZipDestinationLink;
+    case TreeResult::DestinationFailed:
+        return kZipDestinationFailed;
+    default:
+        return kZipCannotCreateOutput;
+    }
+}
+
+} // namespace
+
+bool CZipArchive::MayWrite(const CZipEntry& e, CFolderTree& tree, const std::wstring& relative,
+                           bool* replace)
+{
+    FileTime utc = 0;
+    LocalFileTimeToFileTime(e.modified, &utc);
+    OverwriteQuestion question{e.name, e.unpackedSize, utc, 0, 0};
+    switch (DecidePlace(tree, relative, question, e.modified, skipIfNotOlder, replace)) {
+    case PlaceVerdict::Write:
+        return true;
+    case PlaceVerdict::Skip:
+        status = kZipSkipped;
+        break;
+    case PlaceVerdict::Protected:
+        status = kZipOutputIsArchive;
+        break;
+    case PlaceVerdict::Unanswered:
+        status = kZipNotAsked;
+        break;
+    case PlaceVerdict::Cancel:
+        status = kZipCancelled;
+        break;
+    case PlaceVerdict::Collision:
+        status = kZipOutputCollision;
+        break;
+    }
+    return false;
+}
+
+// Writes the member below the destination: its folder, or the file (by the overwrite rules),
+// put in its place only when whole and sound.
+bool CZipArchive::WriteMember(const CZipEntry& e, int tag)
+{
+    std::wstring relative = OutputPath(e);
     // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty member
     // with the folder bit is a folder, or its members could not be placed in it.
     bool folder = relative.empty() || IsSeparator(relative.back()) ||
                   ((e.attributes & kAttrFolder) && e.unpackedSize == 0);
-    if (!tree.Open(destFolder)) {
-        status = kZipCannotCreateOutput;
-        return false;
-    }
-    TreeResult why = tree.MakeFolders(relative, folder);
+    COutputScope scope(*this);
+    CFolderTree& tree = scope.Tree();
     if (folder) {
         // Read-only does not apply to folders on the host. An existing folder is made again
         // without fault; a file or a link in its place is not.
+        TreeResult why = tree.MakeFolders(relative, true);
         if (why != TreeResult::Ok) {
-            status = why == TreeResult::LinkInTheWay ? kZipLinkInTheWay : kZipCannotCreateOutput;
+            status = TreeStatus(why);
             return false;
         }
+        SetLastOutput(relative);
         return true;
     }
-    ReplaceRules rules{skipIfNotOlder, overwriteSilently, askOnlyIfNewer, prompt};
-    if (why == TreeResult::Ok && !MayReplace(tree, relative, e.modified, e.name, rules)) {
-        status = kZipSkipped;
+    bool replace = false;
+    if (!MayWrite(e, tree, relative, &replace)) {
         return false;
     }
+    TreeResult why = tree.MakeFolders(relative, false);
+    CTreeFile file;
     if (why == TreeResult::Ok) {
-        *file = tree.CreateFile(relative, &why);
+        file = tree.CreateFile(relative, replace, &why);
     }
-    if (*file == kInvalidFile) {
-        status = why == TreeResult::LinkInTheWay ? kZipLinkInTheWay : kZipCannotCreateOutput;
+    if (!file.IsOpen()) {
+        status = TreeStatus(why);
         return false;
     }
+    if (!ExtractData(file.Handle())) {
+        return false; // the file goes; what stood in its place stays
+    }
+    why = file.Commit(tag);
+    if (why != TreeResult::Ok) {
+        status = why == TreeResult::Failed && LastFileError() != EEXIST && LastFileError() != EISDIR
+                     ? kZipWriteFailed
+                     : TreeStatus(why);
+        return false;
+    }
+    SetLastOutput(relative);
     return true;
 }
 
 bool CZipArchive::ExtractEntry(int index)
 {
     CZipEntry entry = m_members.Get(index);
-    return ExtractEntry(&entry);
+    m_tag = index;
+    bool ok = ExtractEntry(&entry);
+    m_tag = -1;
+    return ok;
 }
 
 bool CZipArchive::ExtractEntry(const CZipEntry* entry)
@@ -235,6 +345,8 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     const CZipEntry& e = *entry;
     ZipReaderState& s = *m_state;
     status = kZipOk;
+    ClearLastOutput();
+    s.member.method = e.method;
     s.member.encrypted = (e.flags & kZipFlagEncrypted) != 0;
     s.member.dataDescriptor = (e.flags & kZipFlagDataDescriptor) != 0;
     s.member.crc32 = e.crc32;
@@ -242,6 +354,10 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     s.member.unpackedSize = e.unpackedSize;
     s.member.attributes = static_cast<uint8_t>(
         (e.attributes & kAttrFolder) ? e.attributes : (e.attributes | kAttrArchive));
+    // Questions name the member as the list does.
+    std::wstring listed = std::wstring(e.path) + e.name;
+    std::wcsncpy(s.memberName, listed.c_str(), kMaxPath - 1);
+    s.memberName[kMaxPath - 1] = 0;
     if (s.archive == kInvalidFile || !ReadLocalHeader(e)) {
         status = kZipDamaged;
         return false;
@@ -252,9 +368,13 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
         status = kZipUnsupported;
         return false;
     }
+    if (!StandsAlone(e)) {
+        status = kZipOverlapping;
+        return false;
+    }
     // A ".." component could place the output outside the destination: refused before a
     // password is asked or anything is created.
-    if (!testMode && HasParentComponent(s.memberName)) {
+    if (!testMode && HasParentComponent(listed)) {
         status = kZipUnsafePath;
         return false;
     }
@@ -262,21 +382,5 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     if (s.member.encrypted && !CheckPassword()) {
         return false;
     }
-    FileHandle file = kInvalidFile;
-    CFolderTree tree;
-    std::wstring relative = testMode ? std::wstring() : OutputPath();
-    if (!testMode && !CreateOutput(e, tree, relative, &file)) {
-        return false;
-    }
-    bool written = file != kInvalidFile;
-    if (!ExtractData(e, file)) {
-        if (status == kZipCancelled && written) {
-            tree.RemoveFile(relative); // stopped inside the member: nothing of it stays
-        }
-        if (status == kZipOk) {
-            status = kZipDamaged;
-        }
-        return false;
-    }
-    return true;
+    return testMode ? ExtractData(kInvalidFile) : WriteMember(e, m_tag);
 }

@@ -1,11 +1,19 @@
 // The password check of an encrypted member: the stored password first (unless the archive
-// was just opened), else one question through the prompt.
+// was just opened), else questions through the prompt until one fits.
 #include "platform/CodePage932.h"
 #include "zip/ZipArchive.h"
 #include "zip/ZipReaderState.h"
 
 #include <cstring>
 #include <cwchar>
+
+namespace
+{
+
+// How many times one member asks for its password before it fails as wrong.
+constexpr int kPasswordTries = 3;
+
+} // namespace
 
 bool CZipArchive::TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check)
 {
@@ -33,23 +41,23 @@ bool CZipArchive::CheckPassword()
     } else if (s.hasPassword) {
         accepted = TestPassword(header, check);
     }
-    if (!accepted) {
-        if (prompt == nullptr) {
-            status = kZipPasswordFailed;
-            return false;
-        }
+    // A wrong password is asked for again, a few times; a question cancelled (or one no one
+    // can answer) ends the member.
+    bool wrong = false;
+    for (int tries = 0; !accepted && tries < kPasswordTries; ++tries) {
         wchar_t reply[kPasswordCapacity] = {};
-        prompt->AskPassword(s.memberName, reply);
+        if (prompt == nullptr || !prompt->AskPassword(s.memberName, wrong, reply)) {
+            break;
+        }
         reply[kPasswordCapacity - 1] = 0;
-        // A cancelled question leaves the reply empty, which is tested like any password
-        // and kept, so the next member tries it first.
         std::memset(s.password, 0, sizeof s.password);
         platform::WideToCp932(reply, std::wcslen(reply), s.password, sizeof s.password);
         s.hasPassword = true;
         accepted = TestPassword(header, check);
+        wrong = !accepted;
     }
     if (!accepted) {
-        status = kZipPasswordFailed;
+        status = wrong ? kZipPasswordFailed : kZipNoPassword;
         return false;
     }
     s.input.AttachCipher(&s.cipher);

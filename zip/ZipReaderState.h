@@ -17,6 +17,7 @@
 // The current member as extraction sees it: the central directory's values.
 struct ZipMemberInfo
 {
+    int32_t method; // the compression method the directory lists
     uint32_t crc32;
     uint64_t packedSize;
     uint64_t unpackedSize;
@@ -47,7 +48,7 @@ constexpr size_t kZipPasswordBytes = 128; // the password in code page 932, term
 struct ZipReaderState
 {
     platform::FileHandle archive = platform::kInvalidFile;
-    wchar_t memberName[kMaxPath] = {}; // the current local header's name
+    wchar_t memberName[kMaxPath] = {}; // the current member's name, as the list shows it
     std::vector<uint8_t> extraField;   // the current header's extra field (not interpreted)
     ZipMemberInfo member = {};
     ZipLocalHeader local = {};

@@ -69,6 +69,8 @@ int CConsoleBackend::MessageBox(const std::wstring& text, unsigned type)
     if (answer) {
         result = *answer;
         Print(out, text + (result == IDYES ? L" → はい\n" : L" → いいえ\n"));
+    } else if (!isatty(STDIN_FILENO)) {
+        result = IDNOANSWER; // said by the caller, which knows what was left undone
     } else {
         std::wstring reply;
         if (AskTerminal(text + L" [y/N] ", reply, false) && !reply.empty() &&

@@ -204,7 +204,7 @@ TEST_F(Cli, EveryFailureExitsOne)
         {"a destination too long", "-x " + std::string(300, 'd') + " x.lzh",
          "展開先のパスが長すぎます。"},
         {"a device for an archive", "-t /dev/null", "書庫を開けませんでした。"},
-        {"a pipe to add", "x.lzh a pipe", "追加に失敗しました。"},
+        {"a pipe to add", "x.lzh a pipe", "通常のファイルではないため追加しません。 [pipe]"},
         {"a name that finds nothing to add", "x.lzh a nosuch.txt", "指定されたパスが存在しません"},
         {"names found where they are not added from", "x.lzh a src/sub/ '*.lzh'",
          "ファイルが見つかりません。"},

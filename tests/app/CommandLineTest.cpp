@@ -164,8 +164,12 @@ TEST_F(CommandLine, TheTableOfTypedTexts)
     EXPECT_TRUE(Typed(L"a in\\nothing*.txt"));
     EXPECT_EQ(ui.MessageTexts(), Texts{res::kPathNotFound});
 
-    // Deleting with no pattern deletes every member.
+    // A delete that names nothing is refused; "*" names every member.
+    ui.messages.clear();
     EXPECT_TRUE(Typed(L"d -x1"));
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kNothingNamedToDelete});
+    EXPECT_EQ(Members().size(), 7u);
+    EXPECT_TRUE(Typed(L"d *"));
     EXPECT_TRUE(Members().empty());
 }
 

@@ -146,20 +146,19 @@ TEST(Dialogs, CommandHistoryListAndPrompts)
 
     CUserPrompt prompt;
     wchar_t buffer[kPasswordCapacity] = L"kept";
-    prompt.AskPassword(L"member", buffer); // cancelled: unchanged
+    EXPECT_FALSE(prompt.AskPassword(L"member", false, buffer)); // cancelled: unchanged
     EXPECT_EQ(std::wstring(buffer), L"kept");
     ui.dialogAnswers[IDD_PASSWORD] = {[](CDialog& d) {
         d.SetControlText(IDC_TEXT, std::wstring(100, L'p'));
         return IDOK;
     }};
-    prompt.AskPassword(L"member", buffer);
+    EXPECT_TRUE(prompt.AskPassword(L"member", false, buffer));
     EXPECT_EQ(std::wstring(buffer), std::wstring(63, L'p'));
-    bool answer = false;
-    ui.yesNoAnswers = {IDNO, IDYES};
-    prompt.AskOverwrite(L"a.txt", &answer);
-    EXPECT_FALSE(answer);
-    prompt.AskOverwrite(L"a.txt", &answer);
-    EXPECT_TRUE(answer);
+    ui.yesNoAnswers = {IDNO, IDYES, IDNOANSWER};
+    OverwriteQuestion question{L"a.txt", 1, 0, 2, 0};
+    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::No);
+    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::Yes);
+    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::Unanswerable);
     EXPECT_EQ(ui.messages[0].text, L"既に[a.txt]が存在します。上書きしますか？");
     EXPECT_EQ(ui.messages[0].type & 0xF, MB_YESNO);
     AfxSetBackend(nullptr);

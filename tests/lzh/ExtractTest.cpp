@@ -79,13 +79,15 @@ std::string RepeatedByteStream(uint8_t byte)
 class ScriptedPrompt final : public CArchivePrompt
 {
 public:
-    void AskOverwrite(const wchar_t* fileName, bool* answer) override
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override
     {
-        asked.push_back(fileName);
+        asked.push_back(question.name);
+        bool answer = false;
         if (!answers.empty()) {
-            *answer = answers.front();
+            answer = answers.front();
             answers.pop_front();
         }
+        return answer ? OverwriteAnswer::Yes : OverwriteAnswer::No;
     }
     std::deque<bool> answers;
     std::vector<std::wstring> asked;

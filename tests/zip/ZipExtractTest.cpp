@@ -19,11 +19,11 @@ namespace
 class CountingPrompt final : public CArchivePrompt
 {
 public:
-    void AskOverwrite(const wchar_t* fileName, bool* answer) override
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override
     {
         ++asked;
-        lastName = fileName;
-        *answer = agree;
+        lastName = question.name;
+        return agree ? OverwriteAnswer::Yes : OverwriteAnswer::No;
     }
     bool agree = false;
     int asked = 0;
@@ -106,7 +106,7 @@ TEST_F(ZipExtract, TestModeWritesNothingAndStillFindsCrcErrors)
     archive.testMode = false;
     EXPECT_FALSE(Extract(1));
     EXPECT_EQ(archive.status, kZipCrcMismatch);
-    EXPECT_EQ(Output("sub/bad.txt"), "data"); // the file stays as it was decoded
+    EXPECT_FALSE(Exists("out/sub/bad.txt")); // a member that fails its check leaves nothing
 }
 
 TEST_F(ZipExtract, DataDescriptorsTakeTheDirectorysSizesAndCrc)
@@ -124,17 +124,21 @@ TEST_F(ZipExtract, DataDescriptorsTakeTheDirectorysSizesAndCrc)
     EXPECT_EQ(Output("dds.txt"), Pattern(70000));
 }
 
-TEST_F(ZipExtract, OutputPathsFromTheLocalName)
+TEST_F(ZipExtract, OutputPathsFromTheListedName)
 {
-    ZipMember renamed = StoredMember("central.txt", "r");
-    renamed.localName = "local.txt";
+    // The list shows the directory's name; a local header naming another file (a hidden
+    // one, in another folder) is not followed.
+    ZipMember renamed = StoredMember("readme.txt", "r");
+    renamed.localName = "sub/.bashrc";
     Open({StoredMember("a\\b.txt", "ab"), StoredMember("x/y/z.txt", "xyz"), renamed});
     EXPECT_TRUE(Extract(0));
     EXPECT_EQ(Output("a/b.txt"), "ab");
     EXPECT_TRUE(Extract(1));
     EXPECT_EQ(Output("x/y/z.txt"), "xyz");
     EXPECT_TRUE(Extract(2));
-    EXPECT_EQ(Output("local.txt"), "r");
+    EXPECT_EQ(Output("readme.txt"), "r");
+    EXPECT_FALSE(Exists("out/sub"));
+    EXPECT_EQ(archive.LastOutput(), L"\\out\\readme.txt");
 
     // Without folders the name is cut at its last '/' before backslashes turn into '/'.
     archive.keepFolders = false;
@@ -303,5 +307,5 @@ TEST_F(ZipExtract, FailedWritesAreReported)
     folder.WriteHostFile("blocker", "");
     std::wcscpy(archive.destFolder, L"\\blocker");
     EXPECT_FALSE(Extract(0));
-    EXPECT_EQ(archive.status, kZipCannotCreateOutput);
+    EXPECT_EQ(archive.status, kZipDestinationFailed);
 }

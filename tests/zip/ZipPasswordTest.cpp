@@ -9,6 +9,7 @@
 
 #include <cwchar>
 #include <deque>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -19,13 +20,15 @@ namespace
 class ScriptedPrompt final : public CArchivePrompt
 {
 public:
-    void AskPassword(const wchar_t* context, wchar_t* text) override
+    bool AskPassword(const wchar_t* context, bool, wchar_t* text) override
     {
         asked.push_back(context);
-        if (!replies.empty()) {
-            std::wcsncpy(text, replies.front().c_str(), kPasswordCapacity - 1);
-            replies.pop_front();
+        if (replies.empty()) {
+            return false;
         }
+        std::wcsncpy(text, replies.front().c_str(), kPasswordCapacity - 1);
+        replies.pop_front();
+        return true;
     }
     std::deque<std::wstring> replies;
     std::vector<std::wstring> asked;
@@ -127,26 +130,33 @@ TEST_F(ZipPassword, OneQuestionPerArchiveAndPerChangeOfPassword)
 TEST_F(ZipPassword, WrongCancelledAndMissingAnswersFailTheMemberOnly)
 {
     Open({Encrypted("a.txt", "alpha", "secret"), Encrypted("b.txt", "beta", ""),
-          Encrypted("c.txt", "gamma", "secret")});
+          Encrypted("c.txt", "gamma", "secret"), Encrypted("d.txt", "delta", "other")});
+    // A wrong password is asked for again; cancelling then leaves the member failed as wrong.
     prompt.replies = {L"wrong"};
     EXPECT_FALSE(Extract(0));
     EXPECT_EQ(archive.status, kZipPasswordFailed);
-    // A cancelled question tests the empty password, which fits the member made with one.
+    EXPECT_EQ(prompt.asked, (std::vector<std::wstring>{L"a.txt", L"a.txt"}));
+    // An empty password is a password: it opens the member made with one.
+    prompt.replies = {L""};
     EXPECT_TRUE(Extract(1)) << archive.status;
     EXPECT_EQ(Output("b.txt"), "beta");
-    EXPECT_EQ(prompt.asked.size(), 2u);
-    // The stored (empty) password is tried first, then the question comes.
-    prompt.replies = {L"secret"};
+    // The stored (empty) password is tried first, then the questions come, until one fits.
+    prompt.replies = {L"nope", L"secret"};
     EXPECT_TRUE(Extract(2));
-    EXPECT_EQ(prompt.asked.size(), 3u);
+    EXPECT_EQ(prompt.asked.size(), 5u);
+    // Cancelled at once: no password was given.
+    prompt.replies = {};
+    EXPECT_FALSE(Extract(3));
+    EXPECT_EQ(archive.status, kZipNoPassword);
+    EXPECT_FALSE(std::filesystem::exists(folder.HostPath("out/d.txt")));
 
     archive.SetPrompt(nullptr);
     ASSERT_TRUE(archive.Open(L"\\a.zip"));
-    EXPECT_FALSE(Extract(2));
-    EXPECT_EQ(archive.status, kZipPasswordFailed);
-    archive.testMode = true;
-    EXPECT_FALSE(Extract(2));
-    EXPECT_EQ(archive.status, kZipPasswordFailed);
+    for (bool test : {false, true}) {
+        archive.testMode = test;
+        EXPECT_FALSE(Extract(2));
+        EXPECT_EQ(archive.status, kZipNoPassword);
+    }
 }
 
 TEST_F(ZipPassword, HeaderBytesCountInTheSizeAndTheCheckByteFollowsBit3)

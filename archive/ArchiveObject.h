@@ -1,0 +1,87 @@
+// CArchiveObject: what the LZH and ZIP archive objects share: the behaviour fields the
+// commands set before they extract or test, the prompt, the status of the last failure, and
+// the extraction run that holds the destination open while members are written below it.
+#pragma once
+
+#include "archive/ArchivePrompt.h"
+#include "archive/MemberOutput.h"
+#include "archive/PathLimit.h"
+#include "platform/File.h"
+#include "platform/FolderTree.h"
+
+#include <string>
+#include <vector>
+
+class CArchiveObject
+{
+public:
+    CArchiveObject() = default;
+    virtual ~CArchiveObject() = default;
+    CArchiveObject(const CArchiveObject&) = delete;
+    CArchiveObject& operator=(const CArchiveObject&) = delete;
+
+    void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
+
+    // An extraction run: destFolder is opened once, when the first member is looked at or
+    // written, and every member of the run is made below that folder, whatever happens to its
+    // path meanwhile. With ownLastFolder, the last folder of destFolder is the program's own
+    // (the one named after the archive): it is made only when something is written there, and
+    // never followed when a link stands in its place. Without a run, every extraction of a
+    // member is a run of its own.
+    void BeginExtraction(bool ownLastFolder = false);
+    void EndExtraction();
+    // The file, folder or link the last successful extraction of a member wrote (a device
+    // path below destFolder); empty after any other outcome.
+    const std::wstring& LastOutput() const { return m_lastOutput; }
+    // The tag (the member index its format gave) of the member of this run whose output a
+    // member collided with; valid after a failure for that reason.
+    int CollidedWith() const { return m_collidedWith; }
+
+    CArchivePrompt* prompt = nullptr;   // where questions go; not owned
+    int status = 0;                     // reason of the last failure (the format's statuses)
+    wchar_t archivePath[kMaxPath] = {}; // the open archive
+    wchar_t destFolder[kMaxPath] = {};  // the extraction destination
+    bool keepFolders = false;           // recreate the members' folders below destFolder
+    bool testMode = false;              // members are only checked, nothing is written
+    bool lowercase = false;             // output paths in lower case (the member's part)
+    bool resetReadOnly = false;         // clear read-only on extracted files
+    bool overwriteSilently = false;     // replace existing files without asking
+    bool askOnlyIfNewer = false;        // ask only when the existing file is newer
+
+protected:
+    // Scope of one member's extraction: the run's destination, or a run of its own.
+    class COutputScope
+    {
+    public:
+        explicit COutputScope(CArchiveObject& owner);
+        ~COutputScope();
+        COutputScope(const COutputScope&) = delete;
+        COutputScope& operator=(const COutputScope&) = delete;
+        platform::CFolderTree& Tree() { return m_owner.m_tree; }
+
+    private:
+        CArchiveObject& m_owner;
+        bool m_own;
+    };
+
+    // Where a member of local time `memberLocal`, size `size` and list name `name` may be
+    // written at `relative` of the run's tree (the rules, the user's answers, collisions with
+    // this run's own outputs); on Collision, CollidedWith() names the other member.
+    PlaceVerdict DecidePlace(platform::CFolderTree& tree, const std::wstring& relative,
+                             const OverwriteQuestion& member, platform::FileTime memberLocal,
+                             bool skipIfNotOlder, bool* replace);
+    // Records `relative` as the last output.
+    void SetLastOutput(const std::wstring& relative);
+    void ClearLastOutput() { m_lastOutput.clear(); }
+
+    // The files no output may replace: the open archive, and a work file of its own.
+    virtual std::vector<platform::FileHandle> ProtectedFiles() const = 0;
+
+private:
+    void OpenTree(bool ownLastFolder);
+
+    platform::CFolderTree m_tree;
+    bool m_inRun = false;
+    std::wstring m_lastOutput;
+    int m_collidedWith = -1;
+};
