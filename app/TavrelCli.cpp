@@ -241,6 +241,11 @@ int main(int argc, char** argv)
         }
     } else if (!o.create) {
         PrintList(*app.GetView());
+        // Members listed from an archive that could not be read to its end are not all of
+        // it: said beside the listing, not in it.
+        backend.out = stderr;
+        doc->ReportUnreadableRest();
+        backend.out = stdout;
     }
     app.CloseMainWindow(); // commits the changes, which may fail
     // Everything asked was done, or the status says otherwise: a member not extracted or not

@@ -272,7 +272,8 @@ bool CTavrelDoc::CloseArchive()
         if (!m_pLzh->Close()) {
             // The pending changes stay with the open archive for another try.
             ++m_nLastFailed;
-            AfxMessageBox(res::kCloseFailed);
+            AfxMessageBox(m_pLzh->status == kLzhArchiveChanged ? res::kArchiveChangedElsewhere
+                                                               : res::kCloseFailed);
             return false;
         }
     } else {

@@ -108,14 +108,14 @@ public:
     // When the open archive is an LZH archive that cannot be changed, says why and returns
     // true.
     bool RefuseUnchangeable();
+    // When the open archive could not be read to its end, says where reading stopped and
+    // counts it as a failure; false when it was read whole.
+    bool ReportUnreadableRest();
 
 private:
     // Tests or extracts count members (the indices in selected, or the first count) under the
     // progress dialog, counting them by outcome; true when the user cancelled.
     bool RunMembers(CProgressDlg& progress, int count, const std::vector<int>* selected);
-    // When the open archive could not be read to its end, says where reading stopped and
-    // counts it as a failure; false when it was read whole.
-    bool ReportUnreadableRest();
     void ShowArchiveName(const std::wstring& path);
     std::wstring StartFolder() const;
     std::wstring InitialDestination() const;

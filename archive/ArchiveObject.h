@@ -22,6 +22,12 @@ public:
 
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
+    // The members, in archive order.
+    virtual int GetEntryCount() const = 0;
+    // Writes member `index` below destFolder (or only checks it in testMode); false with the
+    // format's status set.
+    virtual bool ExtractEntry(int index) = 0;
+
     // An extraction run: destFolder is opened once, when the first member is looked at or
     // written, and every member of the run is made below that folder, whatever happens to its
     // path meanwhile. With ownLastFolder, the last folder of destFolder is the program's own

@@ -133,11 +133,13 @@ bool CLzhReader::Open(const wchar_t* path, bool allowCreate)
         }
         m_archiveStart = 0;
         m_replacePath = archivePath;
+        m_openedAs = FileSnapshot{}; // nothing there: another program's file must not appear
         return true;
     }
     // A rewrite replaces the file the archive's name leads to; one that its owner may not
     // write (the read-only attribute), or that we may not replace, is never changed.
     m_replacePath = ReplaceTargetOf(archivePath);
+    TakeSnapshot(archiveFile, &m_openedAs);
     uint32_t mode = 0;
     m_readOnly =
         (GetFileMode(archiveFile, &mode) && (mode & 0200) == 0) || !MayReplaceFile(m_replacePath);

@@ -9,6 +9,7 @@
 #include "lzh/LzhStatus.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
+#include "platform/LeftoverGuard.h"
 #include "platform/PrivateHeap.h"
 
 #include <cstdint>
@@ -34,8 +35,10 @@ public:
     // Whatever a failed Close left pending is discarded first.
     bool Open(const wchar_t* path, bool allowCreate);
     // Commits pending changes and forgets the archive. The new archive is written beside
-    // the old one and renamed over it in one step; on false (status 15) the archive on disk
-    // is as it was and the pending changes are kept for another Close (or Abandon).
+    // the old one and renamed over it in one step; on false (status 15, or 31 when another
+    // program replaced or rewrote the archive since it was opened) the archive on disk is as
+    // it was and the pending changes are kept for another Close (or Abandon). A new archive
+    // that ends up with no member is not written at all.
     bool Close();
     // Forgets the archive and every pending change; the archive on disk stays as it is.
     void Abandon();
@@ -53,7 +56,7 @@ public:
     // The members, in archive order: their number, member i's record (filled from the
     // member list; texts longer than a field are kept in part and marked cut), and its whole
     // name and folder.
-    int GetEntryCount() const { return m_members.Count(); }
+    int GetEntryCount() const override { return m_members.Count(); }
     CArchiveEntry GetEntry(int index) const { return m_members.Get(index); }
     std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
     MemberRow GetRow(int index) const { return m_members.Row(index); }
@@ -64,7 +67,7 @@ public:
     // members tell the prompt of their progress, and stop (status 23) when it asks.
     // Nothing is written, nor a link followed, outside destFolder.
     bool ExtractEntry(const CArchiveEntry* entry);
-    bool ExtractEntry(int index);
+    bool ExtractEntry(int index) override;
     // Copies or decodes the member's data from input (at its data) to output (or nowhere
     // when invalid) and returns the CRC-16 of the bytes produced.
     uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
@@ -125,7 +128,7 @@ private:
     bool ExtractFile(const CArchiveEntry& entry, platform::FileHandle source,
                      platform::CFolderTree& tree, const std::wstring& relative);
     bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
-    platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath]);
+    platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath], platform::CLeftoverGuard& guard);
     void RemoveStaleWorkFiles();
     bool CommitWorkFile();
     bool ReadsBackAsListed();
@@ -134,13 +137,16 @@ private:
     bool ScanHeaders();
     void ForgetArchive();
 
-    int64_t m_archiveStart = 0; // bytes before the first member (a self-extractor's program)
-    int64_t m_workPrefix = 0;   // the same bytes at the start of the work file
-    bool m_whole = true;        // the scan accounted for every byte (see IsWhole)
-    int64_t m_unreadableAt = 0; // where reading stopped when the archive is not whole
-    int64_t m_trailerStart = 0; // bytes after the end marker, carried by a rewrite:
-    int64_t m_trailerEnd = 0;   //   [m_trailerStart, m_trailerEnd) of the archive
-    bool m_readOnly = false;    // the archive file is not writable by its owner, or by us
-    std::wstring m_replacePath; // the file a rewrite replaces (behind the archive's links)
-    int m_collisionTag = -1;    // the index of the member being extracted, when known
+    int64_t m_archiveStart = 0;        // bytes before the first member (a self-extractor's program)
+    int64_t m_workPrefix = 0;          // the same bytes at the start of the work file
+    bool m_whole = true;               // the scan accounted for every byte (see IsWhole)
+    int64_t m_unreadableAt = 0;        // where reading stopped when the archive is not whole
+    int64_t m_trailerStart = 0;        // bytes after the end marker, carried by a rewrite:
+    int64_t m_trailerEnd = 0;          //   [m_trailerStart, m_trailerEnd) of the archive
+    bool m_readOnly = false;           // the archive file is not writable by its owner, or by us
+    std::wstring m_replacePath;        // the file a rewrite replaces (behind the archive's links)
+    platform::FileSnapshot m_openedAs; // that file as it was opened (none for a new archive)
+    platform::CLeftoverGuard m_workGuard; // removes a named work file should the process die
+    bool m_archiveChanged = false;        // the last commit found another program's save
+    int m_collisionTag = -1;              // the index of the member being extracted, when known
 };

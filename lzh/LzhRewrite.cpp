@@ -115,7 +115,7 @@ void CLzhReader::RemoveStaleWorkFiles()
 // An empty work file in the archive's folder: unnamed (path left empty) where the file
 // system makes such files, else under the first free "lhawkNNN.dat". Stale named ones go
 // first; where work files have no name, a file of such a name is not ours to remove.
-FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath])
+FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath], CLeftoverGuard& guard)
 {
     path[0] = 0;
     FileHandle file = CreateUnnamedFile(FolderOf(m_replacePath.c_str()));
@@ -130,6 +130,12 @@ FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath])
     file = OpenFile(path, kAccessReadWrite, FileShare::None, FileDisposition::CreateNew);
     if (file == kInvalidFile) {
         path[0] = 0;
+    } else if (!guard.Watch(file, path)) {
+        // Without a watcher, a named copy of the archive could outlive a killed process.
+        CloseFile(file);
+        DeleteFile(path);
+        path[0] = 0;
+        file = kInvalidFile;
     }
     return file;
 }
@@ -144,11 +150,12 @@ void CLzhReader::DiscardWorkFile()
         DeleteFile(workPath);
         workPath[0] = 0;
     }
+    m_workGuard.Release();
 }
 
 bool CLzhReader::PrepareWorkFile()
 {
-    workFile = CreateWorkFile(workPath);
+    workFile = CreateWorkFile(workPath, m_workGuard);
     if (workFile == kInvalidFile) {
         return false;
     }
@@ -233,19 +240,30 @@ bool CLzhReader::CommitWorkFile()
         ok = CopyFilePermissions(archiveFile, workFile);
     }
     ok = ok && FlushFile(workFile);
+    // The file to be replaced must still be the one that was opened, as it was: a program
+    // that saved it meanwhile keeps its version, and these changes stay pending.
+    FileSnapshot now;
+    if (ok && (!TakeSnapshot(m_replacePath, &now) || !(now == m_openedAs))) {
+        m_archiveChanged = true;
+        ok = false;
+    }
     if (ok && workPath[0] == 0) {
-        // The unnamed work file gets a name just before it replaces the archive. A file can
-        // be linked in only once: should the replace fail, it keeps that name for the next
-        // try (and goes as a stale work file should the process end first).
-        ok = MakeWorkFileName(workPath) && LinkUnnamedFile(workFile, workPath);
+        // The unnamed work file gets a name just before it replaces the archive; from then
+        // until the rename a watcher removes it should this process be killed. A file can be
+        // linked in only once: should the replace fail, it keeps that name (and its watcher)
+        // for the next try.
+        ok = MakeWorkFileName(workPath) && m_workGuard.Watch(workFile, workPath) &&
+             LinkUnnamedFile(workFile, workPath);
         if (!ok) {
             workPath[0] = 0;
+            m_workGuard.Release();
         }
     }
     if (ok) {
         ok = ReplaceFile(workPath, m_replacePath);
         if (ok) {
             workPath[0] = 0;
+            m_workGuard.Release();
         }
     }
     if (ok) {
@@ -261,6 +279,11 @@ bool CLzhReader::CommitWorkFile()
 
 bool CLzhReader::Close()
 {
+    if (archiveFile == kInvalidFile && m_members.Count() == 0) {
+        // A new archive that got no member (every add failed, or was taken back) is not made.
+        Abandon();
+        return true;
+    }
     if (workFile == kInvalidFile && compactPending && archiveFile != kInvalidFile) {
         // Members were only deleted: the new archive is the archive's remaining members.
         if (!PrepareWorkFile()) {
@@ -274,7 +297,8 @@ bool CLzhReader::Close()
     }
     if (compactPending) {
         wchar_t second[kMaxPath];
-        FileHandle compacted = CreateWorkFile(second);
+        CLeftoverGuard secondGuard;
+        FileHandle compacted = CreateWorkFile(second, secondGuard);
         if (compacted == kInvalidFile) {
             status = kLzhRewriteFailed;
             return false;
@@ -288,13 +312,15 @@ bool CLzhReader::Close()
             return false;
         }
         DiscardWorkFile();
+        m_workGuard.Take(secondGuard);
         workFile = compacted;
         std::wmemcpy(workPath, second, kMaxPath);
         compactPending = false;
     }
     // The archive stays open (and locked) until the new one has replaced it.
+    m_archiveChanged = false;
     if (!CommitWorkFile()) {
-        status = kLzhRewriteFailed;
+        status = m_archiveChanged ? kLzhArchiveChanged : kLzhRewriteFailed;
         return false;
     }
     CloseFile(workFile);

@@ -36,5 +36,6 @@ enum LzhStatus
     kLzhDestinationLink = 29,    // extract: a link stands where the folder named after the
                                  // archive is to be
     kLzhNotAFile = 30,           // add: a pipe, a socket or a device, which holds no file
+    kLzhArchiveChanged = 31,     // close: another program replaced or rewrote the archive
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

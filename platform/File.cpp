@@ -647,6 +647,43 @@ uint32_t GetFileAttributes(std::wstring_view path)
     return AttributesOf(st);
 }
 
+namespace
+{
+
+void FillSnapshot(const struct stat& st, FileSnapshot* snapshot)
+{
+    snapshot->exists = true;
+    snapshot->device = (static_cast<uint64_t>(major(st.st_dev)) << 32) | minor(st.st_dev);
+    snapshot->inode = st.st_ino;
+    snapshot->size = static_cast<uint64_t>(st.st_size);
+    snapshot->lastWritten = FromTimespec(st.st_mtim);
+}
+
+} // namespace
+
+bool TakeSnapshot(FileHandle f, FileSnapshot* snapshot)
+{
+    *snapshot = FileSnapshot{};
+    struct stat st;
+    if (f == kInvalidFile || fstat(f->fd, &st) != 0) {
+        return Fail(f == kInvalidFile ? EBADF : errno);
+    }
+    FillSnapshot(st, snapshot);
+    return true;
+}
+
+bool TakeSnapshot(std::wstring_view path, FileSnapshot* snapshot)
+{
+    *snapshot = FileSnapshot{};
+    struct stat st;
+    std::string host = DeviceToHost(path);
+    if (host.empty() || stat(host.c_str(), &st) != 0) {
+        return errno == ENOENT || Fail();
+    }
+    FillSnapshot(st, snapshot);
+    return true;
+}
+
 bool GetPathInfo(std::wstring_view path, PathInfo* info)
 {
     *info = PathInfo{};

@@ -104,6 +104,21 @@ struct FileIdentity
 };
 bool GetFileIdentity(FileHandle file, FileIdentity* identity);
 
+// Which file a path names and how it looked: two equal snapshots of one path mean no program
+// replaced the file (a new inode) or rewrote it (its size or time) in between.
+struct FileSnapshot
+{
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    FileTime lastWritten = 0;
+    bool operator==(const FileSnapshot&) const = default;
+};
+bool TakeSnapshot(FileHandle file, FileSnapshot* snapshot);
+// A missing file gives a snapshot that does not exist (and true).
+bool TakeSnapshot(std::wstring_view path, FileSnapshot* snapshot);
+
 bool DeleteFile(std::wstring_view path);
 // Renames; fails when the target exists.
 bool MoveFile(std::wstring_view from, std::wstring_view to);

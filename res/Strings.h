@@ -44,6 +44,9 @@ inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用
 inline constexpr const wchar_t* kUnreadableRest = L"書庫の%lldバイト目から先を読み取れません。";
 inline constexpr const wchar_t* kCloseFailed =
     L"書庫を更新できませんでした。ディスク上の書庫は変更されていません。";
+inline constexpr const wchar_t* kArchiveChangedElsewhere =
+    L"書庫が他のプログラムによって変更されたため更新できませんでした。"
+    L"ディスク上の書庫はそのプログラムが保存したままです。";
 inline constexpr const wchar_t* kUnsafePath = L"展開先の外を指すパスのため展開できません。 [%ls]";
 inline constexpr const wchar_t* kLinkInTheWay =
     L"シンボリックリンクがあるため展開できません。 [%ls]";

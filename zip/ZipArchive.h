@@ -33,11 +33,11 @@ public:
     // Forgets the archive and its members, and the password. Harmless when nothing is open.
     void Close();
     // The members in directory order: their number and member i's record.
-    int GetEntryCount() const { return m_members.Count(); }
+    int GetEntryCount() const override { return m_members.Count(); }
     CZipEntry GetEntry(int index) const { return m_members.Get(index); }
     std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
     MemberRow GetRow(int index) const { return m_members.Row(index); }
-    bool ExtractEntry(int index);
+    bool ExtractEntry(int index) override;
 
     // Writes one member (a record filled by GetEntry) below destFolder, under the name the
     // directory gives it, or only checks it in testMode. False with status 4, 7, 9-12 or

@@ -110,6 +110,7 @@ void CConsoleBackend::ModelessCreated(CDialog& /*dialog*/)
 {
     g_interrupted = 0;
     std::signal(SIGINT, OnInterrupt);
+    m_progressToTerminal = isatty(fileno(progressOut)) != 0;
 }
 
 void CConsoleBackend::ModelessChanged(CDialog& dialog, bool transfer)
@@ -117,7 +118,7 @@ void CConsoleBackend::ModelessChanged(CDialog& dialog, bool transfer)
     if (g_interrupted) {
         dialog.OnCancel(); // Ctrl+C: the loop stops before its next item
     }
-    if (!transfer || !isatty(fileno(progressOut))) {
+    if (!transfer || !m_progressToTerminal) {
         return;
     }
     // The bar shows how many items are done, and the one in progress.

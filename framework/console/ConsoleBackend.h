@@ -35,4 +35,5 @@ public:
 private:
     bool AskTerminal(const std::wstring& prompt, std::wstring& reply, bool hidden);
     bool m_progressShown = false;
+    bool m_progressToTerminal = false; // the progress output of the open dialog is a terminal
 };

@@ -1,6 +1,7 @@
 // tavrel-cli end to end: archives made by jlha, zip and 7z are listed, tested and extracted
 // with the results the peers give; a damaged member gives the broken-file message and exit
 // status 1; usage errors give 2.
+#include "tests/support/Shell.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,44 +21,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct Outcome
-{
-    int status;
-    std::string out;
-};
-
-Outcome Shell(const std::string& command)
-{
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while (pipe != nullptr && (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.append(buffer.data(), n);
-    }
-    int status = pipe != nullptr ? pclose(pipe) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-// Every regular file below root, by relative path, with its bytes.
-std::map<std::string, std::string> Tree(const std::string& root)
-{
-    std::map<std::string, std::string> files;
-    if (!fs::exists(root)) {
-        return files;
-    }
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_regular_file()) {
-            files[fs::relative(e.path(), root).string()] = ReadHostFile(e.path().string());
-        }
-    }
-    return files;
-}
-
-bool Have(const char* tool)
-{
-    return access(tool, X_OK) == 0;
-}
+using Outcome = ShellOutcome;
 
 class Cli : public ::testing::Test
 {

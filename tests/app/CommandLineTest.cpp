@@ -309,3 +309,47 @@ TEST_F(CommandLine, HostPathsAreTyped)
     EXPECT_EQ(ReadFile("in/deep/top.txt"), "t");
     EXPECT_TRUE(ui.messages.empty());
 }
+
+TEST_F(CommandLine, OnlyTheFirstCommandLetterIsACommand)
+{
+    // Members named like command letters: every word after the command is a name.
+    MakeLzh(L"\\l.lzh", {{"d", "dee"}, {"x", "ex"}, {"e", "ee"}, {"k.txt", "k"}});
+    doc->CloseArchive();
+    ASSERT_TRUE(doc->OpenArchiveByType(L"\\l.lzh"));
+    WriteFile("x", "new x");
+    WriteFile("u", "new u");
+    struct Case
+    {
+        const wchar_t* typed;
+        Texts members;       // what the archive lists afterwards
+        const char* written; // the file extracted into out/, or ""
+    } cases[] = {
+        {L"e -x0 out\\ d", {L"d", L"e", L"k.txt", L"x"}, "d"},
+        {L"e out\\ x", {L"d", L"e", L"k.txt", L"x"}, "x"},
+        {L"d x", {L"d", L"e", L"k.txt"}, ""},
+        {L"d e", {L"d", L"k.txt"}, ""},
+        {L"a x u", {L"d", L"k.txt", L"u", L"x"}, ""},
+        {L"d d", {L"k.txt", L"u", L"x"}, ""},
+    };
+    doc->m_pLzh->keepFolders = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::WideToUtf8(c.typed));
+        std::filesystem::remove_all(folder.HostPath("out"));
+        doc->m_pLzh->destFolder[0] = 0;
+        EXPECT_TRUE(Typed(c.typed));
+        EXPECT_EQ(ui.MessageTexts(), Texts{});
+        Texts members = Members();
+        std::sort(members.begin(), members.end());
+        EXPECT_EQ(members, c.members);
+        std::vector<std::string> expected;
+        if (*c.written != 0) {
+            expected.push_back(c.written);
+        }
+        EXPECT_EQ(Files("out"), expected);
+    }
+    // A change that names nothing does nothing and says so.
+    EXPECT_TRUE(Typed(L"a -x1"));
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kNothingNamedToAdd});
+    EXPECT_EQ(Members().size(), 3u);
+    EXPECT_GT(doc->m_nLastFailed, 0);
+}

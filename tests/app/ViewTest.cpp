@@ -149,6 +149,27 @@ TEST_F(View, OpenInPlaceHandsOverTheFileWritten)
         EXPECT_EQ(ReadFile(host), row == 0 ? "backslash" : "plain") << host;
     }
     EXPECT_TRUE(doc->m_pZip->lowercase); // still in force for extraction
+
+    // The list's name decides, never the local header's: a name climbing out is refused
+    // (and nothing outside is handed over), another local name is not used.
+    WriteFile("victim.txt", "outside the private folder");
+    ZipMember climbing = StoredMember("..\\..\\victim.txt", "x");
+    climbing.localName = "ok.txt";
+    ZipMember renamed = StoredMember("readme.txt", "the listed one");
+    renamed.localName = "sub/.bashrc";
+    doc->CloseArchive();
+    WriteFile("r.zip", BuildZip({climbing, renamed}));
+    Start(L"\\r.zip");
+    ui.shellOpened.clear();
+    ui.messages.clear();
+    view->OnLButtonDblClk(RowPoint(0));
+    EXPECT_EQ(ui.shellOpened, Texts{});
+    EXPECT_EQ(ui.MessageTexts(),
+              Texts{L"展開先の外を指すパスのため展開できません。 [..\\..\\victim.txt]"});
+    view->OnLButtonDblClk(RowPoint(1));
+    ASSERT_EQ(ui.shellOpened.size(), 1u);
+    EXPECT_EQ(ui.shellOpened[0].substr(ui.shellOpened[0].rfind(L'\\')), L"\\readme.txt");
+    EXPECT_EQ(ReadFile("victim.txt"), "outside the private folder");
 }
 
 // A member that cannot be written is not offered: the user is told, and no file of an

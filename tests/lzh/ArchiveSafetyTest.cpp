@@ -20,9 +20,9 @@
 #include <filesystem>
 #include <grp.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -455,61 +455,85 @@ TEST_F(ArchiveSafety, ChangesThroughALinkReachTheFileItLeadsTo)
 
 // A process killed with SIGKILL in the middle of an add: with unnamed work files nothing is
 // ever seen; with named ones, the stale file goes at the next change in the folder.
+namespace
+{
+
+// Where the process that adds is killed: the fault hook kills it at the count-th call at
+// `point` (the unnamed-file point is answered instead, for the named work files).
+platform::FaultPoint g_killPoint;
+int g_killAt;
+int g_calls;
+bool g_named;
+
+bool KillAtPoint(platform::FaultPoint point)
+{
+    if (point == platform::FaultPoint::UnnamedFile) {
+        return g_named;
+    }
+    if (point == g_killPoint && ++g_calls == g_killAt) {
+        raise(SIGKILL);
+    }
+    return false;
+}
+
+} // namespace
+
 TEST_F(ArchiveSafety, AKilledProcessLeavesNoWorkFile)
 {
-    std::string big;
-    std::mt19937 rng(3);
-    while (big.size() < 40u << 20) {
-        big += "line " + std::to_string(rng() % 100000) + " of a text that compresses\n";
-    }
-    tmp.WriteHostFile("src/big.txt", big);
+    tmp.WriteHostFile("src/big.txt", std::string(300000, 'x') + "compresses well");
     std::string archive = Member("", "a.txt", "aaa") + std::string(1, '\0');
-    auto workFiles = [&] {
+    auto leftovers = [&] {
         size_t n = 0;
         for (auto& e : fs::directory_iterator(tmp.Host())) {
-            n += e.path().extension() == ".dat" ? 1 : 0;
+            std::string name = e.path().filename().string();
+            n += e.path().extension() == ".dat" || name.rfind(".tavrel-", 0) == 0 ? 1 : 0;
         }
         return n;
     };
-    for (bool named : {false, true}) {
-        SCOPED_TRACE(named ? "named" : "unnamed");
+    struct Case
+    {
+        const char* when;
+        platform::FaultPoint point;
+        int at;
+        bool named;
+    } cases[] = {
+        {"writing the member", platform::FaultPoint::Write, 1, false},
+        {"writing the member to a named work file", platform::FaultPoint::Write, 1, true},
+        {"naming the work file", platform::FaultPoint::Link, 1, false},
+        {"between naming the work file and the rename", platform::FaultPoint::Rename, 1, false},
+        {"before renaming a named work file", platform::FaultPoint::Rename, 1, true},
+    };
+    // The watchers of the killed processes become this process's children, so that waiting
+    // for them is exact.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
         tmp.WriteHostFile("k.lzh", archive);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            if (named) {
-                platform::SetFaultHook(
-                    [](platform::FaultPoint p) { return p == platform::FaultPoint::UnnamedFile; });
-            }
+            g_killPoint = c.point;
+            g_killAt = c.at;
+            g_calls = 0;
+            g_named = c.named;
+            platform::SetFaultHook(KillAtPoint);
             CLzhArchive a;
             a.methodIndex = 2;
             std::wcscpy(a.destFolder, L"\\src\\");
-            if (a.Open(L"\\k.lzh", false)) {
-                a.AddFile(L"big.txt");
+            if (a.Open(L"\\k.lzh", false) && a.AddFile(L"big.txt")) {
+                a.Close();
             }
-            _exit(3); // not reached in time
+            _exit(3); // the kill point was never reached
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        kill(child, SIGKILL);
         int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the add ended before it was killed";
-        EXPECT_EQ(ReadHostFile(tmp.HostPath("k.lzh")), archive);
-        if (!named) {
-            EXPECT_EQ(workFiles(), 0u);
-            continue;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the process was not killed where it should be";
+        while (waitpid(-1, nullptr, 0) > 0) {
         }
-        EXPECT_EQ(workFiles(), 1u); // the dead process's, held by nobody now
-        platform::SetFaultHook(
-            [](platform::FaultPoint p) { return p == platform::FaultPoint::UnnamedFile; });
-        CLzhArchive a;
-        ASSERT_TRUE(a.Open(L"\\k.lzh", false));
-        std::wcscpy(a.destFolder, L"\\src\\");
-        ASSERT_TRUE(a.AddFile(L"new.txt"));
-        ASSERT_TRUE(a.Close());
-        platform::SetFaultHook(nullptr);
-        EXPECT_EQ(workFiles(), 0u);
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("k.lzh")), archive);
+        EXPECT_EQ(leftovers(), 0u);
     }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
     // Where work files have no name, a file that merely bears such a name is the user's.
     tmp.WriteHostFile("lhawk000.dat", "the user's own\n");
     CLzhArchive a;

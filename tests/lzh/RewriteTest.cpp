@@ -522,3 +522,68 @@ TEST_F(Rewrite, CompressingAheadGivesTheSameArchive)
     ASSERT_TRUE(b.ExtractEntry(changed)) << b.status;
     EXPECT_EQ(ReadHostFile(tmp.HostPath("out/f12")), ChangedText());
 }
+
+TEST_F(Rewrite, AnotherProgramsSaveIsNeverReplaced)
+{
+    // Between the change and the Close, another program saves the archive: by a new file
+    // renamed over it, by rewriting it in place, or by making one where a new archive was
+    // to be. Its file stays, and the changes stay pending.
+    struct Case
+    {
+        const char* what;
+        bool created; // the archive is a new one
+        void (*save)(TempFolder&);
+    } cases[] = {
+        {"a new file renamed over it", false,
+         [](TempFolder& t) {
+             t.WriteHostFile("theirs.lzh", "their version");
+             fs::rename(t.HostPath("theirs.lzh"), t.HostPath("k.lzh"));
+         }},
+        {"rewritten in place", false,
+         [](TempFolder& t) {
+             std::string bytes = ReadHostFile(t.HostPath("k.lzh"));
+             t.WriteHostFile("k.lzh", bytes + "appended by them");
+         }},
+        {"made where a new archive was to be", true,
+         [](TempFolder& t) { t.WriteHostFile("k.lzh", "their version"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(tmp.HostPath("k.lzh"));
+        if (!c.created) {
+            MakeArchive("k.lzh", {L"a.txt"});
+        }
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open(L"\\k.lzh", c.created));
+        std::wcscpy(a.destFolder, L"\\src\\");
+        ASSERT_TRUE(a.AddFile(L"b.bin"));
+        c.save(tmp);
+        std::string theirs = ReadHostFile(tmp.HostPath("k.lzh"));
+        EXPECT_FALSE(a.Close());
+        EXPECT_EQ(a.status, kLzhArchiveChanged);
+        EXPECT_EQ(ReadHostFile(tmp.HostPath("k.lzh")), theirs);
+        EXPECT_EQ(a.GetEntryCount(), c.created ? 1 : 2); // still pending
+        a.Abandon();
+        for (auto& e : fs::directory_iterator(tmp.Host())) {
+            EXPECT_NE(e.path().extension(), ".dat") << e.path();
+        }
+    }
+}
+
+TEST_F(Rewrite, ANewArchiveThatGetsNoMemberIsNotMade)
+{
+    CLzhArchive a;
+    ASSERT_TRUE(a.Open(L"\\none.lzh", true));
+    std::wcscpy(a.destFolder, L"\\src\\");
+    EXPECT_FALSE(a.AddFile(L"missing.txt"));
+    ASSERT_TRUE(a.AddFile(L"a.txt"));
+    ASSERT_TRUE(a.DeleteEntry(0)); // the only member, taken back
+    EXPECT_TRUE(a.Close());
+    EXPECT_FALSE(fs::exists(tmp.HostPath("none.lzh")));
+    // An archive that was there stays, emptied: the user's file, now without members.
+    MakeArchive("some.lzh", {L"a.txt"});
+    ASSERT_TRUE(a.Open(L"\\some.lzh", false));
+    ASSERT_TRUE(a.DeleteEntry(0));
+    EXPECT_TRUE(a.Close());
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("some.lzh")), std::string(1, '\0'));
+}

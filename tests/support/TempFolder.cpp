@@ -41,7 +41,9 @@ std::string TempFolder::HostPath(std::string_view relative) const
 
 void TempFolder::WriteHostFile(std::string_view relative, std::string_view bytes) const
 {
-    std::ofstream out(HostPath(relative), std::ios::binary | std::ios::trunc);
+    std::filesystem::path path(HostPath(relative));
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write test file");

@@ -18,6 +18,7 @@ public:
     const std::string& Host() const { return m_host; }
     // Host path of a file inside the folder ("a/b.lzh").
     std::string HostPath(std::string_view relative) const;
+    // Writes a file below the folder, making the folders it needs.
     void WriteHostFile(std::string_view relative, std::string_view bytes) const;
 
 private:

@@ -309,3 +309,66 @@ TEST_F(ZipExtract, FailedWritesAreReported)
     EXPECT_FALSE(Extract(0));
     EXPECT_EQ(archive.status, kZipDestinationFailed);
 }
+
+namespace
+{
+
+// Points the central directory's entry `index` at local header offset `offset`.
+void SetLocalOffset(std::string& zip, int index, uint32_t offset)
+{
+    size_t at = zip.find("PK\x01\x02");
+    for (int i = 0; i < index; ++i) {
+        at = zip.find("PK\x01\x02", at + 4);
+    }
+    ASSERT_NE(at, std::string::npos);
+    for (int b = 0; b < 4; ++b) {
+        zip[at + 42 + static_cast<size_t>(b)] = static_cast<char>(offset >> (8 * b));
+    }
+}
+
+} // namespace
+
+TEST_F(ZipExtract, MembersSharingTheirDataAreListedButRefused)
+{
+    // The non-recursive "zip bomb": a member whose stored data quote the next member's local
+    // header and data, and two entries of the directory naming one local header.
+    std::string quoted = BuildZip({StoredMember("b.txt", "kernel")});
+    quoted.resize(quoted.find("PK\x01\x02")); // b's local header and data
+    struct Case
+    {
+        const char* what;
+        std::vector<ZipMember> members;
+        std::vector<std::pair<int, uint32_t>> offsets; // (entry, local header offset)
+        std::vector<bool> refused;
+    } cases[] = {
+        {"a member quoting the next",
+         {StoredMember("a", quoted), StoredMember("b.txt", "kernel")},
+         {{1, 30 + 1}},
+         {true, true}},
+        {"two entries of one header",
+         {StoredMember("x.txt", "same"), StoredMember("x.txt", "same"), StoredMember("c", "c")},
+         {{1, 0}},
+         {true, true, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string zip = BuildZip(c.members);
+        for (auto [entry, offset] : c.offsets) {
+            SetLocalOffset(zip, entry, offset);
+        }
+        std::filesystem::remove_all(folder.HostPath("out"));
+        folder.WriteHostFile("bomb.zip", zip);
+        ASSERT_TRUE(archive.Open(L"\\bomb.zip"));
+        std::wcscpy(archive.destFolder, L"\\out");
+        ASSERT_EQ(archive.GetEntryCount(), static_cast<int>(c.refused.size()));
+        for (bool test : {true, false}) {
+            archive.testMode = test;
+            for (int i = 0; i < archive.GetEntryCount(); ++i) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(Extract(i), !c.refused[static_cast<size_t>(i)]);
+                EXPECT_EQ(archive.status,
+                          c.refused[static_cast<size_t>(i)] ? kZipOverlapping : kZipOk);
+            }
+        }
+    }
+}

@@ -1,0 +1,37 @@
+// CLeftoverGuard: a named file that must not outlive this process (a full copy of an archive
+// on its way to replacing it). A small process of its own watches the name while it is
+// held; should this process end before Release (killed, however), the watcher removes the
+// file, provided the name still holds the same file.
+#pragma once
+
+#include "platform/File.h"
+
+#include <string_view>
+#include <sys/types.h>
+
+namespace platform
+{
+
+class CLeftoverGuard
+{
+public:
+    CLeftoverGuard() = default;
+    ~CLeftoverGuard() { Release(); }
+    CLeftoverGuard(const CLeftoverGuard&) = delete;
+    CLeftoverGuard& operator=(const CLeftoverGuard&) = delete;
+    // Takes over other's watch (ending its own first).
+    void Take(CLeftoverGuard& other);
+
+    // Starts watching `path`, the name `file` has or is about to get (in the folder it was
+    // made in). False when no watcher could be started.
+    bool Watch(FileHandle file, std::wstring_view path);
+    // The file is gone or has taken its final name: the watch ends, nothing is removed.
+    void Release();
+    bool IsWatching() const { return m_watcher > 0; }
+
+private:
+    pid_t m_watcher = -1; // the watching process
+    int m_socket = -1;    // its end: closing it without a word tells the watcher to remove
+};
+
+} // namespace platform
