@@ -1,0 +1,210 @@
+// Shrink (method 1): LZW over codes read least significant bit first, 9 bits wide at the start.
+//   0-255      a literal byte
+//   256        a control code; the next code, of the same width, says what to do:
+//                1  later codes are one bit wider (13 at most)
+//                2  partial clear: every code 257-8191 in use that no other code in use
+//                   extends (a leaf of the string tree) becomes free
+//   257-8191   a string: the string of its prefix code followed by one byte
+// The first code is a literal. Every later code defines the lowest free code (while there is
+// one) as the previous code followed by the first byte of this code's string. The compressor
+// makes that definition before it matches the code, so the code may stand on it: it may be
+// the new code itself (the KwKwK case: the previous string plus its own first byte), or its
+// chain may pass through the new code where a freed code is reused. Strings are spelled
+// through the prefix codes as the table stands when they are read, so a freed code reused
+// changes the strings that name it. Nothing ends the stream: decoding stops at the member's
+// size.
+//
+// Where the format leaves it open this reader takes these rules: a free code, a string whose
+// chain passes a free code, a control code other than 1 and 2, growth past 13 bits and a
+// chain that loops (a code redefined into its own chain) are invalid.
+#include "zip/ZipShrinkDecoder.h"
+
+#include "zip/ZipBitInput.h"
+#include "zip/ZipOutputWindow.h"
+
+#include <cstring>
+#include <new>
+
+namespace
+{
+
+constexpr unsigned kControlCode = 256;
+constexpr unsigned kFirstString = 257;
+constexpr unsigned kCodes = 8192; // 13-bit codes
+constexpr unsigned kFirstWidth = 9;
+constexpr unsigned kLastWidth = 13;
+constexpr unsigned kGrow = 1;
+constexpr unsigned kPartialClear = 2;
+// prefix[] of a free code. Entry kFree itself names kFree as its prefix, so that a chain
+// reaching a free code runs on until the chain's bound stops it as invalid.
+constexpr uint16_t kFree = kCodes;
+// The longest string: every code 257-8191 on one chain above a literal, 7935 + 1 bytes.
+constexpr unsigned kLongestString = kCodes - kFirstString + 1;
+static_assert(kLongestString <= ZipOutputWindow::kSlack, "a string must fit past the chunk");
+// A code and its control argument take at most 2 * 13 bits of one refill's 56.
+constexpr unsigned kStepBits = 2 * kLastWidth;
+
+} // namespace
+
+struct CZipShrinkDecoder::State
+{
+    uint16_t prefix[kCodes + 1];   // 257-8191: the code a string extends; kFree when free
+    uint8_t suffix[kCodes + 1];    // 257-8191: a string's last byte
+    uint8_t chain[kLongestString]; // a string spelled backwards from its last byte
+    ZipBitInput input;             // the member's compressed bytes
+    ZipOutputWindow window;        // output on its way to the sink
+    unsigned lowestFree;           // the code the next definition takes; kCodes: none
+    void PartialClear();
+    void NextFree();
+};
+
+// Frees every code in use that no code in use names as its prefix.
+void CZipShrinkDecoder::State::PartialClear()
+{
+    bool extended[kCodes + 1] = {};
+    for (unsigned c = kFirstString; c < kCodes; ++c) {
+        extended[prefix[c]] = true; // a free code marks kFree: no matter
+    }
+    for (unsigned c = kFirstString; c < kCodes; ++c) {
+        if (!extended[c]) {
+            prefix[c] = kFree;
+        }
+    }
+    lowestFree = kFirstString;
+    NextFree();
+}
+
+// Moves lowestFree up to the first free code at or above it.
+void CZipShrinkDecoder::State::NextFree()
+{
+    while (lowestFree < kCodes && prefix[lowestFree] != kFree) {
+        ++lowestFree;
+    }
+}
+
+CZipShrinkDecoder::CZipShrinkDecoder() = default;
+CZipShrinkDecoder::~CZipShrinkDecoder() = default;
+
+// The loop keeps the bit buffer and the output pointer in locals (byte stores to the output
+// and the chain could otherwise alias them). Each round refills to at least 56 bits when
+// fewer than a code and its control argument (26 bits) are left, so a round takes its bits
+// without further checks; the padding past the member's end is checked after every code.
+DecodeStatus CZipShrinkDecoder::Decode(const ZipDecodeJob& job)
+{
+    if (job.method != 1) {
+        return DecodeStatus::Unsupported;
+    }
+    if (!m_state) {
+        m_state.reset(new (std::nothrow) State);
+        if (!m_state) {
+            return DecodeStatus::NoMemory;
+        }
+    }
+    State& s = *m_state;
+    ZipBitInput& in = s.input;
+    in.Start(*job.source);
+    s.window.Start(job.sink);
+    for (unsigned c = kFirstString; c <= kCodes; ++c) {
+        s.prefix[c] = kFree;
+        s.suffix[c] = 0;
+    }
+    s.lowestFree = kFirstString;
+
+    uint64_t bits = 0;
+    unsigned count = 0;
+    unsigned width = kFirstWidth;
+    unsigned previous = kCodes; // none yet
+    uint64_t left = job.unpackedSize;
+    uint8_t* out = s.window.Output();
+    uint8_t* const top = s.chain + kLongestString; // a string's last byte goes before it
+    DecodeStatus status = DecodeStatus::Ok;
+    while (left != 0) {
+        if (count < kStepBits) {
+            in.bits = bits;
+            in.count = count;
+            in.Refill();
+            bits = in.bits;
+            count = in.count;
+        }
+        const unsigned mask = (1u << width) - 1;
+        unsigned code = static_cast<unsigned>(bits) & mask;
+        bits >>= width;
+        count -= width;
+        if (code == kControlCode) {
+            const unsigned action = static_cast<unsigned>(bits) & mask;
+            bits >>= width;
+            count -= width;
+            if (in.padBits > count) {
+                status = DecodeStatus::Truncated;
+                break;
+            }
+            if (action == kGrow && width < kLastWidth) {
+                ++width;
+            } else if (action == kPartialClear) {
+                s.PartialClear();
+            } else {
+                status = DecodeStatus::Invalid;
+                break;
+            }
+            continue;
+        }
+        if (in.padBits > count) {
+            status = DecodeStatus::Truncated;
+            break;
+        }
+        // The definition this code brings comes first: the compressor made it before it
+        // matched this code, whose chain may pass through it (a reused code, or the KwKwK
+        // case, where the code is the new one). Its last byte, the first of this code's
+        // string, is known once the chain reaches its literal.
+        unsigned defined = kCodes;
+        if (previous != kCodes && s.lowestFree < kCodes) {
+            defined = s.lowestFree;
+            s.prefix[defined] = static_cast<uint16_t>(previous);
+        }
+        if (code >= kFirstString && s.prefix[code] == kFree) {
+            status = DecodeStatus::Invalid; // not defined (the first code must be a literal)
+            break;
+        }
+        // The string, spelled backwards from top; hole is where the new code's byte goes.
+        uint8_t* p = top;
+        uint8_t* hole = nullptr;
+        unsigned c = code;
+        while (c >= kFirstString && p != s.chain) {
+            *--p = s.suffix[c];
+            hole = c == defined ? p : hole;
+            c = s.prefix[c];
+        }
+        if (p == s.chain) {
+            status = DecodeStatus::Invalid; // more links than codes: a loop or a free code
+            break;
+        }
+        *--p = static_cast<uint8_t>(c);
+        if (defined != kCodes) {
+            s.suffix[defined] = static_cast<uint8_t>(c);
+            if (hole != nullptr) {
+                *hole = static_cast<uint8_t>(c);
+            }
+            ++s.lowestFree;
+            s.NextFree();
+        }
+        size_t n = static_cast<size_t>(top - p);
+        previous = code;
+        if (n > left) {
+            n = static_cast<size_t>(left);
+        }
+        std::memcpy(out, p, n);
+        out += n;
+        left -= n;
+        if (out >= s.window.chunkEnd) {
+            out = s.window.Flush(out);
+            if (s.window.refused) {
+                return DecodeStatus::OutputRefused;
+            }
+        }
+    }
+    if (status != DecodeStatus::Ok) {
+        return status;
+    }
+    s.window.Flush(out);
+    return s.window.refused ? DecodeStatus::OutputRefused : DecodeStatus::Ok;
+}
