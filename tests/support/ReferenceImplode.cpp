@@ -10,17 +10,24 @@
 #include "tests/support/LsbBits.h"
 
 #include <algorithm>
-#include <map>
 #include <numeric>
-#include <utility>
 
 namespace testsupport
 {
 namespace
 {
 
-// A prefix code: (length, code bits) -> symbol.
-using Code = std::map<std::pair<unsigned, uint32_t>, unsigned>;
+// A complete code as the format builds it, decoded the canonical way. With the symbols sorted
+// by length and then by value, the format gives symbol k the value V(k) = the sum of
+// 2^(16 - l(j)) over the symbols j after it, while a canonical code gives it C(k) = the same
+// sum over the symbols before it. A complete code's sum over all symbols is 2^16, so
+// V(k) = 2^16 - C(k) - 2^(16 - l(k)): the top l(k) bits of V(k) are those of C(k) inverted.
+// Decoding reads the bits inverted and walks the canonical code length by length.
+struct Code
+{
+    unsigned count[17] = {};       // symbols of each length
+    std::vector<unsigned> symbols; // by length, then by value
+};
 
 class Exploder
 {
@@ -114,28 +121,37 @@ private:
         if (end < 65536) {
             return ImplodeError::Incomplete;
         }
-        for (unsigned s = 0; s < symbols; ++s) {
-            code[{lengths[s], values[s] >> (16 - lengths[s])}] = s;
+        for (unsigned l = 1; l <= 16; ++l) {
+            for (unsigned s = 0; s < symbols; ++s) {
+                if (lengths[s] == l) {
+                    ++code.count[l];
+                    code.symbols.push_back(s);
+                }
+            }
         }
         return ImplodeError::Ok;
     }
 
-    // Bits one at a time, the code's most significant first, until they spell a code. A
+    // Bits one at a time, the code's most significant first and inverted, until they spell
+    // a canonical code: first is the first code of the length, index its first symbol. A
     // complete code always ends within 16 bits.
     bool Decode(const Code& code, unsigned& symbol)
     {
         uint32_t bits = 0;
+        uint32_t first = 0;
+        uint32_t index = 0;
         for (unsigned length = 1; length <= 16; ++length) {
             unsigned bit;
             if (!m_in.Read(1, bit)) {
                 return false;
             }
-            bits = (bits << 1) | bit;
-            auto found = code.find({length, bits});
-            if (found != code.end()) {
-                symbol = found->second;
+            bits = (bits << 1) | (bit ^ 1);
+            if (bits - first < code.count[length]) {
+                symbol = code.symbols[index + bits - first];
                 return true;
             }
+            index += code.count[length];
+            first = (first + code.count[length]) << 1;
         }
         symbol = 0; // not reached with a complete code
         return true;

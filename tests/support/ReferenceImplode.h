@@ -1,6 +1,5 @@
-// A plain decoder of Implode (ZIP method 6) written for clarity, codes read one bit at a time
-// and looked up by their bits, as an oracle for CZipImplodeDecoder: each rule a stream can
-// break has its own error.
+// A plain decoder of Implode (ZIP method 6) written for clarity, codes read one bit at a time,
+// as an oracle for CZipImplodeDecoder: each rule a stream can break has its own error.
 #pragma once
 
 #include "archive/DecodeStatus.h"

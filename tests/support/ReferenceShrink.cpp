@@ -69,8 +69,8 @@ public:
                 m_table[defined].last = static_cast<uint8_t>(first);
                 FindLowestFree();
             }
-            std::vector<uint8_t> string;
-            Spell(code, string);
+            Spell(code, m_string);
+            const std::vector<uint8_t>& string = m_string;
             havePrevious = true;
             previous = code;
             size_t n = std::min<uint64_t>(string.size(), size - out.size());
@@ -120,13 +120,13 @@ private:
     // The string of code (whose chain ends), first byte first.
     void Spell(unsigned code, std::vector<uint8_t>& string) const
     {
-        std::vector<uint8_t> backwards;
+        string.clear();
         while (code >= kFirstString) {
-            backwards.push_back(m_table[code].last);
+            string.push_back(m_table[code].last);
             code = m_table[code].prefix;
         }
-        backwards.push_back(static_cast<uint8_t>(code));
-        string.assign(backwards.rbegin(), backwards.rend());
+        string.push_back(static_cast<uint8_t>(code));
+        std::reverse(string.begin(), string.end());
     }
 
     void PartialClear()
@@ -157,6 +157,7 @@ private:
     std::vector<Entry> m_table;
     unsigned m_width = 9;
     unsigned m_lowestFree = kFirstString;
+    std::vector<uint8_t> m_string; // the string of the code just read
 };
 
 } // namespace
