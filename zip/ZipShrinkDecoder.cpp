@@ -46,40 +46,120 @@ constexpr unsigned kStepBits = 2 * kLastWidth;
 
 } // namespace
 
+// The table keeps, besides each code's definition, how many codes in use name each code as
+// their prefix, and two bit sets over the codes: the free ones, and the leaves (codes in use
+// that no code in use names). A partial clear then frees the leaves it finds in the set, and
+// the lowest free code is a search over 128 words: a stream of control codes costs little
+// work per bit of it, however full the table.
+//
+// A string is settled when its prefix was a literal or a settled code in use at its
+// definition: a code in use that another one names is never freed, so a settled string
+// stays as it was, and its length is known. Only strings defined on a freed code (which a
+// later definition may reuse) are not; they are spelled the careful way.
 struct CZipShrinkDecoder::State
 {
+    static constexpr unsigned kWords = kCodes / 64;
+
     uint16_t prefix[kCodes + 1];   // 257-8191: the code a string extends; kFree when free
     uint8_t suffix[kCodes + 1];    // 257-8191: a string's last byte
+    uint16_t children[kCodes + 1]; // 257-8191: codes in use naming it as their prefix
+    uint16_t length[kCodes + 1];   // a settled string's length (literals: 1); 0: not settled
+    uint64_t leaves[kWords];       // bit c: code c is in use and no code in use names it
+    uint64_t free[kWords];         // bit c: code c (257-8191) is free
     uint8_t chain[kLongestString]; // a string spelled backwards from its last byte
     ZipBitInput input;             // the member's compressed bytes
     ZipOutputWindow window;        // output on its way to the sink
     unsigned lowestFree;           // the code the next definition takes; kCodes: none
-    void PartialClear();
-    void NextFree();
-};
 
-// Frees every code in use that no code in use names as its prefix.
-void CZipShrinkDecoder::State::PartialClear()
-{
-    bool extended[kCodes + 1] = {};
-    for (unsigned c = kFirstString; c < kCodes; ++c) {
-        extended[prefix[c]] = true; // a free code marks kFree: no matter
-    }
-    for (unsigned c = kFirstString; c < kCodes; ++c) {
-        if (!extended[c]) {
-            prefix[c] = kFree;
+    void Start();
+    // Puts a free code in use as prefixCode (a literal or a code, itself even) followed by a
+    // byte set later.
+    void Define(unsigned code, unsigned prefixCode)
+    {
+        // Settled on a literal or a settled code in use; a free one (this code itself
+        // included) may be defined anew, so the new string is not settled.
+        const bool settled =
+            prefixCode < kFirstString || (prefix[prefixCode] != kFree && length[prefixCode] != 0);
+        length[code] = settled ? static_cast<uint16_t>(length[prefixCode] + 1) : 0;
+        prefix[code] = static_cast<uint16_t>(prefixCode);
+        Reset(free, code);
+        if (prefixCode >= kFirstString && children[prefixCode]++ == 0) {
+            Reset(leaves, prefixCode); // its first child (a free code is no leaf anyway)
+        }
+        if (children[code] == 0) {
+            Set(leaves, code);
         }
     }
+    void PartialClear();
+    // The lowest free code at or above from; kCodes when there is none. While the table
+    // fills, that is from itself.
+    unsigned FreeFrom(unsigned from) const
+    {
+        if (from < kCodes && prefix[from] == kFree) {
+            return from;
+        }
+        return FreeAbove(from);
+    }
+    unsigned FreeAbove(unsigned from) const;
+
+    static void Set(uint64_t* bits, unsigned c) { bits[c / 64] |= uint64_t{1} << (c % 64); }
+    static void Reset(uint64_t* bits, unsigned c) { bits[c / 64] &= ~(uint64_t{1} << (c % 64)); }
+};
+
+void CZipShrinkDecoder::State::Start()
+{
+    for (unsigned c = kFirstString; c <= kCodes; ++c) {
+        prefix[c] = kFree;
+        suffix[c] = 0;
+    }
+    std::memset(children, 0, sizeof children);
+    for (unsigned c = 0; c <= kCodes; ++c) {
+        length[c] = c < kControlCode ? 1 : 0;
+    }
+    std::memset(leaves, 0, sizeof leaves);
+    // Codes 0-256 are never free.
+    for (unsigned w = 0; w < kWords; ++w) {
+        free[w] = w < kFirstString / 64 ? 0 : ~uint64_t{0};
+    }
+    free[kFirstString / 64] <<= kFirstString % 64;
     lowestFree = kFirstString;
-    NextFree();
 }
 
-// Moves lowestFree up to the first free code at or above it.
-void CZipShrinkDecoder::State::NextFree()
+// Frees every code in use that no code in use names as its prefix: the leaves as they stand
+// before any is freed (a parent left childless becomes a leaf for the next clear).
+void CZipShrinkDecoder::State::PartialClear()
 {
-    while (lowestFree < kCodes && prefix[lowestFree] != kFree) {
-        ++lowestFree;
+    uint64_t freeing[kWords];
+    std::memcpy(freeing, leaves, sizeof freeing);
+    for (unsigned w = 0; w < kWords; ++w) {
+        for (uint64_t bits = freeing[w]; bits != 0; bits &= bits - 1) {
+            const unsigned c = w * 64 + static_cast<unsigned>(__builtin_ctzll(bits));
+            const unsigned parent = prefix[c];
+            prefix[c] = kFree;
+            Set(free, c);
+            Reset(leaves, c);
+            if (parent >= kFirstString && --children[parent] == 0 && prefix[parent] != kFree) {
+                Set(leaves, parent);
+            }
+        }
     }
+    lowestFree = FreeFrom(kFirstString);
+}
+
+unsigned CZipShrinkDecoder::State::FreeAbove(unsigned from) const
+{
+    if (from >= kCodes) {
+        return kCodes;
+    }
+    unsigned w = from / 64;
+    uint64_t bits = free[w] & (~uint64_t{0} << (from % 64));
+    while (bits == 0) {
+        if (++w == kWords) {
+            return kCodes;
+        }
+        bits = free[w];
+    }
+    return w * 64 + static_cast<unsigned>(__builtin_ctzll(bits));
 }
 
 CZipShrinkDecoder::CZipShrinkDecoder() = default;
@@ -104,11 +184,7 @@ DecodeStatus CZipShrinkDecoder::Decode(const ZipDecodeJob& job)
     ZipBitInput& in = s.input;
     in.Start(*job.source);
     s.window.Start(job.sink);
-    for (unsigned c = kFirstString; c <= kCodes; ++c) {
-        s.prefix[c] = kFree;
-        s.suffix[c] = 0;
-    }
-    s.lowestFree = kFirstString;
+    s.Start();
 
     uint64_t bits = 0;
     unsigned count = 0;
@@ -159,40 +235,60 @@ DecodeStatus CZipShrinkDecoder::Decode(const ZipDecodeJob& job)
         unsigned defined = kCodes;
         if (previous != kCodes && s.lowestFree < kCodes) {
             defined = s.lowestFree;
-            s.prefix[defined] = static_cast<uint16_t>(previous);
+            s.Define(defined, previous);
         }
         if (code >= kFirstString && s.prefix[code] == kFree) {
             status = DecodeStatus::Invalid; // not defined (the first code must be a literal)
             break;
         }
-        // The string, spelled backwards from top; hole is where the new code's byte goes.
-        uint8_t* p = top;
-        uint8_t* hole = nullptr;
+        size_t n = s.length[code];
         unsigned c = code;
-        while (c >= kFirstString && p != s.chain) {
-            *--p = s.suffix[c];
-            hole = c == defined ? p : hole;
-            c = s.prefix[c];
-        }
-        if (p == s.chain) {
-            status = DecodeStatus::Invalid; // more links than codes: a loop or a free code
-            break;
-        }
-        *--p = static_cast<uint8_t>(c);
-        if (defined != kCodes) {
-            s.suffix[defined] = static_cast<uint8_t>(c);
+        if (n != 0) {
+            // A settled string goes straight to the output, spelled backwards from its end,
+            // its length bounding the walk. Read as the code just defined, its last byte is
+            // the first one, written once known.
+            uint8_t* p = out + n;
+            size_t links = n - 1;
+            if (code == defined) {
+                --p;
+                --links;
+                c = previous;
+            }
+            for (; links != 0; --links) {
+                *--p = s.suffix[c];
+                c = s.prefix[c];
+            }
+            *--p = static_cast<uint8_t>(c);
+            out[n - 1] = code == defined ? out[0] : out[n - 1];
+        } else {
+            // Otherwise spelled into chain, backwards from top, and checked: hole is where
+            // the new code's byte goes.
+            uint8_t* p = top;
+            uint8_t* hole = nullptr;
+            while (c >= kFirstString && p != s.chain) {
+                *--p = s.suffix[c];
+                hole = c == defined ? p : hole;
+                c = s.prefix[c];
+            }
+            if (p == s.chain) {
+                status = DecodeStatus::Invalid; // more links than codes: a loop or a free code
+                break;
+            }
+            *--p = static_cast<uint8_t>(c);
             if (hole != nullptr) {
                 *hole = static_cast<uint8_t>(c);
             }
-            ++s.lowestFree;
-            s.NextFree();
+            n = static_cast<size_t>(top - p);
+            std::memcpy(out, p, n);
         }
-        size_t n = static_cast<size_t>(top - p);
+        if (defined != kCodes) {
+            s.suffix[defined] = static_cast<uint8_t>(c);
+            s.lowestFree = s.FreeFrom(defined + 1);
+        }
         previous = code;
         if (n > left) {
             n = static_cast<size_t>(left);
         }
-        std::memcpy(out, p, n);
         out += n;
         left -= n;
         if (out >= s.window.chunkEnd) {

@@ -56,6 +56,7 @@ public:
             if (havePrevious && m_lowestFree < kCodes) {
                 defined = m_lowestFree;
                 m_table[defined] = {true, previous, 0};
+                m_end = std::max(m_end, defined + 1);
             }
             if (code > kControl && !m_table[code].inUse) {
                 return havePrevious ? ShrinkError::UndefinedCode : ShrinkError::FirstCodeNotLiteral;
@@ -129,15 +130,16 @@ private:
         std::reverse(string.begin(), string.end());
     }
 
+    // Codes above the highest one ever defined are free and stay out of the scans.
     void PartialClear()
     {
         std::vector<bool> extended(kCodes);
-        for (unsigned c = kFirstString; c < kCodes; ++c) {
+        for (unsigned c = kFirstString; c < m_end; ++c) {
             if (m_table[c].inUse) {
                 extended[m_table[c].prefix] = true;
             }
         }
-        for (unsigned c = kFirstString; c < kCodes; ++c) {
+        for (unsigned c = kFirstString; c < m_end; ++c) {
             if (m_table[c].inUse && !extended[c]) {
                 m_table[c].inUse = false;
             }
@@ -157,6 +159,7 @@ private:
     std::vector<Entry> m_table;
     unsigned m_width = 9;
     unsigned m_lowestFree = kFirstString;
+    unsigned m_end = kFirstString; // one past the highest code defined so far
     std::vector<uint8_t> m_string; // the string of the code just read
 };
 
