@@ -16,9 +16,9 @@ public:
 
     // Produces exactly job.unpackedSize bytes (nothing marks the stream's end). Truncated
     // when the member's bytes end before that; Invalid for a code the stream has not
-    // defined, a first code that is no literal, a control code other than 1 and 2, codes
-    // growing past 13 bits or a string whose prefix codes loop; Unsupported for a method
-    // other than 1.
+    // defined (a free one), a first code that is no literal, a control code other than 1 and
+    // 2, codes growing past 13 bits, or a string whose prefix codes loop or pass a free code;
+    // Unsupported for a method other than 1.
     DecodeStatus Decode(const ZipDecodeJob& job) override;
 
 private:

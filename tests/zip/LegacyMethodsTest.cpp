@@ -1,7 +1,7 @@
 // The PKZIP 1.x decoders (Shrink, Reduce, Implode): the corpus members of those methods against
 // their manifest, hand-built streams for the rules the corpus does not reach (each bad stream
 // with the reference decoder's named error), round trips through the test-side encoders
-// checked against the reference decoders, and unzip reading what those encoders make.
+// checked against the reference decoders, and unzip and 7zz reading what those encoders make.
 #include "tests/support/CorpusMembers.h"
 #include "tests/support/LegacyZipEncoders.h"
 #include "tests/support/LsbBits.h"
@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -34,7 +33,7 @@ namespace
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes B(const std::string& s)
+Bytes BytesOf(const std::string& s)
 {
     return Bytes(s.begin(), s.end());
 }
@@ -101,8 +100,10 @@ Decoded ExpectAgree(uint16_t method, uint16_t flags, const Bytes& packed, uint64
     Decoded fast = Fast(method, flags, packed, size);
     Decoded split = Fast(method, flags, packed, size, true);
     ReferenceDecoded ref = Reference(method, flags, packed, size);
-    EXPECT_EQ(DecodeStatusName(fast.status), DecodeStatusName(ref.status));
-    EXPECT_EQ(DecodeStatusName(split.status), DecodeStatusName(ref.status));
+    EXPECT_EQ(DecodeStatusName(fast.status), DecodeStatusName(ref.status))
+        << "reference error " << ref.error;
+    EXPECT_EQ(DecodeStatusName(split.status), DecodeStatusName(ref.status))
+        << "reference error " << ref.error;
     if (ref.status == DecodeStatus::Ok) {
         EXPECT_TRUE(fast.bytes == ref.bytes);
         EXPECT_TRUE(split.bytes == ref.bytes);
@@ -494,7 +495,7 @@ TEST(LegacyMethods, ShrinkHandBuiltStreams)
         EXPECT_EQ(ReferenceUnshrink(packed, c.size).error, c.error);
         EXPECT_EQ(fast.status, StatusOf(c.error));
         if (c.error == ShrinkError::Ok) {
-            EXPECT_EQ(fast.bytes, B(c.expected));
+            EXPECT_EQ(fast.bytes, BytesOf(c.expected));
         }
     }
 }
@@ -605,7 +606,7 @@ TEST(LegacyMethods, ReduceDistanceBeforeTheStartReadsZeros)
 TEST(LegacyMethods, ReduceFollowerSetsCodeBytesByTheByteBefore)
 {
     // S(0) = {x}: one follower still takes one index bit. S(x) = {y, z, w}: two bits.
-    ReduceWriter w({{0, B("x")}, {'x', B("yzw")}});
+    ReduceWriter w({{0, BytesOf("x")}, {'x', BytesOf("yzw")}});
     w.bits.Put(0, 1); // by S(0): index 0 in one bit
     w.bits.Put(0, 1);
     w.bits.Put(0, 1); // by S(x): index 2 in two bits
@@ -616,7 +617,7 @@ TEST(LegacyMethods, ReduceFollowerSetsCodeBytesByTheByteBefore)
     w.bits.Put('k', 8);
     Decoded fast = ExpectAgree(2, 0, w.bits.Bytes(), 5);
     EXPECT_EQ(fast.status, DecodeStatus::Ok);
-    EXPECT_EQ(fast.bytes, B("xwqxk"));
+    EXPECT_EQ(fast.bytes, BytesOf("xwqxk"));
 }
 
 TEST(LegacyMethods, ReduceBadStreams)
@@ -633,7 +634,7 @@ TEST(LegacyMethods, ReduceBadStreams)
     for (int i = 0; i < 33; ++i) {
         tooLarge.Put('a', 8);
     }
-    ReduceWriter pastSet({{0, B("abc")}});
+    ReduceWriter pastSet({{0, BytesOf("abc")}});
     pastSet.bits.Put(0, 1);
     pastSet.bits.Put(3, 2); // index 3 of a set of three
     ReduceWriter setsOnly;
@@ -707,7 +708,7 @@ TEST(LegacyMethods, ImplodeTwoCodesWithLiteralsAsBytes)
     Match(w, 2, 2); // length 2 + 2
     Decoded fast = ExpectAgree(6, 0, w.Bytes(), 6);
     EXPECT_EQ(fast.status, DecodeStatus::Ok);
-    EXPECT_EQ(fast.bytes, B("ababab"));
+    EXPECT_EQ(fast.bytes, BytesOf("ababab"));
 }
 
 TEST(LegacyMethods, ImplodeEightKWindowTakesSevenLowBits)
@@ -739,7 +740,7 @@ TEST(LegacyMethods, ImplodeThreeCodesTakeMatchesFromThree)
     Match(w, 1, 0); // length 0 + 3
     Decoded fast = ExpectAgree(6, 4, w.Bytes(), 5);
     EXPECT_EQ(fast.status, DecodeStatus::Ok);
-    EXPECT_EQ(fast.bytes, B("abbbb"));
+    EXPECT_EQ(fast.bytes, BytesOf("abbbb"));
 }
 
 TEST(LegacyMethods, ImplodeLengthSymbol63AddsAByte)
@@ -768,7 +769,7 @@ TEST(LegacyMethods, ImplodeCodesFollowTheFormatsConstruction)
     w.Put('a', 8);
     w.Put(1, 1);
     w.Put('b', 8);
-    Bytes expected = B("ab");
+    Bytes expected = BytesOf("ab");
     auto match = [&](unsigned code, unsigned bits, unsigned length) {
         w.Put(0, 1);
         w.Put(1, 6); // distance 2
