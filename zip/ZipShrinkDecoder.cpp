@@ -16,7 +16,9 @@
 //
 // Where the format leaves it open this reader takes these rules: a free code, a string whose
 // chain passes a free code, a control code other than 1 and 2, growth past 13 bits and a
-// chain that loops (a code redefined into its own chain) are invalid.
+// chain that loops (a code redefined into its own chain) are invalid; with no code free, a
+// code defines nothing. 7-Zip reads Shrink streams the same way; UnZip 6.00 frees codes
+// otherwise in some tables after several partial clears, and fails on such streams.
 #include "zip/ZipShrinkDecoder.h"
 
 #include "zip/ZipBitInput.h"
