@@ -110,6 +110,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return true;
     };
     int command = fits ? processor.Interpret(tokens, archive) : kCommandInvalid;
+    // The command is the first command letter typed; every later word is a name.
+    if (command != kCommandInvalid) {
+        int first = kCommandNone;
+        for (const std::wstring& t : tokens) {
+            if (t.size() == 1 && first == kCommandNone && t[0] != L'-') {
+                std::wstring_view letters = L"xeaud";
+                size_t at = letters.find(t[0]);
+                first = at == std::wstring_view::npos ? kCommandNone
+                        : at < 2                      ? kCommandExtract
+                        : at < 4                      ? kCommandAdd
+                                                      : kCommandDelete;
+            }
+        }
+        if (first != command) {
+            std::abort();
+        }
+    }
     // Each token finds at most two entries per level of folders, and levels end with the
     // length of a path.
     if (processor.fileList.size() > kMaxTokens * 2 * kMaxPath ||

@@ -38,6 +38,15 @@ mkdir -p "$work/drop/folder/inner"
 echo one > "$work/drop/one.txt"; echo two > "$work/drop/two.txt"
 echo deep > "$work/drop/folder/inner/deep.txt"
 cp "$sample" "$work/消去.lzh"
+# A ZIP archive whose local header names another file than its directory: open in place
+# writes and hands over the member under the listed name.
+python3 - "$work/renamed.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("readme.txt", "the listed one")
+data = open(sys.argv[1], "rb").read().replace(b"readme.txt", b"d/.profile", 1)
+open(sys.argv[1], "wb").write(data)
+PY
 export LC_ALL=C.UTF-8
 export TAVREL_CHECK_MEMBER_CANCEL=${TAVREL_CHECK_MEMBER_CANCEL:-1}
 if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
@@ -284,6 +293,19 @@ import -window "$window" "$artifacts/main-window-dropped.png"
 key shift+l
 wait_rows ""
 grep '^title' "$trace" | tail -1 | grep -q "	Tavrel$" || { echo "FAIL: the title after closing"; exit 1; }
+# The ZIP member opened in place is the listed one, whatever its local header says.
+drop "$work/renamed.zip"
+wait_rows "readme.txt"
+opened=$(wc -l < "$work/opened.txt")
+xdotool mousemove --window "$window" 60 137 click 1
+sleep 0.4
+xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
+for _ in $(seq 1 20); do [ "$(wc -l < "$work/opened.txt")" -gt "$opened" ] && break; sleep 0.1; done
+last=$(tail -1 "$work/opened.txt")
+[ "$(basename "$last")" = readme.txt ] && [ "$(cat "$last")" = "the listed one" ] &&
+    [ ! -e "$(dirname "$last")/d" ] || { echo "FAIL: open in place handed over '$last'"; exit 1; }
+key shift+l
+wait_rows ""
 drop "$work/消去.lzh"
 wait_rows "はじめに.txt|グラデーション.png|表.csv|メモ.txt"
 grep '^title' "$trace" | tail -1 | grep -q "	消去.lzh - Tavrel$" || { echo "FAIL: the title of the dropped archive"; exit 1; }

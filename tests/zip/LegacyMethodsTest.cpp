@@ -1001,8 +1001,8 @@ std::vector<PeerMember> PeerMembers()
     const Bytes text = Text(200000, 13);
     const Bytes shortText(text.begin(), text.begin() + 8000);
     const Bytes zerosThenText = [&] {
-        Bytes b(9000, 0);
-        b.insert(b.end(), text.begin(), text.begin() + 30000);
+        Bytes b(9000 + 30000, 0);
+        std::copy(text.begin(), text.begin() + 30000, b.begin() + 9000);
         return b;
     }();
     // The table of 7935 codes fills only past some 20 KB of this text.
