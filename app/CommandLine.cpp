@@ -9,27 +9,23 @@
 #include "platform/Text.h"
 #include "res/Strings.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 namespace
 {
-
-std::wstring LastComponent(const std::wstring& path)
-{
-    size_t cut = path.rfind(L'\\');
-    return cut == std::wstring::npos ? path : path.substr(cut + 1);
-}
 
 bool Equal(wchar_t a, wchar_t b)
 {
     return platform::LowerChar(a) == platform::LowerChar(b);
 }
 
-// One top-level match. The pattern's "*" retries the rest at each position; the dot flag is
-// shared by every nested step. A step's outcome depends only on where it starts in both
-// texts and on the flag, so each is worked out once: without that, patterns such as
+// One top-level match. The pattern's "*" retries the rest at each position up to the end of
+// the text; the dot flag is shared by every nested step. A step's outcome depends only on where it
+// starts in both texts and on the flag, so each is worked out once: without that, patterns such as
 // "*a*a*a*a*b" take exponential time on long names.
 class Matcher
 {
@@ -64,17 +60,15 @@ private:
                 if (j + 1 == p.size()) {
                     return true;
                 }
+                // The rest of the pattern from every position, the end of the text included:
+                // "*~" matches only what ends in "~".
                 ++j;
-                for (; i < s.size(); ++i) {
+                for (; i <= s.size(); ++i) {
                     if (Match(i, j, dot)) {
                         return true;
                     }
                 }
-                if (p.size() - j >= 2) {
-                    return false;
-                }
-                ++j; // exactly one pattern character left: it is skipped
-                continue;
+                return false;
             }
             if (i >= s.size()) {
                 // The text has ended: "?" has no character to take, and only the trailing "."
@@ -100,7 +94,7 @@ struct SwitchRule
 {
     wchar_t letter;
     unsigned allowed;
-    void (*apply)(CCommandLineProcessor& p, CLzhArchive& a, int value);
+    void (*apply)(CCommandLineProcessor& p, TypedSettings& t, int value);
 };
 
 constexpr unsigned Values(std::initializer_list<int> values)
@@ -114,51 +108,53 @@ constexpr unsigned Values(std::initializer_list<int> values)
 
 const SwitchRule kSwitchRules[] = {
     {L'a', Values({0, 1, 2}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) {
-         a.resetReadOnly = a.skipHidden = a.skipSystem = v == 0;
+     [](CCommandLineProcessor&, TypedSettings& t, int v) {
+         t.resetReadOnly = t.skipHidden = t.skipSystem = v == 0;
      }},
     {L'c', Values({0, 1}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.addMode = v == 1; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.addMode = v == 1; }},
     {L'd', Values({0, 1}),
-     [](CCommandLineProcessor& p, CLzhArchive& a, int v) {
-         p.includeFolders = p.recurse = a.keepFolders = v == 1;
+     [](CCommandLineProcessor& p, TypedSettings& t, int v) {
+         p.includeFolders = p.recurse = v == 1;
+         t.keepFolders = v == 1;
      }},
     {L'h', Values({0, 1, 2}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.headerLevel = v; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.headerLevel = v; }},
     {L'i', Values({0, 1}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.lowercase = v == 1; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.lowercase = v == 1; }},
     {L'm', Values({0, 1}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.overwriteSilently = v == 1; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.overwriteSilently = v == 1; }},
     {L'o', Values({0, 2, 3, 4}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) {
+     [](CCommandLineProcessor&, TypedSettings& t, int v) {
          if (v != 0) {
-             a.methodIndex = v - 2; // 2 "-lh5-", 3 "-lh6-", 4 "-lh7-"
+             t.methodIndex = v - 2; // 2 "-lh5-", 3 "-lh6-", 4 "-lh7-"
          }
      }},
     {L'p', Values({0, 1}),
-     [](CCommandLineProcessor& p, CLzhArchive&, int v) { p.fullPathMatch = v == 1; }},
+     [](CCommandLineProcessor& p, TypedSettings&, int v) { p.fullPathMatch = v == 1; }},
     {L'r', Values({0, 2}),
-     [](CCommandLineProcessor& p, CLzhArchive&, int v) { p.recurse = v == 2; }},
+     [](CCommandLineProcessor& p, TypedSettings&, int v) { p.recurse = v == 2; }},
     {L'x', Values({0, 1}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.keepFolders = v == 1; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.keepFolders = v == 1; }},
     {L'y', Values({0, 1}),
-     [](CCommandLineProcessor&, CLzhArchive& a, int v) { a.ignoreErrors = v == 1; }},
+     [](CCommandLineProcessor&, TypedSettings& t, int v) { t.ignoreErrors = v == 1; }},
 };
 
-// The command a letter names, with what the letter sets; kCommandNone for any other.
-int CommandOfLetter(wchar_t letter, CLzhArchive& a)
+// The command a letter names, with what the letter sets; kCommandNone for any other. "u"
+// updates: only files newer than their members replace them, whatever was set before.
+int CommandOfLetter(wchar_t letter, TypedSettings& t)
 {
     switch (letter) {
     case L'a':
-        a.addMode = true;
+        t.addMode = true;
         return kCommandAdd;
     case L'u':
+        t.addMode = false;
         return kCommandAdd;
     case L'd':
         return kCommandDelete;
     case L'x':
-        a.keepFolders = true;
-        a.overwriteSilently = true;
+        t.keepFolders = true;
         return kCommandExtract;
     case L'e':
         return kCommandExtract;
@@ -167,7 +163,55 @@ int CommandOfLetter(wchar_t letter, CLzhArchive& a)
     }
 }
 
+template <typename T> void Put(const std::optional<T>& value, T& field)
+{
+    if (value) {
+        field = *value;
+    }
+}
+
 } // namespace
+
+ArchiveFields CaptureFields(const CLzhArchive& a)
+{
+    return {a.destFolder,        a.keepFolders, a.lowercase,    a.resetReadOnly,
+            a.skipHidden,        a.skipSystem,  a.ignoreErrors, a.addMode,
+            a.overwriteSilently, a.storeOnly,   a.headerLevel,  a.methodIndex};
+}
+
+void RestoreFields(const ArchiveFields& f, CLzhArchive& a)
+{
+    std::wcscpy(a.destFolder, f.destFolder.c_str());
+    a.keepFolders = f.keepFolders;
+    a.lowercase = f.lowercase;
+    a.resetReadOnly = f.resetReadOnly;
+    a.skipHidden = f.skipHidden;
+    a.skipSystem = f.skipSystem;
+    a.ignoreErrors = f.ignoreErrors;
+    a.addMode = f.addMode;
+    a.overwriteSilently = f.overwriteSilently;
+    a.storeOnly = f.storeOnly;
+    a.headerLevel = f.headerLevel;
+    a.methodIndex = f.methodIndex;
+}
+
+void TypedSettings::ApplyTo(CLzhArchive& a) const
+{
+    if (destFolder) {
+        std::wcscpy(a.destFolder, destFolder->c_str());
+    }
+    Put(keepFolders, a.keepFolders);
+    Put(lowercase, a.lowercase);
+    Put(resetReadOnly, a.resetReadOnly);
+    Put(skipHidden, a.skipHidden);
+    Put(skipSystem, a.skipSystem);
+    Put(ignoreErrors, a.ignoreErrors);
+    Put(addMode, a.addMode);
+    Put(overwriteSilently, a.overwriteSilently);
+    Put(storeOnly, a.storeOnly);
+    Put(headerLevel, a.headerLevel);
+    Put(methodIndex, a.methodIndex);
+}
 
 bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens)
 {
@@ -241,7 +285,7 @@ bool SearchDeviceFiles(const std::wstring& pattern,
 
 CCommandLineProcessor::CCommandLineProcessor() : search(SearchDeviceFiles) {}
 
-bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
+bool CCommandLineProcessor::Switch(const std::wstring& token)
 {
     wchar_t letter = token.size() >= 2 ? token[1] : 0;
     int value = -1; // no value
@@ -252,9 +296,9 @@ bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
     }
     if (letter == L'z') {
         if (token.size() == 2 || (token.size() == 3 && token[2] == L'1')) {
-            a.storeOnly = true;
+            typed.storeOnly = true;
         } else if (token.size() == 3 && token[2] == L'0') {
-            a.storeOnly = false;
+            typed.storeOnly = false;
         } else {
             std::wstring t = token.substr(2);
             if (storePatterns.size() >= kMaxStorePatterns) {
@@ -269,7 +313,7 @@ bool CCommandLineProcessor::Switch(const std::wstring& token, CLzhArchive& a)
             if (value < 0 || value > 9 || !(rule.allowed & (1u << value))) {
                 return false;
             }
-            rule.apply(*this, a, value);
+            rule.apply(*this, typed, value);
             return true;
         }
     }
@@ -315,39 +359,42 @@ void CCommandLineProcessor::SearchFiles(const std::wstring& pattern)
     }
 }
 
-int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& a)
+int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens)
 {
     int command = kCommandNone;
     m_namesTyped = 0;
     m_seenFolders.clear();
-    for (const std::wstring& typed : tokens) {
-        if (typed[0] == L'-' || (!hostPaths && typed[0] == L'/')) {
-            if (!Switch(typed, a)) {
+    for (const std::wstring& word : tokens) {
+        if (word[0] == L'-' || (!hostPaths && word[0] == L'/')) {
+            if (!Switch(word)) {
                 return kCommandInvalid;
             }
             continue;
         }
         // A person types host paths ('/' between folders, absolute ones from the host's root);
         // the archive object takes device paths.
-        bool absolute = hostPaths && typed[0] == L'/';
-        std::wstring token = hostPaths ? platform::DevicePathOf(typed) : typed;
+        bool absolute = hostPaths && word[0] == L'/';
+        std::wstring token = hostPaths ? platform::DevicePathOf(word) : word;
         if (token.empty()) {
             return kCommandInvalid; // a host path outside the device root
         }
         // The first word that is a command letter is the command; every word after it is a
         // name, whatever its length ("e d" extracts the member d).
         if (token.size() == 1 && !absolute && command == kCommandNone) {
-            int letter = CommandOfLetter(token[0], a);
+            int letter = CommandOfLetter(token[0], typed);
             if (letter != kCommandNone) {
                 command = letter;
                 continue;
             }
         }
-        if (token.back() == L'\\') {
+        // A folder word is the destination and the base of names to add; after a delete,
+        // which has no use for one, it names the folder to delete (a shell's completion
+        // puts the separator after it).
+        if (token.back() == L'\\' && command != kCommandDelete) {
             if (token.size() >= static_cast<size_t>(kMaxPath)) {
                 return kCommandInvalid; // the folder does not fit
             }
-            std::wcscpy(a.destFolder, token.c_str());
+            typed.destFolder = token;
             continue;
         }
         ++m_namesTyped;
@@ -360,6 +407,43 @@ int CCommandLineProcessor::Interpret(const std::vector<std::wstring>& tokens, CL
     return command;
 }
 
+namespace
+{
+
+bool HasSeparator(std::wstring_view text)
+{
+    return text.find_first_of(L"\\/") != std::wstring_view::npos;
+}
+
+// Whether one item of the list names a member: a folder word (ending in a separator: only a
+// delete takes one) names that folder and everything in it; an item with a separator, or any
+// item under full-path matching, is matched against the whole member path; any other against
+// the member's last component.
+bool ItemNames(std::wstring_view path, std::wstring_view item, bool fullPath)
+{
+    if (!item.empty() && platform::IsSeparator(item.back())) {
+        while (!item.empty() && platform::IsSeparator(item.back())) {
+            item.remove_suffix(1);
+        }
+        if (item.empty()) {
+            return false; // the root names no folder of the archive's
+        }
+        for (size_t cut = path.find(L'\\'); cut != std::wstring_view::npos;
+             cut = path.find(L'\\', cut + 1)) {
+            if (cut > 0 && WildcardMatch(path.substr(0, cut), item)) {
+                return true;
+            }
+        }
+        return !path.empty() && WildcardMatch(path, item);
+    }
+    if (fullPath || HasSeparator(item)) {
+        return WildcardMatch(path, item);
+    }
+    return WildcardMatch(LastComponent(path), item);
+}
+
+} // namespace
+
 bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath,
                                           std::vector<bool>* named) const
 {
@@ -371,9 +455,7 @@ bool CCommandLineProcessor::MatchesMember(const std::wstring& memberPath,
         if (named != nullptr && any && (*named)[i]) {
             continue; // known to name a member already
         }
-        const std::wstring& item = fileList[i];
-        if (fullPathMatch ? WildcardMatch(memberPath, item)
-                          : WildcardMatch(LastComponent(memberPath), LastComponent(item))) {
+        if (ItemNames(memberPath, fileList[i], fullPathMatch)) {
             if (named == nullptr) {
                 return true;
             }
@@ -470,7 +552,7 @@ void CCommandLineProcessor::Delete(CLzhArchive& a)
 
 bool CCommandLineProcessor::StoredByPattern(const std::wstring& source) const
 {
-    std::wstring name = LastComponent(source);
+    std::wstring_view name = LastComponent(source);
     for (const std::wstring& pattern : storePatterns) {
         if (WildcardMatch(name, LastComponent(pattern))) {
             return true;
@@ -494,6 +576,7 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
         }
     }
     a.CompressAhead(std::move(ahead));
+    a.BeginAddRun();
     for (const std::wstring& item : fileList) {
         std::wstring source = item == L"\\" ? item : std::wstring(a.destFolder) + item;
         uint32_t attributes = platform::GetFileAttributes(source);
@@ -512,10 +595,11 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
             // Skips (an existing member that is not older) are quiet; what holds no file's
             // bytes is told of and passed over; anything else ends the command (a folder goes
             // on past hidden-or-system skips only as files do).
-            bool skipped =
-                a.status == kLzhSkippedNotOlder || (!folder && a.status == kLzhSkippedAttributes);
-            if (a.status == kLzhNotAFile) {
-                Fail(ChangeFailureText(a.status, platform::DisplayPath(source)));
+            bool skipped = a.status == kLzhSkippedNotOlder || a.status == kLzhSkippedOwnFile ||
+                           (!folder && a.status == kLzhSkippedAttributes);
+            if (AddGoesOn(a.status)) {
+                Fail(ChangeFailureText(a.status, platform::DisplayPath(source),
+                                       platform::DisplayPath(a.CollidedSource())));
             } else if (!skipped) {
                 Fail(ChangeFailureText(a.status, platform::DisplayPath(source)));
                 a.storeOnly = stored;
@@ -524,6 +608,7 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
         }
         a.storeOnly = stored;
     }
+    a.EndAddRun();
     a.StopAhead();
 }
 
@@ -541,6 +626,10 @@ void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
         Fail(res::kNothingNamedToDelete);
         command = kCommandNone;
     }
+    // What was typed holds for this command only; the archive's fields are as the program's
+    // settings left them afterwards.
+    ArchiveFields saved = CaptureFields(archive);
+    typed.ApplyTo(archive);
     switch (command) {
     case kCommandExtract:
         Extract(archive);
@@ -554,6 +643,7 @@ void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
     default:
         break;
     }
+    RestoreFields(saved, archive);
     fileList.clear();
     storePatterns.clear();
 }
@@ -561,8 +651,19 @@ void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
 bool CCommandLineProcessor::Run(const std::wstring& text, CLzhArchive& archive)
 {
     std::vector<std::wstring> tokens;
-    bool valid = TokenizeCommand(text, tokens) && tokens.size() >= 2;
-    int command = valid ? Interpret(tokens, archive) : kCommandInvalid;
+    if (!TokenizeCommand(text, tokens)) {
+        tokens.clear(); // beyond the limit: refused whole
+    }
+    return RunTokens(tokens, archive);
+}
+
+bool CCommandLineProcessor::RunTokens(const std::vector<std::wstring>& tokens, CLzhArchive& archive)
+{
+    // An empty word (an unset shell variable) names nothing: the command is refused.
+    bool valid =
+        tokens.size() >= 2 &&
+        std::none_of(tokens.begin(), tokens.end(), [](const std::wstring& t) { return t.empty(); });
+    int command = valid ? Interpret(tokens) : kCommandInvalid;
     valid = command >= kCommandExtract && command <= kCommandDelete;
     if (!valid) {
         if (report) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -29,11 +30,36 @@ enum CommandLineCommand
     kCommandInvalid = -1, // an invalid switch or a limit exceeded
 };
 
+// What typed switches, command letters and folder words set: it lasts from one typed command
+// to the next and is applied to the archive object only while a typed command runs, so that
+// the menu's commands keep what the settings say. Unset values are the archive object's own.
+struct TypedSettings
+{
+    std::optional<std::wstring> destFolder;
+    std::optional<bool> keepFolders, lowercase, resetReadOnly, skipHidden, skipSystem, ignoreErrors,
+        addMode, overwriteSilently, storeOnly;
+    std::optional<int> headerLevel, methodIndex;
+
+    void ApplyTo(CLzhArchive& archive) const;
+};
+
+// The archive object's fields that typed commands may set, as they were before one ran.
+struct ArchiveFields
+{
+    std::wstring destFolder;
+    bool keepFolders, lowercase, resetReadOnly, skipHidden, skipSystem, ignoreErrors, addMode,
+        overwriteSilently, storeOnly;
+    int headerLevel, methodIndex;
+};
+ArchiveFields CaptureFields(const CLzhArchive& archive);
+void RestoreFields(const ArchiveFields& fields, CLzhArchive& archive);
+
 // Splits text into tokens; false when it holds more than kMaxTokens.
 bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens);
 
-// s against p: '*' any run, '?' one character (never past the end of s), letters ignoring
-// case; a pattern ending in "." also matches the name without an extension.
+// s against p: '*' any run (a "*" followed by more pattern matches only texts ending in what
+// the rest matches), '?' one character (never past the end of s), letters ignoring case; a
+// pattern ending in "." also matches the name without an extension.
 bool WildcardMatch(std::wstring_view s, std::wstring_view p);
 
 class CCommandLineProcessor
@@ -46,18 +72,21 @@ public:
 
     CCommandLineProcessor();
 
-    // Interprets the tokens against archive (switches and letters set its fields at once)
-    // and returns the command; names for adding are searched, others kept as patterns.
-    int Interpret(const std::vector<std::wstring>& tokens, CLzhArchive& archive);
+    // Interprets the tokens (switches and letters set `typed`) and returns the command; names
+    // for adding are searched, others kept as patterns.
+    int Interpret(const std::vector<std::wstring>& tokens);
     // Tokenizes, interprets and runs text on archive. Messages go through report (the
     // program's texts); false when the command was invalid.
     bool Run(const std::wstring& text, CLzhArchive& archive);
+    // Run on tokens given one by one (a shell's words: spaces and quotes are part of them).
+    bool RunTokens(const std::vector<std::wstring>& tokens, CLzhArchive& archive);
 
     // Whether a member path is one the command's patterns name (all when there are none).
     // With `named`, every pattern that names it is marked there (one flag per pattern).
     bool MatchesMember(const std::wstring& memberPath, std::vector<bool>* named = nullptr) const;
 
-    // Runs the interpreted command (Interpret's result) and empties the lists.
+    // Runs the interpreted command (Interpret's result) with `typed` in force on archive,
+    // whose fields are as they were afterwards, and empties the lists.
     void Execute(int command, CLzhArchive& archive);
 
     // Host paths: only '-' starts a switch, and a path's '/' separates folders (an absolute
@@ -70,6 +99,7 @@ public:
     int failures = 0;
 
     // Kept between commands.
+    TypedSettings typed;
     bool includeFolders = false;
     bool recurse = false;
     bool fullPathMatch = false;
@@ -79,7 +109,7 @@ public:
     std::vector<std::wstring> storePatterns;
 
 private:
-    bool Switch(const std::wstring& token, CLzhArchive& archive);
+    bool Switch(const std::wstring& token);
     void SearchFiles(const std::wstring& pattern);
     void Fail(const std::wstring& message);
     // Tells of every pattern that named no member (nothing of what was asked was done).

@@ -137,6 +137,11 @@ OverwriteAnswer CUserPrompt::AskOverwrite(const OverwriteQuestion& asked)
     }
 }
 
+bool CUserPrompt::MayReplaceUnasked()
+{
+    return !AfxBackend().AnswersEveryQuestionNo();
+}
+
 bool CUserPrompt::ReportProgress(uint64_t done, uint64_t total)
 {
     CProgressDlg* progress = CProgressDlg::Active();

@@ -87,6 +87,7 @@ public:
     // The password dialog; after a wrong password the user is told so first.
     bool AskPassword(const wchar_t* context, bool again, wchar_t* text) override;
     OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override;
+    bool MayReplaceUnasked() override;
     // Drives the open progress dialog: its bytes of a large member, its Cancel.
     bool ReportProgress(uint64_t done, uint64_t total) override;
 };

@@ -101,8 +101,17 @@ std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name,
     return FormatNamed(res::kBrokenFile, name);
 }
 
-std::wstring ChangeFailureText(int status, const std::wstring& name)
+bool AddGoesOn(int status)
 {
+    return status == kLzhNotAFile || status == kLzhAddCollision;
+}
+
+std::wstring ChangeFailureText(int status, const std::wstring& name, const std::wstring& other)
+{
+    if (status == kLzhAddCollision) {
+        return FormatText(res::kAddCollision, platform::EscapeControls(name).c_str(),
+                          platform::EscapeControls(other).c_str());
+    }
     switch (status) {
     case kLzhArchiveIncomplete:
         return res::kArchiveIncomplete;

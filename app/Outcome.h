@@ -25,5 +25,9 @@ std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name,
                                 const std::wstring& other = {},
                                 const std::wstring& destination = {});
 // The message for an LZH change (add, delete) that was refused or failed with status; name is
-// the file or member concerned.
-std::wstring ChangeFailureText(int status, const std::wstring& name);
+// the file or member concerned, `other` the file an add collided with (host forms).
+std::wstring ChangeFailureText(int status, const std::wstring& name,
+                               const std::wstring& other = {});
+// Whether an add that failed with status goes on with its next file (the file was only
+// passed over, and said so).
+bool AddGoesOn(int status);

@@ -6,6 +6,7 @@
 #include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "platform/PrivateTemp.h"
+#include "platform/Text.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "view/TavrelView.h"
@@ -28,9 +29,22 @@ CTavrelApp* TavrelApp()
     return static_cast<CTavrelApp*>(AfxGetApp());
 }
 
+void CTavrelApp::OnSettingsNotSaved()
+{
+    // A file that could not be read was told of already, when it was read.
+    if (Profile().GetState() == CProfileStore::State::ReadOnly) {
+        AfxMessageBox(FormatNamed(res::kSettingsNotSaved, platform::Utf8ToWide(Profile().File())));
+    }
+}
+
 void CTavrelApp::LoadSettings()
 {
     SetRegistryKey(res::kRegistryKey);
+    if (Profile().GetState() == CProfileStore::State::Unusable && !m_bToldUnreadable) {
+        m_bToldUnreadable = true;
+        AfxMessageBox(
+            FormatNamed(res::kSettingsUnreadable, platform::Utf8ToWide(Profile().File())));
+    }
     static const int kColumnDefaults[9] = {1, 1, 1, 1, 1, 1, 0, 0, 1};
     for (int i = 1; i < 9; ++i) {
         m_nShowColumn[i] = GetProfileInt(kOption, settings::kShowColumn[i], kColumnDefaults[i]);

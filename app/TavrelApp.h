@@ -28,6 +28,9 @@ public:
 
     void LoadSettings();
     void SaveCommandHistory();
+    // A changed setting that cannot be saved: told once (the file is the user's).
+    void OnSettingsNotSaved() override;
+    bool m_bToldUnreadable = false; // the settings file could not be read, and the user knows
 
     bool OnCmdMsg(int id) override;
 

@@ -47,7 +47,7 @@ constexpr const char* kUsage =
 
 struct Options
 {
-    bool test = false, create = false, help = false;
+    bool test = false, create = false, help = false, extract = false;
     std::string extractTo, archive, config, deviceRoot;
     std::vector<std::string> command;
 };
@@ -63,8 +63,7 @@ std::wstring DevicePathOf(const std::string& hostPath)
     return platform::HostToDevice(platform::AbsoluteHostPath(hostPath));
 }
 
-// The words joined with spaces, quoted where they hold one: the typed command line takes host
-// paths as the shell gives them.
+// The words joined with spaces, quoted where they hold one, as the history shows a command.
 std::wstring CommandText(const std::vector<std::string>& words)
 {
     std::wstring text;
@@ -152,6 +151,7 @@ int main(int argc, char** argv)
                 return 2;
             }
             o.extractTo = v;
+            o.extract = true;
         } else if (a == "--new") {
             o.create = true;
         } else if (a == "--yes") {
@@ -183,8 +183,11 @@ int main(int argc, char** argv)
     if (o.archive.empty()) {
         return Usage("no archive named");
     }
-    if ((o.test ? 1 : 0) + (o.extractTo.empty() ? 0 : 1) + (o.command.empty() ? 0 : 1) > 1) {
+    if ((o.test ? 1 : 0) + (o.extract ? 1 : 0) + (o.command.empty() ? 0 : 1) > 1) {
         return Usage("--test, --extract and a command exclude each other");
+    }
+    if (o.extract && o.extractTo.empty()) {
+        return Usage("--extract needs a folder (an empty one names none)");
     }
     if (!o.deviceRoot.empty()) {
         std::error_code ignored;
@@ -210,6 +213,10 @@ int main(int argc, char** argv)
         }
     }
     int status = 0;
+    // What is said of the settings file goes beside the output, not into it.
+    backend.out = stderr;
+    app.LoadSettings();
+    backend.out = stdout;
     if (o.create) {
         if (!app.InitInstance(L"")) {
             return 1;
@@ -228,7 +235,7 @@ int main(int argc, char** argv)
         status = 1;
     } else if (o.test) {
         doc->OnArchiveTest();
-    } else if (!o.extractTo.empty()) {
+    } else if (o.extract) {
         backend.destination = DevicePathOf(o.extractTo);
         doc->OnExtractAll();
     } else if (!o.command.empty()) {
@@ -236,7 +243,12 @@ int main(int argc, char** argv)
             app.CloseMainWindow();
             return Usage("typed commands work on LZH archives");
         }
-        if (!doc->RunCommandLine(CommandText(o.command))) {
+        // Each word is one token, as the shell gave it: a name may hold spaces and quotes.
+        std::vector<std::wstring> tokens;
+        for (const std::string& word : o.command) {
+            tokens.push_back(platform::Utf8ToWide(word));
+        }
+        if (!doc->RunCommandTokens(tokens, CommandText(o.command))) {
             status = 1;
         }
     } else if (!o.create) {

@@ -301,6 +301,24 @@ void CTavrelDoc::OnArchiveClose()
     }
 }
 
+void CTavrelDoc::ApplyMenuPolicy()
+{
+    // Whatever a typed command or an earlier run set, the menu's commands go by the settings:
+    // the overwrite rule, every member extracted whatever its attributes, a damaged header
+    // never passed over, and new members with level 2 headers.
+    ApplyOverwriteInquire();
+    m_pLzh->addMode = true; // replace regardless of times: the overwrite rule decides
+    m_pLzh->skipHidden = m_pLzh->skipSystem = false;
+    m_pLzh->ignoreErrors = false;
+    m_pLzh->headerLevel = 2;
+    m_pZip->skipIfNotOlder = false;
+    CTavrelApp* app = TavrelApp();
+    WithArchive([&](auto& archive) {
+        archive.resetReadOnly = app->m_nResetReadOnly != 0;
+        archive.lowercase = app->m_nToLowercase != 0;
+    });
+}
+
 void CTavrelDoc::ApplyOverwriteInquire()
 {
     int value = TavrelApp()->m_nOverwriteInquire;
@@ -329,6 +347,7 @@ void CTavrelDoc::OnArchiveAdd()
     }
     std::wstring path = dialog.GetPathName();
     if (m_nArchiveType == kArchiveLzh) {
+        ApplyMenuPolicy();
         if (app->m_nLhaMethod == 0) {
             m_pLzh->storeOnly = true;
         } else {
@@ -436,6 +455,7 @@ bool CTavrelDoc::ReportUnreadableRest()
 
 void CTavrelDoc::OnArchiveTest()
 {
+    ApplyMenuPolicy();
     CProgressDlg progress;
     WithArchive([](auto& archive) { archive.testMode = true; });
     int count = MemberCount();
@@ -476,6 +496,7 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     }
     std::wstring typed = platform::DevicePathOf(destination.m_strDest);
     std::wstring archivePath = WithArchive([](auto& a) { return std::wstring(a.archivePath); });
+    ApplyMenuPolicy();
     std::wstring dest =
         destination.m_bCreateFolder ? MakeArchiveFolderPath(typed, archivePath) : typed;
     // A destination that does not fit the archive object is refused: cut short, it would
@@ -487,8 +508,6 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         }
         archive.keepFolders = destination.m_bUseFolder;
         archive.testMode = false;
-        archive.resetReadOnly = app->m_nResetReadOnly != 0;
-        archive.lowercase = app->m_nToLowercase != 0;
     });
     int count = !fits                 ? 0
                 : selected != nullptr ? static_cast<int>(selected->size())
@@ -529,8 +548,17 @@ void CTavrelDoc::OnArchiveCommandLine()
 
 bool CTavrelDoc::RunCommandLine(const std::wstring& text)
 {
+    std::vector<std::wstring> tokens;
+    if (!TokenizeCommand(text, tokens)) {
+        tokens.clear();
+    }
+    return RunCommandTokens(tokens, text);
+}
+
+bool CTavrelDoc::RunCommandTokens(const std::vector<std::wstring>& tokens, const std::wstring& text)
+{
     m_commandLine.failures = 0;
-    bool valid = m_commandLine.Run(text, *m_pLzh);
+    bool valid = m_commandLine.RunTokens(tokens, *m_pLzh);
     m_nLastFailed += m_commandLine.failures;
     UpdateCommandHistory(TavrelApp()->m_strCommandHistory, text);
     UpdateAllViews(nullptr);
@@ -671,6 +699,7 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         return false;
     }
     CTavrelApp* app = TavrelApp();
+    ApplyMenuPolicy();
     m_pLzh->storeOnly = app->m_nLhaMethod == 0;
     m_pLzh->methodIndex = app->m_nLhaMethod > 0 ? app->m_nLhaMethod - 1 : m_pLzh->methodIndex;
     m_pLzh->addMode = app->m_nLhaAction == 0;
@@ -678,6 +707,7 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
     m_pLzh->keepFolders = true;
     bool ok = true;
     int failed = 0;
+    m_pLzh->BeginAddRun();
     for (size_t p = 0; p < paths.size() && ok; ++p) {
         // Each path is stored by its name within the folder that holds it.
         std::wstring folder = FolderPart(paths[p]);
@@ -697,18 +727,20 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         }
         for (size_t i = 0; i < items.size() && ok; ++i) {
             if (m_pLzh->AddFile(items[i].c_str(), items[i].c_str()) ||
-                m_pLzh->status == kLzhSkippedNotOlder) {
+                m_pLzh->status == kLzhSkippedNotOlder || m_pLzh->status == kLzhSkippedOwnFile) {
                 continue;
             }
             ++m_nLastFailed;
             ++failed;
-            AfxMessageBox(
-                ChangeFailureText(m_pLzh->status, platform::DisplayPath(folder + items[i])));
-            // What holds no file's bytes is passed over; any other failure ends the add.
-            ok = m_pLzh->status == kLzhNotAFile;
+            AfxMessageBox(ChangeFailureText(m_pLzh->status,
+                                            platform::DisplayPath(folder + items[i]),
+                                            platform::DisplayPath(m_pLzh->CollidedSource())));
+            // What is only passed over lets the add go on; any other failure ends it.
+            ok = AddGoesOn(m_pLzh->status);
         }
         m_pLzh->StopAhead();
     }
+    m_pLzh->EndAddRun();
     m_pLzh->destFolder[0] = 0;
     m_pLzh->keepFolders = keepFolders;
     UpdateAllViews(nullptr);

@@ -44,6 +44,8 @@ public:
     // Runs a typed command on the open LZH archive, records it in the history and updates
     // the views; false when it was invalid (after its message).
     bool RunCommandLine(const std::wstring& text);
+    // The same with its tokens given (tavrel-cli's words); text is what the history keeps.
+    bool RunCommandTokens(const std::vector<std::wstring>& tokens, const std::wstring& text);
     // The extraction flow of both commands: selected holds the entry indices of the selected
     // rows in list order (null: every member).
     void ExtractMembers(const std::vector<int>* selected);
@@ -55,6 +57,8 @@ public:
     bool CloseArchive();
     // Sets both archive objects' overwrite flags from the setting OverwriteInquire.
     void ApplyOverwriteInquire();
+    // Sets what the menu's commands go by from the settings, each time one runs.
+    void ApplyMenuPolicy();
 
     // The folder an archive extracts into when asked: its name without the extension (with
     // '_' for the last '.' when that would leave "", "." or "..").

@@ -11,6 +11,11 @@ OverwriteAnswer CArchivePrompt::AskOverwrite(const OverwriteQuestion& /*question
     return OverwriteAnswer::No;
 }
 
+bool CArchivePrompt::MayReplaceUnasked()
+{
+    return true;
+}
+
 bool CArchivePrompt::ReportProgress(uint64_t /*done*/, uint64_t /*total*/)
 {
     return true;

@@ -38,6 +38,9 @@ public:
     // last for it was wrong.
     virtual bool AskPassword(const wchar_t* context, bool again, wchar_t* text);
     virtual OverwriteAnswer AskOverwrite(const OverwriteQuestion& question);
+    // Whether a setting may replace existing files without asking; false when the user has
+    // answered every question No beforehand (that answer holds over any setting).
+    virtual bool MayReplaceUnasked();
     // Called now and then while a large member is extracted or tested, with the bytes of it
     // done so far and its size. False asks to stop: the member then fails as cancelled and
     // its part-written file is removed. The base never stops.

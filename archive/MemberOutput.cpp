@@ -93,7 +93,10 @@ PlaceVerdict DecideReplace(CFolderTree& tree, std::wstring_view relative,
         if (rules.skipIfNotOlder && existingLocal >= memberLocal) {
             return PlaceVerdict::Skip;
         }
-        if (!rules.overwriteSilently && (!rules.askOnlyIfNewer || existingLocal > memberLocal)) {
+        // Replaced unasked by the settings, unless the user said No to everything beforehand.
+        bool silently =
+            rules.overwriteSilently || (rules.askOnlyIfNewer && existingLocal <= memberLocal);
+        if (!silently || (rules.prompt != nullptr && !rules.prompt->MayReplaceUnasked())) {
             verdict = Ask(rules, question, false);
         }
     }

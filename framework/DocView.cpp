@@ -37,14 +37,25 @@ std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* en
 
 bool CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
 {
-    return m_profile.WriteInt(section, entry, value);
+    return Saved(m_profile.WriteInt(section, entry, value));
 }
 
 bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
                                  const std::wstring& value)
 {
-    return m_profile.WriteString(section, entry, value);
+    return Saved(m_profile.WriteString(section, entry, value));
 }
+
+bool CWinApp::Saved(bool saved)
+{
+    if (!saved && !m_bToldUnsaved) {
+        m_bToldUnsaved = true;
+        OnSettingsNotSaved();
+    }
+    return saved;
+}
+
+void CWinApp::OnSettingsNotSaved() {}
 
 bool CWinApp::RouteCommand(int id)
 {

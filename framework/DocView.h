@@ -112,6 +112,8 @@ public:
     bool WriteProfileString(const wchar_t* section, const wchar_t* entry,
                             const std::wstring& value);
     CProfileStore& Profile() { return m_profile; }
+    // Called once, at the first change of a setting that could not be saved.
+    virtual void OnSettingsNotSaved();
 
     // Routes a command: view, document, frame, then the application. False when nobody
     // handled it.
@@ -123,7 +125,10 @@ public:
     std::wstring m_registryKey;
 
 private:
+    bool Saved(bool saved);
+
     CProfileStore m_profile;
+    bool m_bToldUnsaved = false;
 };
 
 // The running application.

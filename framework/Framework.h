@@ -45,6 +45,8 @@ public:
     virtual int RunFileDialog(CFileDialog& dialog) = 0;
     // Executes a file with the verb "open".
     virtual void ShellOpen(const std::wstring& path) = 0;
+    // Whether the user answered every question No beforehand (tavrel-cli's --no).
+    virtual bool AnswersEveryQuestionNo() const { return false; }
 };
 
 // The backend of the running application.

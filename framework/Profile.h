@@ -1,5 +1,8 @@
 // The settings store that stands in for the registry: sections of named integer and string
-// values in a per-user file, kept with wxFileConfig (saved through a temporary file).
+// values in a per-user file, kept with wxFileConfig. The file is read once; a value is written
+// only when it changes, into the file as it is on disk then, through a temporary file renamed
+// over the file its name leads to (a symbolic link stays a link). A file that cannot be read
+// as settings, or that this user may not replace, is never written.
 #pragma once
 
 class wxFileConfig;
@@ -11,6 +14,13 @@ class wxFileConfig;
 class CProfileStore
 {
 public:
+    enum class State
+    {
+        Usable,   // read (or missing: defaults, made at the first write)
+        Unusable, // there, but not readable as settings (binary, a folder, no permission)
+        ReadOnly, // read, but this user may not replace it
+    };
+
     CProfileStore();
     ~CProfileStore();
     CProfileStore(const CProfileStore&) = delete;
@@ -24,13 +34,15 @@ public:
     int GetInt(const wchar_t* section, const wchar_t* entry, int defaultValue);
     std::wstring GetString(const wchar_t* section, const wchar_t* entry,
                            const wchar_t* defaultValue);
-    // Written to the file at once, into what the file holds then (another program's values
-    // are kept); false when it cannot be saved.
+    // Written to the file at once when it differs from what the file holds (another program's
+    // values are kept); false when it cannot be saved.
     bool WriteInt(const wchar_t* section, const wchar_t* entry, int value);
     bool WriteString(const wchar_t* section, const wchar_t* entry, const std::wstring& value);
 
     // The default file for the current user.
     static std::string DefaultFile();
+    // What the file was found to be when it was read.
+    State GetState();
 
 private:
     struct Config;
@@ -39,4 +51,5 @@ private:
     bool Write(const std::function<bool(wxFileConfig&)>& apply);
     std::string m_path;
     std::unique_ptr<Config> m_config;
+    State m_state = State::Usable;
 };

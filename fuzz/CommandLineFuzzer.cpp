@@ -32,16 +32,12 @@ bool Backtrack(std::wstring_view s, size_t i, std::wstring_view p, size_t j, boo
                 return true;
             }
             ++j;
-            for (; i < s.size(); ++i) {
+            for (; i <= s.size(); ++i) {
                 if (Backtrack(s, i, p, j, dot)) {
                     return true;
                 }
             }
-            if (p.size() - j >= 2) {
-                return false;
-            }
-            ++j;
-            continue;
+            return false;
         }
         if (i >= s.size()) {
             return p[j] == L'.' && j + 1 == p.size() && !dot;
@@ -66,6 +62,33 @@ void CheckMatch(std::wstring_view s, std::wstring_view p)
             std::abort();
         }
     }
+}
+
+bool Matches(std::wstring_view s, std::wstring_view p)
+{
+    bool dot = false;
+    return Backtrack(s, 0, p, 0, dot);
+}
+
+bool Names(std::wstring_view path, std::wstring_view item, bool fullPath)
+{
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    if (!item.empty() && separator(item.back())) {
+        while (!item.empty() && separator(item.back())) {
+            item.remove_suffix(1);
+        }
+        for (size_t k = 1; !item.empty() && k <= path.size(); ++k) {
+            if ((k == path.size() || path[k] == L'\\') && Matches(path.substr(0, k), item)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    if (fullPath || std::any_of(item.begin(), item.end(), separator)) {
+        return Matches(path, item);
+    }
+    size_t cut = path.find_last_of(L"\\/");
+    return Matches(cut == std::wstring_view::npos ? path : path.substr(cut + 1), item);
 }
 
 constexpr wchar_t kAlphabet[] = L"ae dxu-/\\\"*?.z0123456789opchimrytAb漢";
@@ -109,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         found(L".", true);
         return true;
     };
-    int command = fits ? processor.Interpret(tokens, archive) : kCommandInvalid;
+    int command = fits ? processor.Interpret(tokens) : kCommandInvalid;
     // The command is the first command letter typed; every later word is a name.
     if (command != kCommandInvalid) {
         int first = kCommandNone;
@@ -134,8 +157,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         command > kCommandDelete) {
         std::abort();
     }
-    for (const wchar_t* member : {L"doc\\a.txt", L"readme", L"", L"x.y.z", L"\\abs\\漢.txt"}) {
-        processor.MatchesMember(member);
+    // A delete takes exactly the members its patterns name by the documented rules: a
+    // folder word names the folder and what is in it, a pattern with a separator (or any,
+    // under -p1) the whole path, any other the last component. (Backtracking is checked
+    // where its cost stays small: few stars per pattern.)
+    bool fewStars = std::all_of(
+        processor.fileList.begin(), processor.fileList.end(),
+        [](const std::wstring& item) { return std::count(item.begin(), item.end(), L'*') <= 3; });
+    for (const wchar_t* member :
+         {L"doc\\a.txt", L"readme", L"", L"x.y.z", L"\\abs\\漢.txt", L"doc\\sub\\b~", L"a.txt"}) {
+        if (command != kCommandDelete || !fewStars) {
+            processor.MatchesMember(member);
+            continue;
+        }
+        std::wstring_view path(member);
+        bool named = processor.fileList.empty();
+        for (const std::wstring& item : processor.fileList) {
+            named = named || Names(path, item, processor.fullPathMatch);
+        }
+        if (processor.MatchesMember(member) != named) {
+            std::abort();
+        }
     }
     size_t half = text.size() / 2;
     CheckMatch(std::wstring_view(text).substr(0, half), std::wstring_view(text).substr(half));

@@ -58,13 +58,61 @@ int CLzhArchive::FindEntry(const wchar_t* path) const
     // anew whenever the list changed otherwise than by an add.
     if (m_indexVersion != m_members.Version()) {
         m_pathIndex.clear();
+        m_duplicatePaths = false;
         for (int i = count - 1; i >= 0; --i) {
-            m_pathIndex[std::wstring(m_members.Folder(i)) + std::wstring(m_members.Name(i))] = i;
+            auto [at, added] = m_pathIndex.try_emplace(
+                std::wstring(m_members.Folder(i)) + std::wstring(m_members.Name(i)), i);
+            if (!added) {
+                at->second = i;
+                m_duplicatePaths = true;
+            }
         }
         m_indexVersion = m_members.Version();
     }
     auto found = m_pathIndex.find(std::wstring(wanted));
     return found == m_pathIndex.end() ? -1 : found->second;
+}
+
+std::vector<int> CLzhArchive::OtherCopies(int first, std::wstring_view path) const
+{
+    std::vector<int> copies;
+    // A large list is walked only when its index met a path twice.
+    if (m_members.Count() >= kIndexedMembers && !m_duplicatePaths) {
+        return copies;
+    }
+    for (int i = first + 1; i < m_members.Count(); ++i) {
+        std::wstring_view folder = m_members.Folder(i);
+        if (path.size() == folder.size() + m_members.Name(i).size() &&
+            path.substr(0, folder.size()) == folder &&
+            path.substr(folder.size()) == m_members.Name(i)) {
+            copies.push_back(i);
+        }
+    }
+    return copies;
+}
+
+bool CLzhArchive::IsOwnFile(uint64_t device, uint64_t inode) const
+{
+    for (FileHandle own : {archiveFile, workFile}) {
+        FileIdentity identity;
+        if (own != kInvalidFile && GetFileIdentity(own, &identity) && identity.device == device &&
+            identity.inode == inode) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLzhArchive::BeginAddRun()
+{
+    m_addRun.clear();
+    m_inAddRun = true;
+}
+
+void CLzhArchive::EndAddRun()
+{
+    m_addRun.clear();
+    m_inAddRun = false;
 }
 
 bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& entry)
@@ -193,6 +241,11 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         status = kLzhNotAFile;
         return false;
     }
+    // The archive (or its work file) found in a folder being added is not added to itself.
+    if (IsOwnFile(info.device, info.inode)) {
+        status = kLzhSkippedOwnFile;
+        return false;
+    }
     bool isLink = info.kind == PathInfo::Link && !info.targetIsFile;
     std::wstring linkTarget;
     if (isLink && !ReadLinkTarget(sourcePath, &linkTarget)) {
@@ -260,8 +313,20 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
             return false;
         }
     }
+    std::wstring storedAs = std::wstring(entry.folder) + entry.name;
+    if (m_inAddRun) {
+        auto earlier = m_addRun.find(storedAs);
+        if (earlier != m_addRun.end()) {
+            if (source != kInvalidFile) {
+                CloseFile(source);
+            }
+            m_collidedSource = earlier->second;
+            status = kLzhAddCollision;
+            return false;
+        }
+    }
     FileTime sourceTime = isFolder ? GetCurrentFileTime() : written - written % kTicksPerSecond;
-    int existing = FindEntry((std::wstring(entry.folder) + entry.name).c_str());
+    int existing = FindEntry(storedAs.c_str());
     if (existing >= 0 && !addMode && m_members.Get(existing).modified >= sourceTime) {
         if (source != kInvalidFile) {
             CloseFile(source);
@@ -306,8 +371,13 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         return false;
     }
     m_membersMadeAhead += madeAhead ? 1 : 0;
+    std::vector<int> copies = existing >= 0 ? OtherCopies(existing, storedAs) : std::vector<int>();
     bool listed = existing >= 0 ? m_members.Set(existing, entry) : m_members.Append(entry);
     if (listed && existing >= 0) {
+        // Every copy of the name goes: a stale second one would win on extraction.
+        if (!copies.empty()) {
+            m_members.Remove(copies);
+        }
         compactPending = true;
     } else if (listed && m_indexVersion == m_members.Version() - 1) {
         // An add keeps the index: the new path goes in (after any equal one listed before).
@@ -320,6 +390,9 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         }
         status = kLzhWorkFileFailed;
         return false;
+    }
+    if (m_inAddRun) {
+        m_addRun.emplace(storedAs, sourcePath);
     }
     return true;
 }

@@ -23,6 +23,13 @@ public:
     bool AddFile(const wchar_t* name, const wchar_t* storedPath);
     // Index of the first member whose folder + name equals path exactly, or -1.
     int FindEntry(const wchar_t* path) const;
+
+    // One add of many files (a drop, a typed command): a second file that would be stored
+    // under a path the same add stored already is refused (status 32, CollidedSource() names
+    // the first), never put over it.
+    void BeginAddRun();
+    void EndAddRun();
+    const std::wstring& CollidedSource() const { return m_collidedSource; }
     // Writes header and data of one member at the end of the work file and completes the
     // entry's method, CRC, sizes and positions; with `ready`, the data compressed ahead is
     // written instead of compressing the source. False with status 13 or 101, the work file
@@ -54,6 +61,16 @@ private:
     std::unique_ptr<CLzhPrecompressor> m_precompressor; // compression ahead of the adds, or none
     int m_membersMadeAhead = 0;
 
+    // Whether the file is the open archive or its work file.
+    bool IsOwnFile(uint64_t device, uint64_t inode) const;
+    // The members after `first` whose path is also `path` (an archive may hold a name twice).
+    std::vector<int> OtherCopies(int first, std::wstring_view path) const;
+
     mutable std::unordered_map<std::wstring, int> m_pathIndex; // folder + name -> first index
     mutable uint64_t m_indexVersion = ~uint64_t{0};            // the list version it is of
+    mutable bool m_duplicatePaths = false; // the index met a path held by two members
+
+    bool m_inAddRun = false;
+    std::unordered_map<std::wstring, std::wstring> m_addRun; // stored path -> source, this run
+    std::wstring m_collidedSource;
 };

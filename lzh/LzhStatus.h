@@ -37,5 +37,7 @@ enum LzhStatus
                                  // archive is to be
     kLzhNotAFile = 30,           // add: a pipe, a socket or a device, which holds no file
     kLzhArchiveChanged = 31,     // close: another program replaced or rewrote the archive
+    kLzhAddCollision = 32,       // add: the same add stored another file under this path
+    kLzhSkippedOwnFile = 33,     // add: the file is the open archive (or its work file)
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

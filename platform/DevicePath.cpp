@@ -27,10 +27,33 @@ std::string HomeFolder()
     return home != nullptr && *home != 0 ? home : "/";
 }
 
-// Reads NAME="value" from ~/.config/user-dirs.dirs (or $XDG_CONFIG_HOME), as xdg-user-dirs
-// writes it; $HOME at the start of the value stands for the home folder.
+// An absolute host folder in one spelling: no doubled, "." or trailing separators, so that
+// paths below it are recognised however the folder was written ("$HOME/", "/home//me").
+std::string CleanFolder(const std::string& folder)
+{
+    std::string out;
+    size_t at = 0;
+    while (at <= folder.size()) {
+        size_t end = folder.find('/', at);
+        end = end == std::string::npos ? folder.size() : end;
+        std::string part = folder.substr(at, end - at);
+        if (!part.empty() && part != ".") {
+            out += "/" + part;
+        }
+        at = end + 1;
+    }
+    return out.empty() ? "/" : out;
+}
+
+// The folder NAME names: the environment variable where it is set to an absolute path, else
+// NAME="value" from ~/.config/user-dirs.dirs (or $XDG_CONFIG_HOME), as xdg-user-dirs writes
+// it; $HOME at the start of the value stands for the home folder.
 std::string XdgUserDir(const char* name, const char* fallback)
 {
+    const char* set = std::getenv(name);
+    if (set != nullptr && *set == '/') {
+        return CleanFolder(set);
+    }
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::string file =
         (config != nullptr && *config != 0 ? std::string(config) : HomeFolder() + "/.config") +
@@ -47,10 +70,10 @@ std::string XdgUserDir(const char* name, const char* fallback)
             value = HomeFolder() + value.substr(5);
         }
         if (!value.empty() && value[0] == '/') {
-            return value;
+            return CleanFolder(value);
         }
     }
-    return HomeFolder() + "/" + fallback;
+    return CleanFolder(HomeFolder() + "/" + fallback);
 }
 
 // The per-user folder that holds each running program's "\Temp": in the user's runtime
@@ -132,7 +155,8 @@ bool HasHostPrefix(std::string_view path, const std::string& folder, std::string
     if (path.size() > folder.size() && path[folder.size()] != '/' && folder.back() != '/') {
         return false;
     }
-    *rest = path.substr(folder.size());
+    // The rest starts at a separator (the root's own, for a folder that is the root).
+    *rest = path.substr(folder.back() == '/' ? folder.size() - 1 : folder.size());
     return true;
 }
 
@@ -217,14 +241,18 @@ std::string DeviceToHost(std::wstring_view devicePath)
         return (m.root == "/" ? "" : m.root) + HostSeparators(devicePath);
     }
     std::wstring_view rest;
+    // A well-known folder that is the host's root ("/") gives the rest as it is.
+    auto below = [&rest](const std::string& folder) {
+        return (folder == "/" && !rest.empty() ? "" : folder) + HostSeparators(rest);
+    };
     if (HasFolderPrefix(devicePath, kMyDocuments, &rest)) {
-        return m.documents + HostSeparators(rest);
+        return below(m.documents);
     }
     if (HasFolderPrefix(devicePath, kDesktop, &rest)) {
-        return m.desktop + HostSeparators(rest);
+        return below(m.desktop);
     }
     if (HasFolderPrefix(devicePath, kTemp, &rest)) {
-        return m.temp + HostSeparators(rest);
+        return below(m.temp);
     }
     return HostSeparators(devicePath);
 }

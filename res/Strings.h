@@ -11,6 +11,8 @@ inline constexpr const wchar_t* kCannotOpenArchive = L"書庫を開けません�
 inline constexpr const wchar_t* kAddFailed = L"追加に失敗しました。";
 inline constexpr const wchar_t* kAddFailedNamed = L"追加に失敗しました。 [%ls]";
 inline constexpr const wchar_t* kNotAFile = L"通常のファイルではないため追加しません。 [%ls]";
+inline constexpr const wchar_t* kAddCollision =
+    L"同じ名前で格納するファイルが先にあるため追加しませんでした。 [%ls] [%ls]";
 inline constexpr const wchar_t* kBrokenFile = L"ファイルが壊れています。 [%ls]";
 inline constexpr const wchar_t* kAllFilesGood = L"すべてのファイルは正常です。";
 // Test, when some members could not be tested (their count follows).
@@ -88,6 +90,12 @@ inline constexpr const wchar_t* kOpenFilter =
     L"LHA書庫 (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|ZIP書庫 (*.zip)|*.zip|"
     L"すべてのファイル (*.*)|*.*||";
 inline constexpr const wchar_t* kAllFilesFilter = L"すべてのファイル (*.*)|*.*||";
+
+// The settings file.
+inline constexpr const wchar_t* kSettingsUnreadable =
+    L"設定ファイルを読み込めないため、既定の設定で動作します。ファイルは変更しません。 [%ls]";
+inline constexpr const wchar_t* kSettingsNotSaved =
+    L"設定ファイルに書き込めないため、変更した設定は保存されません。 [%ls]";
 
 // Well-known folders.
 inline constexpr const wchar_t* kMyDocuments = L"\\My Documents\\";

@@ -24,6 +24,7 @@ public:
     int RunPropertySheet(CPropertySheet& sheet) override;
     int RunFileDialog(CFileDialog& dialog) override;
     void ShellOpen(const std::wstring& path) override;
+    bool AnswersEveryQuestionNo() const override { return answer && *answer == IDNO; }
 
     std::optional<int> answer;               // IDYES or IDNO for every question
     std::optional<std::wstring> password;    // for every password question

@@ -7,6 +7,7 @@
 #include "tests/app/AppFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 using namespace testsupport;
@@ -108,20 +109,40 @@ TEST(CommandTokens, QuotesAndSpaces)
 
 TEST(CommandWildcards, Patterns)
 {
-    EXPECT_TRUE(WildcardMatch(L"anything.at.all", L"*"));
-    EXPECT_TRUE(WildcardMatch(L"note.TXT", L"*.txt"));
-    EXPECT_FALSE(WildcardMatch(L"note.doc", L"*.txt"));
-    EXPECT_TRUE(WildcardMatch(L"readme", L"readme."));
-    EXPECT_TRUE(WildcardMatch(L"readme.", L"readme."));
-    EXPECT_FALSE(WildcardMatch(L"readme.txt", L"readme."));
-    EXPECT_TRUE(WildcardMatch(L"whatever", L"*q")); // "*" and one more character: everything
-    EXPECT_TRUE(WildcardMatch(L"", L"*q"));
-    EXPECT_TRUE(WildcardMatch(L"abc", L"a?c"));
-    EXPECT_FALSE(WildcardMatch(L"ab", L"ab?")); // "?" never takes a character past the end
-    EXPECT_FALSE(WildcardMatch(L"ab", L"a?c"));
-    EXPECT_TRUE(WildcardMatch(L"ABC", L"abc"));
-    EXPECT_FALSE(WildcardMatch(L"abcd", L"abc"));
-    EXPECT_TRUE(WildcardMatch(L"a.b.c", L"*.c"));
+    struct Case
+    {
+        const wchar_t* text;
+        const wchar_t* pattern;
+        bool matches;
+    } cases[] = {
+        {L"anything.at.all", L"*", true},
+        {L"note.TXT", L"*.txt", true},
+        {L"note.doc", L"*.txt", false},
+        {L"readme", L"readme.", true}, // a pattern ending in "." names no extension too
+        {L"readme.", L"readme.", true},
+        {L"readme.txt", L"readme.", false},
+        {L"readme", L"*.", true},
+        {L"a.txt", L"*.", false},
+        // A "*" followed by more pattern matches only what ends in it.
+        {L"notes.txt~", L"*~", true},
+        {L"notes.txt", L"*~", false},
+        {L"report~", L"rep*~", true},
+        {L"report.txt", L"rep*~", false},
+        {L"x1", L"*1", true},
+        {L"x2", L"*1", false},
+        {L"whatever", L"*q", false},
+        {L"", L"*q", false},
+        {L"abc", L"a?c", true},
+        {L"ab", L"ab?", false}, // "?" never takes a character past the end
+        {L"ab", L"a?c", false},
+        {L"ABC", L"abc", true},
+        {L"abcd", L"abc", false},
+        {L"a.b.c", L"*.c", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WildcardMatch(c.text, c.pattern), c.matches)
+            << platform::WideToUtf8(c.text) << " " << platform::WideToUtf8(c.pattern);
+    }
     // Many stars against a long name that almost matches: at once, not exponentially.
     std::wstring name(250, L'a');
     EXPECT_FALSE(WildcardMatch(name, L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*bc"));
@@ -149,7 +170,8 @@ TEST_F(CommandLine, TheTableOfTypedTexts)
     EXPECT_TRUE(ui.messages.empty());
 
     // Adding: a name typed before "a" is kept as it is and found nowhere.
-    doc->m_pLzh->destFolder[0] = 0; // the folder of "e ... \\out3\\" is still in force
+    doc->m_commandLine.typed.destFolder.reset(); // "e ... \\out3\\" set one for later commands
+    doc->m_pLzh->destFolder[0] = 0;
     EXPECT_TRUE(Typed(L"in\\*.txt a"));
     EXPECT_EQ(Members().size(), 5u);
     EXPECT_TRUE(Typed(L"a -o4 in\\x.txt")); // stored without its folder: -x0 is in force
@@ -179,7 +201,7 @@ TEST_F(CommandLine, FoldersRecursionAndFullPathMatching)
     Texts members = Members();
     EXPECT_NE(std::find(members.begin(), members.end(), L"in"), members.end());
     EXPECT_NE(std::find(members.begin(), members.end(), L"in\\deep\\z.txt"), members.end());
-    EXPECT_TRUE(doc->m_pLzh->keepFolders);
+    EXPECT_EQ(doc->m_commandLine.typed.keepFolders, true);
     // The folder and recursion switches last until changed.
     EXPECT_TRUE(doc->m_commandLine.recurse);
     // Full-path matching: "?" takes one character, so doc\sub\c.txt does not match.
@@ -193,20 +215,32 @@ TEST_F(CommandLine, FoldersRecursionAndFullPathMatching)
     EXPECT_EQ(std::count(members.begin(), members.end(), L"doc\\sub\\c.txt"), 0);
 }
 
-TEST_F(CommandLine, SwitchesStaySetForLaterMenuCommands)
+TEST_F(CommandLine, SwitchesLastForLaterTypedCommandsOnly)
 {
     doc->m_pLzh->keepFolders = false;
     doc->m_pLzh->overwriteSilently = false;
-    EXPECT_TRUE(Typed(L"x top.txt \\o\\"));
-    EXPECT_EQ(ReadFile("o/top.txt"), "t");
-    EXPECT_TRUE(doc->m_pLzh->keepFolders);
-    EXPECT_TRUE(doc->m_pLzh->overwriteSilently);
-    // Update mode (u after -c0) skips a file that is not newer than its member.
+    EXPECT_TRUE(Typed(L"x -a0 -m1 doc\\a.txt \\o\\"));
+    EXPECT_EQ(ReadFile("o/doc/a.txt"), "a");
+    // The archive object is as the settings left it, for the menu's commands.
+    EXPECT_FALSE(doc->m_pLzh->keepFolders);
+    EXPECT_FALSE(doc->m_pLzh->overwriteSilently);
+    EXPECT_FALSE(doc->m_pLzh->skipHidden);
+    EXPECT_EQ(std::wstring(doc->m_pLzh->destFolder), L"");
+    // A later typed command keeps them: the folder, the folders kept, the silent overwrite.
+    WriteFile("o/doc/c.txt", "the user's");
+    EXPECT_TRUE(Typed(L"e c.txt"));
+    EXPECT_EQ(ReadFile("o/doc/sub/c.txt"), "c");
+    // "u" updates whatever "a" set before: a file that is not newer than its member is
+    // skipped.
+    WriteFile("src/top.txt", "newer");
     EXPECT_TRUE(Typed(L"a \\src\\ top.txt"));
     int before = doc->m_pLzh->GetEntryCount();
-    EXPECT_TRUE(Typed(L"u -c0 \\src\\ top.txt"));
+    std::filesystem::last_write_time(folder.HostPath("src/top.txt"),
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(24 * 365 * 10));
+    EXPECT_TRUE(Typed(L"u \\src\\ top.txt"));
     EXPECT_EQ(doc->m_pLzh->GetEntryCount(), before);
-    EXPECT_FALSE(doc->m_pLzh->addMode);
+    EXPECT_EQ(doc->m_commandLine.typed.addMode, false);
 }
 
 TEST_F(CommandLine, LimitsRefuseTheWholeCommand)
@@ -280,7 +314,7 @@ TEST_F(CommandLine, FoldersAreSearchedInTurnAndAnyNumberOfFilesIsAdded)
         return true;
     };
     CLzhArchive scratch;
-    ASSERT_EQ(p.Interpret({L"a", L"-r2", L"tree"}, scratch), kCommandAdd);
+    ASSERT_EQ(p.Interpret({L"a", L"-r2", L"tree"}), kCommandAdd);
     EXPECT_EQ(p.fileList, (Texts{L"tree\\a.txt", L"tree\\sub\\b.txt", L"tree\\c.txt"}));
     p.fileList.clear();
     p.recurse = false;
@@ -335,7 +369,7 @@ TEST_F(CommandLine, OnlyTheFirstCommandLetterIsACommand)
     for (const Case& c : cases) {
         SCOPED_TRACE(platform::WideToUtf8(c.typed));
         std::filesystem::remove_all(folder.HostPath("out"));
-        doc->m_pLzh->destFolder[0] = 0;
+        doc->m_commandLine.typed.destFolder.reset();
         EXPECT_TRUE(Typed(c.typed));
         EXPECT_EQ(ui.MessageTexts(), Texts{});
         Texts members = Members();

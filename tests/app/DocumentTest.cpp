@@ -1,5 +1,6 @@
 // The document's commands under a scripted user: opening by type, New, Close, Add, Test and
 // the extraction commands with their questions, counts and summaries.
+#include "lzh/Crc16.h"
 #include "platform/DevicePath.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -307,4 +308,36 @@ TEST_F(Document, AnLzhArchiveIsModifiedFromItsFirstChangeUntilItsClose)
     EXPECT_FALSE(doc->IsModified());
     ASSERT_TRUE(doc->OpenArchiveByType(L"\\z.zip"));
     EXPECT_FALSE(doc->IsModified());
+}
+
+// Switches typed earlier change later typed commands only: the menu's Extract all goes by the
+// settings (ask before every replacement, hidden members too).
+TEST_F(Document, TypedSwitchesNeverReachTheMenusCommands)
+{
+    std::string archive;
+    for (auto [name, attribute] : {std::pair{"hidden.txt", 0x22}, std::pair{"newer.txt", 0x20}}) {
+        LzhMemberFields m;
+        m.level = 1;
+        m.name = name;
+        m.data = "from the archive";
+        m.unpacked = static_cast<uint32_t>(m.data.size());
+        m.crc = Crc16Update(0, m.data.data(), static_cast<long>(m.data.size()));
+        m.attribute = static_cast<uint8_t>(attribute);
+        m.timeField = 0x5A210000; // 2025-01-01, older than the user's file
+        archive += BuildMember(m);
+    }
+    WriteFile("t.lzh", archive + std::string(1, '\0'));
+    WriteFile("out/newer.txt", "the user's newer file");
+    Start(L"\\t.lzh");
+    app->m_nOverwriteInquire = 0; // always ask
+    app->m_nCreateFolder = 0;
+    EXPECT_TRUE(doc->RunCommandLine(L"x -a0 -m1 zzz"));
+    ui.messages.clear();
+    ui.yesNoAnswers = {IDNO};
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out", 0, 1)};
+    doc->OnExtractAll();
+    EXPECT_EQ(ui.MessageTexts(),
+              (Texts{L"既に[newer.txt]が存在します。上書きしますか？", res::kExtractDone}));
+    EXPECT_EQ(ReadFile("out/newer.txt"), "the user's newer file");
+    EXPECT_EQ(ReadFile("out/hidden.txt"), "from the archive");
 }

@@ -7,6 +7,8 @@
 #include "res/Strings.h"
 #include "tests/app/AppFixture.h"
 
+#include <filesystem>
+
 using namespace testsupport;
 
 namespace
@@ -244,4 +246,95 @@ TEST_F(Settings, TheSettingsSheetLoadsAndWritesBack)
     EXPECT_FALSE(doc->m_pLzh->overwriteSilently);
     EXPECT_TRUE(doc->m_pZip->askOnlyIfNewer);
     EXPECT_EQ(app->m_nOverwriteInquire, 1);
+}
+
+// What stands at the settings file's name decides whether it is written: a link is written
+// through (to the file it leads to), a file this user may not replace, one that is not text
+// of settings, and a folder are left exactly as they are, and the user is told once. A run
+// that changes nothing writes nothing, and no lock file is left beside it.
+TEST_F(Settings, TheSettingsFileIsWrittenOnlyWhenItMayBeAndAValueChanged)
+{
+    namespace fs = std::filesystem;
+    const std::string name = "settings/Tavrel.ini";
+    struct Case
+    {
+        const char* what;
+        void (*make)(TempFolder&);
+        const wchar_t* told; // the message's start, or nothing
+        bool written;
+        int showCrc; // as read from the file
+    } cases[] = {
+        {"a link to the file",
+         [](TempFolder& t) {
+             t.WriteHostFile("real/kept.ini", "[Option]\nShowCrc=1\n");
+             fs::create_symlink("../real/kept.ini", t.HostPath("settings/Tavrel.ini"));
+         },
+         nullptr, true, 1},
+        {"a read-only file",
+         [](TempFolder& t) {
+             t.WriteHostFile("settings/Tavrel.ini", "[Option]\nShowCrc=1\n");
+             fs::permissions(t.HostPath("settings/Tavrel.ini"), fs::perms::owner_read);
+         },
+         L"設定ファイルに書き込めないため", false, 1},
+        {"a binary file",
+         [](TempFolder& t) {
+             t.WriteHostFile("settings/Tavrel.ini", std::string("\x7F"
+                                                                "ELF\x02\x01\0\0junk",
+                                                                12));
+         },
+         L"設定ファイルを読み込めないため", false, 0},
+        {"text that is no settings",
+         [](TempFolder& t) {
+             t.WriteHostFile("settings/Tavrel.ini", "just a note\nof the user's\n");
+         },
+         L"設定ファイルを読み込めないため", false, 0},
+        {"a folder",
+         [](TempFolder& t) { fs::create_directories(t.HostPath("settings/Tavrel.ini")); },
+         L"設定ファイルを読み込めないため", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder.HostPath("settings"));
+        fs::remove_all(folder.HostPath("real"));
+        fs::create_directories(folder.HostPath("settings"));
+        c.make(folder);
+        std::string target = fs::is_symlink(folder.HostPath(name))
+                                 ? folder.HostPath("real/kept.ini")
+                                 : folder.HostPath(name);
+        std::string before = fs::is_regular_file(target) ? ReadHostFile(target) : "";
+        ui.messages.clear();
+        Restart();
+        EXPECT_EQ(app->m_nShowColumn[6], c.showCrc);
+        // Two changes: told at most once.
+        app->WriteProfileString(L"LastFolder", L"Extract", L"\\changed\\");
+        app->WriteProfileString(L"LastFolder", L"Add", L"\\changed too\\");
+        size_t told = 0;
+        for (const std::wstring& text : ui.MessageTexts()) {
+            told += c.told != nullptr && text.rfind(c.told, 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(told, c.told != nullptr ? 1u : 0u);
+        if (c.written) {
+            EXPECT_TRUE(fs::is_symlink(folder.HostPath(name)));
+            EXPECT_NE(ReadHostFile(target).find("Extract="), std::string::npos);
+        } else if (fs::is_regular_file(target)) {
+            EXPECT_EQ(ReadHostFile(target), before);
+        } else {
+            EXPECT_TRUE(fs::is_directory(target));
+        }
+        for (auto& e : fs::directory_iterator(folder.HostPath("settings"))) {
+            EXPECT_EQ(e.path().filename().string().find(".lock"), std::string::npos);
+        }
+        fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+    }
+    // A run that changes nothing leaves the file as it was, its time included.
+    fs::remove_all(folder.HostPath("settings"));
+    Restart();
+    app->WriteProfileInt(L"Option", L"ShowCrc", 1);
+    Restart();
+    auto time = fs::last_write_time(folder.HostPath(name));
+    std::string bytes = ReadFile(name);
+    app->WriteProfileInt(L"Option", L"ShowCrc", 1);
+    Restart(); // the history, unchanged, at exit
+    EXPECT_EQ(fs::last_write_time(folder.HostPath(name)), time);
+    EXPECT_EQ(ReadFile(name), bytes);
 }

@@ -85,6 +85,44 @@ TEST(DevicePath, DefaultMappingUsesWellKnownFolders)
     std::filesystem::remove_all(home);
 }
 
+// However the user's folders are written, or wherever they are (the home folder itself), every
+// host path below them has an exact device path.
+TEST(DevicePath, EveryHostPathWorksWhateverTheUsersFolders)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string home = (std::filesystem::temp_directory_path() / "tavrel-home-XXXXXX").string();
+    ASSERT_NE(mkdtemp(home.data()), nullptr);
+    std::filesystem::create_directories(home + "/.config");
+    for (const char* documents : {"\"$HOME/\"", "\"$HOME\"", "\"$HOME//docs/./\"", "\"/\""}) {
+        SCOPED_TRACE(documents);
+        std::ofstream(home + "/.config/user-dirs.dirs")
+            << "XDG_DOCUMENTS_DIR=" << documents << "\nXDG_DESKTOP_DIR=\"$HOME/\"\n";
+        EXPECT_EXIT(
+            {
+                setenv("HOME", home.c_str(), 1);
+                unsetenv("XDG_CONFIG_HOME");
+                unsetenv("XDG_DOCUMENTS_DIR");
+                bool ok = true;
+                for (std::string path : {home + "/a.lzh", home + "/sub/b.lzh", home + "/docs/c",
+                                         home, std::string("/usr/share/d.lzh")}) {
+                    std::wstring device = ExactDevicePath(path);
+                    ok = ok && !device.empty() && DeviceToHost(device) == path;
+                }
+                std::exit(ok ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+    // The environment's word comes before the file's.
+    EXPECT_EXIT(
+        {
+            setenv("HOME", home.c_str(), 1);
+            setenv("XDG_DOCUMENTS_DIR", (home + "/env/").c_str(), 1);
+            std::exit(DeviceToHost(L"\\My Documents\\x") == home + "/env/x" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove_all(home);
+}
+
 TEST(DevicePath, TempIsPrivateAndOnePerProgram)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
