@@ -3,6 +3,8 @@
 #include "zip/Crc32.h"
 #include "zip/ZipCipher.h"
 
+#include <zstd.h>
+
 namespace testsupport
 {
 
@@ -77,6 +79,17 @@ ZipMember DeflatedMember(const std::string& name, const std::string& content)
     ZipMember m = StoredMember(name, content);
     m.method = 8;
     m.data = DeflateStoredBlocks(content);
+    return m;
+}
+
+ZipMember ZstdMember(const std::string& name, const std::string& content, int level)
+{
+    ZipMember m = StoredMember(name, content);
+    m.method = 93;
+    m.data.resize(ZSTD_compressBound(content.size()));
+    size_t size =
+        ZSTD_compress(m.data.data(), m.data.size(), content.data(), content.size(), level);
+    m.data.resize(ZSTD_isError(size) ? 0 : size);
     return m;
 }
 

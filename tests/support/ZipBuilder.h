@@ -40,6 +40,8 @@ struct ZipLayout
 // A member holding content as it is: stored, or deflated as stored blocks.
 ZipMember StoredMember(const std::string& name, const std::string& content);
 ZipMember DeflatedMember(const std::string& name, const std::string& content);
+// A member of method 93: content as one Zstandard frame made by libzstd at level.
+ZipMember ZstdMember(const std::string& name, const std::string& content, int level = 3);
 
 // Raw Deflate of content in stored blocks.
 std::string DeflateStoredBlocks(const std::string& content);
