@@ -39,9 +39,12 @@ public:
 
     // Calls step(input, inputSize, output, outputSize, sourceEnded) until it reports the end of
     // its stream or a verdict. sourceEnded is true once the source has nothing more and only
-    // then may inputSize be 0. Every byte produced goes to sink before the next call. A call
-    // that neither takes input nor produces output ends the run: Truncated when no input was
-    // left to give, else Invalid (the library is stuck on the bytes it has).
+    // then may inputSize be 0. Every byte produced goes to sink before the next call, except
+    // those of a call that reports a verdict, which ends the run. A call that neither takes
+    // input nor produces output ends it too: Truncated when no input was left to give, else
+    // Invalid (the library is stuck on the bytes it has). Which comes first, a verdict on the
+    // data or a write the sink refuses, can depend on how the source splits its reads: a
+    // library may decode further ahead with more input at hand.
     template <class Step> DecodeStatus Run(ByteSink& sink, Step&& step);
 
     // After a stream's end: whether the member holds more bytes (read ahead when none are at
@@ -68,11 +71,11 @@ template <class Step> DecodeStatus CZipCodecPump::Run(ByteSink& sink, Step&& ste
         ZipCodecStep r = step(m_input.get() + m_position, available, m_output.get(), kOutputChunk,
                               m_sourceEnded);
         m_position += static_cast<uint32_t>(r.consumed);
+        if (r.status != DecodeStatus::Ok) {
+            return r.status; // what the failing call produced belongs to a broken stream
+        }
         if (r.produced != 0 && !sink.Write(m_output.get(), r.produced)) {
             return DecodeStatus::OutputRefused;
-        }
-        if (r.status != DecodeStatus::Ok) {
-            return r.status;
         }
         if (r.ended) {
             return DecodeStatus::Ok;

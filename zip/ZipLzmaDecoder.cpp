@@ -28,8 +28,6 @@ constexpr uint16_t kFlagEndMarker = 0x0002;
 constexpr size_t kLzmaHeaderSize = 4;
 constexpr size_t kLzmaPropertiesSize = 5;
 constexpr uint8_t kLzmaPropertiesLimit = 9 * 5 * 5;
-// liblzma refuses a dictionary below 4 KiB.
-constexpr uint32_t kMinDictionary = 4096;
 // What an .xz decoder needs besides its dictionaries: liblzma's own structures (some tens of
 // KiB per filter chain) and the small filters' state, far less than 1 MiB.
 constexpr uint64_t kXzMemoryLimit = CZipLzmaDecoder::kMaxDictionary + (uint64_t{1} << 20);
@@ -86,7 +84,8 @@ struct CZipLzmaDecoder::State
             return DecodeStatus::Unsupported;
         }
         lzma_options_lzma options{};
-        options.dict_size = std::max(static_cast<uint32_t>(dictionary), kMinDictionary);
+        options.dict_size =
+            std::max<uint32_t>(static_cast<uint32_t>(dictionary), LZMA_DICT_SIZE_MIN);
         options.lc = lc;
         options.lp = lp;
         options.pb = pb;

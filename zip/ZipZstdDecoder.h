@@ -21,7 +21,8 @@ public:
 
     // Ok when the member ends exactly where a frame ends; Truncated when it ends inside one
     // (or holds nothing); Invalid for corrupt data, a bad checksum or bytes that start no
-    // frame; Unsupported for a window beyond the limit or a reserved frame parameter.
+    // frame of the format's 1.0 version (the library's older formats included); Unsupported
+    // for a window beyond the limit or a reserved frame parameter.
     DecodeStatus Decode(const ZipDecodeJob& job) override;
 
 private:
