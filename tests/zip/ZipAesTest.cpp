@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -311,12 +312,13 @@ TEST(ZipAes, JapanesePasswordAsUtf8OrCodePage932)
     // the UTF-8 bytes; and one keyed with code page 932 as an older archiver would.
     for (int strength = 1; strength <= 3; ++strength) {
         for (int version = 1; version <= 2; ++version) {
-            std::string name = "s" + std::to_string(strength) + "v" + std::to_string(version);
-            members.push_back(AesMember(ZstdMember(name + ".zst", text), utf8, strength, version,
-                                        SaltFor(strength)));
+            char name[8];
+            std::snprintf(name, sizeof name, "s%dv%d", strength, version);
+            members.push_back(AesMember(ZstdMember(std::string(name) + ".zst", text), utf8,
+                                        strength, version, SaltFor(strength)));
             contents.push_back(text);
-            members.push_back(AesMember(StoredMember(name + ".bin", noise), utf8, strength, version,
-                                        SaltFor(strength)));
+            members.push_back(AesMember(StoredMember(std::string(name) + ".bin", noise), utf8,
+                                        strength, version, SaltFor(strength)));
             contents.push_back(noise);
         }
     }
