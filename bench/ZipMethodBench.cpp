@@ -19,7 +19,7 @@ namespace
 class CountingSink final : public ByteSink
 {
 public:
-    explicit CountingSink(bool crc) : m_crc(crc) {}
+    explicit CountingSink(bool countCrc) : m_crc(countCrc) {}
     bool Write(const uint8_t* data, size_t count) override
     {
         if (m_crc) {

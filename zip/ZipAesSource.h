@@ -2,6 +2,11 @@
 // to the member's decoder, as CZipMemberStream decrypts traditional encryption. It checks a
 // password by the verifier after the salt, decrypts AES in WinZip's counter mode and
 // authenticates every encrypted byte by the HMAC-SHA1 code that ends the member.
+//
+// A member goes: FindZipAesExtra on its extra field; Begin over the member stream with the
+// compressed size; TryPassword until one is taken (none: a wrong password); the decoder of
+// ZipAesExtra::method reads this source, with DataSize() as its packed size; Finish. The
+// member is good only when the decoder and Finish say so, and for AE-1 the CRC-32 agrees.
 #pragma once
 
 #include "archive/ByteStreams.h"
