@@ -70,4 +70,26 @@ public:
     std::vector<uint8_t> bytes;
 };
 
+// Keeps at most cap bytes, as extraction's sink keeps a member within its declared size: a
+// write that would pass the cap is refused whole, and so is every write after it.
+class CappedSink final : public ByteSink
+{
+public:
+    explicit CappedSink(uint64_t cap) : m_cap(cap) {}
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        if (refused || count > m_cap - bytes.size()) {
+            refused = true;
+            return false;
+        }
+        bytes.insert(bytes.end(), data, data + count);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+    bool refused = false; // a write was refused
+
+private:
+    uint64_t m_cap;
+};
+
 } // namespace testsupport

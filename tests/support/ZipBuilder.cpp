@@ -1,7 +1,10 @@
 #include "tests/support/ZipBuilder.h"
 
+#include "tests/support/ReferenceZipAes.h"
 #include "zip/Crc32.h"
 #include "zip/ZipCipher.h"
+
+#include <zstd.h>
 
 namespace testsupport
 {
@@ -78,6 +81,42 @@ ZipMember DeflatedMember(const std::string& name, const std::string& content)
     m.method = 8;
     m.data = DeflateStoredBlocks(content);
     return m;
+}
+
+ZipMember ZstdMember(const std::string& name, const std::string& content, int level)
+{
+    ZipMember m = StoredMember(name, content);
+    m.method = 93;
+    m.data.resize(ZSTD_compressBound(content.size()));
+    size_t size =
+        ZSTD_compress(m.data.data(), m.data.size(), content.data(), content.size(), level);
+    m.data.resize(ZSTD_isError(size) ? 0 : size);
+    return m;
+}
+
+ZipMember AesMember(ZipMember member, const std::string& password, int strength, int vendorVersion,
+                    const std::string& salt)
+{
+    std::string field;
+    Put16(field, 0x9901);
+    Put16(field, 7);
+    Put16(field, static_cast<uint32_t>(vendorVersion));
+    field += "AE";
+    field.push_back(static_cast<char>(strength));
+    Put16(field, member.method);
+    auto bytes = [](const std::string& text) {
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
+    std::vector<uint8_t> stored =
+        ReferenceZipAesEncrypt(bytes(member.data), strength, bytes(password), bytes(salt));
+    member.data.assign(stored.begin(), stored.end());
+    member.extra = field + member.extra;
+    member.method = 99;
+    member.flags |= 1;
+    if (vendorVersion == 2) {
+        member.crc = 0;
+    }
+    return member;
 }
 
 std::string BuildZip(const std::vector<ZipMember>& members, const ZipLayout& layout)

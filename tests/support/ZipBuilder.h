@@ -40,6 +40,13 @@ struct ZipLayout
 // A member holding content as it is: stored, or deflated as stored blocks.
 ZipMember StoredMember(const std::string& name, const std::string& content);
 ZipMember DeflatedMember(const std::string& name, const std::string& content);
+// A member of method 93: content as one Zstandard frame made by libzstd at level.
+ZipMember ZstdMember(const std::string& name, const std::string& content, int level = 3);
+// member (any method) encrypted with WinZip AES: method 99, bit 0 set, the 0x9901 field ahead
+// of its extra field, and its stored bytes salt, verifier, encrypted data and code. AE-2
+// (vendorVersion 2) stores 0 for the CRC-32. salt holds 4 + 4 * strength bytes.
+ZipMember AesMember(ZipMember member, const std::string& password, int strength, int vendorVersion,
+                    const std::string& salt);
 
 // Raw Deflate of content in stored blocks.
 std::string DeflateStoredBlocks(const std::string& content);
