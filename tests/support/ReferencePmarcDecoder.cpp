@@ -135,8 +135,28 @@ const char* const kPm1RangeCodes[32][6] = {
     /* 31 */ {"-", "-", "-", "-", "-", "-"}, // no bits: index 0
 };
 
+// The codewords of kPm1RangeCodes, split: [selector][index] lists them.
+std::vector<std::vector<std::vector<std::string>>> SplitRangeCodes()
+{
+    std::vector<std::vector<std::vector<std::string>>> split(32);
+    for (unsigned selector = 0; selector < 32; ++selector) {
+        for (const char* text : kPm1RangeCodes[selector]) {
+            std::istringstream words(text);
+            std::vector<std::string> codes;
+            for (std::string code; words >> code;) {
+                if (code != "-") {
+                    codes.push_back(code);
+                }
+            }
+            split[selector].push_back(codes);
+        }
+    }
+    return split;
+}
+
 unsigned ReadRangeIndex(ReferenceBits& bits, unsigned selector)
 {
+    static const auto kCodes = SplitRangeCodes();
     if (selector == 31) {
         return 0;
     }
@@ -144,12 +164,9 @@ unsigned ReadRangeIndex(ReferenceBits& bits, unsigned selector)
     while (read.size() < 5) {
         read += bits.Bit() != 0 ? '1' : '0';
         for (unsigned index = 0; index < 6; ++index) {
-            std::istringstream codes(kPm1RangeCodes[selector][index]);
-            std::string code;
-            while (codes >> code) {
-                if (code == read) {
-                    return index;
-                }
+            const std::vector<std::string>& codes = kCodes[selector][index];
+            if (std::find(codes.begin(), codes.end(), read) != codes.end()) {
+                return index;
             }
         }
     }
