@@ -14,7 +14,7 @@ void LzhWindowOutput::Begin(uint8_t* bytes, uint32_t dictSize, uint32_t chunk, B
     sink = to;
 }
 
-uint8_t* LzhWindowOutput::Deliver(uint8_t* bytes, uint8_t* upTo)
+void LzhWindowOutput::DeliverLast(uint8_t* bytes, uint8_t* upTo)
 {
     uint8_t* out0 = bytes + dict;
     auto n = static_cast<size_t>(upTo - out0);
@@ -22,6 +22,11 @@ uint8_t* LzhWindowOutput::Deliver(uint8_t* bytes, uint8_t* upTo)
     if (sink != nullptr && n > 0 && !sink->Write(out0, n)) {
         sinkOk = false;
     }
+}
+
+uint8_t* LzhWindowOutput::Deliver(uint8_t* bytes, uint8_t* upTo)
+{
+    DeliverLast(bytes, upTo);
     std::memmove(bytes, upTo - dict, dict);
-    return out0;
+    return bytes + dict;
 }

@@ -18,6 +18,8 @@ struct LzhWindowOutput
     // Delivers [bytes + dict, upTo) and moves the last dict bytes before upTo to the front.
     // Returns the new output position (bytes + dict).
     uint8_t* Deliver(uint8_t* bytes, uint8_t* upTo);
+    // Delivers [bytes + dict, upTo) and keeps no history: the member's last output.
+    void DeliverLast(uint8_t* bytes, uint8_t* upTo);
 
     uint32_t dict;     // history size D (a power of two)
     uint8_t* chunkEnd; // output start + kChunk: flush once reached
@@ -43,6 +45,8 @@ template <uint32_t MaxDict, uint32_t MaxStep> struct LzhHistoryWindowOf : LzhWin
     // Delivers [Output(), upTo) and moves the last dict bytes before upTo to the front.
     // Returns the new output position (Output()).
     uint8_t* Flush(uint8_t* upTo) { return Deliver(bytes, upTo); }
+    // Delivers [Output(), upTo), the member's last output.
+    void Finish(uint8_t* upTo) { DeliverLast(bytes, upTo); }
 
     uint8_t bytes[kMaxDict + kChunk + kMargin]; // history, then output
 };

@@ -307,7 +307,7 @@ LzhDecodeResult CLzhLk7Decoder::Decode(const LzhDecodeJob& job)
         }
     }
     if (win.sinkOk) {
-        win.Flush(out);
+        win.Finish(out);
     }
     if (status == DecodeStatus::Ok && !win.sinkOk) {
         status = DecodeStatus::OutputRefused;

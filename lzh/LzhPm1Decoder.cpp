@@ -322,7 +322,7 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
     }
     static_assert(kMaxDistance < 16384);
     if (win.sinkOk) {
-        win.Flush(out);
+        win.Finish(out);
     }
     if (status == DecodeStatus::Ok && !win.sinkOk) {
         status = DecodeStatus::OutputRefused;

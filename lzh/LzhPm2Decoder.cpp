@@ -247,7 +247,7 @@ LzhDecodeResult CLzhPm2Decoder::Decode(const LzhDecodeJob& job)
         }
     }
     if (win.sinkOk) {
-        win.Flush(out);
+        win.Finish(out);
     }
     if (status == DecodeStatus::Ok && !win.sinkOk) {
         status = DecodeStatus::OutputRefused;
