@@ -31,18 +31,15 @@ struct LzhRecencyList
     uint8_t TakeRank(unsigned rank)
     {
         uint8_t b = list[rank];
-        MoveBack(rank);
-        list[0] = b;
+        MoveToFront(rank, b);
         return b;
     }
     // Moves byte b to the front.
     void Touch(uint8_t b)
     {
-        if (list[0] == b) {
-            return; // runs of one byte: nothing moves
+        if (list[0] != b) { // runs of one byte: nothing moves
+            MoveToFront(Find(b), b);
         }
-        MoveBack(Find(b));
-        list[0] = b;
     }
 
     // The rank of b, eight entries per step: a byte of w ^ pattern is 0 where b is, and the
@@ -63,22 +60,33 @@ struct LzhRecencyList
         }
         return 255; // not reached: the list holds every value
     }
-    // Entries [0, n) move to [1, n]: eight at a time from the top (each step reads below
-    // the bytes the step before wrote), then one at a time.
-    void MoveBack(unsigned n)
+    // Entries [0, n) move to [1, n] and b, the entry at n, goes to 0. The list is read
+    // and written eight entries at a time, as little-endian words: below 8, one word
+    // shifted up by a byte, with b in its lowest byte and the entries above n kept; from 8
+    // on, words from the top down (each reads below the bytes the one before wrote), and
+    // last the first word as it was, stored one entry up: the entries it lands on past
+    // those still to move get the same bytes the words before gave them.
+    void MoveToFront(unsigned n, uint8_t b)
     {
-        while (n >= 8) {
+        uint64_t first;
+        std::memcpy(&first, list, 8);
+        if (n < 8) {
+            const uint64_t moved = ~uint64_t{0} >> (56 - 8 * n); // bytes 0..n
+            first = ((first << 8 | b) & moved) | (first & ~moved);
+            std::memcpy(list, &first, 8);
+            return;
+        }
+        for (; n >= 8; n -= 8) {
             uint64_t w;
             std::memcpy(&w, list + n - 8, 8);
             std::memcpy(list + n - 7, &w, 8);
-            n -= 8;
         }
-        for (; n > 0; --n) {
-            list[n] = list[n - 1];
-        }
+        std::memcpy(list + 1, &first, 8);
+        list[0] = b;
     }
 
     uint8_t list[256]; // byte values, most recent first
 };
 
-static_assert(std::endian::native == std::endian::little, "Find reads words little-endian");
+static_assert(std::endian::native == std::endian::little,
+              "the list is read as little-endian words");
