@@ -4,6 +4,7 @@
 // it is delivered (CRC-16, sink) and its last D bytes become the history.
 #pragma once
 
+#include "archive/DecodeStatus.h"
 #include "archive/MatchCopy.h"
 #include "lzh/LzhDecoder.h"
 
@@ -45,8 +46,25 @@ template <uint32_t MaxDict, uint32_t MaxStep> struct LzhHistoryWindowOf : LzhWin
     // Delivers [Output(), upTo) and moves the last dict bytes before upTo to the front.
     // Returns the new output position (Output()).
     uint8_t* Flush(uint8_t* upTo) { return Deliver(bytes, upTo); }
-    // Delivers [Output(), upTo), the member's last output.
-    void Finish(uint8_t* upTo) { DeliverLast(bytes, upTo); }
+    // Flushes once out has reached the chunk's end; false when the sink refused the bytes.
+    bool FlushIfFull(uint8_t*& out)
+    {
+        if (out < chunkEnd) {
+            return true;
+        }
+        out = Flush(out);
+        return sinkOk;
+    }
+    // Delivers the member's last output, [Output(), upTo), unless the sink has refused
+    // bytes already, and gives the status decoding ended with: status as it is, or
+    // OutputRefused where the stream decoded well but the sink refused bytes.
+    DecodeStatus Finish(uint8_t* upTo, DecodeStatus status)
+    {
+        if (sinkOk) {
+            DeliverLast(bytes, upTo);
+        }
+        return status == DecodeStatus::Ok && !sinkOk ? DecodeStatus::OutputRefused : status;
+    }
 
     uint8_t bytes[kMaxDict + kChunk + kMargin]; // history, then output
 };

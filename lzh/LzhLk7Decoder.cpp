@@ -25,12 +25,12 @@
 #include "archive/MatchCopy.h"
 #include "lzh/LzhBitCursor.h"
 #include "lzh/LzhBitInput.h"
+#include "lzh/LzhDecodeStart.h"
 #include "lzh/LzhHistoryWindow.h"
 #include "lzh/LzhPrefixCode.h"
 
 #include <array>
 #include <cstring>
-#include <new>
 
 bool IsLharkMethod(std::wstring_view method, int headerLevel, int osId)
 {
@@ -209,19 +209,8 @@ CLzhLk7Decoder::~CLzhLk7Decoder() = default;
 LzhDecodeResult CLzhLk7Decoder::Decode(const LzhDecodeJob& job)
 {
     LzhDecodeResult result;
-    if (job.unpackedSize == 0) {
+    if (!StartDecode(job, m_state, result)) {
         return result;
-    }
-    if (job.packedSize > UINT32_MAX) {
-        result.status = DecodeStatus::Unsupported;
-        return result;
-    }
-    if (m_state == nullptr) {
-        m_state.reset(new (std::nothrow) State);
-        if (m_state == nullptr) {
-            result.status = DecodeStatus::NoMemory;
-            return result;
-        }
     }
     State& s = *m_state;
     LzhBitInput& in = s.input;
@@ -233,10 +222,10 @@ LzhDecodeResult CLzhLk7Decoder::Decode(const LzhDecodeJob& job)
     uint64_t pos = 0; // bytes produced
     uint8_t* out = win.Output();
     // The history before the member's first byte reads as spaces: filled as far back as
-    // each block's copies reach while the first chunk is being produced. A flush leaves
-    // real output there (a chunk is longer than the history).
+    // each block's copies reach while the first chunk is being produced (all that was
+    // produced is still in it). A flush leaves real output there (a chunk is longer than
+    // the history).
     uint32_t spaces = 0;
-    bool flushed = false;
     uint32_t blockLeft = 0;
     DecodeStatus status = DecodeStatus::Ok;
     LzhBitCursor cur(in);
@@ -259,7 +248,8 @@ LzhDecodeResult CLzhLk7Decoder::Decode(const LzhDecodeJob& job)
                 status = DecodeStatus::Truncated;
                 break;
             }
-            if (!flushed && reach > spaces) {
+            const bool firstChunk = pos == static_cast<uint64_t>(out - win.Output());
+            if (firstChunk && reach > spaces) {
                 std::memset(win.Output() - reach, ' ', reach - spaces);
                 spaces = reach;
             }
@@ -298,21 +288,11 @@ LzhDecodeResult CLzhLk7Decoder::Decode(const LzhDecodeJob& job)
             status = DecodeStatus::Truncated;
             break;
         }
-        if (out >= win.chunkEnd) {
-            out = win.Flush(out);
-            flushed = true;
-            if (!win.sinkOk) {
-                break;
-            }
+        if (!win.FlushIfFull(out)) {
+            break;
         }
     }
-    if (win.sinkOk) {
-        win.Finish(out);
-    }
-    if (status == DecodeStatus::Ok && !win.sinkOk) {
-        status = DecodeStatus::OutputRefused;
-    }
-    result.status = status;
+    result.status = win.Finish(out, status);
     result.crc = win.crc;
     result.produced = pos;
     return result;

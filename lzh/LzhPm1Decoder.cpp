@@ -18,12 +18,12 @@
 #include "archive/MatchCopy.h"
 #include "lzh/LzhBitCursor.h"
 #include "lzh/LzhBitInput.h"
+#include "lzh/LzhDecodeStart.h"
 #include "lzh/LzhHistoryWindow.h"
 #include "lzh/LzhRecencyList.h"
 
 #include <array>
 #include <cstring>
-#include <new>
 
 namespace
 {
@@ -231,19 +231,8 @@ CLzhPm1Decoder::~CLzhPm1Decoder() = default;
 LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
 {
     LzhDecodeResult result;
-    if (job.unpackedSize == 0) {
+    if (!StartDecode(job, m_state, result)) {
         return result;
-    }
-    if (job.packedSize > UINT32_MAX) {
-        result.status = DecodeStatus::Unsupported;
-        return result;
-    }
-    if (m_state == nullptr) {
-        m_state.reset(new (std::nothrow) State);
-        if (m_state == nullptr) {
-            result.status = DecodeStatus::NoMemory;
-            return result;
-        }
     }
     State& s = *m_state;
     LzhBitInput& in = s.input;
@@ -281,11 +270,8 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
                 status = DecodeStatus::Truncated;
                 break;
             }
-            if (out >= win.chunkEnd) {
-                out = win.Flush(out);
-                if (!win.sinkOk) {
-                    break;
-                }
+            if (!win.FlushIfFull(out)) {
+                break;
             }
             if (pos == size || run == kMaxRun) {
                 continue;
@@ -313,21 +299,12 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
             status = DecodeStatus::Truncated;
             break;
         }
-        if (out >= win.chunkEnd) {
-            out = win.Flush(out);
-            if (!win.sinkOk) {
-                break;
-            }
+        if (!win.FlushIfFull(out)) {
+            break;
         }
     }
     static_assert(kMaxDistance < 16384);
-    if (win.sinkOk) {
-        win.Finish(out);
-    }
-    if (status == DecodeStatus::Ok && !win.sinkOk) {
-        status = DecodeStatus::OutputRefused;
-    }
-    result.status = status;
+    result.status = win.Finish(out, status);
     result.crc = win.crc;
     result.produced = pos;
     return result;

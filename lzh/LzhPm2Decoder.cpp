@@ -25,12 +25,12 @@
 #include "archive/MatchCopy.h"
 #include "lzh/LzhBitCursor.h"
 #include "lzh/LzhBitInput.h"
+#include "lzh/LzhDecodeStart.h"
 #include "lzh/LzhHistoryWindow.h"
 #include "lzh/LzhPrefixCode.h"
 #include "lzh/LzhRecencyList.h"
 
 #include <cstring>
-#include <new>
 
 namespace
 {
@@ -142,19 +142,8 @@ CLzhPm2Decoder::~CLzhPm2Decoder() = default;
 LzhDecodeResult CLzhPm2Decoder::Decode(const LzhDecodeJob& job)
 {
     LzhDecodeResult result;
-    if (job.unpackedSize == 0) {
+    if (!StartDecode(job, m_state, result)) {
         return result;
-    }
-    if (job.packedSize > UINT32_MAX) {
-        result.status = DecodeStatus::Unsupported;
-        return result;
-    }
-    if (m_state == nullptr) {
-        m_state.reset(new (std::nothrow) State);
-        if (m_state == nullptr) {
-            result.status = DecodeStatus::NoMemory;
-            return result;
-        }
     }
     State& s = *m_state;
     LzhBitInput& in = s.input;
@@ -239,20 +228,11 @@ LzhDecodeResult CLzhPm2Decoder::Decode(const LzhDecodeJob& job)
                 break;
             }
         }
-        if (out >= win.chunkEnd) {
-            out = win.Flush(out);
-            if (!win.sinkOk) {
-                break;
-            }
+        if (!win.FlushIfFull(out)) {
+            break;
         }
     }
-    if (win.sinkOk) {
-        win.Finish(out);
-    }
-    if (status == DecodeStatus::Ok && !win.sinkOk) {
-        status = DecodeStatus::OutputRefused;
-    }
-    result.status = status;
+    result.status = win.Finish(out, status);
     result.crc = win.crc;
     result.produced = pos;
     return result;
