@@ -17,27 +17,12 @@
 #include <bit>
 #include <random>
 #include <string>
+#include <tuple>
 
 using namespace testsupport;
 
 namespace
 {
-
-// Canonical codewords (value, length) of each symbol; length 0 for none.
-std::vector<std::pair<uint32_t, unsigned>> Canonical(const std::vector<unsigned>& lengths)
-{
-    std::vector<std::pair<uint32_t, unsigned>> codes(lengths.size(), {0, 0});
-    uint32_t value = 0;
-    for (unsigned l = 1; l <= 16; ++l) {
-        for (size_t s = 0; s < lengths.size(); ++s) {
-            if (lengths[s] == l) {
-                codes[s] = {value++, l};
-            }
-        }
-        value <<= 1;
-    }
-    return codes;
-}
 
 // The codes of one block: lengths (their count is the n sent), or a single symbol.
 struct BlockCodes
@@ -131,7 +116,7 @@ public:
         }
         // Main code, its lengths through the pre-code.
         m_preSingle = c.preSingle;
-        m_pre = Canonical(c.pre);
+        m_pre = CanonicalCodewords(c.pre);
         if (c.mainSingle >= 0) {
             m_w.Put(0, 9), m_w.Put(static_cast<unsigned>(c.mainSingle), 9);
         } else {
@@ -158,7 +143,7 @@ public:
             }
         }
         m_mainSingle = c.mainSingle;
-        m_main = Canonical(c.main);
+        m_main = CanonicalCodewords(c.main);
         // Distance code.
         if (c.distanceSingle >= 0) {
             m_w.Put(0, 6), m_w.Put(static_cast<unsigned>(c.distanceSingle), 6);
@@ -169,7 +154,7 @@ public:
             }
         }
         m_distanceSingle = c.distanceSingle;
-        m_distance = Canonical(c.distance);
+        m_distance = CanonicalCodewords(c.distance);
     }
     void Literal(uint8_t b)
     {
@@ -264,15 +249,10 @@ CLzhLk7Decoder& Decoder()
 
 MethodDecoded DecodeBoth(const std::vector<uint8_t>& packed, uint64_t size)
 {
-    MethodDecoded d = RunMethodDecoder(Decoder(), packed, size);
-    ReferenceLk7Result r = ReferenceLk7Decode(packed, size);
-    EXPECT_EQ(DecodeStatusName(d.result.status), DecodeStatusName(StatusOf(r.error)))
-        << "reference: " << Lk7ErrorName(r.error);
-    EXPECT_EQ(d.bytes, r.output);
-    EXPECT_EQ(d.result.crc, r.crc);
-    EXPECT_EQ(d.result.produced, d.bytes.size());
-    EXPECT_EQ(d.result.crc, Crc16Update(0, d.bytes.data(), static_cast<long>(d.bytes.size())));
-    return d;
+    return DecodeAgainst(Decoder(), packed, size, [](const std::vector<uint8_t>& p, uint64_t n) {
+        ReferenceLk7Result r = ReferenceLk7Decode(p, n);
+        return std::make_tuple(StatusOf(r.error), r.output, r.crc, Lk7ErrorName(r.error));
+    });
 }
 
 void ExpectDecodes(const Lk7Writer& w)
@@ -513,7 +493,7 @@ TEST(LzhLk7Decoder, BrokenBlocksAndSymbolsNameTheirFault)
         w.Block(10, c.codes);
         if (c.symbol == 260) {
             // Symbol 260 of the full main code, then the single distance symbol.
-            auto codes = Canonical(c.codes.main);
+            auto codes = CanonicalCodewords(c.codes.main);
             w.Raw(codes[260].first, codes[260].second);
         } else if (c.symbol != 0) {
             w.Raw(c.code, c.width);
@@ -562,7 +542,7 @@ TEST(LzhLk7Decoder, ZerosPastTheEndAreBoundedThenTruncated)
     }
 }
 
-TEST(LzhLk7Decoder, SplitReadsAndRefusingSinks)
+TEST(LzhLk7Decoder, SplitReadsRefusingSinksAndEmptyMembers)
 {
     std::mt19937 rng(8);
     Lk7Writer w;
@@ -571,32 +551,7 @@ TEST(LzhLk7Decoder, SplitReadsAndRefusingSinks)
         RandomCommands(w, 3000, rng);
     }
     ASSERT_GT(w.P(), 2u * 262144);
-    for (uint32_t step : {1u, 5u, 4096u}) {
-        SCOPED_TRACE(step);
-        MethodDecoded d = RunMethodDecoder(Decoder(), w.Stream(), w.P(), step);
-        EXPECT_EQ(d.result.status, DecodeStatus::Ok);
-        EXPECT_EQ(d.bytes, w.Expected());
-    }
     ExpectDecodes(w);
-    PieceSource pieces(w.Stream());
-    VectorSink sink;
-    LzhDecodeResult r = Decoder().Decode({&pieces, &sink, w.Stream().size(), w.P()});
-    EXPECT_EQ(r.status, DecodeStatus::Ok);
-    EXPECT_EQ(sink.bytes, w.Expected());
-
-    class RefusingSink final : public ByteSink
-    {
-    public:
-        bool Write(const uint8_t*, size_t) override { return ++writes < 2; }
-        size_t writes = 0;
-    } refusing;
-    MemorySource source(w.Stream());
-    r = Decoder().Decode({&source, &refusing, w.Stream().size(), w.P()});
-    EXPECT_EQ(r.status, DecodeStatus::OutputRefused);
-    EXPECT_EQ(refusing.writes, 2u);
-    r = Decoder().Decode({&source, nullptr, uint64_t{1} << 32, 10});
-    EXPECT_EQ(r.status, DecodeStatus::Unsupported);
-    r = Decoder().Decode({&source, nullptr, 10, 0});
-    EXPECT_EQ(r.status, DecodeStatus::Ok);
-    EXPECT_EQ(r.produced, 0u);
+    ExpectSplitReadsAndRefusal(Decoder(), w.Stream(), w.Expected());
+    ExpectEmptyAndOversizedJobs(Decoder());
 }

@@ -3,6 +3,7 @@
 // start no codeword decode to kNoSymbol, single-symbol codes read no bits, and over-full
 // codes or lengths past 16 are refused.
 #include "lzh/LzhPrefixCode.h"
+#include "tests/support/MethodDecoderRun.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,6 @@
 
 namespace
 {
-
-// Codewords by the canonical rule: (value, length) per symbol, length 0 for none.
-std::vector<std::pair<uint32_t, unsigned>> Canonical(const std::vector<uint8_t>& lengths)
-{
-    std::vector<std::pair<uint32_t, unsigned>> codes(lengths.size(), {0, 0});
-    uint32_t value = 0;
-    for (unsigned l = 1; l <= 16; ++l) {
-        for (size_t s = 0; s < lengths.size(); ++s) {
-            if (lengths[s] == l) {
-                codes[s] = {value++, l};
-            }
-        }
-        value <<= 1;
-    }
-    return codes;
-}
 
 // The codeword at the top of a bit reservoir, the bits after it random.
 uint64_t Bits(std::pair<uint32_t, unsigned> code, std::mt19937_64& rng)
@@ -40,7 +25,7 @@ void ExpectEveryCodeword(const std::vector<uint8_t>& lengths, unsigned tableBits
     LzhPrefixCode code;
     ASSERT_TRUE(code.Build(lengths.data(), static_cast<unsigned>(lengths.size()), tableBits));
     std::mt19937_64 rng(tableBits);
-    auto codes = Canonical(lengths);
+    auto codes = testsupport::CanonicalCodewords(lengths);
     for (size_t s = 0; s < lengths.size(); ++s) {
         if (lengths[s] == 0) {
             continue;
