@@ -33,7 +33,9 @@ constexpr unsigned kMaxCount = 244;
 constexpr uint32_t kMaxDistance = 10815; // type 5: 2624 + 2^13 - 1
 // A copy reaches d + 1 <= 10,816 bytes back; the history is the next power of two. The
 // chunk is checked after each run and each copy, the longer of which writes 244 bytes.
-using Window = LzhHistoryWindowOf<16384, kMaxCount>;
+constexpr uint32_t kDict = 16384;
+static_assert(kMaxDistance < kDict);
+using Window = LzhHistoryWindowOf<kDict, kMaxCount>;
 
 // Bits one item needs at most: a flag and a run length (1 + 2 + 3 + 4 + 7); a literal
 // (range code of 5, rank of 6); a copy's type (3), count (2 + 3 + 6 + 7) and distance
@@ -241,7 +243,7 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
     in.Start(*job.source, static_cast<uint32_t>(job.packedSize));
     // No copy reaches before the first byte, so the history is never read before it is
     // written.
-    win.Start(16384, job.sink);
+    win.Start(kDict, job.sink);
     list.Reset();
 
     const uint64_t size = job.unpackedSize;
@@ -287,7 +289,7 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
             status = DecodeStatus::Invalid;
             break;
         }
-        // d <= kMaxDistance < the history's 16384 bytes.
+        // d <= kMaxDistance < kDict, the history.
         uint32_t n = count < size - pos ? count : static_cast<uint32_t>(size - pos);
         CopyMatch(out, d + 1, n);
         for (uint32_t k = 0; k < n; ++k) {
@@ -303,7 +305,6 @@ LzhDecodeResult CLzhPm1Decoder::Decode(const LzhDecodeJob& job)
             break;
         }
     }
-    static_assert(kMaxDistance < 16384);
     result.status = win.Finish(out, status);
     result.crc = win.crc;
     result.produced = pos;
