@@ -1,0 +1,19 @@
+// Fuzz target: PMarc's -pm1- decoder on arbitrary compressed bytes against the reference
+// decoder, as CheckMethodDecoder reads them.
+#include "fuzz/FuzzTarget.h"
+#include "fuzz/MethodDecoderCheck.h"
+#include "lzh/LzhPm1Decoder.h"
+#include "tests/support/ReferencePmarcDecoder.h"
+
+#include <tuple>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static CLzhPm1Decoder decoder;
+    CheckMethodDecoder(
+        decoder, data, size, [](const std::vector<uint8_t>& packed, uint32_t unpacked) {
+            testsupport::ReferencePmarcResult r = testsupport::ReferencePm1Decode(packed, unpacked);
+            return std::make_tuple(testsupport::StatusOf(r.error), r.output, r.crc);
+        });
+    return 0;
+}
