@@ -189,6 +189,24 @@ xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 20 "$work/out"
 key Return
 key Return
+# Switches typed in a command stay with typed commands: Extract all then asks as the settings
+# say, about the file made newer than its member (a typed -m1 would have replaced it unasked).
+key alt+a c
+xdotool type --delay 30 "x -m1 -a0 zzz"
+key Return
+grep '^message' "$trace" | tail -1 | grep -q "ファイルが見つかりません。 \[zzz\]" ||
+    { echo "FAIL: the typed command found something: $(grep '^message' "$trace" | tail -1)"; exit 1; }
+key Return
+memo=$(find "$work/out" -name メモ.txt | head -1)
+[ -n "$memo" ] || { echo "FAIL: Extract all wrote no メモ.txt"; exit 1; }
+touch -d '2035-01-01' "$memo"
+key alt+a e
+key Return
+for _ in $(seq 1 30); do grep -q "^message	既に\[メモ.txt\]が存在します。" "$trace" && break; sleep 0.1; done
+grep -q "^message	既に\[メモ.txt\]が存在します。上書きしますか？" "$trace" ||
+    { echo "FAIL: Extract all did not ask about the newer file"; exit 1; }
+key Return
+key Return
 # Open (Ctrl+O) the large archive (Yes closes the open one).
 key ctrl+o
 grep -q "^message	現在開いている書庫を閉じますか？" "$trace" || { echo "FAIL: no close question"; exit 1; }
