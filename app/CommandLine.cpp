@@ -500,8 +500,8 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
         if (a.ExtractEntry(i)) {
             continue;
         }
-        int status = a.status;
-        MemberOutcome outcome = ExtractOutcome(true, status);
+        StatusCause cause = a.LastCause();
+        MemberOutcome outcome = OutcomeOf(cause);
         if (!a.testMode && !folderTarget && outcome == MemberOutcome::Skipped) {
             continue;
         }
@@ -520,10 +520,10 @@ void CCommandLineProcessor::Extract(CLzhArchive& a)
                 : L"";
         Fail(outcome == MemberOutcome::Unsupported
                  ? FormatNamed(res::kUnsupportedMember, shown)
-                 : ExtractFailureText(true, status, shown, otherShown,
+                 : ExtractFailureText(cause, shown, otherShown,
                                       platform::DisplayPath(a.destFolder)));
-        if (status != kLzhBrokenData && status != kLzhCrcMismatch &&
-            status != kLzhUnsupportedMethod) {
+        if (cause != StatusCause::Damaged && cause != StatusCause::Truncated &&
+            cause != StatusCause::CrcMismatch && cause != StatusCause::Unsupported) {
             a.EndExtraction();
             return;
         }
@@ -597,11 +597,11 @@ void CCommandLineProcessor::Add(CLzhArchive& a)
             // on past hidden-or-system skips only as files do).
             bool skipped = a.status == kLzhSkippedNotOlder || a.status == kLzhSkippedOwnFile ||
                            (!folder && a.status == kLzhSkippedAttributes);
-            if (AddGoesOn(a.status)) {
-                Fail(ChangeFailureText(a.status, platform::DisplayPath(source),
+            if (AddGoesOn(a.LastCause())) {
+                Fail(ChangeFailureText(a.LastCause(), platform::DisplayPath(source),
                                        platform::DisplayPath(a.CollidedSource())));
             } else if (!skipped) {
-                Fail(ChangeFailureText(a.status, platform::DisplayPath(source)));
+                Fail(ChangeFailureText(a.LastCause(), platform::DisplayPath(source)));
                 a.storeOnly = stored;
                 break;
             }
@@ -617,7 +617,7 @@ void CCommandLineProcessor::Execute(int command, CLzhArchive& archive)
     // An archive that cannot be changed is refused before any work, and so is a change that
     // names nothing to change: a delete without a pattern would take every member.
     if ((command == kCommandAdd || command == kCommandDelete) && !archive.CanChange()) {
-        Fail(ChangeFailureText(archive.status, L""));
+        Fail(ChangeFailureText(archive.LastCause(), L""));
         command = kCommandNone;
     } else if (command == kCommandAdd && m_namesTyped == 0) {
         Fail(res::kNothingNamedToAdd);

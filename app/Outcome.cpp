@@ -1,13 +1,47 @@
-// Statuses of both archive objects turned into outcomes and messages, in one place.
+// The causes of both archive objects' statuses turned into outcomes and messages, in one
+// place.
 #include "app/Outcome.h"
 
 #include "framework/Framework.h"
-#include "lzh/LzhStatus.h"
 #include "platform/Text.h"
 #include "res/Strings.h"
-#include "zip/ZipStatus.h"
 
 #include <algorithm>
+
+namespace
+{
+
+// The messages of one name: extraction's, by cause.
+struct NamedText
+{
+    StatusCause cause;
+    const wchar_t* text;
+};
+
+const NamedText kExtractTexts[] = {
+    {StatusCause::PathTooLong, res::kPathTooLongToExtract},
+    {StatusCause::LinkInTheWay, res::kLinkInTheWay},
+    {StatusCause::UnsafePath, res::kUnsafePath},
+    {StatusCause::CannotCreate, res::kCannotCreateFile},
+    {StatusCause::WriteFailed, res::kCannotWriteFile},
+    {StatusCause::LinkRefused, res::kLinkRefused},
+    {StatusCause::NotAsked, res::kNotAsked},
+    {StatusCause::OutputIsArchive, res::kOutputIsArchive},
+    {StatusCause::Overlapping, res::kOverlapping},
+    {StatusCause::WrongPassword, res::kWrongPassword},
+    {StatusCause::NoPassword, res::kNoPassword},
+    {StatusCause::Truncated, res::kTruncatedMember},
+    {StatusCause::NoMemory, res::kNoMemoryForMember},
+    {StatusCause::Unsupported, res::kUnsupportedMember},
+};
+
+std::wstring TwoNames(const wchar_t* format, const std::wstring& name, const std::wstring& other)
+{
+    return FormatText(format, platform::EscapeControls(name).c_str(),
+                      platform::EscapeControls(other).c_str());
+}
+
+} // namespace
 
 std::wstring MemberLabel(std::wstring_view name, std::wstring_view folder)
 {
@@ -19,109 +53,68 @@ std::wstring MemberLabel(std::wstring_view name, std::wstring_view folder)
     return label;
 }
 
-MemberOutcome ExtractOutcome(bool lzh, int status)
+MemberOutcome OutcomeOf(StatusCause cause)
 {
-    if (lzh) {
-        switch (status) {
-        case kLzhUnsupportedMethod:
-            return MemberOutcome::Unsupported;
-        case kLzhSkippedAttributes:
-        case kLzhSkippedNotOlder:
-            return MemberOutcome::Skipped;
-        case kLzhCancelled:
-            return MemberOutcome::Cancelled;
-        case kLzhDestinationFailed:
-        case kLzhDestinationLink:
-            return MemberOutcome::Stopped;
-        default:
-            return MemberOutcome::Failed;
-        }
-    }
-    switch (status) {
-    case kZipUnsupported:
+    switch (cause) {
+    case StatusCause::None:
+        return MemberOutcome::Done;
+    case StatusCause::Unsupported:
         return MemberOutcome::Unsupported;
-    case kZipSkipped:
+    case StatusCause::Skipped:
         return MemberOutcome::Skipped;
-    case kZipCancelled:
+    case StatusCause::Cancelled:
         return MemberOutcome::Cancelled;
-    case kZipDestinationFailed:
-    case kZipDestinationLink:
+    case StatusCause::DestinationFailed:
+    case StatusCause::DestinationLink:
         return MemberOutcome::Stopped;
     default:
         return MemberOutcome::Failed;
     }
 }
 
-std::wstring ExtractFailureText(bool lzh, int status, const std::wstring& name,
+std::wstring ExtractFailureText(StatusCause cause, const std::wstring& name,
                                 const std::wstring& other, const std::wstring& destination)
 {
-    if ((lzh && status == kLzhDestinationLink) || (!lzh && status == kZipDestinationLink)) {
+    switch (cause) {
+    case StatusCause::DestinationLink:
         return FormatNamed(res::kLinkInTheWay, destination);
-    }
-    if ((lzh && status == kLzhDestinationFailed) || (!lzh && status == kZipDestinationFailed)) {
+    case StatusCause::DestinationFailed:
         return FormatNamed(res::kCannotCreateFolder, destination);
+    case StatusCause::Collision:
+        return TwoNames(res::kOutputCollision, name, other);
+    default:
+        break;
     }
-    if ((lzh && status == kLzhNotAsked) || (!lzh && status == kZipNotAsked)) {
-        return FormatNamed(res::kNotAsked, name);
-    }
-    if ((lzh && status == kLzhOutputCollision) || (!lzh && status == kZipOutputCollision)) {
-        return FormatText(res::kOutputCollision, platform::EscapeControls(name).c_str(),
-                          platform::EscapeControls(other).c_str());
-    }
-    if ((lzh && status == kLzhOutputIsArchive) || (!lzh && status == kZipOutputIsArchive)) {
-        return FormatNamed(res::kOutputIsArchive, name);
-    }
-    if (!lzh && status == kZipOverlapping) {
-        return FormatNamed(res::kOverlapping, name);
-    }
-    if (!lzh && status == kZipPasswordFailed) {
-        return FormatNamed(res::kWrongPassword, name);
-    }
-    if (!lzh && status == kZipNoPassword) {
-        return FormatNamed(res::kNoPassword, name);
-    }
-    if (lzh && status == kLzhPathTooLong) {
-        return FormatNamed(res::kPathTooLongToExtract, name);
-    }
-    if ((lzh && status == kLzhLinkInTheWay) || (!lzh && status == kZipLinkInTheWay)) {
-        return FormatNamed(res::kLinkInTheWay, name);
-    }
-    if ((lzh && status == kLzhUnsafePath) || (!lzh && status == kZipUnsafePath)) {
-        return FormatNamed(res::kUnsafePath, name);
-    }
-    if ((lzh && status == kLzhCannotCreateOutput) || (!lzh && status == kZipCannotCreateOutput)) {
-        return FormatNamed(res::kCannotCreateFile, name);
-    }
-    if ((lzh && status == kLzhWriteFailed) || (!lzh && status == kZipWriteFailed)) {
-        return FormatNamed(res::kCannotWriteFile, name);
-    }
-    if (lzh && status == kLzhLinkRefused) {
-        return FormatNamed(res::kLinkRefused, name);
+    for (const NamedText& t : kExtractTexts) {
+        if (t.cause == cause) {
+            return FormatNamed(t.text, name);
+        }
     }
     return FormatNamed(res::kBrokenFile, name);
 }
 
-bool AddGoesOn(int status)
+bool AddGoesOn(StatusCause cause)
 {
-    return status == kLzhNotAFile || status == kLzhAddCollision;
+    return cause == StatusCause::NotAFile || cause == StatusCause::AddCollision;
 }
 
-std::wstring ChangeFailureText(int status, const std::wstring& name, const std::wstring& other)
+std::wstring ChangeFailureText(StatusCause cause, const std::wstring& name,
+                               const std::wstring& other)
 {
-    if (status == kLzhAddCollision) {
-        return FormatText(res::kAddCollision, platform::EscapeControls(name).c_str(),
-                          platform::EscapeControls(other).c_str());
-    }
-    switch (status) {
-    case kLzhArchiveIncomplete:
+    switch (cause) {
+    case StatusCause::AddCollision:
+        return TwoNames(res::kAddCollision, name, other);
+    case StatusCause::ArchiveIncomplete:
         return res::kArchiveIncomplete;
-    case kLzhArchiveReadOnly:
+    case StatusCause::ArchiveReadOnly:
         return res::kArchiveReadOnly;
-    case kLzhPathTooLong:
+    case StatusCause::ReadOnlyFormat:
+        return res::kOnlyLzhCanBeCreated;
+    case StatusCause::PathTooLong:
         return FormatNamed(res::kPathTooLongToAdd, name);
-    case kLzhNameNotStorable:
+    case StatusCause::NameNotStorable:
         return FormatNamed(res::kNameNotStorable, name);
-    case kLzhNotAFile:
+    case StatusCause::NotAFile:
         return FormatNamed(res::kNotAFile, name);
     default:
         return name.empty() ? std::wstring(res::kAddFailed)

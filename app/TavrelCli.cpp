@@ -239,7 +239,7 @@ int main(int argc, char** argv)
         backend.destination = DevicePathOf(o.extractTo);
         doc->OnExtractAll();
     } else if (!o.command.empty()) {
-        if (doc->m_nArchiveType != kArchiveLzh) {
+        if (!doc->Archive().IsWritableFormat()) {
             app.CloseMainWindow();
             return Usage("typed commands work on LZH archives");
         }

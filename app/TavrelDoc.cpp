@@ -194,7 +194,7 @@ void CTavrelDoc::OnCloseDocument()
     if (m_bArchiveOpen && !CloseArchive()) {
         // The program ends: the changes that could not be written are given up; the file
         // on disk is as it was, as the message said.
-        m_pLzh->Abandon();
+        Archive().Abandon();
         m_bArchiveOpen = false;
     }
     CDocument::OnCloseDocument();
@@ -268,16 +268,13 @@ bool CTavrelDoc::CloseArchive()
     if (!m_bArchiveOpen) {
         return false;
     }
-    if (m_nArchiveType == kArchiveLzh) {
-        if (!m_pLzh->Close()) {
-            // The pending changes stay with the open archive for another try.
-            ++m_nLastFailed;
-            AfxMessageBox(m_pLzh->status == kLzhArchiveChanged ? res::kArchiveChangedElsewhere
-                                                               : res::kCloseFailed);
-            return false;
-        }
-    } else {
-        m_pZip->Close();
+    if (!Archive().Close()) {
+        // The pending changes stay with the open archive for another try.
+        ++m_nLastFailed;
+        AfxMessageBox(Archive().LastCause() == StatusCause::ArchiveChanged
+                          ? res::kArchiveChangedElsewhere
+                          : res::kCloseFailed);
+        return false;
     }
     ShowArchiveName(L"");
     m_bArchiveOpen = false;
@@ -286,11 +283,11 @@ bool CTavrelDoc::CloseArchive()
 
 bool CTavrelDoc::RefuseUnchangeable()
 {
-    if (m_nArchiveType != kArchiveLzh || m_pLzh->CanChange()) {
+    if (Archive().CanChange()) {
         return false;
     }
     ++m_nLastFailed;
-    AfxMessageBox(ChangeFailureText(m_pLzh->status, L""));
+    AfxMessageBox(ChangeFailureText(Archive().LastCause(), L""));
     return true;
 }
 
@@ -313,10 +310,8 @@ void CTavrelDoc::ApplyMenuPolicy()
     m_pLzh->headerLevel = 2;
     m_pZip->skipIfNotOlder = false;
     CTavrelApp* app = TavrelApp();
-    WithArchive([&](auto& archive) {
-        archive.resetReadOnly = app->m_nResetReadOnly != 0;
-        archive.lowercase = app->m_nToLowercase != 0;
-    });
+    Archive().resetReadOnly = app->m_nResetReadOnly != 0;
+    Archive().lowercase = app->m_nToLowercase != 0;
 }
 
 void CTavrelDoc::ApplyOverwriteInquire()
@@ -345,52 +340,56 @@ void CTavrelDoc::OnArchiveAdd()
     if (dialog.DoModal() != IDOK) {
         return;
     }
+    // Adding is the LZH object's: RefuseUnchangeable let no other format through.
     std::wstring path = dialog.GetPathName();
-    if (m_nArchiveType == kArchiveLzh) {
-        ApplyMenuPolicy();
-        if (app->m_nLhaMethod == 0) {
-            m_pLzh->storeOnly = true;
-        } else {
-            m_pLzh->storeOnly = false;
-            m_pLzh->methodIndex = app->m_nLhaMethod - 1;
-        }
-        m_pLzh->addMode = app->m_nLhaAction == 0;
-        m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
-        if (!m_pLzh->AddFile(path.c_str())) {
-            ++m_nLastFailed;
-            AfxMessageBox(ChangeFailureText(m_pLzh->status, platform::DisplayPath(path)));
-        }
+    ApplyMenuPolicy();
+    if (app->m_nLhaMethod == 0) {
+        m_pLzh->storeOnly = true;
+    } else {
+        m_pLzh->storeOnly = false;
+        m_pLzh->methodIndex = app->m_nLhaMethod - 1;
+    }
+    m_pLzh->addMode = app->m_nLhaAction == 0;
+    m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
+    if (!m_pLzh->AddFile(path.c_str())) {
+        ++m_nLastFailed;
+        AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(), platform::DisplayPath(path)));
     }
     UpdateAllViews(nullptr);
     app->m_strLastFolderAdd = FolderPart(path);
     app->WriteProfileString(settings::kLastFolder, L"Add", app->m_strLastFolderAdd);
 }
 
+CArchiveObject& CTavrelDoc::Archive() const
+{
+    if (m_nArchiveType == kArchiveLzh) {
+        return *m_pLzh;
+    }
+    return *m_pZip;
+}
+
 int CTavrelDoc::MemberCount() const
 {
-    return WithArchive([](const auto& archive) { return archive.GetEntryCount(); });
+    return Archive().GetEntryCount();
 }
 
 std::wstring CTavrelDoc::MemberName(int index) const
 {
-    return WithArchive(
-        [index](const auto& archive) { return std::wstring(archive.GetEntryName(index)); });
+    return std::wstring(Archive().GetRow(index).name);
 }
 
 std::wstring CTavrelDoc::MemberLabel(int index) const
 {
-    return WithArchive([index](const auto& archive) {
-        return ::MemberLabel(archive.GetEntryName(index), archive.GetRow(index).folder);
-    });
+    MemberRow row = Archive().GetRow(index);
+    return ::MemberLabel(row.name, row.folder);
 }
 
-bool CTavrelDoc::ExtractMember(int index, int* status)
+bool CTavrelDoc::ExtractMember(int index, StatusCause* cause)
 {
-    return WithArchive([&](auto& archive) {
-        bool ok = archive.ExtractEntry(index);
-        *status = archive.status;
-        return ok;
-    });
+    CArchiveObject& archive = Archive();
+    bool ok = archive.ExtractEntry(index);
+    *cause = archive.LastCause();
+    return ok;
 }
 
 bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector<int>* selected)
@@ -400,10 +399,8 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;
-    bool lzh = m_nArchiveType == kArchiveLzh;
     bool cancelled = false;
-    std::wstring destination =
-        WithArchive([](const auto& a) { return platform::DisplayPath(a.destFolder); });
+    std::wstring destination = platform::DisplayPath(Archive().destFolder);
     for (int n = 0; n < count && !cancelled; ++n) {
         int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
         progress.m_strText = MemberName(index);
@@ -412,22 +409,21 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
             cancelled = true;
             break;
         }
-        int status = 0;
-        if (ExtractMember(index, &status)) {
+        StatusCause cause = StatusCause::None;
+        if (ExtractMember(index, &cause)) {
             progress.m_progress.StepIt();
             continue;
         }
-        MemberOutcome outcome = ExtractOutcome(lzh, status);
+        MemberOutcome outcome = OutcomeOf(cause);
         if (outcome == MemberOutcome::Unsupported) {
             ++m_nLastUnsupported;
         } else if (outcome == MemberOutcome::Cancelled) {
             cancelled = true; // stopped inside the member; nothing of it was kept
         } else if (outcome == MemberOutcome::Failed || outcome == MemberOutcome::Stopped) {
-            int other = WithArchive([](const auto& a) { return a.CollidedWith(); });
+            int other = Archive().CollidedWith();
             std::wstring otherLabel =
                 other >= 0 && other < MemberCount() ? MemberLabel(other) : L"";
-            AfxMessageBox(
-                ExtractFailureText(lzh, status, MemberLabel(index), otherLabel, destination));
+            AfxMessageBox(ExtractFailureText(cause, MemberLabel(index), otherLabel, destination));
             ++m_nLastBroken;
             if (outcome == MemberOutcome::Stopped) {
                 break; // the destination cannot take any member
@@ -444,12 +440,12 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
 
 bool CTavrelDoc::ReportUnreadableRest()
 {
-    if (m_nArchiveType != kArchiveLzh || m_pLzh->IsWhole()) {
+    if (Archive().IsWhole()) {
         return false;
     }
     ++m_nLastFailed;
     AfxMessageBox(
-        FormatText(res::kUnreadableRest, static_cast<long long>(m_pLzh->UnreadableOffset())));
+        FormatText(res::kUnreadableRest, static_cast<long long>(Archive().UnreadableOffset())));
     return true;
 }
 
@@ -457,7 +453,7 @@ void CTavrelDoc::OnArchiveTest()
 {
     ApplyMenuPolicy();
     CProgressDlg progress;
-    WithArchive([](auto& archive) { archive.testMode = true; });
+    Archive().testMode = true;
     int count = MemberCount();
     bool cancelled = RunMembers(progress, count, nullptr);
     const wchar_t* note = cancelled ? res::kCancelledNote : L"";
@@ -495,29 +491,28 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
         return;
     }
     std::wstring typed = platform::DevicePathOf(destination.m_strDest);
-    std::wstring archivePath = WithArchive([](auto& a) { return std::wstring(a.archivePath); });
+    std::wstring archivePath = Archive().archivePath;
     ApplyMenuPolicy();
     std::wstring dest =
         destination.m_bCreateFolder ? MakeArchiveFolderPath(typed, archivePath) : typed;
     // A destination that does not fit the archive object is refused: cut short, it would
     // name another folder.
     bool fits = dest.size() < static_cast<size_t>(kMaxPath);
-    WithArchive([&](auto& archive) {
-        if (fits) {
-            std::wcscpy(archive.destFolder, dest.c_str());
-        }
-        archive.keepFolders = destination.m_bUseFolder;
-        archive.testMode = false;
-    });
+    CArchiveObject& archive = Archive();
+    if (fits) {
+        std::wcscpy(archive.destFolder, dest.c_str());
+    }
+    archive.keepFolders = destination.m_bUseFolder;
+    archive.testMode = false;
     int count = !fits                 ? 0
                 : selected != nullptr ? static_cast<int>(selected->size())
                                       : MemberCount();
     // The destination is held from the first member to the last; the folder named after the
     // archive is the program's, not the user's choice: made only when something goes in,
     // never through a link standing in its place.
-    WithArchive([&](auto& archive) { archive.BeginExtraction(destination.m_bCreateFolder); });
+    archive.BeginExtraction(destination.m_bCreateFolder);
     bool cancelled = RunMembers(progress, count, selected);
-    WithArchive([](auto& archive) { archive.EndExtraction(); });
+    archive.EndExtraction();
     app->m_strLastFolderExtract = typed;
     app->WriteProfileString(settings::kLastFolder, L"Extract", typed);
     if (!fits) {
@@ -695,7 +690,8 @@ std::vector<std::wstring> WalkTree(const std::wstring& base, const std::wstring&
 
 bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
 {
-    if (!m_bArchiveOpen || m_nArchiveType != kArchiveLzh || RefuseUnchangeable()) {
+    // Files go only into an archive of the written format (RefuseUnchangeable says so).
+    if (!m_bArchiveOpen || RefuseUnchangeable()) {
         return false;
     }
     CTavrelApp* app = TavrelApp();
@@ -714,7 +710,8 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         if (folder.size() >= static_cast<size_t>(kMaxPath)) {
             ++m_nLastFailed;
             ++failed;
-            AfxMessageBox(ChangeFailureText(kLzhPathTooLong, platform::DisplayPath(paths[p])));
+            AfxMessageBox(
+                ChangeFailureText(StatusCause::PathTooLong, platform::DisplayPath(paths[p])));
             ok = false;
             break;
         }
@@ -727,16 +724,16 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
         }
         for (size_t i = 0; i < items.size() && ok; ++i) {
             if (m_pLzh->AddFile(items[i].c_str(), items[i].c_str()) ||
-                m_pLzh->status == kLzhSkippedNotOlder || m_pLzh->status == kLzhSkippedOwnFile) {
+                m_pLzh->LastCause() == StatusCause::Skipped) {
                 continue;
             }
             ++m_nLastFailed;
             ++failed;
-            AfxMessageBox(ChangeFailureText(m_pLzh->status,
+            AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(),
                                             platform::DisplayPath(folder + items[i]),
                                             platform::DisplayPath(m_pLzh->CollidedSource())));
             // What is only passed over lets the add go on; any other failure ends it.
-            ok = AddGoesOn(m_pLzh->status);
+            ok = AddGoesOn(m_pLzh->LastCause());
         }
         m_pLzh->StopAhead();
     }
@@ -749,6 +746,5 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
 
 bool CTavrelDoc::IsModified() const
 {
-    return m_bArchiveOpen && m_nArchiveType == kArchiveLzh &&
-           (m_pLzh->workFile != platform::kInvalidFile || m_pLzh->compactPending);
+    return m_bArchiveOpen && Archive().HasPendingChanges();
 }

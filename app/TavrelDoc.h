@@ -69,24 +69,17 @@ public:
     // Up to and including the last "\" (either separator); empty when there is none.
     static std::wstring FolderPart(const std::wstring& path);
 
-    // Calls f with the archive object that holds the open archive (or the last one tried):
-    // the LZH object for type 1, the ZIP object otherwise. Both share the fields and
-    // operations the commands use.
-    template <typename F> decltype(auto) WithArchive(F&& f) const
-    {
-        if (m_nArchiveType == kArchiveLzh) {
-            return f(*m_pLzh);
-        }
-        return f(*m_pZip);
-    }
+    // The archive object that holds the open archive (or the last one tried): the LZH
+    // object for type 1, the ZIP object otherwise.
+    CArchiveObject& Archive() const;
 
     // The open archive's member count and a member's name (empty for a folder entry).
     int MemberCount() const;
     std::wstring MemberName(int index) const;
     // The name, or a folder entry's folders: how messages and progress name a member.
     std::wstring MemberLabel(int index) const;
-    // ExtractEntry on the open archive's member index; its status in *status.
-    bool ExtractMember(int index, int* status);
+    // ExtractEntry on the open archive's member index; the cause of its status in *cause.
+    bool ExtractMember(int index, StatusCause* cause);
 
     CZipArchive* m_pZip;
     bool m_bFirstNewPending = true;

@@ -1,14 +1,20 @@
-// CArchiveObject: what the LZH and ZIP archive objects share: the behaviour fields the
-// commands set before they extract or test, the prompt, the status of the last failure, and
-// the extraction run that holds the destination open while members are written below it.
+// CArchiveObject: the archive object the document and the view talk to, whatever the format:
+// open and close, the members and their list rows, extraction and test of one member, whether
+// the archive may change and whether changes wait, and the cause of a status in words both
+// formats share. It carries the behaviour fields the commands set before they extract or
+// test, the prompt, the status of the last failure, and the extraction run that holds the
+// destination open while members are written below it.
 #pragma once
 
 #include "archive/ArchivePrompt.h"
 #include "archive/MemberOutput.h"
+#include "archive/MemberRow.h"
 #include "archive/PathLimit.h"
+#include "archive/StatusCause.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,11 +28,40 @@ public:
 
     void SetPrompt(CArchivePrompt* newPrompt) { prompt = newPrompt; }
 
-    // The members, in archive order.
+    // Opens path and lists its members; with allowCreate a missing file is a new, empty
+    // archive where the format is written. False with the status set leaves it closed.
+    virtual bool Open(const wchar_t* path, bool allowCreate) = 0;
+    // Writes what waits (changes to an archive of a written format) and forgets the archive;
+    // false when the changes could not be written: they stay, and the file is as it was.
+    virtual bool Close() = 0;
+    // Forgets the archive and whatever waits; the file stays as it is.
+    virtual void Abandon() = 0;
+
+    // The members, in archive order, and the fields the list shows of each.
     virtual int GetEntryCount() const = 0;
+    virtual MemberRow GetRow(int index) const = 0;
+    // A member's name (empty for a folder entry), without making its whole row.
+    virtual std::wstring_view GetEntryName(int index) const = 0;
     // Writes member `index` below destFolder (or only checks it in testMode); false with the
     // format's status set.
     virtual bool ExtractEntry(int index) = 0;
+
+    // Whether this program writes the format at all (LZH), so that changes may be offered.
+    virtual bool IsWritableFormat() const = 0;
+    // Whether the open archive may be changed now; false with the status set.
+    virtual bool CanChange() = 0;
+    // Removes the members at the given indices (any order) in one pass, or none.
+    virtual bool DeleteEntries(std::vector<int> indices) = 0;
+    // Whether changes wait for Close.
+    virtual bool HasPendingChanges() const = 0;
+    // Whether every byte of the file was accounted for when it was read; where reading
+    // stopped otherwise.
+    virtual bool IsWhole() const { return true; }
+    virtual int64_t UnreadableOffset() const { return 0; }
+
+    // The cause of a status of this format, and of the last one.
+    virtual StatusCause Cause(int statusValue) const = 0;
+    StatusCause LastCause() const { return Cause(status); }
 
     // An extraction run: destFolder is opened once, when the first member is looked at or
     // written, and every member of the run is made below that folder, whatever happens to its

@@ -33,33 +33,33 @@ public:
     // Opens path and lists its members. A missing file with allowCreate is a new, empty
     // archive (nothing is created on disk yet). False with status 1-4 leaves it closed.
     // Whatever a failed Close left pending is discarded first.
-    bool Open(const wchar_t* path, bool allowCreate);
+    bool Open(const wchar_t* path, bool allowCreate) override;
     // Commits pending changes and forgets the archive. The new archive is written beside
     // the old one and renamed over it in one step; on false (status 15, or 31 when another
     // program replaced or rewrote the archive since it was opened) the archive on disk is as
     // it was and the pending changes are kept for another Close (or Abandon). A new archive
     // that ends up with no member is not written at all.
-    bool Close();
+    bool Close() override;
     // Forgets the archive and every pending change; the archive on disk stays as it is.
-    void Abandon();
+    void Abandon() override;
 
     // True when the header scan accounted for every byte of the file: it ended at the end
     // marker (bytes after it are carried along by a rewrite) or at the end of the file after
     // a whole member. Otherwise the members read are listed but the archive is not changed.
-    bool IsWhole() const { return m_whole; }
+    bool IsWhole() const override { return m_whole; }
     // Where the unreadable part of an archive that is not whole begins.
-    int64_t UnreadableOffset() const { return m_unreadableAt; }
+    int64_t UnreadableOffset() const override { return m_unreadableAt; }
     // Whether the open archive may be changed; false with status 19 (not whole) or 20 (the
     // file is read-only) otherwise.
-    bool CanChange();
+    bool CanChange() override;
 
     // The members, in archive order: their number, member i's record (filled from the
     // member list; texts longer than a field are kept in part and marked cut), and its whole
     // name and folder.
     int GetEntryCount() const override { return m_members.Count(); }
     CArchiveEntry GetEntry(int index) const { return m_members.Get(index); }
-    std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
-    MemberRow GetRow(int index) const { return m_members.Row(index); }
+    std::wstring_view GetEntryName(int index) const override { return m_members.Name(index); }
+    MemberRow GetRow(int index) const override { return m_members.Row(index); }
     std::wstring_view GetEntryFolder(int index) const { return m_members.Folder(index); }
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
@@ -76,7 +76,13 @@ public:
     // status 14 when there is no such member, 19 or 20 when the archive cannot be changed.
     bool DeleteEntry(int index);
     // Removes the members at the given indices (any order) in one pass, or none.
-    bool DeleteEntries(std::vector<int> indices);
+    bool DeleteEntries(std::vector<int> indices) override;
+    bool IsWritableFormat() const override { return true; }
+    bool HasPendingChanges() const override
+    {
+        return workFile != platform::kInvalidFile || compactPending;
+    }
+    StatusCause Cause(int statusValue) const override;
     // Makes the work file beside the archive and copies the archive's members (and the
     // program part of a self-extractor) into it. The work file has no name until Close
     // links it in, where the file system allows; elsewhere it is "lhawkNNN.dat". Stale work

@@ -39,5 +39,8 @@ enum LzhStatus
     kLzhArchiveChanged = 31,     // close: another program replaced or rewrote the archive
     kLzhAddCollision = 32,       // add: the same add stored another file under this path
     kLzhSkippedOwnFile = 33,     // add: the file is the open archive (or its work file)
+    kLzhTruncatedData = 34,      // extract, test: the member's data end before it does
+    kLzhNoMemory = 35,           // extract, test: a buffer the member needs could not be had
+    kLzhReadFailed = 36,         // extract, test: the archive could not be read (a failed seek)
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

@@ -192,7 +192,7 @@ std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
     if (index < 0 || index >= doc->MemberCount()) {
         return L"";
     }
-    MemberRow f = doc->WithArchive([index](const auto& x) { return x.GetRow(index); });
+    MemberRow f = doc->Archive().GetRow(index);
     bool folderRow = IsFolderRow(f);
     switch (column) {
     case kColumnName: {
@@ -250,8 +250,8 @@ int CTavrelView::CompareRows(uintptr_t a, uintptr_t b, int column) const
     if (ia < 0 || ib < 0 || ia >= count || ib >= count) {
         return Order(a, b);
     }
-    MemberRow fa = doc->WithArchive([ia](const auto& x) { return x.GetRow(ia); });
-    MemberRow fb = doc->WithArchive([ib](const auto& x) { return x.GetRow(ib); });
+    MemberRow fa = doc->Archive().GetRow(ia);
+    MemberRow fb = doc->Archive().GetRow(ib);
     bool dirA = IsFolderRow(fa), dirB = IsFolderRow(fb);
     switch (column) {
     case kColumnName:
@@ -269,9 +269,9 @@ int CTavrelView::CompareRows(uintptr_t a, uintptr_t b, int column) const
     case kColumnCrc:
         return Order(fa.crc, fb.crc);
     case kColumnMethod:
-        // By the identifier for LZH (a damaged one may be empty), by number for ZIP.
-        return doc->m_nArchiveType == kArchiveLzh ? std::strcmp(fa.method, fb.method)
-                                                  : Order(fa.zipMethod, fb.zipMethod);
+        // By the identifier where members have one (LZH), else by number (ZIP).
+        return fa.method[0] != 0 || fb.method[0] != 0 ? std::strcmp(fa.method, fb.method)
+                                                      : Order(fa.zipMethod, fb.zipMethod);
     case kColumnPath:
         return Collate(fa.folder, fb.folder);
     default:
@@ -290,19 +290,15 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
     }
     // One row per member, in archive order; folder entries only when the setting asks.
     bool folders = app->m_nShowFolderEntry != 0;
-    doc->WithArchive([&](const auto& a) {
-        for (int k = 0; k < a.GetEntryCount(); ++k) {
-            if (folders || !a.GetEntryName(k).empty()) {
-                list.AppendItem(static_cast<uintptr_t>(k));
-            }
+    const CArchiveObject& a = doc->Archive();
+    for (int k = 0; k < a.GetEntryCount(); ++k) {
+        if (folders || !a.GetEntryName(k).empty()) {
+            list.AppendItem(static_cast<uintptr_t>(k));
         }
-    });
+    }
     // The sort lasts while the same archive stays open; another archive starts in its own
     // order.
-    std::wstring archive =
-        doc->m_bArchiveOpen
-            ? doc->WithArchive([](const auto& a) { return std::wstring(a.archivePath); })
-            : std::wstring();
+    std::wstring archive = doc->m_bArchiveOpen ? std::wstring(a.archivePath) : std::wstring();
     if (archive.empty() || archive != m_sortedArchive) {
         list.ClearSort();
     } else if (list.GetSortColumn() >= 0) {
@@ -338,7 +334,8 @@ bool CTavrelView::OnUpdateCmdUI(CCmdUI* ui)
     case ID_ARCHIVE_ADD:
     case ID_ARCHIVE_DELETE:
     case ID_ARCHIVE_COMMAND_LINE:
-        ui->Enable(doc->m_bArchiveOpen && doc->m_nArchiveType == kArchiveLzh);
+        // Changes, and the typed command line, are offered for the format that is written.
+        ui->Enable(doc->m_bArchiveOpen && doc->Archive().IsWritableFormat());
         return true;
     case ID_EXTRACT_SELECTED:
     case ID_EXTRACT_ALL:
@@ -365,11 +362,9 @@ void CTavrelView::OnArchiveDelete()
     if (!indices.empty() && doc->RefuseUnchangeable()) {
         return;
     }
-    if (doc->m_nArchiveType == kArchiveLzh && !indices.empty() &&
-        !doc->m_pLzh->DeleteEntries(indices)) {
+    if (!indices.empty() && !doc->Archive().DeleteEntries(indices)) {
         ++doc->m_nLastFailed;
-        std::wstring name(doc->m_pLzh->GetEntryName(indices.back()));
-        AfxMessageBox(FormatNamed(res::kDeleteFailed, name));
+        AfxMessageBox(FormatNamed(res::kDeleteFailed, doc->MemberLabel(indices.back())));
     }
     doc->UpdateAllViews(nullptr);
 }
@@ -409,34 +404,25 @@ std::wstring CTavrelView::ExtractToTemp(int index)
         return L"";
     }
     CTavrelDoc* doc = GetDocument();
-    int status = 0;
-    std::wstring written;
-    bool ok = doc->WithArchive([&](auto& archive) {
-        archive.keepFolders = false;
-        std::wcscpy(archive.destFolder, folder.c_str());
-        archive.testMode = false;
-        // The file handed over is named as the member (lower case, set for extraction,
-        // stays in force for it).
-        bool lowercase = archive.lowercase;
-        archive.lowercase = false;
-        bool extracted = archive.ExtractEntry(index);
-        archive.lowercase = lowercase;
-        status = archive.status;
-        written = archive.LastOutput();
-        return extracted;
-    });
-    std::wstring name = doc->MemberLabel(index);
-    bool lzh = doc->m_nArchiveType == kArchiveLzh;
+    CArchiveObject& archive = doc->Archive();
+    archive.keepFolders = false;
+    std::wcscpy(archive.destFolder, folder.c_str());
+    archive.testMode = false;
+    // The file handed over is named as the member (lower case, set for extraction, stays in
+    // force for it).
+    bool lowercase = archive.lowercase;
+    archive.lowercase = false;
+    bool ok = archive.ExtractEntry(index);
+    archive.lowercase = lowercase;
     if (!ok) {
-        MemberOutcome outcome = ExtractOutcome(lzh, status);
-        if (outcome == MemberOutcome::Unsupported) {
-            AfxMessageBox(FormatNamed(res::kUnsupportedMember, name));
-        } else if (outcome != MemberOutcome::Skipped && outcome != MemberOutcome::Cancelled) {
-            AfxMessageBox(
-                ExtractFailureText(lzh, status, name, L"", platform::DisplayPath(folder)));
+        MemberOutcome outcome = OutcomeOf(archive.LastCause());
+        if (outcome != MemberOutcome::Skipped && outcome != MemberOutcome::Cancelled) {
+            AfxMessageBox(ExtractFailureText(archive.LastCause(), doc->MemberLabel(index), L"",
+                                             platform::DisplayPath(folder)));
         }
         return L"";
     }
+    std::wstring written = archive.LastOutput();
     // Exactly the file the archive object wrote, never a path made again from a name.
     return written;
 }
@@ -483,7 +469,7 @@ void CTavrelView::OnDropFiles(const std::vector<std::wstring>& paths)
     if (paths.empty()) {
         return;
     }
-    if (doc->m_bArchiveOpen && doc->m_nArchiveType == kArchiveLzh) {
+    if (doc->m_bArchiveOpen && doc->Archive().IsWritableFormat()) {
         doc->AddFiles(paths);
         return;
     }

@@ -29,14 +29,22 @@ public:
     ~CZipArchive() override;
     // Opens path and lists its members; allowCreate is ignored (ZIP archives are only read).
     // False with status 0, 2, 13 or 14 leaves the object closed.
-    bool Open(const wchar_t* path, bool allowCreate = false);
+    bool Open(const wchar_t* path, bool allowCreate = false) override;
     // Forgets the archive and its members, and the password. Harmless when nothing is open.
-    void Close();
+    // Nothing waits: true.
+    bool Close() override;
+    void Abandon() override { Close(); }
     // The members in directory order: their number and member i's record.
     int GetEntryCount() const override { return m_members.Count(); }
     CZipEntry GetEntry(int index) const { return m_members.Get(index); }
-    std::wstring_view GetEntryName(int index) const { return m_members.Name(index); }
-    MemberRow GetRow(int index) const { return m_members.Row(index); }
+    std::wstring_view GetEntryName(int index) const override { return m_members.Name(index); }
+    MemberRow GetRow(int index) const override { return m_members.Row(index); }
+    // ZIP archives are only read: never changed, nothing waits.
+    bool IsWritableFormat() const override { return false; }
+    bool CanChange() override;
+    bool DeleteEntries(std::vector<int> indices) override;
+    bool HasPendingChanges() const override { return false; }
+    StatusCause Cause(int statusValue) const override;
     bool ExtractEntry(int index) override;
 
     // Writes one member (a record filled by GetEntry) below destFolder, under the name the

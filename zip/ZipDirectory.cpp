@@ -61,7 +61,7 @@ CZipArchive::~CZipArchive()
     Close();
 }
 
-void CZipArchive::Close()
+bool CZipArchive::Close()
 {
     m_members.Clear();
     ZipReaderState& s = *m_state;
@@ -76,6 +76,7 @@ void CZipArchive::Close()
     m_layout.clear();
     m_layout.shrink_to_fit();
     m_layoutMade = false;
+    return true;
 }
 
 bool CZipArchive::Open(const wchar_t* path, bool /*allowCreate*/)

@@ -27,4 +27,7 @@ enum ZipStatus
     kZipOverlapping = 25,        // extract, test: the member's data overlap another member's or
                                  // a header (one stream serving many members)
     kZipNoPassword = 26,         // extract, test: no password given (cancelled, or no one asked)
+    kZipReadOnlyFormat = 27,     // add, delete: ZIP archives are only read
+    kZipTruncated = 28,          // extract, test: the member's data end before it does
+    kZipNoMemory = 29,           // extract, test: a buffer the member needs could not be had
 };
