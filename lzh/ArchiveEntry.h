@@ -34,6 +34,7 @@ enum ArchiveEntryFlag : uint32_t
     kEntryNameCut = 0x1,   // `name` holds the start of a longer stored name
     kEntryFolderCut = 0x2, // `folder` holds the start of a longer stored folder, then '\'
     kEntrySymlink = 0x4,   // a Unix symbolic link ("name|target"); the target is in linkTarget
+    kEntryInWork = 0x8,    // header and data lie in the work file of the pending changes
 };
 
 // Records are cleared to zero, filled field by field and copied whole: no pointers here.

@@ -204,10 +204,10 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
         ok = false;
     }
     if (!ok) {
-        // Nothing of the member stays behind: the work file ends where it began. Should even
-        // that fail, the compaction at Close leaves the remains out.
-        if (!SeekFile(work, entry.headerPos, SeekOrigin::Begin) || !SetEndOfFile(work)) {
-            compactPending = true;
+        // Nothing of the member stays behind: the work file ends where it began (should even
+        // that fail, Close copies only what the list names).
+        if (SeekFile(work, entry.headerPos, SeekOrigin::Begin)) {
+            SetEndOfFile(work);
         }
         return false;
     }
@@ -334,7 +334,7 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         status = kLzhSkippedNotOlder;
         return false;
     }
-    if (workFile == kInvalidFile && !PrepareWorkFile()) {
+    if (!EnsureWorkFile()) {
         if (source != kInvalidFile) {
             CloseFile(source);
         }
@@ -354,7 +354,7 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
     entry.level = headerLevel;
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;
-    entry.flags = isLink ? static_cast<uint32_t>(kEntrySymlink) : 0u;
+    entry.flags = (isLink ? static_cast<uint32_t>(kEntrySymlink) : 0u) | kEntryInWork;
     // The bytes made ahead serve only for the file as it was when they were made: the same
     // file, unchanged since (a copy over it that kept its size and time is another file).
     CLzhPrecompressor::Result ahead;
@@ -378,19 +378,19 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         if (!copies.empty()) {
             m_members.Remove(copies);
         }
-        compactPending = true;
     } else if (listed && m_indexVersion == m_members.Version() - 1) {
         // An add keeps the index: the new path goes in (after any equal one listed before).
         m_pathIndex.emplace(std::wstring(entry.folder) + entry.name, m_members.Count() - 1);
         m_indexVersion = m_members.Version();
     }
     if (!listed) {
-        if (!SeekFile(workFile, entry.headerPos, SeekOrigin::Begin) || !SetEndOfFile(workFile)) {
-            compactPending = true;
+        if (SeekFile(workFile, entry.headerPos, SeekOrigin::Begin)) {
+            SetEndOfFile(workFile);
         }
         status = kLzhWorkFileFailed;
         return false;
     }
+    m_changed = true;
     if (m_inAddRun) {
         m_addRun.emplace(storedAs, sourcePath);
     }

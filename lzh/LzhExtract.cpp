@@ -302,7 +302,7 @@ bool CLzhReader::ExtractEntry(int index)
 bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
 {
     const CArchiveEntry& e = *entry;
-    FileHandle source = workFile != kInvalidFile ? workFile : archiveFile;
+    FileHandle source = (e.flags & kEntryInWork) ? workFile : archiveFile;
     ClearLastOutput();
     if (!SeekFile(source, e.dataPos, SeekOrigin::Begin)) {
         return false;

@@ -63,7 +63,7 @@ bool CLzhMembers::Store(const CArchiveEntry& e, std::wstring_view folder, std::w
     r->headerPos = e.headerPos;
     r->dataOffset = static_cast<uint32_t>(e.dataPos - e.headerPos);
     r->level = static_cast<uint8_t>(e.level);
-    r->flags = static_cast<uint8_t>(e.flags & kEntrySymlink);
+    r->flags = static_cast<uint8_t>(e.flags & (kEntrySymlink | kEntryInWork));
     return m_store.AddText(folder, 0, &r->folder) && m_store.AddText(name, 1, &r->name) &&
            m_store.AddText(target, 2, &r->link);
 }

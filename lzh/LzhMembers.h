@@ -33,6 +33,7 @@ public:
     int64_t HeaderPos(int i) const { return m_store[i].headerPos; }
     int64_t DataPos(int i) const { return m_store[i].headerPos + m_store[i].dataOffset; }
     uint32_t PackedSize(int i) const { return m_store[i].packedSize; }
+    bool InWork(int i) const { return (m_store[i].flags & kEntryInWork) != 0; }
 
     // Adds a member read from a header with its whole texts; false when memory runs out.
     bool Append(const CArchiveEntry& entry, std::wstring_view folder, std::wstring_view name,
@@ -71,7 +72,7 @@ private:
         uint8_t method[5]; // the identifier's bytes
         int8_t osId;
         uint8_t level;
-        uint8_t flags; // kEntrySymlink; cut marks are worked out from the texts
+        uint8_t flags; // kEntrySymlink, kEntryInWork; cut marks are worked out from the texts
     };
 
     bool Store(const CArchiveEntry& entry, std::wstring_view folder, std::wstring_view name,

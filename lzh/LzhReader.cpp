@@ -80,7 +80,6 @@ void CLzhReader::ForgetArchive()
         archiveFile = kInvalidFile;
     }
     FreeEntries();
-    compactPending = false;
     m_whole = true;
     m_unreadableAt = 0;
     m_trailerStart = m_trailerEnd = 0;

@@ -78,16 +78,12 @@ public:
     // Removes the members at the given indices (any order) in one pass, or none.
     bool DeleteEntries(std::vector<int> indices) override;
     bool IsWritableFormat() const override { return true; }
-    bool HasPendingChanges() const override
-    {
-        return workFile != platform::kInvalidFile || compactPending;
-    }
+    bool HasPendingChanges() const override { return m_changed; }
     StatusCause Cause(int statusValue) const override;
-    // Makes the work file beside the archive and copies the archive's members (and the
-    // program part of a self-extractor) into it. The work file has no name until Close
-    // links it in, where the file system allows; elsewhere it is "lhawkNNN.dat". Stale work
-    // files in that folder (named so and held by no process) are removed first.
-    bool PrepareWorkFile();
+    // Makes the work file that new members are written to, empty, beside the archive, unless
+    // there is one. It has no name where the file system allows; elsewhere it is
+    // "lhawkNNN.dat" (stale work files of that name, held by no process, go first).
+    bool EnsureWorkFile();
     // The first free "lhawk000.dat" ... "lhawk998.dat" in the archive's folder.
     bool MakeWorkFileName(wchar_t (&buffer)[kMaxPath]);
     // Copies count bytes from input (at its position) to output (or nowhere when invalid).
@@ -99,15 +95,14 @@ public:
     int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
                         uint16_t& crc, CArchivePrompt* progress = nullptr);
 
-    wchar_t workPath[kMaxPath] = {};                           // work file of a pending rewrite
+    wchar_t workPath[kMaxPath] = {};                           // a named work file, or empty
     platform::FileHandle archiveFile = platform::kInvalidFile; // invalid for a new archive
-    bool compactPending = false; // members were deleted or replaced since the work file
-    bool skipSystem = false;     // extraction skips members with attribute 0x04
-    bool skipHidden = false;     // extraction skips members with attribute 0x02
-    platform::FileHandle workFile = platform::kInvalidFile;
-    platform::CPrivateHeap heap{512 * 1024}; // the member list and transfer buffers
-    bool ignoreErrors = false;               // list members whose header checksum or CRC is wrong
-    bool addMode = false; // true: add (replace regardless of times); false: update
+    bool skipSystem = false; // extraction skips members with attribute 0x04
+    bool skipHidden = false; // extraction skips members with attribute 0x02
+    platform::FileHandle workFile = platform::kInvalidFile; // new members, since the last Close
+    platform::CPrivateHeap heap{512 * 1024};                // the member list and transfer buffers
+    bool ignoreErrors = false; // list members whose header checksum or CRC is wrong
+    bool addMode = false;      // true: add (replace regardless of times); false: update
 
 protected:
     std::vector<platform::FileHandle> ProtectedFiles() const override
@@ -119,6 +114,7 @@ protected:
     CLzhMembers m_members{heap}; // the members in archive order
     bool m_writeFailed = false;  // the last copy or decode could not write all of its output
     bool m_cancelled = false;    // the prompt stopped the last copy or decode
+    bool m_changed = false;      // members were added or deleted since the Open
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);
@@ -133,18 +129,20 @@ private:
                   const std::wstring& relative, bool* replace);
     bool ExtractFile(const CArchiveEntry& entry, platform::FileHandle source,
                      platform::CFolderTree& tree, const std::wstring& relative);
-    bool CopyMembers(platform::FileHandle to, platform::FileHandle from, int64_t prefix);
+    bool WriteMembers(platform::FileHandle to);
     platform::FileHandle CreateWorkFile(wchar_t (&path)[kMaxPath], platform::CLeftoverGuard& guard);
     void RemoveStaleWorkFiles();
-    bool CommitWorkFile();
-    bool ReadsBackAsListed();
+    bool CommitNewArchive(platform::FileHandle file, wchar_t (&path)[kMaxPath],
+                          platform::CLeftoverGuard& guard);
+    bool ReadsBackAsListed(platform::FileHandle file);
+    void DiscardFile(platform::FileHandle& file, wchar_t (&path)[kMaxPath],
+                     platform::CLeftoverGuard& guard);
     void DiscardWorkFile();
     std::wstring OutputPath(const CArchiveEntry& entry) const;
     bool ScanHeaders();
     void ForgetArchive();
 
     int64_t m_archiveStart = 0;        // bytes before the first member (a self-extractor's program)
-    int64_t m_workPrefix = 0;          // the same bytes at the start of the work file
     bool m_whole = true;               // the scan accounted for every byte (see IsWhole)
     int64_t m_unreadableAt = 0;        // where reading stopped when the archive is not whole
     int64_t m_trailerStart = 0;        // bytes after the end marker, carried by a rewrite:

@@ -1,9 +1,13 @@
-// The work-file rewrite behind adding and deleting: the first change copies the archive's
-// members into a work file beside it; Close compacts the work file when members were
-// deleted or replaced, appends the end marker (and whatever followed the old one), gives it
-// the archive's permissions, flushes it and renames it over the archive in one step. The
-// archive on disk changes only at that rename. The work file has no name until then where
-// the file system allows it, so a process that dies leaves nothing behind.
+// The pending changes of an LZH archive and the rewrite that puts them in place. A change only
+// records what the new archive is made of: the archive's members that stay (ranges of the
+// archive file) and new members, written once at the end of a work file beside the archive.
+// Close writes the new archive once, into another file beside the archive: the program part
+// of a self-extractor, every member in list order (ranges that follow each other in one file
+// go in one copy), the end marker and whatever followed the old one. It checks that the
+// result reads back as listed, gives it the archive's permissions, flushes it and renames it
+// over the archive in one step: the archive on disk changes only at that rename. Work files
+// have no name where the file system allows; a named one is watched, so that it never
+// outlives a process that is killed.
 #include "lzh/LzhReader.h"
 
 #include <algorithm>
@@ -11,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,38 +73,6 @@ int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count
     return count;
 }
 
-// Copies `prefix` bytes from the start of `from` (a self-extractor's program), then every
-// member in list order, into `to`; members that follow each other in `from` go in one copy.
-// The records move to their new places only when all of it succeeded.
-bool CLzhReader::CopyMembers(FileHandle to, FileHandle from, int64_t prefix)
-{
-    if (!SeekFile(from, 0, SeekOrigin::Begin) || CopyRange(to, from, prefix) != prefix) {
-        return false;
-    }
-    int count = m_members.Count();
-    for (int i = 0; i < count;) {
-        int64_t start = m_members.HeaderPos(i);
-        int64_t end = m_members.DataPos(i) + m_members.PackedSize(i);
-        int next = i + 1;
-        while (next < count && m_members.HeaderPos(next) == end) {
-            end = m_members.DataPos(next) + m_members.PackedSize(next);
-            ++next;
-        }
-        if (!SeekFile(from, start, SeekOrigin::Begin) ||
-            CopyRange(to, from, end - start) != end - start) {
-            return false;
-        }
-        i = next;
-    }
-    int64_t at = prefix;
-    for (int i = 0; i < count; ++i) {
-        int64_t length = m_members.DataPos(i) + m_members.PackedSize(i) - m_members.HeaderPos(i);
-        m_members.Move(i, at - m_members.HeaderPos(i));
-        at += length;
-    }
-    return true;
-}
-
 // Named work files are held with an exclusive share lock while in use: one that no process
 // holds was left by a process that died, and goes.
 void CLzhReader::RemoveStaleWorkFiles()
@@ -113,8 +84,9 @@ void CLzhReader::RemoveStaleWorkFiles()
 }
 
 // An empty work file in the archive's folder: unnamed (path left empty) where the file
-// system makes such files, else under the first free "lhawkNNN.dat". Stale named ones go
-// first; where work files have no name, a file of such a name is not ours to remove.
+// system makes such files, else under the first free "lhawkNNN.dat", watched by `guard`.
+// Stale named ones go first; where work files have no name, a file of such a name is not
+// ours to remove.
 FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath], CLeftoverGuard& guard)
 {
     path[0] = 0;
@@ -140,37 +112,31 @@ FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath], CLeftoverGuard&
     return file;
 }
 
-void CLzhReader::DiscardWorkFile()
+void CLzhReader::DiscardFile(FileHandle& file, wchar_t (&path)[kMaxPath], CLeftoverGuard& guard)
 {
-    if (workFile != kInvalidFile) {
-        CloseFile(workFile);
-        workFile = kInvalidFile;
+    if (file != kInvalidFile) {
+        CloseFile(file);
+        file = kInvalidFile;
     }
-    if (workPath[0] != 0) {
-        DeleteFile(workPath);
-        workPath[0] = 0;
+    if (path[0] != 0) {
+        DeleteFile(path);
+        path[0] = 0;
     }
-    m_workGuard.Release();
+    guard.Release();
 }
 
-bool CLzhReader::PrepareWorkFile()
+void CLzhReader::DiscardWorkFile()
 {
-    workFile = CreateWorkFile(workPath, m_workGuard);
+    DiscardFile(workFile, workPath, m_workGuard);
+    m_changed = false;
+}
+
+bool CLzhReader::EnsureWorkFile()
+{
     if (workFile == kInvalidFile) {
-        return false;
+        workFile = CreateWorkFile(workPath, m_workGuard);
     }
-    m_workPrefix = 0;
-    if (archiveFile != kInvalidFile) {
-        // The program part of a self-extractor is carried over, so that the rewritten
-        // archive still runs and still opens here.
-        if (!CopyMembers(workFile, archiveFile, m_archiveStart)) {
-            DiscardWorkFile();
-            return false;
-        }
-        m_workPrefix = m_archiveStart;
-    }
-    compactPending = false; // the work file holds exactly the listed members
-    return true;
+    return workFile != kInvalidFile;
 }
 
 bool CLzhReader::DeleteEntry(int index)
@@ -189,57 +155,82 @@ bool CLzhReader::DeleteEntries(std::vector<int> indices)
     if (!CanChange()) {
         return false;
     }
-    // Without a work file the records only leave the list: Close then copies the remaining
-    // members straight from the archive, once, instead of copying all and compacting.
+    // The records only leave the list: Close copies the members that stay, once.
     m_members.Remove(indices);
-    compactPending = compactPending || !indices.empty();
+    m_changed = m_changed || !indices.empty();
     return true;
 }
 
-// Whether the completed work file opens as the list says: from the same place (a
-// self-extractor's program may hold header-like bytes that a new end of the archive could
-// make readable), with as many members, every byte accounted for.
-bool CLzhReader::ReadsBackAsListed()
+// Copies the program part of a self-extractor, then every member in list order, from the
+// archive or the work file into `to`; members that follow each other in one file go in one
+// copy.
+bool CLzhReader::WriteMembers(FileHandle to)
+{
+    if (archiveFile != kInvalidFile &&
+        (!SeekFile(archiveFile, 0, SeekOrigin::Begin) ||
+         CopyRange(to, archiveFile, m_archiveStart) != m_archiveStart)) {
+        return false;
+    }
+    int count = m_members.Count();
+    for (int i = 0; i < count;) {
+        bool inWork = m_members.InWork(i);
+        FileHandle from = inWork ? workFile : archiveFile;
+        int64_t start = m_members.HeaderPos(i);
+        int64_t end = m_members.DataPos(i) + m_members.PackedSize(i);
+        int next = i + 1;
+        while (next < count && m_members.InWork(next) == inWork &&
+               m_members.HeaderPos(next) == end) {
+            end = m_members.DataPos(next) + m_members.PackedSize(next);
+            ++next;
+        }
+        if (from == kInvalidFile || !SeekFile(from, start, SeekOrigin::Begin) ||
+            CopyRange(to, from, end - start) != end - start) {
+            return false;
+        }
+        i = next;
+    }
+    return true;
+}
+
+// Whether the written file opens as the list says: from the same place (a self-extractor's
+// program may hold header-like bytes that a new end of the archive could make readable), with
+// as many members, every byte accounted for.
+bool CLzhReader::ReadsBackAsListed(FileHandle file)
 {
     uint64_t size = 0;
-    if (!GetFileSize(workFile, &size)) {
+    if (!GetFileSize(file, &size)) {
         return false;
     }
     CLzhReader check;
-    check.archiveFile = workFile; // borrowed
+    check.archiveFile = file; // borrowed
     check.ignoreErrors = ignoreErrors;
     uint32_t window = size < kSfxWindow ? static_cast<uint32_t>(size) : kSfxWindow;
     int64_t start = -1;
     bool listed = check.FindArchiveStart(window, HasExeExtension(archivePath)) &&
-                  SeekFile(workFile, 0, SeekOrigin::Current, &start) && check.ScanHeaders();
-    bool same = listed && start == m_workPrefix && check.IsWhole() &&
-                check.GetEntryCount() == GetEntryCount();
+                  SeekFile(file, 0, SeekOrigin::Current, &start) && check.ScanHeaders();
+    bool same = listed && start == (archiveFile != kInvalidFile ? m_archiveStart : 0) &&
+                check.IsWhole() && check.GetEntryCount() == GetEntryCount();
     check.archiveFile = kInvalidFile;
     return same;
 }
 
-// Completes the work file (end marker, the bytes that followed the old end marker, the
-// archive's permissions), flushes it and puts it in the archive's place. On failure the
-// work file is as it was before, ready for another try.
-bool CLzhReader::CommitWorkFile()
+// Completes the new archive written into `file` (end marker, the bytes that followed the old
+// end marker, the archive's permissions), flushes it and puts it in the archive's place.
+bool CLzhReader::CommitNewArchive(FileHandle file, wchar_t (&path)[kMaxPath], CLeftoverGuard& guard)
 {
-    int64_t end = 0;
-    if (!SeekFile(workFile, 0, SeekOrigin::End, &end)) {
-        return false;
-    }
     static const uint8_t kEndMarker = 0;
     uint32_t written = 0;
     int64_t trailer = m_trailerEnd - m_trailerStart;
-    bool ok = WriteFile(workFile, &kEndMarker, 1, &written) && written == 1;
+    bool ok = WriteFile(file, &kEndMarker, 1, &written) && written == 1;
     if (ok && trailer > 0 && archiveFile != kInvalidFile) {
         ok = SeekFile(archiveFile, m_trailerStart, SeekOrigin::Begin) &&
-             CopyRange(workFile, archiveFile, trailer) == trailer;
+             CopyRange(file, archiveFile, trailer) == trailer;
     }
-    ok = ok && ReadsBackAsListed();
+    ok = ok && ReadsBackAsListed(file);
     if (ok && archiveFile != kInvalidFile) {
-        ok = CopyFilePermissions(archiveFile, workFile);
+        ok = CopyFilePermissions(archiveFile, file);
     }
-    ok = ok && FlushFile(workFile);
+    ok = ok && FlushFile(file);
     // The file to be replaced must still be the one that was opened, as it was: a program
     // that saved it meanwhile keeps its version, and these changes stay pending.
     FileSnapshot now;
@@ -247,34 +238,18 @@ bool CLzhReader::CommitWorkFile()
         m_archiveChanged = true;
         ok = false;
     }
-    if (ok && workPath[0] == 0) {
-        // The unnamed work file gets a name just before it replaces the archive; from then
-        // until the rename a watcher removes it should this process be killed. A file can be
-        // linked in only once: should the replace fail, it keeps that name (and its watcher)
-        // for the next try.
-        ok = MakeWorkFileName(workPath) && m_workGuard.Watch(workFile, workPath) &&
-             LinkUnnamedFile(workFile, workPath);
-        if (!ok) {
-            workPath[0] = 0;
-            m_workGuard.Release();
+    if (ok && path[0] == 0) {
+        // The unnamed file gets a name just before it replaces the archive; from then until
+        // the rename a watcher removes it should this process be killed.
+        // The watcher also holds the archive it replaces, so that the old archive's blocks
+        // are given back there, after this process is done.
+        ok = MakeWorkFileName(path) && guard.Watch(file, path, archiveFile) &&
+             LinkUnnamedFile(file, path);
+        if (!ok && path[0] != 0 && GetFileAttributes(path) == kInvalidAttributes) {
+            path[0] = 0; // never linked: nothing of it has a name
         }
     }
-    if (ok) {
-        ok = ReplaceFile(workPath, m_replacePath);
-        if (ok) {
-            workPath[0] = 0;
-            m_workGuard.Release();
-        }
-    }
-    if (ok) {
-        return true;
-    }
-    // Take the marker back, so that a later Close starts from the same work file; should
-    // that fail, a compaction will leave it out.
-    if (!SeekFile(workFile, end, SeekOrigin::Begin) || !SetEndOfFile(workFile)) {
-        compactPending = true;
-    }
-    return false;
+    return ok && ReplaceFile(path, m_replacePath);
 }
 
 bool CLzhReader::Close()
@@ -284,47 +259,26 @@ bool CLzhReader::Close()
         Abandon();
         return true;
     }
-    if (workFile == kInvalidFile && compactPending && archiveFile != kInvalidFile) {
-        // Members were only deleted: the new archive is the archive's remaining members.
-        if (!PrepareWorkFile()) {
-            status = kLzhRewriteFailed;
-            return false;
-        }
-    }
-    if (workFile == kInvalidFile) {
-        ForgetArchive();
+    if (!m_changed) {
+        Abandon();
         return true;
-    }
-    if (compactPending) {
-        wchar_t second[kMaxPath];
-        CLeftoverGuard secondGuard;
-        FileHandle compacted = CreateWorkFile(second, secondGuard);
-        if (compacted == kInvalidFile) {
-            status = kLzhRewriteFailed;
-            return false;
-        }
-        if (!CopyMembers(compacted, workFile, m_workPrefix)) {
-            CloseFile(compacted);
-            if (second[0] != 0) {
-                DeleteFile(second);
-            }
-            status = kLzhRewriteFailed;
-            return false;
-        }
-        DiscardWorkFile();
-        m_workGuard.Take(secondGuard);
-        workFile = compacted;
-        std::wmemcpy(workPath, second, kMaxPath);
-        compactPending = false;
     }
     // The archive stays open (and locked) until the new one has replaced it.
     m_archiveChanged = false;
-    if (!CommitWorkFile()) {
+    wchar_t outputPath[kMaxPath];
+    CLeftoverGuard outputGuard;
+    FileHandle output = CreateWorkFile(outputPath, outputGuard);
+    bool ok = output != kInvalidFile && WriteMembers(output) &&
+              CommitNewArchive(output, outputPath, outputGuard);
+    if (!ok) {
+        // Whatever was written goes; the changes stay for another Close (or Abandon).
+        DiscardFile(output, outputPath, outputGuard);
         status = m_archiveChanged ? kLzhArchiveChanged : kLzhRewriteFailed;
         return false;
     }
-    CloseFile(workFile);
-    workFile = kInvalidFile;
-    ForgetArchive();
+    outputPath[0] = 0; // renamed into the archive's place: that name is the archive's now
+    outputGuard.Release();
+    CloseFile(output);
+    Abandon();
     return true;
 }

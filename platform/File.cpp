@@ -343,7 +343,10 @@ bool CloseFile(FileHandle f)
     if (f == kInvalidFile) {
         return Fail(EBADF);
     }
-    int rc = close(f->fd); // also releases the share lock
+    // The share lock is released first: a copy of the descriptor that lives on elsewhere (a
+    // process forked meanwhile) must not keep the file locked.
+    flock(f->fd, LOCK_UN);
+    int rc = close(f->fd);
     delete f;
     return rc == 0 || Fail();
 }

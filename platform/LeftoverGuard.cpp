@@ -1,6 +1,7 @@
-// The watcher is a forked process in a session of its own, so that a signal meant for this
-// program's process group leaves it running. Between fork and exit it makes only calls that
-// are safe in the child of a threaded process (no allocation, no locks).
+// The watcher is a process forked twice, so that it is no child of this program (nothing waits
+// for it, and it goes on after this process ends), in a session of its own, so that a signal
+// meant for this program's process group leaves it running. Between fork and exit it makes
+// only calls that are safe in the child of a threaded process (no allocation, no locks).
 #include "platform/LeftoverGuard.h"
 
 #include "platform/DevicePath.h"
@@ -22,25 +23,32 @@ namespace
 {
 
 constexpr char kReleased = 'r';
+constexpr char kReady = 'w';
 
-[[noreturn]] void WatchInChild(int socketRead, int folder, const char* name, dev_t device,
+[[noreturn]] void WatchInChild(int socketRead, int folder, int hold, const char* name, dev_t device,
                                ino_t inode)
 {
     setsid();
-    // Only the socket and the folder stay open: the watcher holds no lock and no terminal.
+    // Only the socket, the folder and the file held stay open: no other lock, no terminal.
     int keptPipe = fcntl(socketRead, F_DUPFD, 100);
     int keptFolder = fcntl(folder, F_DUPFD, 100);
-    if (keptPipe < 0 || keptFolder < 0 || dup2(keptPipe, 3) < 0 || dup2(keptFolder, 4) < 0) {
+    int keptHold = hold >= 0 ? fcntl(hold, F_DUPFD, 100) : -1;
+    if (keptPipe < 0 || keptFolder < 0 || dup2(keptPipe, 3) < 0 || dup2(keptFolder, 4) < 0 ||
+        (keptHold >= 0 && dup2(keptHold, 5) < 0)) {
         _exit(1);
     }
-    syscall(SYS_close_range, 5u, ~0u, 0u);
+    syscall(SYS_close_range, keptHold >= 0 ? 6u : 5u, ~0u, 0u);
     int null = open("/dev/null", O_RDWR);
     for (int fd = 0; fd < 3; ++fd) {
         dup2(null, fd);
     }
     signal(SIGINT, SIG_IGN);
     signal(SIGHUP, SIG_IGN);
-    char word = 0;
+    // Tells the program that nothing else it had open is held here any more (a file's share
+    // lock lives as long as any process holds its descriptor).
+    char word = kReady;
+    while (write(3, &word, 1) < 0 && errno == EINTR) {
+    }
     ssize_t got;
     do {
         got = read(3, &word, 1);
@@ -57,7 +65,7 @@ constexpr char kReleased = 'r';
 
 } // namespace
 
-bool CLeftoverGuard::Watch(FileHandle file, std::wstring_view path)
+bool CLeftoverGuard::Watch(FileHandle file, std::wstring_view path, FileHandle hold)
 {
     Release();
     struct stat st;
@@ -78,10 +86,15 @@ bool CLeftoverGuard::Watch(FileHandle file, std::wstring_view path)
         }
         return false;
     }
+    int held = hold != kInvalidFile ? DescriptorOf(hold) : -1;
     pid_t child = fork();
     if (child == 0) {
+        // The first child only forks the watcher and ends: the watcher is nobody's child here.
         close(fds[1]);
-        WatchInChild(fds[0], folder, name.c_str(), st.st_dev, st.st_ino);
+        if (fork() == 0) {
+            WatchInChild(fds[0], folder, held, name.c_str(), st.st_dev, st.st_ino);
+        }
+        _exit(0);
     }
     close(fds[0]);
     close(folder);
@@ -89,7 +102,18 @@ bool CLeftoverGuard::Watch(FileHandle file, std::wstring_view path)
         close(fds[1]);
         return false;
     }
-    m_watcher = child;
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    char word = 0;
+    ssize_t got;
+    do {
+        got = read(fds[1], &word, 1);
+    } while (got < 0 && errno == EINTR);
+    if (got != 1 || word != kReady) {
+        close(fds[1]);
+        return false;
+    }
+    m_watching = true;
     m_socket = fds[1];
     return true;
 }
@@ -100,24 +124,22 @@ void CLeftoverGuard::Take(CLeftoverGuard& other)
         return;
     }
     Release();
-    m_watcher = other.m_watcher;
+    m_watching = other.m_watching;
     m_socket = other.m_socket;
-    other.m_watcher = -1;
+    other.m_watching = false;
     other.m_socket = -1;
 }
 
 void CLeftoverGuard::Release()
 {
-    if (m_watcher <= 0) {
+    if (!m_watching) {
         return;
     }
     char word = kReleased;
     while (send(m_socket, &word, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
     }
     close(m_socket);
-    while (waitpid(m_watcher, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    m_watcher = -1;
+    m_watching = false;
     m_socket = -1;
 }
 

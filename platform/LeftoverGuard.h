@@ -1,7 +1,9 @@
 // CLeftoverGuard: a named file that must not outlive this process (a full copy of an archive
 // on its way to replacing it). A small process of its own watches the name while it is
 // held; should this process end before Release (killed, however), the watcher removes the
-// file, provided the name still holds the same file.
+// file, provided the name still holds the same file. The watcher may also hold a file open
+// for this process: the archive the copy replaces, whose blocks are then given back by the
+// watcher after Release, not by this process while the user waits.
 #pragma once
 
 #include "platform/File.h"
@@ -23,15 +25,17 @@ public:
     void Take(CLeftoverGuard& other);
 
     // Starts watching `path`, the name `file` has or is about to get (in the folder it was
-    // made in). False when no watcher could be started.
-    bool Watch(FileHandle file, std::wstring_view path);
-    // The file is gone or has taken its final name: the watch ends, nothing is removed.
+    // made in); the watcher holds `hold` open (when valid) until it ends. False when no
+    // watcher could be started.
+    bool Watch(FileHandle file, std::wstring_view path, FileHandle hold = kInvalidFile);
+    // The file is gone or has taken its final name: the watch ends, nothing is removed. The
+    // watcher ends on its own (it is no child of this process by then).
     void Release();
-    bool IsWatching() const { return m_watcher > 0; }
+    bool IsWatching() const { return m_watching; }
 
 private:
-    pid_t m_watcher = -1; // the watching process
-    int m_socket = -1;    // its end: closing it without a word tells the watcher to remove
+    bool m_watching = false; // a watcher runs
+    int m_socket = -1;       // its end: closing it without a word tells the watcher to remove
 };
 
 } // namespace platform

@@ -34,6 +34,8 @@ inline constexpr const wchar_t* kOutputIsArchive =
 inline constexpr const wchar_t* kOverlapping =
     L"他のファイルとデータが重なっているため展開できません。 [%ls]";
 inline constexpr const wchar_t* kWrongPassword = L"パスワードが違います。 [%ls]";
+inline constexpr const wchar_t* kTruncatedMember = L"ファイルが途中で切れています。 [%ls]";
+inline constexpr const wchar_t* kNoMemoryForMember = L"メモリが足りないため展開できません。 [%ls]";
 inline constexpr const wchar_t* kNoPassword = L"パスワードが入力されていません。 [%ls]";
 // Members and archives that cannot be handled safely, and failed changes.
 inline constexpr const wchar_t* kPathTooLongToExtract = L"パスが長すぎるため展開できません。 [%ls]";

@@ -173,7 +173,7 @@ TEST_F(Rewrite, ReplaceInPlaceUpdateModeAndCaseSensitiveNames)
     ASSERT_TRUE(a.AddFile(L"a.txt")); // newer: replaced in its place
     EXPECT_EQ(a.GetEntryCount(), 2);
     EXPECT_EQ(a.GetEntry(0).unpackedSize, 7u);
-    EXPECT_TRUE(a.compactPending);
+    EXPECT_TRUE(a.HasPendingChanges());
     tmp.WriteHostFile("src/A.TXT", "upper");
     ASSERT_TRUE(a.AddFile(L"A.TXT"));
     EXPECT_EQ(a.GetEntryCount(), 3);
@@ -217,12 +217,11 @@ TEST_F(Rewrite, DeletingAndAppendingGiveExactArchives)
     ASSERT_TRUE(a.Close());
     EXPECT_EQ(ReadHostFile(tmp.HostPath("d.lzh")), std::string(1, '\0'));
 
-    // Appending alone needs no compaction: old members, new ones, one marker.
+    // Appending: old members, new ones, one marker.
     tmp.WriteHostFile("d.lzh", original);
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
     std::wcscpy(a.destFolder, L"\\src\\");
     ASSERT_TRUE(a.AddFile(L"empty.txt"));
-    EXPECT_FALSE(a.compactPending);
     ASSERT_TRUE(a.Close());
     std::string now = ReadHostFile(tmp.HostPath("d.lzh"));
     ASSERT_TRUE(a.Open(L"\\d.lzh", false));
@@ -253,7 +252,7 @@ TEST_F(Rewrite, WorkFilesHaveNoNameUntilTheyReplaceTheArchive)
     ASSERT_TRUE(a.AddFile(L"sub\\c.txt"));
     EXPECT_NE(a.workFile, platform::kInvalidFile);
     EXPECT_STREQ(a.workPath, L"");         // unnamed
-    ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces: Close will compact
+    ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces the one just added
     size_t files = 0;
     for ([[maybe_unused]] auto& e : fs::directory_iterator(tmp.Host())) {
         ++files;
@@ -294,7 +293,7 @@ TEST_F(Rewrite, NamedWorkFilesWhereUnnamedOnesAreMissing)
         ASSERT_TRUE(a.AddFile(L"sub\\c.txt"));
         EXPECT_STREQ(a.workPath, L"\\lhawk000.dat");
         EXPECT_EQ(ReadHostFile(tmp.HostPath("lhawk001.dat")), "in use elsewhere");
-        ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces: the compaction takes lhawk002.dat
+        ASSERT_TRUE(a.AddFile(L"sub\\c.txt")); // replaces; the new archive takes lhawk002.dat
         ASSERT_TRUE(a.Close());
     }
     platform::CloseFile(held);
