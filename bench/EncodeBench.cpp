@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         if (size > 0) {
             int64_t start = 0;
             SeekFile(out, 0, SeekOrigin::Current, &start);
-            LzhCodecParams params{file, out, static_cast<uint32_t>(size), 0, 0, method};
+            LzhCodecParams params{file, out, static_cast<uint32_t>(size), 0, method};
             LzhEncode(params);
             if (params.packedSize >= size) {
                 // Stored instead, as the archive writer does.

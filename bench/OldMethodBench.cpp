@@ -2,9 +2,10 @@
 //   make SOURCE N OUT  writes OUT, a level-0 archive holding SOURCE's first member N times
 //                      under different names (the same packed bytes, CRC and sizes)
 //   t ARCHIVE          decodes and checks every member of one of those methods
+#include "archive/MemberStreams.h"
 #include "lzh/ArchiveEntry.h"
 #include "lzh/LzhArchive.h"
-#include "lzh/LzhCodec.h"
+#include "lzh/LzhMethods.h"
 #include "platform/DevicePath.h"
 
 #include <cstdio>
@@ -15,21 +16,6 @@
 
 namespace
 {
-
-int OldMethod(const wchar_t* method)
-{
-    static const struct
-    {
-        const wchar_t* text;
-        int number;
-    } kMethods[] = {{L"-lh1-", kMethodLh1}, {L"-lzs-", kMethodLzs}, {L"-lz5-", kMethodLz5}};
-    for (const auto& m : kMethods) {
-        if (std::wcscmp(method, m.text) == 0) {
-            return m.number;
-        }
-    }
-    return kMethodUnknown;
-}
 
 bool OpenArchive(CLzhArchive& archive, const char* hostPath)
 {
@@ -112,18 +98,16 @@ int Test(const char* path)
     unsigned long long bytes = 0;
     for (int i = 0; i < archive.GetEntryCount(); ++i) {
         const CArchiveEntry& e = archive.GetEntry(i);
-        int method = OldMethod(e.method);
+        const LzhMethodInfo* method = LzhMethodOf(e);
         bool ok = false;
         uint16_t crc = 0;
-        if (method != kMethodUnknown &&
+        if (method != nullptr && method->Readable() &&
             platform::SeekFile(archive.archiveFile, e.dataPos, platform::SeekOrigin::Begin)) {
-            LzhCodecParams params{archive.archiveFile,
-                                  platform::kInvalidFile,
-                                  e.unpackedSize,
-                                  e.packedSize,
-                                  13,
-                                  method};
-            crc = LzhDecodeChecked(params, ok, nullptr);
+            CFileSource source(archive.archiveFile, e.packedSize);
+            LzhDecodeResult r =
+                LzhThreadDecoder(*method)->Decode({&source, nullptr, e.packedSize, e.unpackedSize});
+            ok = r.status == DecodeStatus::Ok;
+            crc = r.crc;
         }
         if (!ok || crc != (e.crc & 0xFFFF)) {
             std::fprintf(stderr, "%ls: %s\n", e.name, ok ? "CRC mismatch" : "broken");

@@ -7,6 +7,7 @@
 #include "zip/Crc32.h"
 #include "zip/Inflate.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -23,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     InflateStatus status = inflater.Inflate(source, &sink, enhanced);
     auto reference = testsupport::ReferenceInflate(input, enhanced);
     if (static_cast<int>(status) != reference.status) {
+        std::fprintf(stderr, "inflater: %d, reference: %s\n", static_cast<int>(status),
+                     testsupport::ReferenceInflateRuleName(reference.rule));
         std::abort();
     }
     if (status == kInflateOk &&

@@ -3,8 +3,8 @@
 // encoder reported that they do not shrink.
 #include "fuzz/FuzzTarget.h"
 #include "lzh/Crc16.h"
-#include "lzh/LzhDecoder.h"
 #include "lzh/LzhEncoder.h"
+#include "lzh/LzhMethods.h"
 #include "tests/support/MemoryStreams.h"
 #include "tests/support/ReferenceLzhEncoder.h"
 
@@ -45,16 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    static CLzhDecoder decoder;
     testsupport::MemorySource back(packed.bytes);
     testsupport::VectorSink output;
-    bool ok = false;
-    uint16_t crc = decoder.Decode(back, &output, r.packedSize, static_cast<uint32_t>(input.size()),
-                                  method == 7   ? 16
-                                  : method == 6 ? 15
-                                                : 13,
-                                  ok);
-    if (!ok || crc != r.crc || output.bytes != input) {
+    LzhDecodeResult d = LzhThreadDecoder(*LzhMethodByNumber(method))
+                            ->Decode({&back, &output, r.packedSize, input.size()});
+    if (d.status != DecodeStatus::Ok || d.crc != r.crc || output.bytes != input) {
         std::abort();
     }
     return 0;

@@ -8,12 +8,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CLzhLarcDecoder decoder;
-    int method = size > 0 && (data[0] & 1) != 0 ? kMethodLz5 : kMethodLzs;
-    CheckOlderDecoder(
-        data, size, size > 0 ? data[0] >> 1 : 0,
-        [method](ByteSource& source, ByteSink* sink, uint32_t packed, uint32_t unpacked, bool& ok) {
-            return decoder.Decode(source, sink, packed, unpacked, method, ok);
-        });
+    static CLzhLarcDecoder lzs(kMethodLzs);
+    static CLzhLarcDecoder lz5(kMethodLz5);
+    bool isLz5 = size > 0 && (data[0] & 1) != 0;
+    CheckOlderDecoder(data, size, size > 0 ? data[0] >> 1 : 0, isLz5 ? lz5 : lzs);
     return 0;
 }

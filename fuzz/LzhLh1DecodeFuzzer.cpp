@@ -9,8 +9,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static CLzhLh1Decoder decoder;
-    CheckOlderDecoder(data, size, size > 0 ? data[0] : 0,
-                      [](ByteSource& source, ByteSink* sink, uint32_t packed, uint32_t unpacked,
-                         bool& ok) { return decoder.Decode(source, sink, packed, unpacked, ok); });
+    CheckOlderDecoder(data, size, size > 0 ? data[0] : 0, decoder);
     return 0;
 }

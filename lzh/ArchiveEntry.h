@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <type_traits>
 
-// Method numbers. 0, 5, 6 and 7 are the methods this system writes (and MethodFromString
-// knows); the others are methods of older or other archivers that are only read.
+// Method numbers, one per row of the method table (LzhMethods.h), which says all else.
 enum LzhMethod
 {
     kMethodUnknown = -1,
@@ -25,6 +24,7 @@ enum LzhMethod
     kMethodPm0 = 24,   // -pm0-: PMarc, stored
     kMethodPm1 = 25,   // -pm1-: PMarc
     kMethodPm2 = 26,   // -pm2-: PMarc2
+    kMethodLk7 = 27,   // -lh7- of LHARK, a method of its own under the standard label
 };
 
 // Marks of a record whose stored path is longer than its fields hold: the field keeps the
@@ -58,15 +58,6 @@ struct CArchiveEntry
     wchar_t linkTarget[kMaxPath]; // a link member's target, as stored; empty otherwise
 };
 static_assert(std::is_trivially_copyable_v<CArchiveEntry>);
-
-// 0, 5, 6 or 7 for the identifiers above, exact and case-sensitive; -1 for anything else.
-int MethodFromString(const wchar_t* method);
-
-// The method number of any identifier this system reads: those of MethodFromString and the
-// read-only ones it has a decoder for (stored ones included); -1 for anything else.
-int ReadableMethodFromString(const wchar_t* method);
-// True for the methods that store their data as it is.
-bool IsStoredMethod(int method);
 
 // True for "-lhd-" folder entries.
 bool IsFolderEntry(const CArchiveEntry& entry);

@@ -1,5 +1,6 @@
 // Adding files and folders: the stored path, the update rule, and the member's header and
 // data written at the end of the work file (compressed, or stored when that does not pay).
+#include "archive/MemberStreams.h"
 #include "lzh/ArchiveName.h"
 #include "lzh/LzhArchive.h"
 #include "lzh/LzhCodec.h"
@@ -115,15 +116,27 @@ void CLzhArchive::EndAddRun()
     m_inAddRun = false;
 }
 
+const LzhMethodInfo& CLzhArchive::Method() const
+{
+    const LzhMethod kWritten[] = {kMethodLh5, kMethodLh6, kMethodLh7};
+    return *LzhMethodByNumber(kWritten[methodIndex >= 0 && methodIndex <= 2 ? methodIndex : 1]);
+}
+
 bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& entry)
 {
-    uint16_t crc = 0;
-    if (CopyWithCrc(work, source, entry.unpackedSize, crc) != entry.unpackedSize) {
-        status = m_writeFailed ? kLzhWorkFileFailed : kLzhSourceUnreadable;
+    const LzhMethodInfo& stored = *LzhMethodByNumber(kMethodStored);
+    CLzhMethodDecoder* copy = LzhThreadDecoder(stored);
+    CFileSource from(source, entry.unpackedSize);
+    CMemberSink to(work, entry.unpackedSize, nullptr);
+    LzhDecodeResult copied =
+        copy != nullptr ? copy->Decode({&from, &to, entry.unpackedSize, entry.unpackedSize})
+                        : LzhDecodeResult{DecodeStatus::NoMemory};
+    if (copied.status != DecodeStatus::Ok) {
+        status = to.writeFailed ? kLzhWorkFileFailed : kLzhSourceUnreadable;
         return false;
     }
-    std::wcscpy(entry.method, L"-lh0-");
-    entry.crc = crc;
+    std::wcscpy(entry.method, stored.id);
+    entry.crc = copied.crc;
     entry.packedSize = entry.unpackedSize;
     return true;
 }
@@ -138,7 +151,7 @@ void CLzhArchive::CompressAhead(std::vector<std::wstring> sources, unsigned thre
     std::vector<CLzhPrecompressor::Job> jobs;
     jobs.reserve(sources.size());
     for (std::wstring& source : sources) {
-        jobs.push_back({std::move(source), Method()});
+        jobs.push_back({std::move(source), Method().number});
     }
     m_precompressor = std::make_unique<CLzhPrecompressor>();
     m_precompressor->Start(std::move(jobs), cores);
@@ -174,13 +187,12 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
         if (!ok) {
             status = kLzhWorkFileFailed;
         }
-        std::swprintf(entry.method, 6, L"-lh%d-", Method());
+        std::wcscpy(entry.method, Method().id);
         entry.crc = ready->crc;
         entry.packedSize = count;
     } else {
-        int method = Method();
-        LzhCodecParams params{source, work, entry.unpackedSize, 0, DictBitsForMethod(method),
-                              method};
+        const LzhMethodInfo& method = Method();
+        LzhCodecParams params{source, work, entry.unpackedSize, 0, method.number};
         bool readFailed = false;
         bool writeFailed = false;
         uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
@@ -188,7 +200,7 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
             status = readFailed ? kLzhSourceUnreadable : kLzhWorkFileFailed;
             ok = false;
         } else if (params.packedSize < entry.unpackedSize) {
-            std::swprintf(entry.method, 6, L"-lh%d-", method);
+            std::wcscpy(entry.method, method.id);
             entry.crc = crc;
             entry.packedSize = params.packedSize;
         } else {
@@ -360,9 +372,9 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
     CLzhPrecompressor::Result ahead;
     FileIdentity identity;
     bool madeAhead = m_precompressor != nullptr && !isFolder && !storeOnly && size > 0 &&
-                     m_precompressor->Take(sourcePath, Method(), &ahead) && ahead.size == size &&
-                     ahead.written == written && GetFileIdentity(source, &identity) &&
-                     ahead.identity == identity;
+                     m_precompressor->Take(sourcePath, Method().number, &ahead) &&
+                     ahead.size == size && ahead.written == written &&
+                     GetFileIdentity(source, &identity) && ahead.identity == identity;
     bool ok = WriteMember(workFile, source, entry, madeAhead ? &ahead : nullptr);
     if (source != kInvalidFile) {
         CloseFile(source);

@@ -1,6 +1,7 @@
 // CLzhArchive: the LZH archive object with the settings for new members, and adding.
 #pragma once
 
+#include "lzh/LzhMethods.h"
 #include "lzh/LzhPrecompressor.h"
 #include "lzh/LzhReader.h"
 
@@ -45,8 +46,9 @@ public:
     void StopAhead();
     // How many members the adds of this object wrote from bytes made ahead.
     int MembersMadeAhead() const { return m_membersMadeAhead; }
-    // The method number new members are compressed with.
-    int Method() const { return methodIndex == 2 ? 7 : (methodIndex == 1 ? 6 : 5); }
+    // The method new members are compressed with: the writable compressed rows of the
+    // method table in order ("-lh5-", "-lh6-", "-lh7-") by methodIndex.
+    const LzhMethodInfo& Method() const;
 
     int headerLevel = 2;    // header level of new members
     bool storeOnly = false; // write new members with "-lh0-"

@@ -23,6 +23,7 @@
 
 #include "archive/MatchCopy.h"
 #include "lzh/Crc16.h"
+#include "lzh/LzhDecodeStart.h"
 
 #include <algorithm>
 #include <bit>
@@ -41,9 +42,6 @@ constexpr int kMaxDictBits = 19;
 constexpr int kMaxPositionAlphabet = kMaxDictBits + 1;
 constexpr int kLiteralTableBits = 12;
 constexpr int kAuxTableBits = 8;
-// The window of every call up to "-lh7-" is allocated once; a larger dictionary enlarges it
-// on first use, so that the common methods keep their small footprint.
-constexpr uint32_t kCommonDict = 1u << 16;
 constexpr uint32_t kChunk = 512 * 1024;
 // The last symbol before the chunk's end starts below it and writes a match of at most
 // 256 bytes, whose copy may run kCopyOverrun - 1 bytes further.
@@ -69,10 +67,9 @@ uint64_t LoadBigEndian64(const uint8_t* p)
 struct CLzhDecoder::State
 {
     std::unique_ptr<uint8_t[]> window; // history, then the output of the current chunk
-    uint32_t windowDict = 0;           // the largest dictionary the window has room for
     // Compressed bytes read ahead from the source; its own allocation, so that a read past
     // it is a fault the sanitizers see.
-    std::unique_ptr<uint8_t[]> input{new uint8_t[kInputSize]};
+    std::unique_ptr<uint8_t[]> input;
     uint16_t literalTable[TableSize(kLiteralAlphabet, kLiteralTableBits)];
     uint16_t preTreeTable[TableSize(kPreTreeAlphabet, kAuxTableBits)];
     uint64_t positionTable[TableSize(kMaxPositionAlphabet, kAuxTableBits)];
@@ -357,45 +354,40 @@ __attribute__((always_inline)) inline uint32_t DecodeSymbol(uint64_t& bits, unsi
 
 } // namespace
 
-CLzhDecoder::CLzhDecoder() : m_state(new State)
-{
-    m_state->window.reset(new (std::nothrow) uint8_t[WindowSize(kCommonDict)]);
-    m_state->windowDict = m_state->window != nullptr ? kCommonDict : 0;
-}
+CLzhDecoder::CLzhDecoder(int dictBits)
+    : m_dictBits(dictBits >= kMinDictBits && dictBits <= kMaxDictBits ? dictBits : 13)
+{}
 
 CLzhDecoder::~CLzhDecoder() = default;
 
-uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
-                             uint32_t unpackedSize, int dictBits, bool& ok, bool* writeFailed)
+LzhDecodeResult CLzhDecoder::Decode(const LzhDecodeJob& job)
 {
+    LzhDecodeResult result;
+    if (!StartDecode(job, m_state, result)) {
+        return result;
+    }
     State& s = *m_state;
-    if (writeFailed != nullptr) {
-        *writeFailed = false;
-    }
-    if (unpackedSize == 0) {
-        return 0;
-    }
-    if (dictBits < kMinDictBits || dictBits > kMaxDictBits) {
-        dictBits = 13;
-    }
-    const int positionAlphabet = dictBits < 13 ? 14 : dictBits + 1;
-    const unsigned positionWidth = dictBits <= 13 ? 4 : 5;
-    const uint32_t dict = 1u << dictBits;
-    if (s.windowDict < dict) {
+    const int positionAlphabet = m_dictBits < 13 ? 14 : m_dictBits + 1;
+    const unsigned positionWidth = m_dictBits <= 13 ? 4 : 5;
+    const uint32_t dict = 1u << m_dictBits;
+    if (s.window == nullptr) {
         s.window.reset(new (std::nothrow) uint8_t[WindowSize(dict)]);
-        s.windowDict = s.window != nullptr ? dict : 0;
-        if (s.window == nullptr) {
-            ok = false;
-            return 0;
+        s.input.reset(new (std::nothrow) uint8_t[kInputSize]);
+        if (s.window == nullptr || s.input == nullptr) {
+            s.window.reset();
+            result.status = DecodeStatus::NoMemory;
+            return result;
         }
     }
+    ByteSink* const sink = job.sink;
+    const uint64_t unpackedSize = job.unpackedSize;
     // Position values reach 2^(alphabet - 1) - 1: D - 1, except for the 4 KB dictionary,
     // whose positions are taken modulo D as in a ring of D bytes.
     const uint32_t dictMask = dict - 1;
     const SymbolCodes codes{s.literalTable, s.positionTable};
 
     uint8_t* const input = s.input.get();
-    BitReader br{input, input, 0, 0, packedSize, &source, input, 0};
+    BitReader br{input, input, 0, 0, static_cast<uint32_t>(job.packedSize), job.source, input, 0};
     uint8_t* const out0 = s.window.get() + dict; // first byte of the unflushed output
     // The history before the member's first byte reads as spaces: as far back as each
     // block's matches can reach, filled before its symbols while nothing has been flushed.
@@ -406,17 +398,24 @@ uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packed
     uint64_t flushed = 0; // bytes produced before out0
     uint16_t crc = 0;
     bool sinkOk = true;
+    // A last match running past the member's size is cut there.
     auto flush = [&](uint8_t* upTo) {
-        size_t n = static_cast<size_t>(upTo - out0);
+        size_t n = static_cast<size_t>(
+            std::min<uint64_t>(static_cast<uint64_t>(upTo - out0), unpackedSize - flushed));
         crc = Crc16Update(crc, out0, static_cast<long>(n));
         if (sink != nullptr && !sink->Write(out0, n)) {
             sinkOk = false;
         }
         flushed += n;
     };
+    auto fail = [&](DecodeStatus status) {
+        result.status = status;
+        result.crc = crc;
+        result.produced = flushed;
+        return result;
+    };
 
     uint32_t blockLeft = 0;
-    ok = true;
     for (;;) {
         const uint64_t produced = flushed + static_cast<uint64_t>(out - out0);
         if (produced >= unpackedSize) {
@@ -433,8 +432,8 @@ uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packed
                 !ReadPositions(br, positionAlphabet, positionWidth, dictMask, s.auxLengths,
                                s.positionTable, reach) ||
                 br.Overrun() > kMaxOverrunBits) {
-                ok = false;
-                return 0;
+                return fail(br.Overrun() > kMaxOverrunBits ? DecodeStatus::Truncated
+                                                           : DecodeStatus::Invalid);
             }
             if (flushed == 0 && reach > spaces) {
                 std::memset(out0 - reach, ' ', reach - spaces);
@@ -480,8 +479,7 @@ uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packed
             if (br.padBytes != 0) {
                 br.count = count;
                 if (br.Overrun() > kMaxOverrunBits) {
-                    ok = false;
-                    return 0;
+                    return fail(DecodeStatus::Truncated);
                 }
             }
         }
@@ -498,8 +496,8 @@ uint16_t CLzhDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packed
         }
     }
     flush(out);
-    if (writeFailed != nullptr) {
-        *writeFailed = !sinkOk;
-    }
-    return crc;
+    result.status = sinkOk ? DecodeStatus::Ok : DecodeStatus::OutputRefused;
+    result.crc = crc;
+    result.produced = flushed;
+    return result;
 }

@@ -1,37 +1,36 @@
 // CLzhDecoder: the "-lh5-"/"-lh6-"/"-lh7-" decoder (and "-lh4-"/"-lhx-", the same format with
-// other dictionaries) over a byte source and sink, so that it runs on files (LzhDecode) and
-// on memory (tests, fuzzing) alike.
+// other dictionaries), one dictionary size per decoder. Its bit reader is its own: the hot
+// loop keeps it in registers and refills with one load, which the shared LzhBitInput of the
+// older methods does not need to.
 #pragma once
 
-#include "archive/ByteStreams.h"
 #include "lzh/LzhHuffman.h"
+#include "lzh/LzhMethodDecoder.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-class CLzhDecoder
+class CLzhDecoder final : public CLzhMethodDecoder
 {
 public:
-    CLzhDecoder();
-    ~CLzhDecoder();
+    // dictBits: 12 to 19 (13, 15 and 16 for the common methods); other values read as 13.
+    explicit CLzhDecoder(int dictBits = 13);
+    ~CLzhDecoder() override;
     CLzhDecoder(const CLzhDecoder&) = delete;
     CLzhDecoder& operator=(const CLzhDecoder&) = delete;
 
-    // Past its packedSize bytes the stream reads as zero bits, at most this many of them:
+    // Past its packed bytes the stream reads as zero bits, at most this many of them:
     // a member that needs more is broken.
     static constexpr uint64_t kMaxOverrunBits = 64;
 
-    // Decodes packedSize bytes of source into unpackedSize bytes (a last match may run past
-    // it and is produced whole) and returns their CRC-16, or 0 when ok ends false. A null
-    // sink only checks. ok is set true when decoding starts and false on an invalid block
-    // or when more than kMaxOverrunBits are read past the compressed data.
-    // dictBits: 12 to 19 (13, 15 and 16 for the common methods); other values read as 13.
-    // *writeFailed (when given) tells whether the sink refused bytes; decoding stops there.
-    uint16_t Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize, uint32_t unpackedSize,
-                    int dictBits, bool& ok, bool* writeFailed = nullptr);
+    // Invalid for a block whose code tables break the format's rules; Truncated when the
+    // data end first (more than kMaxOverrunBits needed past them); NoMemory when the
+    // window could not be had; Unsupported for a packed size past 4 GB.
+    LzhDecodeResult Decode(const LzhDecodeJob& job) override;
 
 private:
     struct State;
-    std::unique_ptr<State> m_state;
+    int m_dictBits;
+    std::unique_ptr<State> m_state; // made on the first Decode
 };

@@ -4,6 +4,8 @@
 // match.
 #include "lzh/LzhEncoder.h"
 
+#include "lzh/LzhMethods.h"
+
 CLzhEncoder::CLzhEncoder() : m_finder(new CLzhMatchFinder), m_blocks(new CLzhBlockWriter) {}
 
 CLzhEncoder::~CLzhEncoder() = default;
@@ -20,7 +22,9 @@ void CLzhEncoder::SearchClamped()
 LzhEncodeResult CLzhEncoder::Encode(ByteSource& source, ByteSink& sink, uint32_t unpackedSize,
                                     int method)
 {
-    int dictBits = method == 7 ? 16 : (method == 6 ? 15 : 13);
+    const LzhMethodInfo* written = LzhMethodByNumber(method);
+    int dictBits =
+        written != nullptr && written->writable && !written->stored ? written->dictBits : 13;
     CLzhMatchFinder& f = *m_finder;
     CLzhBlockWriter& blocks = *m_blocks;
     blocks.Start(dictBits, &sink, unpackedSize);

@@ -1,8 +1,8 @@
 // Extraction and test of LZH members: output paths, the update and overwrite rules, and
-// the copy or decode of the data with its CRC check.
+// the decode of the data through the method table, with its CRC check.
 #include "archive/MemberOutput.h"
-#include "lzh/Crc16.h"
-#include "lzh/LzhCodec.h"
+#include "archive/MemberStreams.h"
+#include "lzh/LzhMethods.h"
 #include "lzh/LzhReader.h"
 #include "platform/DevicePath.h"
 #include "platform/FolderTree.h"
@@ -12,85 +12,47 @@
 
 using namespace platform;
 
-namespace
+int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveEntry& entry)
 {
-
-constexpr uint32_t kCopyBlock = 128 * 1024;
-
-} // namespace
-
-int64_t CLzhReader::CopyWithCrc(FileHandle output, FileHandle input, uint32_t count, uint16_t& crc,
-                                CArchivePrompt* progress)
-{
-    crc = 0;
-    m_writeFailed = false;
-    m_cancelled = false;
-    if (count == 0) {
-        return 0;
+    const LzhMethodInfo* method = LzhMethodOf(entry);
+    if (method == nullptr || !method->Readable()) {
+        return kLzhUnsupportedMethod;
     }
-    auto* block = static_cast<uint8_t*>(heap.Alloc(kCopyBlock));
-    if (block == nullptr) {
-        return -1;
+    CLzhMethodDecoder* decoder = LzhThreadDecoder(*method);
+    if (decoder == nullptr) {
+        return kLzhNoMemory;
     }
-    int64_t copied = 0;
-    uint32_t remaining = count;
-    while (remaining > 0) {
-        uint32_t want = remaining < kCopyBlock ? remaining : kCopyBlock;
-        uint32_t got = 0;
-        if (!ReadFile(input, block, want, &got) || got != want) {
-            crc = Crc16Update(crc, block, got);
-            copied = -1;
-            break;
-        }
-        uint32_t written = 0;
-        if (output != kInvalidFile &&
-            (!WriteFile(output, block, want, &written) || written != want)) {
-            m_writeFailed = true;
-            copied = -1;
-            break;
-        }
-        crc = Crc16Update(crc, block, want);
-        copied += want;
-        remaining -= want;
-        if (progress != nullptr &&
-            !progress->ReportProgress(static_cast<uint64_t>(copied), count)) {
-            m_cancelled = true;
-            copied = -1;
-            break;
-        }
+    CFileSource source(input, entry.packedSize);
+    CMemberSink sink(output, entry.unpackedSize, prompt);
+    bool sinking = output != kInvalidFile || prompt != nullptr;
+    LzhDecodeResult r =
+        decoder->Decode({&source, sinking ? &sink : nullptr, entry.packedSize, entry.unpackedSize});
+    if (sink.cancelled) {
+        return kLzhCancelled;
     }
-    heap.Free(block);
-    return copied;
-}
-
-uint16_t CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveEntry& entry,
-                                 bool& ok, bool& unsupported)
-{
-    ok = false;
-    unsupported = false;
-    m_writeFailed = false;
-    m_cancelled = false;
-    int method = ReadableMethodFromString(entry.method);
-    if (IsStoredMethod(method)) {
-        uint16_t crc = 0;
-        CopyWithCrc(output, input, entry.unpackedSize, crc, prompt);
-        ok = true; // a short copy shows as a CRC mismatch
-        return crc;
+    if (source.readFailed) {
+        return kLzhReadFailed;
     }
-    if (method == kMethodUnknown) {
-        unsupported = true;
-        return 0;
+    switch (r.status) {
+    case DecodeStatus::Ok:
+        break;
+    case DecodeStatus::Invalid:
+        return kLzhBrokenData;
+    case DecodeStatus::Truncated:
+        return kLzhTruncatedData;
+    case DecodeStatus::OutputRefused:
+        return sink.writeFailed ? kLzhWriteFailed : kLzhBrokenData; // or more than its size
+    case DecodeStatus::Cancelled:
+        return kLzhCancelled;
+    case DecodeStatus::NoMemory:
+        return kLzhNoMemory;
+    case DecodeStatus::Unsupported:
+        return kLzhUnsupportedMethod;
     }
-    LzhCodecParams params{
-        input,  output, entry.unpackedSize, entry.packedSize, DictBitsForMethod(method),
-        method, prompt};
-    bool writeFailed = false;
-    uint16_t crc = LzhDecodeChecked(params, ok, &writeFailed, &m_cancelled);
-    m_writeFailed = writeFailed && !m_cancelled;
-    if (entry.unpackedSize == 0) {
-        ok = true; // an empty member is whole; its CRC (0) is checked as usual
+    if (r.produced != entry.unpackedSize) {
+        return kLzhTruncatedData;
     }
-    return crc;
+    return r.crc == (entry.crc & 0xFFFF) ? kLzhOk : kLzhCrcMismatch;
 }
 
 std::wstring CLzhReader::OutputPath(const CArchiveEntry& entry) const
@@ -244,7 +206,8 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
                              const std::wstring& relative)
 {
     // An unsupported member fails before an existing file of its name is touched.
-    if (ReadableMethodFromString(e.method) == kMethodUnknown) {
+    const LzhMethodInfo* method = LzhMethodOf(e);
+    if (!IsFolderEntry(e) && (method == nullptr || !method->Readable())) {
         status = kLzhUnsupportedMethod;
         return false;
     }
@@ -263,15 +226,9 @@ bool CLzhReader::ExtractFile(const CArchiveEntry& e, FileHandle source, CFolderT
     }
     // The file takes its place only whole and sound: a member that fails leaves what stood
     // there as it was, and nothing of itself.
-    bool ok = false;
-    bool unsupported = false;
-    uint16_t crc = DecodeEntry(source, output.Handle(), e, ok, unsupported);
-    if (m_cancelled || !ok || m_writeFailed) {
-        status = m_cancelled ? kLzhCancelled : (!ok ? kLzhBrokenData : kLzhWriteFailed);
-        return false;
-    }
-    if (crc != (e.crc & 0xFFFF)) {
-        status = kLzhCrcMismatch;
+    int decoded = DecodeEntry(source, output.Handle(), e);
+    if (decoded != kLzhOk) {
+        status = decoded;
         return false;
     }
     SetFileTimes(output.Handle(), &e.modified);
@@ -305,6 +262,7 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
     FileHandle source = (e.flags & kEntryInWork) ? workFile : archiveFile;
     ClearLastOutput();
     if (!SeekFile(source, e.dataPos, SeekOrigin::Begin)) {
+        status = kLzhReadFailed;
         return false;
     }
     if (!testMode) {
@@ -313,18 +271,9 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
     if (IsFolderEntry(e)) {
         return true; // folders and links hold no data
     }
-    bool ok = false;
-    bool unsupported = false;
-    uint16_t crc = DecodeEntry(source, kInvalidFile, e, ok, unsupported);
-    if (unsupported || !ok || m_cancelled) {
-        status = m_cancelled ? kLzhCancelled : unsupported ? kLzhUnsupportedMethod : kLzhBrokenData;
-        return false;
-    }
-    if (crc != (e.crc & 0xFFFF)) {
-        status = kLzhCrcMismatch;
-        return false;
-    }
-    return true;
+    int decoded = DecodeEntry(source, kInvalidFile, e);
+    status = decoded != kLzhOk ? decoded : status;
+    return decoded == kLzhOk;
 }
 
 bool CLzhReader::WriteEntry(const CArchiveEntry& e, FileHandle source)

@@ -22,6 +22,7 @@
 #include "archive/MatchCopy.h"
 #include "lzh/ArchiveEntry.h"
 #include "lzh/LzhBitInput.h"
+#include "lzh/LzhDecodeStart.h"
 #include "lzh/LzhHistoryWindow.h"
 
 #include <cstring>
@@ -67,6 +68,8 @@ struct CLzhLarcDecoder::State
     LzhBitInput input;         // the member's compressed bytes
     LzhHistoryWindow window;   // history and output
     uint8_t pattern[kLz5Dict]; // the -lz5- window at start, by absolute position
+
+    State();
 };
 
 namespace
@@ -196,44 +199,44 @@ void Lz5Step(LzhBitInput& in, Progress& pr, unsigned& flags)
 
 } // namespace
 
-CLzhLarcDecoder::CLzhLarcDecoder() : m_state(new State)
+CLzhLarcDecoder::State::State()
 {
-    FillLz5Pattern(m_state->pattern);
+    FillLz5Pattern(pattern);
 }
+
+CLzhLarcDecoder::CLzhLarcDecoder(LzhMethod method) : m_lzs(method == kMethodLzs) {}
 
 CLzhLarcDecoder::~CLzhLarcDecoder() = default;
 
-uint16_t CLzhLarcDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
-                                 uint32_t unpackedSize, int method, bool& ok, bool* writeFailed)
+LzhDecodeResult CLzhLarcDecoder::Decode(const LzhDecodeJob& job)
 {
+    LzhDecodeResult result;
+    if (job.unpackedSize > UINT32_MAX) {
+        result.status = DecodeStatus::Unsupported; // a level 0 or 1 header holds 32 bits
+        return result;
+    }
+    if (!StartDecode(job, m_state, result)) {
+        return result;
+    }
     State& s = *m_state;
-    if (writeFailed != nullptr) {
-        *writeFailed = false;
-    }
-    if (unpackedSize == 0) {
-        return 0;
-    }
-    if (method != kMethodLzs && method != kMethodLz5) {
-        ok = false;
-        return 0;
-    }
-    const bool lzs = method == kMethodLzs;
+    const bool lzs = m_lzs;
     const uint32_t dict = lzs ? kLzsDict : kLz5Dict;
     const uint32_t start = lzs ? kLzsStart : kLz5Start;
     LzhBitInput& in = s.input;
     LzhHistoryWindow& win = s.window;
-    in.Start(source, packedSize);
-    win.Start(dict, sink);
+    in.Start(*job.source, static_cast<uint32_t>(job.packedSize));
+    win.Start(dict, job.sink);
     // The history holds the D bytes before the first output byte: absolute positions
     // start, start + 1, ... (mod D).
     for (uint32_t i = 0; i < dict; ++i) {
         win.bytes[i] = lzs ? ' ' : s.pattern[(start + i) & (dict - 1)];
     }
 
-    ok = true;
-    Progress pr{win.Output(), unpackedSize, start};
+    DecodeStatus status = DecodeStatus::Ok;
+    const auto size = static_cast<uint32_t>(job.unpackedSize);
+    Progress pr{win.Output(), size, start};
     unsigned flags = 1;
-    while (pr.left > 0 && win.sinkOk) { // a sink that refuses ends decoding
+    while (pr.left > 0) {
         if (lzs) {
             LzsFastLoop(in, win, pr);
         } else {
@@ -248,16 +251,15 @@ uint16_t CLzhLarcDecoder::Decode(ByteSource& source, ByteSink* sink, uint32_t pa
             Lz5Step(in, pr, flags);
         }
         if (in.Overrun()) {
-            ok = false;
-            return 0;
+            status = DecodeStatus::Truncated;
+            break;
         }
-        if (pr.out >= win.chunkEnd) {
-            pr.out = win.Flush(pr.out);
+        if (!win.FlushIfFull(pr.out)) {
+            break; // a sink that refuses ends decoding
         }
     }
-    win.Flush(pr.out);
-    if (writeFailed != nullptr) {
-        *writeFailed = !win.sinkOk;
-    }
-    return win.crc;
+    result.status = win.Finish(pr.out, status);
+    result.crc = win.crc;
+    result.produced = size - pr.left;
+    return result;
 }

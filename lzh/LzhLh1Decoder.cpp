@@ -14,6 +14,8 @@
 // the stream: decoding stops when the member's size has been produced.
 #include "lzh/LzhLh1Decoder.h"
 
+#include "lzh/LzhDecodeStart.h"
+
 #include "archive/MatchCopy.h"
 #include "lzh/LzhBitInput.h"
 #include "lzh/LzhHistoryWindow.h"
@@ -72,6 +74,8 @@ struct CLzhLh1Decoder::State
     uint16_t startWeight[kNodes + 1]; // the tree every member starts with
     uint16_t startChild[kNodes];
     uint16_t startParent[kNodes + kChars];
+
+    State();
 };
 
 namespace
@@ -168,27 +172,25 @@ void Count(unsigned symbol, uint16_t* weight, uint16_t* child, uint16_t* parent)
 
 } // namespace
 
-CLzhLh1Decoder::CLzhLh1Decoder() : m_state(new State)
+CLzhLh1Decoder::State::State()
 {
-    BuildStartTree(m_state->startWeight, m_state->startChild, m_state->startParent);
+    BuildStartTree(startWeight, startChild, startParent);
 }
 
+CLzhLh1Decoder::CLzhLh1Decoder() = default;
 CLzhLh1Decoder::~CLzhLh1Decoder() = default;
 
-uint16_t CLzhLh1Decoder::Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize,
-                                uint32_t unpackedSize, bool& ok, bool* writeFailed)
+LzhDecodeResult CLzhLh1Decoder::Decode(const LzhDecodeJob& job)
 {
+    LzhDecodeResult result;
+    if (!StartDecode(job, m_state, result)) {
+        return result;
+    }
     State& s = *m_state;
-    if (writeFailed != nullptr) {
-        *writeFailed = false;
-    }
-    if (unpackedSize == 0) {
-        return 0;
-    }
     LzhBitInput& in = s.input;
     LzhHistoryWindow& win = s.window;
-    in.Start(source, packedSize);
-    win.Start(kDict, sink);
+    in.Start(*job.source, static_cast<uint32_t>(job.packedSize));
+    win.Start(kDict, job.sink);
     std::memset(win.bytes, ' ', kDict);
     std::memcpy(s.weight, s.startWeight, sizeof s.weight);
     std::memcpy(s.child, s.startChild, sizeof s.child);
@@ -220,10 +222,10 @@ uint16_t CLzhLh1Decoder::Decode(ByteSource& source, ByteSink* sink, uint32_t pac
         bits = in.bits, count = in.count, next = in.next, end = in.end;
     };
 
-    ok = true;
+    DecodeStatus status = DecodeStatus::Ok;
     uint8_t* out = win.Output();
-    uint32_t left = unpackedSize;
-    while (left > 0 && win.sinkOk) { // a sink that refuses ends decoding
+    uint64_t left = job.unpackedSize;
+    while (left > 0) {
         if (count < 32) {
             refill(32);
         }
@@ -254,7 +256,7 @@ uint16_t CLzhLh1Decoder::Decode(ByteSource& source, ByteSink* sink, uint32_t pac
             bits <<= 6;
             count -= 6;
             uint32_t length = symbol - 253;
-            length = length < left ? length : left;
+            length = length < left ? length : static_cast<uint32_t>(left);
             // p + 1 <= 4096 = the history's size.
             CopyMatch(out, p + 1, length);
             out += length;
@@ -263,17 +265,16 @@ uint16_t CLzhLh1Decoder::Decode(ByteSource& source, ByteSink* sink, uint32_t pac
         if (in.overread != 0) {
             in.count = count;
             if (in.Overrun()) {
-                ok = false;
-                return 0;
+                status = DecodeStatus::Truncated;
+                break;
             }
         }
-        if (out >= win.chunkEnd) {
-            out = win.Flush(out);
+        if (!win.FlushIfFull(out)) {
+            break; // a sink that refuses ends decoding
         }
     }
-    win.Flush(out);
-    if (writeFailed != nullptr) {
-        *writeFailed = !win.sinkOk;
-    }
-    return win.crc;
+    result.status = win.Finish(out, status);
+    result.crc = win.crc;
+    result.produced = job.unpackedSize - left;
+    return result;
 }

@@ -1,30 +1,25 @@
 // CLzhLh1Decoder: the decoder of LHarc 1.x's "-lh1-" (LZSS over a 4 KB window; literals and
-// match lengths in an adaptive Huffman code), over the byte source and sink of CLzhDecoder.
+// match lengths in an adaptive Huffman code), over LzhBitInput and LzhHistoryWindow.
 #pragma once
 
-#include "lzh/LzhDecoder.h"
+#include "lzh/LzhMethodDecoder.h"
 
 #include <cstdint>
 #include <memory>
 
-class CLzhLh1Decoder
+class CLzhLh1Decoder final : public CLzhMethodDecoder
 {
 public:
     CLzhLh1Decoder();
-    ~CLzhLh1Decoder();
+    ~CLzhLh1Decoder() override;
     CLzhLh1Decoder(const CLzhLh1Decoder&) = delete;
     CLzhLh1Decoder& operator=(const CLzhLh1Decoder&) = delete;
 
-    // Decodes packedSize bytes of source into unpackedSize bytes and returns their CRC-16,
-    // or 0 when ok ends false. A null sink only checks; a last match running past
-    // unpackedSize is cut there. ok is set true when decoding starts and false when the
-    // data runs out (more than a few bytes of it missing); size 0 decodes nothing and
-    // leaves ok as it was. *writeFailed (when given) tells whether the sink refused any
-    // bytes.
-    uint16_t Decode(ByteSource& source, ByteSink* sink, uint32_t packedSize, uint32_t unpackedSize,
-                    bool& ok, bool* writeFailed = nullptr);
+    // Truncated when the data run out (more than LzhBitInput::kMaxOverreadBytes of zeros
+    // taken past them); Unsupported for a packed size past 4 GB.
+    LzhDecodeResult Decode(const LzhDecodeJob& job) override;
 
 private:
     struct State;
-    std::unique_ptr<State> m_state;
+    std::unique_ptr<State> m_state; // made on the first Decode
 };

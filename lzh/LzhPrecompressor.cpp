@@ -62,11 +62,7 @@ bool CLzhPrecompressor::Compress(const Job& job, Result* result) const
               GetFileIdentity(file, &result->identity) && result->size > 0 &&
               result->size <= kMaxBytes;
     if (ok) {
-        LzhCodecParams params{file,
-                              kInvalidFile,
-                              static_cast<uint32_t>(result->size),
-                              0,
-                              DictBitsForMethod(job.method),
+        LzhCodecParams params{file, kInvalidFile, static_cast<uint32_t>(result->size), 0,
                               job.method};
         bool readFailed = false;
         try {

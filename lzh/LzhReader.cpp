@@ -1,6 +1,8 @@
 // Opening an LZH archive: the self-extractor scan and the header scan.
 #include "lzh/LzhReader.h"
 
+#include "lzh/LzhMethods.h"
+
 #include "archive/LittleEndian.h"
 #include "lzh/LzhHeaderReader.h"
 #include "platform/Text.h"
@@ -19,29 +21,12 @@ bool HasExeExtension(const wchar_t* path)
 namespace
 {
 
-// The identifiers a header scan accepts: "-lh" with a digit, 'd' or 'x', LArc's "-lzs-",
-// "-lz4-" and "-lz5-", and PMarc's "-pm0-" to "-pm2-".
-bool IsMethodIdentifier(const uint8_t* m)
-{
-    if (m[0] != '-' || m[4] != '-') {
-        return false;
-    }
-    uint8_t c = m[3];
-    if (m[1] == 'l' && m[2] == 'h') {
-        return (c >= '0' && c <= '9') || c == 'd' || c == 'x';
-    }
-    if (m[1] == 'l' && m[2] == 'z') {
-        return c == 's' || c == '4' || c == '5';
-    }
-    return m[1] == 'p' && m[2] == 'm' && c >= '0' && c <= '2';
-}
-
 // Whether a member header plausibly starts at p, with the identifier at i = p + 2. Every
 // byte looked at lies inside the window [0, size).
 bool LooksLikeHeader(const uint8_t* w, int64_t size, int64_t i)
 {
     int64_t p = i - 2;
-    if (p < 0 || i + 4 >= size || !IsMethodIdentifier(w + i) || p + 25 >= size) {
+    if (p < 0 || i + 4 >= size || !LooksLikeLzhMethod(w + i) || p + 25 >= size) {
         return false;
     }
     uint8_t level = w[p + 20];
@@ -179,7 +164,7 @@ bool CLzhReader::FindArchiveStart(uint32_t window, bool required)
     bool read = block != nullptr && SeekFile(archiveFile, 0, SeekOrigin::Begin) &&
                 ReadFile(archiveFile, block, window, &got) && got == window;
     int64_t toEnd = -1, whole = -1, first = -1;
-    if (read && !required && window >= 7 && IsMethodIdentifier(block + 2)) {
+    if (read && !required && window >= 7 && LooksLikeLzhMethod(block + 2)) {
         toEnd = 0; // a plain archive
     } else if (read && !required && window >= 7 && block[2] == '-' && block[6] == '-') {
         // A method this reader does not know, or a stub's pseudo-header ("-pms-"): an archive

@@ -60,18 +60,19 @@ public:
     CArchiveEntry GetEntry(int index) const { return m_members.Get(index); }
     std::wstring_view GetEntryName(int index) const override { return m_members.Name(index); }
     MemberRow GetRow(int index) const override { return m_members.Row(index); }
-    std::wstring_view GetEntryFolder(int index) const { return m_members.Folder(index); }
 
     // Writes one member (a record filled by GetEntry) below destFolder, or only checks it in
-    // testMode. False with status 6-12 or 16-23; a failed seek leaves status unchanged. Large
-    // members tell the prompt of their progress, and stop (status 23) when it asks.
-    // Nothing is written, nor a link followed, outside destFolder.
+    // testMode. False with status 6-12 or 16-36. Large members tell the prompt of their
+    // progress, and stop (status 23) when it asks. Nothing is written, nor a link followed,
+    // outside destFolder.
     bool ExtractEntry(const CArchiveEntry* entry);
     bool ExtractEntry(int index) override;
-    // Copies or decodes the member's data from input (at its data) to output (or nowhere
-    // when invalid) and returns the CRC-16 of the bytes produced.
-    uint16_t DecodeEntry(platform::FileHandle input, platform::FileHandle output,
-                         const CArchiveEntry& entry, bool& ok, bool& unsupported);
+    // Decodes the member's data from input (at its data) to output (or nowhere when invalid)
+    // with the decoder of its method, and checks the CRC-16. kLzhOk, or the status saying
+    // how it failed (kLzhUnsupportedMethod, kLzhBrokenData, kLzhTruncatedData,
+    // kLzhWriteFailed, kLzhCancelled, kLzhNoMemory, kLzhReadFailed, kLzhCrcMismatch).
+    int DecodeEntry(platform::FileHandle input, platform::FileHandle output,
+                    const CArchiveEntry& entry);
     // Removes member `index` from the list; its bytes leave the archive at Close. False with
     // status 14 when there is no such member, 19 or 20 when the archive cannot be changed.
     bool DeleteEntry(int index);
@@ -89,11 +90,6 @@ public:
     // Copies count bytes from input (at its position) to output (or nowhere when invalid).
     // Returns the count, or -1 when a read or write came up short.
     int64_t CopyRange(platform::FileHandle output, platform::FileHandle input, int64_t count);
-    // Copies count bytes from input to output (or nowhere when invalid) with their CRC-16,
-    // telling `progress` how far it is. Returns the count, or -1 when a read or a write came
-    // up short or progress asked to stop.
-    int64_t CopyWithCrc(platform::FileHandle output, platform::FileHandle input, uint32_t count,
-                        uint16_t& crc, CArchivePrompt* progress = nullptr);
 
     wchar_t workPath[kMaxPath] = {};                           // a named work file, or empty
     platform::FileHandle archiveFile = platform::kInvalidFile; // invalid for a new archive
@@ -112,8 +108,6 @@ protected:
     void FreeEntries();
 
     CLzhMembers m_members{heap}; // the members in archive order
-    bool m_writeFailed = false;  // the last copy or decode could not write all of its output
-    bool m_cancelled = false;    // the prompt stopped the last copy or decode
     bool m_changed = false;      // members were added or deleted since the Open
 
 private:

@@ -493,7 +493,7 @@ InflateStatus CInflater::State::CodesNearTheEnd(const uint32_t* literals, const 
     bits >>= codeLength;
     count -= codeLength;
     if (Overran()) {
-        return kInflateInvalid;
+        return kInflateTruncated;
     }
     if (e & kLiteral) {
         *out++ = static_cast<uint8_t>(e >> 16);

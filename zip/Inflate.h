@@ -15,6 +15,7 @@ enum InflateStatus
     kInflateBadBlock = 2, // block type 3 or an over-subscribed code
     kInflateNoMemory = 3,
     kInflateSinkRefused = 4, // the sink would not take the output (full disk, size limit)
+    kInflateTruncated = 5,   // a symbol ended more than the bound past the compressed bytes
 };
 
 class CInflater

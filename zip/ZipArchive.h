@@ -6,6 +6,7 @@
 
 #include "archive/ArchiveObject.h"
 #include "archive/ByteStreams.h"
+#include "archive/DecodeStatus.h"
 #include "platform/File.h"
 #include "platform/FolderTree.h"
 #include "platform/PrivateHeap.h"
@@ -84,7 +85,7 @@ private:
     bool MayWrite(const CZipEntry& entry, platform::CFolderTree& tree, const std::wstring& relative,
                   bool* replace);
     bool ExtractData(platform::FileHandle file);
-    int CopyStored(ByteSink& output, uint32_t& crc);
+    DecodeStatus CopyStored(ByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
     CZipMembers m_members{heap}; // the members in directory order

@@ -1,6 +1,7 @@
 // Extraction and test of one ZIP member: the local header, the output path, the overwrite
 // rules, and the stored copy or Inflate with the CRC-32 check.
 #include "archive/MemberOutput.h"
+#include "archive/MemberStreams.h"
 #include "platform/DevicePath.h"
 #include "platform/FolderTree.h"
 #include "platform/Text.h"
@@ -25,49 +26,24 @@ constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint8_t kLocalSignature[4] = {0x50, 0x4B, 0x03, 0x04};
 constexpr uint32_t kCopyBlock = 256 * 1024;
 
-// Where decoded bytes go: the output file (none in test mode), never more than the member's
-// declared size, so a member cannot grow past what its directory promises. The prompt hears
-// how far the member is and may stop it.
-class ZipOutput final : public ByteSink
+// What an Inflate run says, as every decoder's status.
+DecodeStatus FromInflate(InflateStatus status)
 {
-public:
-    ZipOutput(FileHandle file, uint64_t limit, CArchivePrompt* prompt)
-        : m_file(file), m_limit(limit), m_prompt(prompt)
-    {}
-
-    bool Write(const uint8_t* data, size_t count) override
-    {
-        if (count > m_limit - m_written) {
-            overflow = true;
-            return false;
-        }
-        m_written += count;
-        if (m_prompt != nullptr && count != 0 && !m_prompt->ReportProgress(m_written, m_limit)) {
-            cancelled = true;
-            return false;
-        }
-        uint32_t written = 0;
-        if (m_file != kInvalidFile && count != 0 &&
-            (!WriteFile(m_file, data, static_cast<uint32_t>(count), &written) ||
-             written != count)) {
-            writeFailed = true;
-            return false;
-        }
-        return true;
+    switch (status) {
+    case kInflateOk:
+        return DecodeStatus::Ok;
+    case kInflateNoMemory:
+        return DecodeStatus::NoMemory;
+    case kInflateSinkRefused:
+        return DecodeStatus::OutputRefused;
+    case kInflateTruncated:
+        return DecodeStatus::Truncated;
+    case kInflateInvalid:
+    case kInflateBadBlock:
+        break;
     }
-
-    uint64_t Written() const { return m_written; }
-
-    bool overflow = false;
-    bool writeFailed = false;
-    bool cancelled = false;
-
-private:
-    FileHandle m_file;
-    uint64_t m_limit;
-    CArchivePrompt* m_prompt;
-    uint64_t m_written = 0;
-};
+    return DecodeStatus::Invalid;
+}
 
 } // namespace
 
@@ -169,7 +145,7 @@ bool CZipArchive::StandsAlone(const CZipEntry& e)
     return s.local.packedSize <= limit && start <= limit - s.local.packedSize;
 }
 
-int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
+DecodeStatus CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
 {
     ZipReaderState& s = *m_state;
     if (!s.copyBlock) {
@@ -180,11 +156,11 @@ int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
     for (;;) {
         uint32_t got = s.input.Read(block, kCopyBlock);
         if (got == 0) {
-            return 0;
+            return s.input.Remaining() == 0 ? DecodeStatus::Ok : DecodeStatus::Truncated;
         }
         crc = Crc32(crc, block, got);
         if (!output.Write(block, got)) {
-            return 2;
+            return DecodeStatus::OutputRefused;
         }
     }
 }
@@ -194,16 +170,15 @@ int CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
 bool CZipArchive::ExtractData(FileHandle file)
 {
     ZipReaderState& s = *m_state;
-    ZipOutput output(file, s.member.unpackedSize, prompt);
+    CMemberSink output(file, s.member.unpackedSize, prompt);
     uint32_t crc = 0;
-    int result = 0;
+    DecodeStatus result = DecodeStatus::Ok;
     if (s.member.method == kZipStored) {
         result = CopyStored(output, crc);
     } else {
-        InflateStatus inflated =
-            s.inflater.Inflate(s.input, &output, s.member.method == kZipEnhancedDeflated);
+        result = FromInflate(
+            s.inflater.Inflate(s.input, &output, s.member.method == kZipEnhancedDeflated));
         crc = s.inflater.crc;
-        result = inflated == kInflateOk ? 0 : (inflated == kInflateNoMemory ? 6 : 2);
     }
     if (file != kInvalidFile) {
         FileTime utc = 0;
@@ -218,12 +193,15 @@ bool CZipArchive::ExtractData(FileHandle file)
         status = kZipWriteFailed;
         return false;
     }
-    if (output.overflow || (result == 0 && output.Written() != s.member.unpackedSize)) {
+    if (output.overflow ||
+        (result == DecodeStatus::Ok && output.Written() != s.member.unpackedSize)) {
         status = kZipDamaged; // more or less data than the directory declares
         return false;
     }
-    if (result != 0) {
-        status = kZipDamaged;
+    if (result != DecodeStatus::Ok) {
+        status = result == DecodeStatus::Truncated  ? kZipTruncated
+                 : result == DecodeStatus::NoMemory ? kZipNoMemory
+                                                    : kZipDamaged;
         return false;
     }
     if (crc != s.member.crc32) {

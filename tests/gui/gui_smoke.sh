@@ -70,12 +70,15 @@ tavrel=$1 work=$2 artifacts=$3
 # A command that fails ends the test: say which, and what the program printed.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"; tail -n 30 "$work"/err*.log 2>/dev/null' ERR
 trace=$work/trace.txt
+# The waits below end as soon as what they wait for shows; on a machine busy with other
+# work that may take several times as long as on an idle one.
+patience=${TAVREL_GUI_PATIENCE:-10}
 # The last list the window showed.
 rows() { grep '^rows' "$trace" | tail -1 | cut -f2; }
 "$tavrel" --config "$work/Tavrel.ini" "$work/サンプル.lzh" >"$work/out.log" 2>"$work/err.log" &
 pid=$!
 window=
-for _ in $(seq 1 50); do
+for _ in $(seq 1 $((50 * patience))); do
     window=$(xdotool search --onlyvisible --class tavrel 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
     sleep 0.2
@@ -202,7 +205,7 @@ memo=$(find "$work/out" -name メモ.txt | head -1)
 touch -d '2035-01-01' "$memo"
 key alt+a e
 key Return
-for _ in $(seq 1 30); do grep -q "^message	既に\[メモ.txt\]が存在します。" "$trace" && break; sleep 0.1; done
+for _ in $(seq 1 $((30 * patience))); do grep -q "^message	既に\[メモ.txt\]が存在します。" "$trace" && break; sleep 0.1; done
 grep -q "^message	既に\[メモ.txt\]が存在します。上書きしますか？" "$trace" ||
     { echo "FAIL: Extract all did not ask about the newer file"; exit 1; }
 key Return
@@ -211,14 +214,14 @@ key Return
 key ctrl+o
 grep -q "^message	現在開いている書庫を閉じますか？" "$trace" || { echo "FAIL: no close question"; exit 1; }
 key Return
-for _ in $(seq 1 30); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
+for _ in $(seq 1 $((30 * patience))); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
 sleep 0.5
 xdotool type --delay 20 "$work/many.lzh"
 sleep 0.5
 key Return
 # The location field's completion may take the first Return.
 [ -z "$(dialog 200)" ] || key Return
-for _ in $(seq 1 25); do
+for _ in $(seq 1 $((25 * patience))); do
     [ "$(rows | tr "|" "\n" | wc -l)" -ge 3000 ] && break
     sleep 0.2
 done
@@ -227,7 +230,7 @@ done
 # second, so the members do not wait on the display).
 good=$(grep -c "^message	すべてのファイルは正常です。" "$trace")
 xdotool key --clearmodifiers alt+a t
-for _ in $(seq 1 50); do
+for _ in $(seq 1 $((50 * patience))); do
     [ "$(grep -c "^message	すべてのファイルは正常です。" "$trace")" -gt "$good" ] && break
     sleep 0.1
 done
@@ -239,7 +242,7 @@ key Return
 # New (Ctrl+N): Yes closes the open archive; the file is named in the dialog. Then Add
 # (操作 -> 追加) puts one file in; the archive is written when the program exits.
 open_file() { # types a path into the file dialog that is opening
-    for _ in $(seq 1 30); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
+    for _ in $(seq 1 $((30 * patience))); do [ -n "$(dialog 200)" ] && break; sleep 0.2; done
     sleep 0.5
     xdotool type --delay 20 "$1"
     sleep 0.5
@@ -264,7 +267,7 @@ open_file "$work/many/m7.txt"
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.4
 xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
-for _ in $(seq 1 20); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
+for _ in $(seq 1 $((20 * patience))); do [ -s "$work/opened.txt" ] && break; sleep 0.1; done
 grep -q "m7.txt" "$work/opened.txt" 2>/dev/null || { echo "FAIL: nothing was opened in place"; exit 1; }
 [ "$(cat "$(cat "$work/opened.txt" | tail -1)")" = "member 7" ] ||
     { echo "FAIL: the file opened in place is not the member"; exit 1; }
@@ -278,7 +281,7 @@ mv "$work/bin/xdg-open" "$work/bin/xdg-open.kept"
 printf '#!/bin/sh\nexit 3\n' > "$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 key Return
-for _ in $(seq 1 20); do grep -q "^message	ファイルを開くアプリケーションを起動できませんでした。 \[/" "$trace" && break; sleep 0.1; done
+for _ in $(seq 1 $((20 * patience))); do grep -q "^message	ファイルを開くアプリケーションを起動できませんでした。 \[/" "$trace" && break; sleep 0.1; done
 grep -q "^message	ファイルを開くアプリケーションを起動できませんでした。 \[/.*/m7.txt\]" "$trace" ||
     { echo "FAIL: no message when nothing opens the member"; exit 1; }
 key Return
@@ -298,7 +301,7 @@ dragged=$(grep '^drag' "$trace" | tail -1 | cut -f2 || true)
     { echo "FAIL: dragging out offered '$dragged'"; exit 1; }
 # wait_rows TEXT: waits until the list shows exactly these rows.
 wait_rows() {
-    for _ in $(seq 1 50); do [ "$(rows)" = "$1" ] && return 0; sleep 0.1; done
+    for _ in $(seq 1 $((50 * patience))); do [ "$(rows)" = "$1" ] && return 0; sleep 0.1; done
     echo "FAIL: the list shows '$(rows)', not '$1'"; exit 1
 }
 # drop PATH...: drops host paths on the list through its drop target.
@@ -318,7 +321,7 @@ opened=$(wc -l < "$work/opened.txt")
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.4
 xdotool mousemove --window "$window" 60 137 click --repeat 2 --delay 80 1
-for _ in $(seq 1 20); do [ "$(wc -l < "$work/opened.txt")" -gt "$opened" ] && break; sleep 0.1; done
+for _ in $(seq 1 $((20 * patience))); do [ "$(wc -l < "$work/opened.txt")" -gt "$opened" ] && break; sleep 0.1; done
 last=$(tail -1 "$work/opened.txt")
 [ "$(basename "$last")" = readme.txt ] && [ "$(cat "$last")" = "the listed one" ] &&
     [ ! -e "$(dirname "$last")/d" ] || { echo "FAIL: open in place handed over '$last'"; exit 1; }
@@ -337,7 +340,7 @@ wait_rows ""
 key alt+a c
 xdotool type --delay 10 "a $work/many/*"
 key Return
-for _ in $(seq 1 100); do [ "$(rows | tr "|" "\n" | wc -l)" -ge 3000 ] && break; sleep 0.1; done
+for _ in $(seq 1 $((100 * patience))); do [ "$(rows | tr "|" "\n" | wc -l)" -ge 3000 ] && break; sleep 0.1; done
 [ "$(rows | tr "|" "\n" | wc -l)" = 3000 ] ||
     { echo "FAIL: the typed add shows $(rows | tr "|" "\n" | wc -l) rows"; grep -av '^rows' "$trace" | tail; exit 1; }
 # cancel_inside KEYS...: runs a command by its keys and presses its progress dialog's Cancel
@@ -390,7 +393,7 @@ if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
 fi
 # Exit from the menu.
 key alt+f x
-for _ in $(seq 1 25); do
+for _ in $(seq 1 $((25 * patience))); do
     kill -0 $pid 2>/dev/null || break
     sleep 0.2
 done
@@ -404,7 +407,7 @@ fi
 start=$(date +%s%N)
 "$tavrel" --config "$work/Tavrel.ini" "$work/hundred.lzh" >"$work/out2.log" 2>"$work/err2.log" &
 pid=$!
-for _ in $(seq 1 300); do
+for _ in $(seq 1 $((300 * patience))); do
     grep -q "^count	100000$" "$trace" && break
     sleep 0.05
 done
@@ -415,11 +418,11 @@ sleep 0.5
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
 key End
-for _ in $(seq 1 50); do grep -q "^last-row-drawn	file099999.txt" "$trace" && break; sleep 0.1; done
+for _ in $(seq 1 $((50 * patience))); do grep -q "^last-row-drawn	file099999.txt" "$trace" && break; sleep 0.1; done
 grep -q "^last-row-drawn	file099999.txt" "$trace" || { echo "FAIL: the last row was not shown"; exit 1; }
 import -window "$window" "$artifacts/main-window-100000-end.png"
 key alt+f x
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+for _ in $(seq 1 $((50 * patience))); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
 if kill -0 $pid 2>/dev/null; then echo "FAIL: the program did not exit"; kill $pid; exit 1; fi
 SCRIPT
 

@@ -70,19 +70,6 @@ TEST(ArchiveName, MethodIdentifiers)
     wchar_t method[6];
     MethodToWide(reinterpret_cast<const uint8_t*>("-lh5-"), method);
     EXPECT_STREQ(method, L"-lh5-");
-    EXPECT_EQ(MethodFromString(method), 5);
-    EXPECT_EQ(MethodFromString(L"-lh0-"), 0);
-    EXPECT_EQ(MethodFromString(L"-lh7-"), 7);
-    EXPECT_EQ(MethodFromString(L"-lh1-"), -1);
-    // Methods only read are known apart, stored ones among them.
-    EXPECT_EQ(ReadableMethodFromString(L"-lh1-"), kMethodLh1);
-    EXPECT_EQ(ReadableMethodFromString(L"-lz5-"), kMethodLz5);
-    EXPECT_TRUE(IsStoredMethod(ReadableMethodFromString(L"-pm0-")));
-    EXPECT_EQ(ReadableMethodFromString(L"-pm2-"), -1); // no decoder
-    EXPECT_EQ(ReadableMethodFromString(L"-lh5-"), 5);
-    EXPECT_EQ(MethodFromString(L"-LH5-"), -1);
-    EXPECT_EQ(MethodFromString(L"-lhd-"), -1);
-    EXPECT_EQ(MethodFromString(L"-lh5"), -1);
     uint8_t bytes[6];
     MethodToBytes(L"-lhd-", bytes);
     EXPECT_EQ(std::memcmp(bytes, "-lhd-", 6), 0);

@@ -3,6 +3,7 @@
 // with the status that names why. Members of the older methods and level 3 headers are also
 // extracted by lhasa, which must give the same bytes.
 #include "lzh/LzhArchive.h"
+#include "lzh/LzhMethods.h"
 #include "platform/CodePage932.h"
 #include "platform/DevicePath.h"
 #include "platform/Text.h"
@@ -49,13 +50,16 @@ const std::map<std::string, MemberDivergence> kMemberDivergences = {
     // whose CRC (0) matches the header's.
     {"morphos_lha_2717/h2_huge.lzh:zero.bin", {-1, 0, "64-bit size not read"}},
     // Cut off inside the compressed data: the decoder stops where it would need more than
-    // its bound of zero bits past the data, so the member is broken rather than mismatched.
+    // its bound of zero bits past the data, so the member is truncated rather than
+    // mismatched.
     {"regression/truncated.lzh:GPL-2",
-     {kLzhBrokenData, kLzhBrokenData, "cut off: more than the bound past the data"}},
-    // LHARK's own "-lh7-" codes positions differently: its position lengths (count 14,
-    // Kraft sum 11968/65536) fail the table check before any CRC is computed.
-    {"lhark04d/lh7.lzh:GPL-2", {kLzhBrokenData, kLzhBrokenData, "LHARK -lh7- variant"}},
-    {"lhark04d/lh7_long.lzh:LONG.TXT", {kLzhBrokenData, kLzhBrokenData, "LHARK -lh7- variant"}},
+     {kLzhTruncatedData, kLzhTruncatedData, "cut off: more than the bound past the data"}},
+    // LHARK's own "-lh7-" (a level 1 header with OS id 0x20) is a method of its own, which
+    // is known as such and not read as the standard one.
+    {"lhark04d/lh7.lzh:GPL-2",
+     {kLzhUnsupportedMethod, kLzhUnsupportedMethod, "LHARK -lh7- variant"}},
+    {"lhark04d/lh7_long.lzh:LONG.TXT",
+     {kLzhUnsupportedMethod, kLzhUnsupportedMethod, "LHARK -lh7- variant"}},
     // The first member is a file named "subdir" (OS/2 extended attributes), so the folder
     // of the next one cannot be made.
     {"lh2_222/easubdir.lzh:subdir/subdir2/hello.txt",
@@ -70,9 +74,11 @@ const std::map<std::string, MemberDivergence> kMemberDivergences = {
 // reader decodes.
 bool Readable(const ManifestRow& row)
 {
-    return row.expect == "unsupported" &&
-           (ReadableMethodFromString(platform::Cp932ToWide(row.method).c_str()) >= 0 ||
-            row.method == "-lhd-");
+    return row.expect == "unsupported" && (row.method == "-lhd-" || [&] {
+               const LzhMethodInfo* m =
+                   LzhMethodOf(platform::Cp932ToWide(row.method), row.level, row.OsId());
+               return m != nullptr && m->Readable();
+           }());
 }
 
 int ExpectedStatus(const ManifestRow& row)

@@ -1,5 +1,6 @@
 // ReadHeader over crafted headers of each level, sound and broken.
 #include "lzh/LzhHeaderReader.h"
+#include "lzh/LzhMethods.h"
 #include "tests/support/LzhHeaderBuilder.h"
 #include "tests/support/TempFolder.h"
 
@@ -302,7 +303,7 @@ TEST_F(HeaderReader, OtherMethodsAreReadAsListed)
     HeaderResult r = Read(BuildMember(s));
     ASSERT_TRUE(r.ok);
     EXPECT_STREQ(r.entry.method, L"-lh1-");
-    EXPECT_EQ(MethodFromString(r.entry.method), -1);
+    EXPECT_EQ(LzhMethodOf(r.entry)->number, kMethodLh1);
     s.method = "-lhd-";
     r = Read(BuildMember(s));
     EXPECT_TRUE(IsFolderEntry(r.entry));

@@ -7,6 +7,7 @@
 #include "tests/support/BitWriter.h"
 #include "tests/support/CorpusMembers.h"
 #include "tests/support/MemoryStreams.h"
+#include "tests/support/MethodDecoderRun.h"
 #include "tests/support/PeerLhasa.h"
 
 #include <gtest/gtest.h>
@@ -21,19 +22,18 @@ namespace
 struct Decoded
 {
     bool ok;
-    uint16_t crc;
+    uint16_t crc; // 0 unless ok
     std::vector<uint8_t> bytes;
 };
 
 Decoded Decode(const std::vector<uint8_t>& packed, uint32_t size, int method)
 {
-    static CLzhLarcDecoder decoder;
-    MemorySource source(packed);
-    VectorSink sink;
-    bool ok = false;
-    uint16_t crc =
-        decoder.Decode(source, &sink, static_cast<uint32_t>(packed.size()), size, method, ok);
-    return {ok, crc, sink.bytes};
+    static CLzhLarcDecoder lzs(kMethodLzs);
+    static CLzhLarcDecoder lz5(kMethodLz5);
+    testsupport::MethodDecoded d =
+        testsupport::RunMethodDecoder(method == kMethodLzs ? lzs : lz5, packed, size);
+    bool ok = d.result.status == DecodeStatus::Ok;
+    return {ok, ok ? d.result.crc : uint16_t{0}, d.bytes};
 }
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> list)
@@ -232,19 +232,12 @@ TEST(LzhLarcDecoder, BrokenMembersFailOrMismatchWithoutRunningOn)
     Decoded d = Decode(Bytes({0x00, 0x12, 0x3F, 0x00, 0x12, 0x3F}), 0xFFFFFFFF, kMethodLz5);
     EXPECT_FALSE(d.ok);
     EXPECT_LT(d.bytes.size(), 1000u);
-    // Another method number is refused.
-    EXPECT_FALSE(Decode(Bytes({0xFF, 1}), 1, kMethodLh5).ok);
 }
 
-TEST(LzhLarcDecoder, EmptyMemberProducesNothingAndLeavesOk)
+TEST(LzhLarcDecoder, EmptyAndOversizedMembers)
 {
-    static CLzhLarcDecoder decoder;
-    MemorySource source(nullptr, 0);
-    VectorSink sink;
-    bool ok = false;
-    EXPECT_EQ(decoder.Decode(source, &sink, 0, 0, kMethodLz5, ok), 0);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(sink.bytes.empty());
+    CLzhLarcDecoder lz5(kMethodLz5);
+    testsupport::ExpectEmptyAndOversizedJobs(lz5);
 }
 
 TEST(PeerLarc, RandomStreamsDecodeAsLhasaDecodesThem)

@@ -6,6 +6,7 @@
 // reads; each against the reference decoder.
 #include "lzh/Crc16.h"
 #include "lzh/LzhLk7Decoder.h"
+#include "lzh/LzhMethods.h"
 #include "tests/support/BitWriter.h"
 #include "tests/support/CorpusMembers.h"
 #include "tests/support/MethodDecoderRun.h"
@@ -276,41 +277,18 @@ void RandomCommands(Lk7Writer& w, unsigned n, std::mt19937& rng)
     }
 }
 
-// The OS id byte as the manifest names it: "0x20", a letter, or "-" for none.
-int OsByte(const std::string& os)
+bool IsLhark(const CorpusMember& m)
 {
-    if (os.rfind("0x", 0) == 0) {
-        return std::stoi(os.substr(2), nullptr, 16);
-    }
-    return os == "-" ? 0 : static_cast<unsigned char>(os[0]);
+    return LzhMethodOf(L"-lh7-", m.row.level, m.row.OsId())->number == kMethodLk7;
 }
 
 } // namespace
-
-TEST(LzhLk7Decoder, LharkIsLevel1WithOsIdSpace)
-{
-    struct Case
-    {
-        const wchar_t* method;
-        int level;
-        int os;
-        bool lhark;
-    };
-    for (Case c : {Case{L"-lh7-", 1, 0x20, true}, Case{L"-lh7-", 1, 'M', false},
-                   Case{L"-lh7-", 1, 'U', false}, Case{L"-lh7-", 0, 0, false},
-                   Case{L"-lh7-", 0, 0x20, false}, Case{L"-lh7-", 2, 0x20, false},
-                   Case{L"-lh5-", 1, 0x20, false}, Case{L"-lh0-", 1, 0x20, false},
-                   Case{L"-lh6-", 1, 0x20, false}, Case{L"-LH7-", 1, 0x20, false}}) {
-        SCOPED_TRACE(c.level);
-        EXPECT_EQ(IsLharkMethod(c.method, c.level, c.os), c.lhark);
-    }
-}
 
 TEST(LzhLk7Decoder, CorpusMembersDecodeToTheirDigests)
 {
     std::vector<std::string> decoded;
     for (const CorpusMember& m : CorpusMembersWithMethod("-lh7-")) {
-        if (!IsLharkMethod(L"-lh7-", m.row.level, OsByte(m.row.os))) {
+        if (!IsLhark(m)) {
             continue; // the standard method
         }
         SCOPED_TRACE(m.archive + ":" + m.row.member);
@@ -535,7 +513,7 @@ TEST(LzhLk7Decoder, ZerosPastTheEndAreBoundedThenTruncated)
     // Nothing at all: the zero header asks for no commands, again and again.
     EXPECT_EQ(DecodeBoth({}, 10).result.status, DecodeStatus::Truncated);
     for (const CorpusMember& m : CorpusMembersWithMethod("-lh7-")) {
-        if (IsLharkMethod(L"-lh7-", m.row.level, OsByte(m.row.os))) {
+        if (IsLhark(m)) {
             std::vector<uint8_t> half(m.packed.begin(), m.packed.begin() + m.packed.size() / 2);
             EXPECT_NE(DecodeBoth(half, m.unpackedSize).result.status, DecodeStatus::Ok);
         }

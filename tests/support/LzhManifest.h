@@ -19,6 +19,15 @@ struct ManifestRow
     int level;
     uint64_t size, packed, offset;
     unsigned crc;
+
+    // The header's OS id as the manifest names it: "0x20", a letter, or "-" for none (0).
+    int OsId() const
+    {
+        if (os.rfind("0x", 0) == 0) {
+            return std::stoi(os.substr(2), nullptr, 16);
+        }
+        return os == "-" || os.empty() ? 0 : static_cast<unsigned char>(os[0]);
+    }
 };
 
 // How this reader's listing of an archive differs from the manifest, and why.

@@ -14,7 +14,7 @@ namespace
 
 struct Failure
 {
-    int status;
+    ReferenceInflateRule rule;
 };
 
 class Bits
@@ -62,7 +62,7 @@ Code Build(const std::vector<unsigned>& lengths, bool allowEmpty, bool* wasEmpty
     c.count[0] = 0;
     if (longest == 0) {
         if (!allowEmpty) {
-            throw Failure{1};
+            throw Failure{ReferenceInflateRule::NoCodes};
         }
         if (wasEmpty != nullptr) {
             *wasEmpty = true;
@@ -74,11 +74,11 @@ Code Build(const std::vector<unsigned>& lengths, bool allowEmpty, bool* wasEmpty
     for (int l = 1; l <= 15; ++l) {
         left = left * 2 - static_cast<int>(c.count[l]);
         if (left < 0) {
-            throw Failure{2};
+            throw Failure{ReferenceInflateRule::OverSubscribed};
         }
     }
     if (left > 0 && longest != 1) {
-        throw Failure{1};
+        throw Failure{ReferenceInflateRule::IncompleteCode};
     }
     for (unsigned l = 1; l <= 15; ++l) {
         for (size_t s = 0; s < lengths.size(); ++s) {
@@ -93,7 +93,7 @@ Code Build(const std::vector<unsigned>& lengths, bool allowEmpty, bool* wasEmpty
 unsigned Decode(Bits& bits, const Code& c)
 {
     if (c.empty) {
-        throw Failure{1};
+        throw Failure{ReferenceInflateRule::EmptyCodeUsed};
     }
     unsigned code = 0, first = 0, index = 0;
     for (int len = 1; len <= 15; ++len) {
@@ -105,7 +105,7 @@ unsigned Decode(Bits& bits, const Code& c)
         first = (first + c.count[len]) << 1;
         code <<= 1;
     }
-    throw Failure{1}; // an unused code of an incomplete set
+    throw Failure{ReferenceInflateRule::UnusedCode}; // an unused code of an incomplete set
 }
 
 const unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
@@ -119,7 +119,8 @@ void Symbols(Bits& bits, const Code& literals, const Code& distances, bool enhan
     for (;;) {
         unsigned s = Decode(bits, literals);
         if (bits.Overrun() > 64) {
-            throw Failure{1}; // ones past the end would decode as literals forever
+            throw Failure{ReferenceInflateRule::DataEnded}; // ones past the end would decode as
+                                                            // literals forever
         }
         if (s < 256) {
             out.push_back(static_cast<uint8_t>(s));
@@ -129,7 +130,7 @@ void Symbols(Bits& bits, const Code& literals, const Code& distances, bool enhan
             return;
         }
         if (s > 285) {
-            throw Failure{1};
+            throw Failure{ReferenceInflateRule::BadLengthSymbol};
         }
         unsigned length = s == 285 && enhanced
                               ? bits.Take(16) + 3
@@ -165,7 +166,7 @@ ReferenceInflateResult ReferenceInflate(const std::vector<uint8_t>& input, bool 
                 bits.Align();
                 unsigned length = bits.Take(16);
                 if (length + bits.Take(16) != 0xFFFF) {
-                    throw Failure{1};
+                    throw Failure{ReferenceInflateRule::StoredLengthMismatch};
                 }
                 for (unsigned i = 0; i < length; ++i) {
                     r.output.push_back(static_cast<uint8_t>(bits.Take(8)));
@@ -180,7 +181,7 @@ ReferenceInflateResult ReferenceInflate(const std::vector<uint8_t>& input, bool 
                 unsigned nlen = bits.Take(5) + 257, ndist = bits.Take(5) + 1,
                          ncode = bits.Take(4) + 4;
                 if (nlen > 286) {
-                    throw Failure{1};
+                    throw Failure{ReferenceInflateRule::TooManyLengths};
                 }
                 static const unsigned order[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                    11, 4,  12, 3, 13, 2, 14, 1, 15};
@@ -203,7 +204,7 @@ ReferenceInflateResult ReferenceInflate(const std::vector<uint8_t>& input, bool 
                                                 : 11 + bits.Take(7);
                     unsigned value = s == 16 ? previous : 0;
                     if (lengths.size() + repeat > nlen + ndist) {
-                        throw Failure{1};
+                        throw Failure{ReferenceInflateRule::RepeatPastEnd};
                     }
                     lengths.insert(lengths.end(), repeat, value);
                     previous = value;
@@ -212,17 +213,55 @@ ReferenceInflateResult ReferenceInflate(const std::vector<uint8_t>& input, bool 
                 bool noDistances = false;
                 Code distances = Build({lengths.begin() + nlen, lengths.end()}, true, &noDistances);
                 if (noDistances && nlen > 257) {
-                    throw Failure{1};
+                    throw Failure{ReferenceInflateRule::NoDistances};
                 }
                 Symbols(bits, literals, distances, enhanced, r.output);
             } else {
-                throw Failure{2};
+                throw Failure{ReferenceInflateRule::BadBlockType};
             }
         }
     } catch (const Failure& f) {
-        r.status = f.status;
+        r.rule = f.rule;
+        r.status = f.rule == ReferenceInflateRule::DataEnded ? 5
+                   : f.rule == ReferenceInflateRule::OverSubscribed ||
+                           f.rule == ReferenceInflateRule::BadBlockType
+                       ? 2
+                       : 1;
     }
     return r;
+}
+
+const char* ReferenceInflateRuleName(ReferenceInflateRule rule)
+{
+    switch (rule) {
+    case ReferenceInflateRule::None:
+        return "none";
+    case ReferenceInflateRule::NoCodes:
+        return "a code with no lengths";
+    case ReferenceInflateRule::OverSubscribed:
+        return "an over-subscribed code";
+    case ReferenceInflateRule::IncompleteCode:
+        return "an incomplete code";
+    case ReferenceInflateRule::EmptyCodeUsed:
+        return "a distance from an empty code";
+    case ReferenceInflateRule::UnusedCode:
+        return "an unused code of an incomplete set";
+    case ReferenceInflateRule::DataEnded:
+        return "the data ended";
+    case ReferenceInflateRule::BadLengthSymbol:
+        return "length symbol 286 or 287";
+    case ReferenceInflateRule::StoredLengthMismatch:
+        return "a stored length and its complement disagree";
+    case ReferenceInflateRule::TooManyLengths:
+        return "more than 286 literal/length codes";
+    case ReferenceInflateRule::RepeatPastEnd:
+        return "a repeat past the code lengths";
+    case ReferenceInflateRule::NoDistances:
+        return "lengths without distance codes";
+    case ReferenceInflateRule::BadBlockType:
+        return "block type 3";
+    }
+    return "?";
 }
 
 } // namespace testsupport

@@ -1,21 +1,19 @@
 // Reference LZH decoding: bits are taken one by one, codes decoded by walking the canonical
 // code length by length, the dictionary is a ring of spaces. Past the data the bits are 0,
 // and a block header or symbol that ends more than 64 bits past it makes the member broken;
-// a block count of 0 stands for 65536 symbols.
+// a block count of 0 stands for 65536 symbols. Each rule broken is named where it is found.
 #include "tests/support/ReferenceLzhDecoder.h"
 
 #include "lzh/Crc16.h"
-
-#include <stdexcept>
 
 namespace testsupport
 {
 namespace
 {
 
-struct Invalid : std::runtime_error
+struct Broken
 {
-    Invalid() : std::runtime_error("invalid block") {}
+    ReferenceLzhRule rule;
 };
 
 class Bits
@@ -59,7 +57,7 @@ void Prepare(Code& code)
     uint64_t space = 0;
     for (int l : code.lengths) {
         if (l > 16) {
-            throw Invalid();
+            throw Broken{ReferenceLzhRule::LengthPastSixteen};
         }
         if (l > 0) {
             space += uint64_t{1} << (16 - l);
@@ -67,7 +65,7 @@ void Prepare(Code& code)
         }
     }
     if (space != 65536) {
-        throw Invalid();
+        throw Broken{ReferenceLzhRule::CodeSpaceNotFilled};
     }
     for (int len = 1; len <= 16; ++len) {
         for (size_t k = 0; k < code.lengths.size(); ++k) {
@@ -94,7 +92,7 @@ unsigned Decode(Bits& bits, const Code& code)
         index += code.count[len];
         first = (first + code.count[len]) << 1;
     }
-    throw Invalid(); // unreachable for a complete code
+    throw Broken{ReferenceLzhRule::CodeSpaceNotFilled}; // unreachable for a complete code
 }
 
 Code ReadAux(Bits& bits, int alphabet, unsigned width, int special)
@@ -104,7 +102,7 @@ Code ReadAux(Bits& bits, int alphabet, unsigned width, int special)
     if (n == 0) {
         code.single = static_cast<int>(bits.Take(width));
         if (code.single >= alphabet) {
-            throw Invalid();
+            throw Broken{ReferenceLzhRule::SingleSymbolPastAlphabet};
         }
         return code;
     }
@@ -130,7 +128,7 @@ Code ReadAux(Bits& bits, int alphabet, unsigned width, int special)
     }
     for (int l : lengths) {
         if (l > 16) {
-            throw Invalid();
+            throw Broken{ReferenceLzhRule::LengthPastSixteen};
         }
     }
     lengths.resize(static_cast<size_t>(alphabet), 0); // lengths past the alphabet are ignored
@@ -142,7 +140,7 @@ Code ReadAux(Bits& bits, int alphabet, unsigned width, int special)
 void CheckOverrun(const Bits& bits)
 {
     if (bits.Overrun() > 64) {
-        throw Invalid();
+        throw Broken{ReferenceLzhRule::DataEnded};
     }
 }
 
@@ -153,12 +151,12 @@ Code ReadLiterals(Bits& bits, const Code& preTree)
     if (n == 0) {
         code.single = static_cast<int>(bits.Take(9));
         if (code.single >= 510) {
-            throw Invalid();
+            throw Broken{ReferenceLzhRule::SingleSymbolPastAlphabet};
         }
         return code;
     }
     if (n > 510) {
-        throw Invalid();
+        throw Broken{ReferenceLzhRule::CountPastAlphabet};
     }
     std::vector<int> lengths;
     while (lengths.size() < n) {
@@ -167,7 +165,7 @@ Code ReadLiterals(Bits& bits, const Code& preTree)
         if (run == 0) {
             lengths.push_back(static_cast<int>(t) - 2);
         } else if (lengths.size() + run > 510) {
-            throw Invalid();
+            throw Broken{ReferenceLzhRule::ZeroRunPastAlphabet};
         } else {
             lengths.insert(lengths.end(), run, 0);
         }
@@ -231,14 +229,37 @@ ReferenceResult ReferenceLzhDecode(const std::vector<uint8_t>& packed, uint32_t 
             }
             CheckOverrun(bits);
         }
-    } catch (const Invalid&) {
+    } catch (const Broken& broken) {
         result.ok = false;
+        result.rule = broken.rule;
         result.crc = 0;
         return result;
     }
     result.ok = true;
+    result.output.resize(unpackedSize); // a last match running past the size is cut there
     result.crc = Crc16Update(0, result.output.data(), static_cast<long>(result.output.size()));
     return result;
+}
+
+const char* ReferenceLzhRuleName(ReferenceLzhRule rule)
+{
+    switch (rule) {
+    case ReferenceLzhRule::None:
+        return "none";
+    case ReferenceLzhRule::LengthPastSixteen:
+        return "a code length above 16";
+    case ReferenceLzhRule::CodeSpaceNotFilled:
+        return "code lengths that do not fill the code space";
+    case ReferenceLzhRule::SingleSymbolPastAlphabet:
+        return "a single-symbol code past its alphabet";
+    case ReferenceLzhRule::CountPastAlphabet:
+        return "more literal lengths than literals";
+    case ReferenceLzhRule::ZeroRunPastAlphabet:
+        return "a run of zero lengths past the alphabet";
+    case ReferenceLzhRule::DataEnded:
+        return "the data ended";
+    }
+    return "?";
 }
 
 } // namespace testsupport

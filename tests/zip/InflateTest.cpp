@@ -67,7 +67,8 @@ void ExpectAgree(const std::vector<uint8_t>& input, bool enhanced)
 {
     Result fast = Fast(input, enhanced);
     ReferenceInflateResult ref = ReferenceInflate(input, enhanced);
-    ASSERT_EQ(static_cast<int>(fast.status), ref.status);
+    ASSERT_EQ(static_cast<int>(fast.status), ref.status)
+        << "reference: " << testsupport::ReferenceInflateRuleName(ref.rule);
     if (ref.status == 0) {
         EXPECT_TRUE(fast.bytes == ref.output);
         EXPECT_EQ(fast.crc, Crc32(0, ref.output.data(), ref.output.size()));
