@@ -7,6 +7,7 @@
 #include "platform/File.h"
 #include "platform/FindFile.h"
 #include "platform/Text.h"
+#include "platform/Wildcard.h"
 #include "res/Strings.h"
 
 #include <algorithm>
@@ -17,77 +18,6 @@
 
 namespace
 {
-
-bool Equal(wchar_t a, wchar_t b)
-{
-    return platform::LowerChar(a) == platform::LowerChar(b);
-}
-
-// One top-level match. The pattern's "*" retries the rest at each position up to the end of
-// the text; the dot flag is shared by every nested step. A step's outcome depends only on where it
-// starts in both texts and on the flag, so each is worked out once: without that, patterns such as
-// "*a*a*a*a*b" take exponential time on long names.
-class Matcher
-{
-public:
-    Matcher(std::wstring_view s, std::wstring_view p)
-        : m_s(s), m_p(p), m_memo((s.size() + 1) * (p.size() + 1) * 2, kUnknown)
-    {}
-
-    bool Match(size_t i, size_t j, bool& dot)
-    {
-        size_t key = (i * (m_p.size() + 1) + j) * 2 + (dot ? 1 : 0);
-        if (m_memo[key] != kUnknown) {
-            dot = (m_memo[key] & kDotOut) != 0;
-            return (m_memo[key] & kMatched) != 0;
-        }
-        bool matched = Step(i, j, dot);
-        m_memo[key] = static_cast<uint8_t>((matched ? kMatched : 0) | (dot ? kDotOut : 0));
-        return matched;
-    }
-
-private:
-    static constexpr uint8_t kUnknown = 0xFF, kMatched = 1, kDotOut = 2;
-
-    bool Step(size_t i, size_t j, bool& dot)
-    {
-        std::wstring_view s = m_s, p = m_p;
-        while (j < p.size()) {
-            if (i < s.size() && s[i] == L'.') {
-                dot = true;
-            }
-            if (p[j] == L'*') {
-                if (j + 1 == p.size()) {
-                    return true;
-                }
-                // The rest of the pattern from every position, the end of the text included:
-                // "*~" matches only what ends in "~".
-                ++j;
-                for (; i <= s.size(); ++i) {
-                    if (Match(i, j, dot)) {
-                        return true;
-                    }
-                }
-                return false;
-            }
-            if (i >= s.size()) {
-                // The text has ended: "?" has no character to take, and only the trailing "."
-                // of a name without extension can still match.
-                return p[j] == L'.' && j + 1 == p.size() && !dot;
-            }
-            if (p[j] == L'?' || Equal(s[i], p[j])) {
-                ++i;
-                ++j;
-                continue;
-            }
-            return p[j] == L'.' && j + 1 == p.size() && s.size() - i <= 1 && !dot;
-        }
-        return i >= s.size();
-    }
-
-    std::wstring_view m_s, m_p;
-    std::vector<uint8_t> m_memo;
-};
 
 // A switch letter, the values it accepts (bit v for value v) and what it sets.
 struct SwitchRule
@@ -241,12 +171,6 @@ bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens)
     }
     end(text.size());
     return tokens.size() <= kMaxTokens;
-}
-
-bool WildcardMatch(std::wstring_view s, std::wstring_view p)
-{
-    bool dot = false;
-    return Matcher(s, p).Match(0, 0, dot);
 }
 
 std::wstring MemberPath(const CArchiveEntry& entry)
@@ -430,16 +354,16 @@ bool ItemNames(std::wstring_view path, std::wstring_view item, bool fullPath)
         }
         for (size_t cut = path.find(L'\\'); cut != std::wstring_view::npos;
              cut = path.find(L'\\', cut + 1)) {
-            if (cut > 0 && WildcardMatch(path.substr(0, cut), item)) {
+            if (cut > 0 && platform::MatchWildcard(item, path.substr(0, cut))) {
                 return true;
             }
         }
-        return !path.empty() && WildcardMatch(path, item);
+        return !path.empty() && platform::MatchWildcard(item, path);
     }
     if (fullPath || HasSeparator(item)) {
-        return WildcardMatch(path, item);
+        return platform::MatchWildcard(item, path);
     }
-    return WildcardMatch(LastComponent(path), item);
+    return platform::MatchWildcard(item, platform::LastComponent(path));
 }
 
 } // namespace
@@ -552,9 +476,9 @@ void CCommandLineProcessor::Delete(CLzhArchive& a)
 
 bool CCommandLineProcessor::StoredByPattern(const std::wstring& source) const
 {
-    std::wstring_view name = LastComponent(source);
+    std::wstring_view name = platform::LastComponent(source);
     for (const std::wstring& pattern : storePatterns) {
-        if (WildcardMatch(name, LastComponent(pattern))) {
+        if (platform::MatchWildcard(platform::LastComponent(pattern), name)) {
             return true;
         }
     }

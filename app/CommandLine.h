@@ -57,11 +57,6 @@ void RestoreFields(const ArchiveFields& fields, CLzhArchive& archive);
 // Splits text into tokens; false when it holds more than kMaxTokens.
 bool TokenizeCommand(std::wstring_view text, std::vector<std::wstring>& tokens);
 
-// s against p: '*' any run (a "*" followed by more pattern matches only texts ending in what
-// the rest matches), '?' one character (never past the end of s), letters ignoring case; a
-// pattern ending in "." also matches the name without an extension.
-bool WildcardMatch(std::wstring_view s, std::wstring_view p);
-
 class CCommandLineProcessor
 {
 public:

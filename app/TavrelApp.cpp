@@ -110,7 +110,6 @@ bool CTavrelApp::InitInstance(const std::wstring& archivePath)
         m_doc->OpenArchiveByType(archivePath);
         m_doc->UpdateAllViews(nullptr);
     }
-    m_frame->RedrawWindow();
     return true;
 }
 

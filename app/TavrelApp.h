@@ -37,6 +37,37 @@ public:
     CTavrelDoc* GetDocument() const { return m_doc.get(); }
     CTavrelView* GetView() const { return m_view.get(); }
 
+    // The values of the settings that are choices, as the settings file and the dialogs'
+    // radio buttons hold them.
+    enum OverwriteInquire
+    {
+        kAskAlways = 0,  // ask before every existing file is replaced
+        kAskIfNewer = 1, // ask only where the existing file is newer
+        kNeverAsk = 2,   // replace without a question
+    };
+    enum LhaMethod
+    {
+        kStoreOnly = 0, // then 1, 2, 3: "-lh5-", "-lh6-", "-lh7-" (the archive's methodIndex + 1)
+    };
+    enum LhaAction
+    {
+        kAddAll = 0,      // add every file, replacing members of its name
+        kUpdateNewer = 1, // add only files newer than their members
+    };
+    enum StartupFolder
+    {
+        kStartInDocuments = 0,
+        kStartInLastFolder = 1,
+        kStartInChosenFolder = 2,
+    };
+    enum ExtractFolder
+    {
+        kExtractToDocuments = 0,
+        kExtractToLastFolder = 1,
+        kExtractToDesktop = 2,
+        kExtractToChosenFolder = 3,
+    };
+
     // The settings, by their value names (section "Option" unless named otherwise).
     std::wstring m_strLastFolderAdd;
     std::wstring m_strExtractFolder;

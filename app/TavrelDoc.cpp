@@ -84,9 +84,9 @@ std::wstring CTavrelDoc::StartFolder() const
 {
     CTavrelApp* app = TavrelApp();
     switch (app->m_nStartupFolderType) {
-    case 2:
+    case CTavrelApp::kStartInChosenFolder:
         return app->m_strStartupFolder;
-    case 1:
+    case CTavrelApp::kStartInLastFolder:
         return app->m_strLastFolderStartup;
     default:
         return res::kMyDocuments;
@@ -97,27 +97,20 @@ std::wstring CTavrelDoc::InitialDestination() const
 {
     CTavrelApp* app = TavrelApp();
     switch (app->m_nExtractFolderType) {
-    case 3:
+    case CTavrelApp::kExtractToChosenFolder:
         return app->m_strExtractFolder;
-    case 2:
+    case CTavrelApp::kExtractToDesktop:
         return res::kDesktop;
-    case 1:
+    case CTavrelApp::kExtractToLastFolder:
         return app->m_strLastFolderExtract;
     default:
         return res::kMyDocuments;
     }
 }
 
-std::wstring CTavrelDoc::FolderPart(const std::wstring& path)
-{
-    size_t cut = path.find_last_of(L"\\/");
-    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
-}
-
 std::wstring CTavrelDoc::ArchiveFolderName(const std::wstring& archivePath)
 {
-    size_t cut = archivePath.find_last_of(L"\\/");
-    std::wstring base = cut == std::wstring::npos ? archivePath : archivePath.substr(cut + 1);
+    std::wstring base(platform::LastComponent(archivePath));
     size_t dot = base.rfind(L'.');
     if (dot == std::wstring::npos) {
         return base;
@@ -215,10 +208,9 @@ void CTavrelDoc::OnFileOpenArchive()
         AfxMessageBox(res::kCannotOpenArchive);
     } else {
         UpdateAllViews(nullptr);
-        AfxGetApp()->m_pMainWnd->RedrawWindow();
     }
     CTavrelApp* app = TavrelApp();
-    app->m_strLastFolderStartup = FolderPart(path);
+    app->m_strLastFolderStartup = std::wstring(platform::FolderPart(path));
     app->WriteProfileString(settings::kLastFolder, L"Startup", app->m_strLastFolderStartup);
 }
 
@@ -317,15 +309,25 @@ void CTavrelDoc::ApplyMenuPolicy()
 void CTavrelDoc::ApplyOverwriteInquire()
 {
     int value = TavrelApp()->m_nOverwriteInquire;
-    if (value == 2) {
+    if (value == CTavrelApp::kNeverAsk) {
         m_pLzh->overwriteSilently = true;
         m_pZip->overwriteSilently = true;
         return;
     }
     m_pLzh->overwriteSilently = false;
     m_pZip->overwriteSilently = false;
-    m_pLzh->askOnlyIfNewer = value == 1;
-    m_pZip->askOnlyIfNewer = value == 1;
+    m_pLzh->askOnlyIfNewer = value == CTavrelApp::kAskIfNewer;
+    m_pZip->askOnlyIfNewer = value == CTavrelApp::kAskIfNewer;
+}
+
+void CTavrelDoc::ApplyAddSettings()
+{
+    CTavrelApp* app = TavrelApp();
+    m_pLzh->storeOnly = app->m_nLhaMethod == CTavrelApp::kStoreOnly;
+    if (!m_pLzh->storeOnly) {
+        m_pLzh->methodIndex = app->m_nLhaMethod - 1;
+    }
+    m_pLzh->addMode = app->m_nLhaAction == CTavrelApp::kAddAll;
 }
 
 void CTavrelDoc::OnArchiveAdd()
@@ -343,20 +345,14 @@ void CTavrelDoc::OnArchiveAdd()
     // Adding is the LZH object's: RefuseUnchangeable let no other format through.
     std::wstring path = dialog.GetPathName();
     ApplyMenuPolicy();
-    if (app->m_nLhaMethod == 0) {
-        m_pLzh->storeOnly = true;
-    } else {
-        m_pLzh->storeOnly = false;
-        m_pLzh->methodIndex = app->m_nLhaMethod - 1;
-    }
-    m_pLzh->addMode = app->m_nLhaAction == 0;
+    ApplyAddSettings();
     m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
     if (!m_pLzh->AddFile(path.c_str())) {
         ++m_nLastFailed;
         AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(), platform::DisplayPath(path)));
     }
     UpdateAllViews(nullptr);
-    app->m_strLastFolderAdd = FolderPart(path);
+    app->m_strLastFolderAdd = std::wstring(platform::FolderPart(path));
     app->WriteProfileString(settings::kLastFolder, L"Add", app->m_strLastFolderAdd);
 }
 
@@ -694,11 +690,8 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
     if (!m_bArchiveOpen || RefuseUnchangeable()) {
         return false;
     }
-    CTavrelApp* app = TavrelApp();
     ApplyMenuPolicy();
-    m_pLzh->storeOnly = app->m_nLhaMethod == 0;
-    m_pLzh->methodIndex = app->m_nLhaMethod > 0 ? app->m_nLhaMethod - 1 : m_pLzh->methodIndex;
-    m_pLzh->addMode = app->m_nLhaAction == 0;
+    ApplyAddSettings();
     bool keepFolders = m_pLzh->keepFolders;
     m_pLzh->keepFolders = true;
     bool ok = true;
@@ -706,7 +699,7 @@ bool CTavrelDoc::AddFiles(const std::vector<std::wstring>& paths)
     m_pLzh->BeginAddRun();
     for (size_t p = 0; p < paths.size() && ok; ++p) {
         // Each path is stored by its name within the folder that holds it.
-        std::wstring folder = FolderPart(paths[p]);
+        std::wstring folder(platform::FolderPart(paths[p]));
         if (folder.size() >= static_cast<size_t>(kMaxPath)) {
             ++m_nLastFailed;
             ++failed;

@@ -57,6 +57,8 @@ public:
     bool CloseArchive();
     // Sets both archive objects' overwrite flags from the setting OverwriteInquire.
     void ApplyOverwriteInquire();
+    // The add settings (method, add or update) on the LZH object, for the menu's adds.
+    void ApplyAddSettings();
     // Sets what the menu's commands go by from the settings, each time one runs.
     void ApplyMenuPolicy();
 
@@ -67,7 +69,6 @@ public:
     static std::wstring MakeArchiveFolderPath(const std::wstring& destination,
                                               const std::wstring& archivePath);
     // Up to and including the last "\" (either separator); empty when there is none.
-    static std::wstring FolderPart(const std::wstring& path);
 
     // The archive object that holds the open archive (or the last one tried): the LZH
     // object for type 1, the ZIP object otherwise.

@@ -15,10 +15,8 @@ void CArchiveObject::OpenTree(bool ownLastFolder)
         while (!destination.empty() && IsSeparator(destination.back())) {
             destination.remove_suffix(1);
         }
-        size_t cut = destination.find_last_of(L"\\/");
-        own = cut == std::wstring_view::npos ? destination : destination.substr(cut + 1);
-        destination =
-            cut == std::wstring_view::npos ? std::wstring_view() : destination.substr(0, cut + 1);
+        own = LastComponent(destination);
+        destination = FolderPart(destination);
     }
     m_tree.Open(destination, own);
     for (FileHandle file : ProtectedFiles()) {

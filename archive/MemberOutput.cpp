@@ -32,12 +32,6 @@ std::wstring BelowDestination(std::wstring_view stored, bool lowercase)
     return lowercase ? ToLower(relative) : std::wstring(relative);
 }
 
-std::wstring_view LastComponent(std::wstring_view path)
-{
-    size_t cut = path.find_last_of(L"\\/");
-    return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
-}
-
 namespace
 {
 

@@ -39,9 +39,6 @@ bool HasParentComponent(std::wstring_view path);
 // (only the member's part: host folders are case-sensitive).
 std::wstring BelowDestination(std::wstring_view stored, bool lowercase);
 
-// The text after the last separator of either kind (all of it when there is none).
-std::wstring_view LastComponent(std::wstring_view path);
-
 // Whether the member (of local time memberLocal, asked about as `member`) may be written at
 // `relative`: where nothing stands or a folder does (the creation fails later) without
 // asking; over a file, a link (by its own time, never its target's) or anything else by the

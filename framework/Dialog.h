@@ -34,8 +34,6 @@ public:
     void SetRange(int lower, int upper);
     void SetStep(int step);
     void StepIt();
-    int GetPos() const { return m_pos; }
-    int GetUpper() const { return m_upper; }
 
 private:
     friend void DDX_Control(CDataExchange*, int, CProgressCtrl&);

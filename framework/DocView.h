@@ -74,7 +74,6 @@ public:
     virtual void OnCloseDocument() {}
     void AddView(CView* view);
     void UpdateAllViews(CView* sender, long hint = 0);
-    const std::vector<CView*>& Views() const { return m_views; }
 
 private:
     std::vector<CView*> m_views;
@@ -86,16 +85,12 @@ public:
     // The archive-name bar's edit control (1025).
     void SetArchiveBarText(const std::wstring& text) { m_archiveBarText = text; }
     const std::wstring& GetArchiveBarText() const { return m_archiveBarText; }
-    // Repaints the whole window (a backend redraws; nothing else happens).
-    void RedrawWindow() { ++m_redraws; }
-    int Redraws() const { return m_redraws; }
 
     CView* m_pActiveView = nullptr;
     CDocument* m_pDocument = nullptr;
 
 private:
     std::wstring m_archiveBarText;
-    int m_redraws = 0;
 };
 
 class CWinApp : public CCmdTarget

@@ -157,6 +157,13 @@ void CLzhArchive::CompressAhead(std::vector<std::wstring> sources, unsigned thre
     m_precompressor->Start(std::move(jobs), cores);
 }
 
+void CLzhArchive::FinishAhead()
+{
+    if (m_precompressor != nullptr) {
+        m_precompressor->Finish();
+    }
+}
+
 void CLzhArchive::StopAhead()
 {
     m_precompressor.reset();

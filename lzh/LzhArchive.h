@@ -44,6 +44,9 @@ public:
     // threads 0: one per core (none on a single core).
     void CompressAhead(std::vector<std::wstring> sources, unsigned threads = 0);
     void StopAhead();
+    // Waits until the files listed to CompressAhead have been compressed (as far as the
+    // memory bound lets it run ahead).
+    void FinishAhead();
     // How many members the adds of this object wrote from bytes made ahead.
     int MembersMadeAhead() const { return m_membersMadeAhead; }
     // The method new members are compressed with: the writable compressed rows of the

@@ -110,10 +110,24 @@ void CLzhPrecompressor::Work()
             m_held += result.packed.size();
             slot.result = std::move(result);
         }
-        if (at == m_awaited) {
-            m_resultReady.notify_one();
-        }
+        m_resultReady.notify_all();
     }
+}
+
+void CLzhPrecompressor::Finish()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_resultReady.wait(hold, [&] {
+        if (m_held >= kHeldBytes) {
+            return true;
+        }
+        for (size_t i = m_front; i < m_slots.size(); ++i) {
+            if (m_slots[i].state != State::Done && m_slots[i].state != State::Failed) {
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 bool CLzhPrecompressor::Take(const std::wstring& path, int method, Result* result)

@@ -54,6 +54,9 @@ public:
     // work. False when there is none, it was not begun yet, or it could not be read: the add
     // compresses the file itself. A path not listed leaves the jobs as they were.
     bool Take(const std::wstring& path, int method, Result* result);
+    // Waits until every job not yet taken has been compressed or has failed (or until the
+    // results held reach kHeldBytes, which holds the rest back until adds take them).
+    void Finish();
     // Drops every job not yet taken and ends the threads; compressions under way stop at
     // their next read.
     void Stop();
@@ -77,7 +80,8 @@ private:
     bool Compress(const Job& job, Result* result) const;
 
     std::mutex m_lock;
-    std::condition_variable m_resultReady; // the adding thread waits for m_slots[m_awaited]
+    std::condition_variable m_resultReady; // the adding thread waits for m_slots[m_awaited],
+                                           // or Finish for every slot
     std::condition_variable m_roomMade;    // workers wait for held bytes to drop
     std::vector<Slot> m_slots;
     size_t m_front = 0;          // the next job the adds may take

@@ -9,6 +9,7 @@
 // have no name where the file system allows; a named one is watched, so that it never
 // outlives a process that is killed.
 #include "lzh/LzhReader.h"
+#include "platform/DevicePath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,13 +26,6 @@ namespace
 
 constexpr int kWorkFileNames = 999;
 
-std::wstring FolderOf(const wchar_t* path)
-{
-    std::wstring text(path);
-    size_t cut = text.find_last_of(L"\\/");
-    return cut == std::wstring::npos ? std::wstring() : text.substr(0, cut + 1);
-}
-
 std::wstring WorkFileName(const std::wstring& folder, int number)
 {
     wchar_t name[16];
@@ -43,7 +37,7 @@ std::wstring WorkFileName(const std::wstring& folder, int number)
 
 bool CLzhReader::MakeWorkFileName(wchar_t (&buffer)[kMaxPath])
 {
-    std::wstring folder = FolderOf(m_replacePath.c_str());
+    std::wstring folder(FolderPart(m_replacePath));
     for (int i = 0; i < kWorkFileNames; ++i) {
         std::wstring candidate = WorkFileName(folder, i);
         if (candidate.size() >= static_cast<size_t>(kMaxPath)) {
@@ -77,7 +71,7 @@ int64_t CLzhReader::CopyRange(FileHandle output, FileHandle input, int64_t count
 // holds was left by a process that died, and goes.
 void CLzhReader::RemoveStaleWorkFiles()
 {
-    std::wstring folder = FolderOf(m_replacePath.c_str());
+    std::wstring folder(FolderPart(m_replacePath));
     for (int i = 0; i < kWorkFileNames; ++i) {
         DeleteUnlockedFile(WorkFileName(folder, i));
     }
@@ -90,7 +84,7 @@ void CLzhReader::RemoveStaleWorkFiles()
 FileHandle CLzhReader::CreateWorkFile(wchar_t (&path)[kMaxPath], CLeftoverGuard& guard)
 {
     path[0] = 0;
-    FileHandle file = CreateUnnamedFile(FolderOf(m_replacePath.c_str()));
+    FileHandle file = CreateUnnamedFile(std::wstring(FolderPart(m_replacePath)));
     if (file != kInvalidFile || LastFileError() != EOPNOTSUPP) {
         return file;
     }

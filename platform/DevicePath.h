@@ -47,4 +47,18 @@ inline bool IsSeparator(wchar_t c)
     return c == L'\\' || c == L'/';
 }
 
+// The folder part of a path: up to and including its last separator of either kind; empty
+// when it has none.
+inline std::wstring_view FolderPart(std::wstring_view path)
+{
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring_view::npos ? std::wstring_view() : path.substr(0, cut + 1);
+}
+
+// The text after the last separator of either kind (all of it when there is none).
+inline std::wstring_view LastComponent(std::wstring_view path)
+{
+    return path.substr(FolderPart(path).size());
+}
+
 } // namespace platform

@@ -62,7 +62,6 @@ enum FileAttribute : uint32_t
     kAttrSystem = 0x04,
     kAttrFolder = 0x10,
     kAttrArchive = 0x20,
-    kAttrNormal = 0x80,
 };
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 

@@ -4,6 +4,7 @@
 #include "platform/DevicePath.h"
 #include "platform/File.h"
 #include "platform/Text.h"
+#include "platform/Wildcard.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -27,11 +28,8 @@ void CFindFile::Close()
 bool CFindFile::First(std::wstring_view pathPattern, FindData* data)
 {
     Close();
-    size_t cut = pathPattern.find_last_of(L"\\/");
-    std::wstring_view folder =
-        cut == std::wstring_view::npos ? std::wstring_view() : pathPattern.substr(0, cut + 1);
-    m_pattern =
-        std::wstring(cut == std::wstring_view::npos ? pathPattern : pathPattern.substr(cut + 1));
+    std::wstring_view folder = FolderPart(pathPattern);
+    m_pattern = std::wstring(LastComponent(pathPattern));
     m_hostFolder = folder.empty() ? std::string("./") : DeviceToHost(folder);
     if (!m_hostFolder.empty() && m_hostFolder.back() != '/') {
         m_hostFolder.push_back('/');

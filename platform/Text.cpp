@@ -213,32 +213,4 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool MatchWildcard(std::wstring_view pattern, std::wstring_view name)
-{
-    if (pattern == L"*.*") {
-        return true;
-    }
-    // Greedy matching with one backtrack point: linear in practice, never exponential.
-    size_t p = 0, n = 0, starP = std::wstring_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == L'*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == L'?' || LowerChar(pattern[p]) == LowerChar(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starP != std::wstring_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == L'*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
 } // namespace platform

@@ -31,8 +31,4 @@ std::wstring ToLower(std::wstring_view text);
 // Compares two texts ignoring case: < 0, 0 or > 0.
 int CompareNoCase(std::wstring_view a, std::wstring_view b);
 
-// Matches name against a pattern of '*' (any run) and '?' (one character), ignoring case.
-// "*.*" matches every name, as on the device.
-bool MatchWildcard(std::wstring_view pattern, std::wstring_view name);
-
 } // namespace platform

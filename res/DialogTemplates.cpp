@@ -1,6 +1,7 @@
 #include "res/DialogTemplates.h"
 
 #include "res/Resource.h"
+#include "res/Strings.h"
 
 namespace
 {
@@ -11,13 +12,12 @@ const std::vector<DialogTemplate>& Templates()
 {
     static const std::vector<DialogTemplate> templates = {
         {IDD_ABOUTBOX,
-         L"Tavrel のバージョン情報",
+         res::kAboutCaption,
          120,
          40,
          false,
          false,
-         {{-1, K::Icon, L"", 7, 7, 21, 20},
-          {-1, K::Static, L"Tavrel Version 1.00", 34, 14, 80, 8}}},
+         {{-1, K::Icon, L"", 7, 7, 21, 20}, {-1, K::Static, res::kAboutText, 34, 14, 80, 8}}},
         {IDD_OPTION_VIEW,
          L"表示",
          160,

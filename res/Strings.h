@@ -113,9 +113,6 @@ inline constexpr const wchar_t* kFolderRow = L"<DIR>";
 // Application.
 inline constexpr const wchar_t* kRegistryKey = L"Quillmar Software";
 inline constexpr const wchar_t* kAppName = L"Tavrel";
-inline constexpr const wchar_t* kDocTemplate =
-    L"Tavrel\n\nTavrel\n\n\nTavrel.Document\nTavrel Document";
-inline constexpr const wchar_t* kIdle = L"レディ";
 inline constexpr const wchar_t* kSettingsTitle = L"設定";
 inline constexpr const wchar_t* kAboutCaption = L"Tavrel のバージョン情報";
 inline constexpr const wchar_t* kAboutText = L"Tavrel Version 1.00";

@@ -79,24 +79,6 @@ template <typename T> int Order(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// n in decimal with a comma between groups of three digits ("1,234,567").
-std::wstring Grouped(uint64_t n)
-{
-    wchar_t digits[32];
-    wchar_t* p = digits + 32;
-    int inGroup = 0;
-    do {
-        if (inGroup == 3) {
-            *--p = L',';
-            inGroup = 0;
-        }
-        *--p = static_cast<wchar_t>(L'0' + n % 10);
-        n /= 10;
-        ++inGroup;
-    } while (n != 0);
-    return std::wstring(p, digits + 32);
-}
-
 // Writes n as `width` decimal digits, zero-padded.
 wchar_t* PutDigits(wchar_t* p, unsigned n, int width)
 {
@@ -159,6 +141,24 @@ int Collate(std::wstring_view a, std::wstring_view b)
 
 } // namespace
 
+// n in decimal with a comma between groups of three digits ("1,234,567").
+std::wstring CTavrelView::Grouped(uint64_t n)
+{
+    wchar_t digits[32];
+    wchar_t* p = digits + 32;
+    int inGroup = 0;
+    do {
+        if (inGroup == 3) {
+            *--p = L',';
+            inGroup = 0;
+        }
+        *--p = static_cast<wchar_t>(L'0' + n % 10);
+        n /= 10;
+        ++inGroup;
+    } while (n != 0);
+    return std::wstring(p, digits + 32);
+}
+
 CTavrelDoc* CTavrelView::GetDocument() const
 {
     return static_cast<CTavrelDoc*>(m_pDocument);
@@ -172,17 +172,6 @@ int CTavrelView::OnCreate()
         list.InsertColumn(i, res::kColumnTitles[i], kColumnFormats[i], kColumnWidths[i], i);
     }
     return 0;
-}
-
-std::wstring CTavrelView::GroupDigits(const std::wstring& digits)
-{
-    size_t first = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
-    std::wstring out = digits.substr(0, first);
-    for (size_t i = first; i < digits.size(); i += 3) {
-        out += L',';
-        out += digits.substr(i, 3);
-    }
-    return out;
 }
 
 std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const

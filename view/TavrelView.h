@@ -43,12 +43,9 @@ public:
     static const int kColumnWidths[9];
 
     // 1234567 -> "1,234,567".
-    static std::wstring GroupDigits(const std::wstring& digits);
+    static std::wstring Grouped(uint64_t n);
 
 private:
-    void AddRow(int index, const wchar_t* name, uint64_t unpacked, uint64_t packed,
-                platform::FileTime localTime, uint32_t attributes, uint32_t crc,
-                const std::wstring& method, const wchar_t* folder);
     void OpenRow(int row);
     // Writes member index without its folders into a new folder in \Temp; returns its path
     // there, or empty (and the user told why) when it could not be written.

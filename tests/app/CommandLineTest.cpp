@@ -107,48 +107,6 @@ TEST(CommandTokens, QuotesAndSpaces)
     EXPECT_FALSE(TokenizeCommand(many, tokens));
 }
 
-TEST(CommandWildcards, Patterns)
-{
-    struct Case
-    {
-        const wchar_t* text;
-        const wchar_t* pattern;
-        bool matches;
-    } cases[] = {
-        {L"anything.at.all", L"*", true},
-        {L"note.TXT", L"*.txt", true},
-        {L"note.doc", L"*.txt", false},
-        {L"readme", L"readme.", true}, // a pattern ending in "." names no extension too
-        {L"readme.", L"readme.", true},
-        {L"readme.txt", L"readme.", false},
-        {L"readme", L"*.", true},
-        {L"a.txt", L"*.", false},
-        // A "*" followed by more pattern matches only what ends in it.
-        {L"notes.txt~", L"*~", true},
-        {L"notes.txt", L"*~", false},
-        {L"report~", L"rep*~", true},
-        {L"report.txt", L"rep*~", false},
-        {L"x1", L"*1", true},
-        {L"x2", L"*1", false},
-        {L"whatever", L"*q", false},
-        {L"", L"*q", false},
-        {L"abc", L"a?c", true},
-        {L"ab", L"ab?", false}, // "?" never takes a character past the end
-        {L"ab", L"a?c", false},
-        {L"ABC", L"abc", true},
-        {L"abcd", L"abc", false},
-        {L"a.b.c", L"*.c", true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(WildcardMatch(c.text, c.pattern), c.matches)
-            << platform::WideToUtf8(c.text) << " " << platform::WideToUtf8(c.pattern);
-    }
-    // Many stars against a long name that almost matches: at once, not exponentially.
-    std::wstring name(250, L'a');
-    EXPECT_FALSE(WildcardMatch(name, L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*bc"));
-    EXPECT_TRUE(WildcardMatch(name + L"bc", L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*bc"));
-}
-
 TEST_F(CommandLine, TheTableOfTypedTexts)
 {
     EXPECT_FALSE(Typed(L"e"));

@@ -93,9 +93,10 @@ TEST_F(View, RowTextsOfLzhMembers)
     EXPECT_EQ(Column(7)[0], L"-lh6-");
     EXPECT_EQ(Column(7)[1], L"-lh0-");           // one byte does not compress
     EXPECT_EQ(Column(8), (Texts{L"", L"sub/"})); // '/' between folders, as the host
-    EXPECT_EQ(CTavrelView::GroupDigits(L"123"), L"123");
-    EXPECT_EQ(CTavrelView::GroupDigits(L"1000"), L"1,000");
-    EXPECT_EQ(CTavrelView::GroupDigits(L"0"), L"0");
+    EXPECT_EQ(CTavrelView::Grouped(123), L"123");
+    EXPECT_EQ(CTavrelView::Grouped(1000), L"1,000");
+    EXPECT_EQ(CTavrelView::Grouped(0), L"0");
+    EXPECT_EQ(CTavrelView::Grouped(18446744073709551615u), L"18,446,744,073,709,551,615");
 }
 
 TEST_F(View, DeletingSelectedRowsWithHiddenFolderRows)

@@ -32,13 +32,7 @@ using testsupport::VectorSink;
 namespace
 {
 
-struct Decoded
-{
-    bool ok;
-    uint16_t crc; // 0 unless ok
-    std::vector<uint8_t> bytes;
-    LzhDecodeResult result;
-};
+using testsupport::Decoded;
 
 // One decoder per dictionary, kept from case to case as the program keeps them.
 CLzhDecoder& DecoderFor(int dictBits)
@@ -53,10 +47,7 @@ CLzhDecoder& DecoderFor(int dictBits)
 
 Decoded Fast(const std::vector<uint8_t>& packed, uint32_t size, int dictBits)
 {
-    testsupport::MethodDecoded d =
-        testsupport::RunMethodDecoder(DecoderFor(dictBits), packed, size);
-    bool ok = d.result.status == DecodeStatus::Ok;
-    return {ok, ok ? d.result.crc : uint16_t{0}, d.bytes, d.result};
+    return testsupport::DecodeMember(DecoderFor(dictBits), packed, size);
 }
 
 void ExpectSameAsReference(const std::vector<uint8_t>& packed, uint32_t size, int dictBits)

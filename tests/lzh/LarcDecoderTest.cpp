@@ -19,21 +19,13 @@ using namespace testsupport;
 namespace
 {
 
-struct Decoded
-{
-    bool ok;
-    uint16_t crc; // 0 unless ok
-    std::vector<uint8_t> bytes;
-};
+using testsupport::Decoded;
 
 Decoded Decode(const std::vector<uint8_t>& packed, uint32_t size, int method)
 {
     static CLzhLarcDecoder lzs(kMethodLzs);
     static CLzhLarcDecoder lz5(kMethodLz5);
-    testsupport::MethodDecoded d =
-        testsupport::RunMethodDecoder(method == kMethodLzs ? lzs : lz5, packed, size);
-    bool ok = d.result.status == DecodeStatus::Ok;
-    return {ok, ok ? d.result.crc : uint16_t{0}, d.bytes};
+    return testsupport::DecodeMember(method == kMethodLzs ? lzs : lz5, packed, size);
 }
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> list)

@@ -23,20 +23,12 @@ using namespace testsupport;
 namespace
 {
 
-struct Decoded
-{
-    bool ok;
-    uint16_t crc; // 0 unless ok
-    std::vector<uint8_t> bytes;
-    LzhDecodeResult result;
-};
+using testsupport::Decoded;
 
 Decoded Decode(const std::vector<uint8_t>& packed, uint32_t size)
 {
     static CLzhLh1Decoder decoder;
-    testsupport::MethodDecoded d = testsupport::RunMethodDecoder(decoder, packed, size);
-    bool ok = d.result.status == DecodeStatus::Ok;
-    return {ok, ok ? d.result.crc : uint16_t{0}, d.bytes, d.result};
+    return testsupport::DecodeMember(decoder, packed, size);
 }
 
 std::vector<uint8_t> RandomBytes(size_t n, unsigned seed)

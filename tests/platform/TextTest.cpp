@@ -26,17 +26,3 @@ TEST(Text, LowerCaseCoversNonAsciiLetters)
     EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
     EXPECT_GT(CompareNoCase(L"abcd", L"ABC"), 0);
 }
-
-TEST(Text, WildcardsMatchLikeTheDevice)
-{
-    EXPECT_TRUE(MatchWildcard(L"*.*", L"noext"));
-    EXPECT_TRUE(MatchWildcard(L"*.TXT", L"readme.txt"));
-    EXPECT_TRUE(MatchWildcard(L"file?-*.txt", L"file2-1.txt"));
-    EXPECT_FALSE(MatchWildcard(L"file?.txt", L"file10.txt"));
-    EXPECT_TRUE(MatchWildcard(L"*a*b*c", L"xxaxxbxxbxc"));
-    EXPECT_FALSE(MatchWildcard(L"*a*b*c", L"xxaxxbxxbx"));
-    EXPECT_TRUE(MatchWildcard(L"*", L""));
-    EXPECT_FALSE(MatchWildcard(L"?", L""));
-    // Long runs of stars stay fast (no exponential backtracking).
-    EXPECT_FALSE(MatchWildcard(std::wstring(40, L'*') + L"b", std::wstring(5000, L'a')));
-}

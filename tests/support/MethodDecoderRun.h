@@ -35,6 +35,24 @@ inline MethodDecoded RunMethodDecoder(CLzhMethodDecoder& decoder,
     return d;
 }
 
+// A member's decode as a test looks at it: whether it ended well, its CRC (0 unless it did),
+// the bytes the sink was given and the whole result.
+struct Decoded
+{
+    bool ok;
+    uint16_t crc;
+    std::vector<uint8_t> bytes;
+    LzhDecodeResult result;
+};
+
+inline Decoded DecodeMember(CLzhMethodDecoder& decoder, const std::vector<uint8_t>& packed,
+                            uint64_t size)
+{
+    MethodDecoded d = RunMethodDecoder(decoder, packed, size);
+    bool ok = d.result.status == DecodeStatus::Ok;
+    return {ok, ok ? d.result.crc : uint16_t{0}, std::move(d.bytes), d.result};
+}
+
 // Decodes with the decoder and with reference(packed, size), which gives {status, bytes,
 // CRC-16, the name of the rule broken}: the two must agree on all three, and the decoder
 // must report the bytes it gave the sink and their CRC. Returns the decoder's run.
