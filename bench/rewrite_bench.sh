@@ -21,7 +21,7 @@ echo "a small file" > "$work/small.txt"
 cp "$work/big.lzh" "$work/original.lzh"
 size=$(stat -c %s "$work/big.lzh")
 config=$work/cfg.ini
-hyperfine -N --runs 5 --prepare "bash -c 'sleep 1; cp $work/original.lzh $work/big.lzh && rm -f $work/copy.lzh && sync'" \
+hyperfine -N --runs 10 --prepare "bash -c 'sleep 1; cp $work/original.lzh $work/big.lzh && rm -f $work/copy.lzh && sync'" \
     --export-json "$work/r.json" \
     -n cpsync "bash -c 'cp $work/big.lzh $work/copy.lzh && sync $work/copy.lzh'" \
     -n delete "$cli --config $config $work/big.lzh d part3.bin" \
