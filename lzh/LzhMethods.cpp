@@ -44,9 +44,9 @@ constexpr std::array kMethods = {
     LzhMethodInfo{L"-lz5-", kMethodLz5,    12, false, false, "LArc",       MakeLarc},
     LzhMethodInfo{L"-lz4-", kMethodLz4,    0,  true,  false, "LArc",       Make<CLzhStoredDecoder>},
     LzhMethodInfo{L"-pm0-", kMethodPm0,    0,  true,  false, "PMarc",      Make<CLzhStoredDecoder>},
-    LzhMethodInfo{L"-pm1-", kMethodPm1,    14, false, false, "PMarc 1.x",  nullptr},
-    LzhMethodInfo{L"-pm2-", kMethodPm2,    13, false, false, "PMarc 2",    nullptr},
-    LzhMethodInfo{L"-lh7-", kMethodLk7,    17, false, false, "LHARK",      nullptr},
+    LzhMethodInfo{L"-pm1-", kMethodPm1,    14, false, false, "PMarc 1.x",  Make<CLzhPm1Decoder>},
+    LzhMethodInfo{L"-pm2-", kMethodPm2,    13, false, false, "PMarc 2",    Make<CLzhPm2Decoder>},
+    LzhMethodInfo{L"-lh7-", kMethodLk7,    17, false, false, "LHARK",      Make<CLzhLk7Decoder>},
 };
 // clang-format on
 

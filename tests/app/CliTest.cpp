@@ -144,7 +144,7 @@ TEST_F(Cli, EveryFailureExitsOne)
 {
     const std::string corpus = CorpusDir() + "/lzh/";
     fs::copy_file(corpus + "regression/dotdot.lzh", tmp.HostPath("dotdot.lzh"));
-    fs::copy_file(corpus + "pmarc2/pm2.pma", tmp.HostPath("pm2.pma"));
+    fs::copy_file(corpus + "win_lib/lh2.lzh", tmp.HostPath("lh2.lzh"));
     ASSERT_EQ(Tavrel("--new x.lzh a -x1 src/text.txt src/sub/note.txt").status, 0);
     std::string archive = ReadHostFile(tmp.HostPath("x.lzh"));
     std::string damaged = archive;
@@ -182,7 +182,7 @@ TEST_F(Cli, EveryFailureExitsOne)
         {"a folder to add without the switches for folders", "x.lzh a src",
          "追加するファイルがありません。 [src]"},
         {"a backslash in the archive's name", "'a\\b.lzh'", "「\\」を含むパスは扱えません。"},
-        {"a method without a decoder", "-x out3 pm2.pma", "展開終了"},
+        {"a method without a decoder", "-x out3 lh2.lzh", "展開終了"},
         {"a listing to a full disk", "x.lzh >/dev/full", ""}, // the message goes to stderr
     };
     for (const Case& c : cases) {

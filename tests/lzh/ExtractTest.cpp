@@ -291,7 +291,7 @@ TEST_F(Extract, FolderEntries)
 TEST_F(Extract, UnsupportedAndDamagedMembers)
 {
     std::string z(5000, 'Z');
-    Open({{"m.txt", "", "data", "-pm2-"},
+    Open({{"m.txt", "", "data", "-lh2-"},
           {"z.txt", "", z, "-lh5-", 0x20, RepeatedByteStream('Z')},
           {"bad.txt", "", z, "-lh6-", 0x20, "\xFF\xFF\xFF\xFF"},
           {"crc.txt", "", z, "-lh7-", 0x20, RepeatedByteStream('Y')},
