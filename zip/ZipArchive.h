@@ -77,7 +77,6 @@ private:
     bool ReadExtraField(uint32_t length);
     bool ReadLocalHeader(const CZipEntry& entry);
     bool CheckPassword();
-    bool TestPassword(const uint8_t (&header)[kZipEncryptionHeader], uint8_t check);
     // Whether the member's data lie apart from every other member's and from the headers.
     bool StandsAlone(const CZipEntry& entry);
     std::wstring OutputPath(const CZipEntry& entry) const;
@@ -85,7 +84,7 @@ private:
     bool MayWrite(const CZipEntry& entry, platform::CFolderTree& tree, const std::wstring& relative,
                   bool* replace);
     bool ExtractData(platform::FileHandle file);
-    DecodeStatus CopyStored(ByteSink& output, uint32_t& crc);
+    DecodeStatus CopyStored(ByteSource& input, uint64_t size, ByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
     CZipMembers m_members{heap}; // the members in directory order

@@ -70,7 +70,7 @@ bool CZipArchive::Close()
         s.archive = kInvalidFile;
     }
     s.hasPassword = false;
-    std::memset(s.password, 0, sizeof s.password);
+    s.password.clear();
     s.extraField.clear();
     s.extraField.shrink_to_fit();
     m_layout.clear();

@@ -35,10 +35,14 @@ enum ZipFlag : uint32_t
     kZipFlagStrongEncryption = 0x0040 // PKWARE strong encryption, which is not supported
 };
 
-// Compression methods the reader decodes.
+// Compression methods the reader decodes (and the libraries' methods of ZipLibraryDecoders.h).
 enum ZipMethod
 {
     kZipStored = 0,
+    kZipShrunk = 1,
+    kZipReducedFirst = 2, // Reduce with compression factors 1 to 4: methods 2 to 5
+    kZipReducedLast = 5,
+    kZipImploded = 6,
     kZipDeflated = 8,
     kZipEnhancedDeflated = 9,
 };

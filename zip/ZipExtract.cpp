@@ -16,6 +16,7 @@
 #include <cwchar>
 #include <limits>
 #include <memory>
+#include <new>
 
 using namespace platform;
 
@@ -25,6 +26,23 @@ namespace
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint8_t kLocalSignature[4] = {0x50, 0x4B, 0x03, 0x04};
 constexpr uint32_t kCopyBlock = 256 * 1024;
+
+// Passes the decoded bytes on, counting their CRC-32 (the decoders other than Inflate leave
+// it to their sink).
+class Crc32Sink final : public ByteSink
+{
+public:
+    explicit Crc32Sink(ByteSink& next) : m_next(next) {}
+    bool Write(const uint8_t* data, size_t count) override
+    {
+        crc = Crc32(crc, data, count);
+        return m_next.Write(data, count);
+    }
+    uint32_t crc = 0;
+
+private:
+    ByteSink& m_next;
+};
 
 // What an Inflate run says, as every decoder's status.
 DecodeStatus FromInflate(InflateStatus status)
@@ -145,18 +163,24 @@ bool CZipArchive::StandsAlone(const CZipEntry& e)
     return s.local.packedSize <= limit && start <= limit - s.local.packedSize;
 }
 
-DecodeStatus CZipArchive::CopyStored(ByteSink& output, uint32_t& crc)
+DecodeStatus CZipArchive::CopyStored(ByteSource& input, uint64_t size, ByteSink& output,
+                                     uint32_t& crc)
 {
     ZipReaderState& s = *m_state;
     if (!s.copyBlock) {
-        s.copyBlock = std::make_unique<uint8_t[]>(kCopyBlock);
+        s.copyBlock.reset(new (std::nothrow) uint8_t[kCopyBlock]);
+        if (!s.copyBlock) {
+            return DecodeStatus::NoMemory;
+        }
     }
     uint8_t* block = s.copyBlock.get();
     crc = 0;
+    uint64_t copied = 0;
     for (;;) {
-        uint32_t got = s.input.Read(block, kCopyBlock);
+        uint32_t got = input.Read(block, kCopyBlock);
+        copied += got;
         if (got == 0) {
-            return s.input.Remaining() == 0 ? DecodeStatus::Ok : DecodeStatus::Truncated;
+            return copied == size ? DecodeStatus::Ok : DecodeStatus::Truncated;
         }
         crc = Crc32(crc, block, got);
         if (!output.Write(block, got)) {
@@ -171,15 +195,28 @@ bool CZipArchive::ExtractData(FileHandle file)
 {
     ZipReaderState& s = *m_state;
     CMemberSink output(file, s.member.unpackedSize, prompt);
+    // Under WinZip AES the decoders read the decrypted, authenticated data.
+    ByteSource& input = s.member.aes ? static_cast<ByteSource&>(s.aesSource) : s.input;
+    uint64_t packed = s.member.aes ? s.aesSource.DataSize() : s.input.Remaining();
     uint32_t crc = 0;
     DecodeStatus result = DecodeStatus::Ok;
     if (s.member.method == kZipStored) {
-        result = CopyStored(output, crc);
-    } else {
+        result = CopyStored(input, packed, output, crc);
+    } else if (s.member.method == kZipDeflated || s.member.method == kZipEnhancedDeflated) {
         result = FromInflate(
-            s.inflater.Inflate(s.input, &output, s.member.method == kZipEnhancedDeflated));
+            s.inflater.Inflate(input, &output, s.member.method == kZipEnhancedDeflated));
         crc = s.inflater.crc;
+    } else {
+        Crc32Sink counted(output);
+        result = s.DecoderFor(s.member.method)
+                     ->Decode({&input, &counted, packed, s.member.unpackedSize,
+                               static_cast<uint16_t>(s.member.method), s.local.flags});
+        crc = counted.crc;
     }
+    // The authentication code covers every encrypted byte: it is read and compared whatever
+    // the decoder left.
+    ZipAesStatus authenticated =
+        s.member.aes && result == DecodeStatus::Ok ? s.aesSource.Finish() : ZipAesStatus::Ok;
     if (file != kInvalidFile) {
         FileTime utc = 0;
         LocalFileTimeToFileTime(DosToFileTime(s.local.date, s.local.time), &utc);
@@ -199,12 +236,20 @@ bool CZipArchive::ExtractData(FileHandle file)
         return false;
     }
     if (result != DecodeStatus::Ok) {
-        status = result == DecodeStatus::Truncated  ? kZipTruncated
-                 : result == DecodeStatus::NoMemory ? kZipNoMemory
-                                                    : kZipDamaged;
+        status = result == DecodeStatus::Truncated     ? kZipTruncated
+                 : result == DecodeStatus::NoMemory    ? kZipNoMemory
+                 : result == DecodeStatus::Unsupported ? kZipUnsupported
+                                                       : kZipDamaged;
         return false;
     }
-    if (crc != s.member.crc32) {
+    if (authenticated != ZipAesStatus::Ok) {
+        status = authenticated == ZipAesStatus::Truncated  ? kZipTruncated
+                 : authenticated == ZipAesStatus::NoMemory ? kZipNoMemory
+                                                           : kZipDamaged;
+        return false;
+    }
+    // AE-2 writes no CRC: the authentication code was the check.
+    if ((!s.member.aes || s.aesField.HasCrc()) && crc != s.member.crc32) {
         status = kZipCrcMismatch;
         return false;
     }
@@ -340,9 +385,22 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
         status = kZipDamaged;
         return false;
     }
+    // Under WinZip AES the method is the one its extra field names.
+    s.member.aes = e.method == kZipAesMethod && s.member.encrypted;
+    if (s.member.aes) {
+        ZipAesExtraStatus found =
+            FindZipAesExtra(s.extraField.data(), s.extraField.size(), &s.aesField);
+        if (found == ZipAesExtraStatus::Absent || found == ZipAesExtraStatus::Invalid) {
+            status = kZipDamaged;
+            return false;
+        }
+        s.member.method = found == ZipAesExtraStatus::Found ? s.aesField.method : -1;
+    }
     // Members this reader cannot decode fail before anything is asked or created.
-    if ((e.method != kZipStored && e.method != kZipDeflated && e.method != kZipEnhancedDeflated) ||
-        (s.member.encrypted && (e.flags & kZipFlagStrongEncryption))) {
+    int method = s.member.method;
+    bool readable = method == kZipStored || method == kZipDeflated ||
+                    method == kZipEnhancedDeflated || s.DecoderFor(method) != nullptr;
+    if (!readable || (s.member.encrypted && (e.flags & kZipFlagStrongEncryption))) {
         status = kZipUnsupported;
         return false;
     }

@@ -7,21 +7,30 @@
 #include "archive/PathLimit.h"
 #include "platform/File.h"
 #include "zip/Inflate.h"
+#include "zip/ZipAes.h"
+#include "zip/ZipAesSource.h"
 #include "zip/ZipCipher.h"
+#include "zip/ZipEntry.h"
+#include "zip/ZipImplodeDecoder.h"
+#include "zip/ZipLibraryDecoders.h"
 #include "zip/ZipMemberStream.h"
+#include "zip/ZipReduceDecoder.h"
+#include "zip/ZipShrinkDecoder.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The current member as extraction sees it: the central directory's values.
 struct ZipMemberInfo
 {
-    int32_t method; // the compression method the directory lists
+    int32_t method; // the compression method (under WinZip AES, the one its field names)
     uint32_t crc32;
     uint64_t packedSize;
     uint64_t unpackedSize;
     bool encrypted;      // general-purpose bit 0
+    bool aes;            // encrypted with WinZip AES (method 99), as aesField says
     bool dataDescriptor; // general-purpose bit 3
     uint8_t attributes;  // low byte of the external attributes (+ archive for files)
 };
@@ -43,8 +52,6 @@ struct ZipLocalHeader
     uint16_t extraLength;
 };
 
-constexpr size_t kZipPasswordBytes = 128; // the password in code page 932, terminated
-
 struct ZipReaderState
 {
     platform::FileHandle archive = platform::kInvalidFile;
@@ -56,11 +63,32 @@ struct ZipReaderState
 
     bool askAnew = false; // the next encrypted member asks even when a password is stored
     bool hasPassword = false;
-    uint8_t password[kZipPasswordBytes] = {};
+    std::wstring password; // as typed; tried in each encoding an archiver may have used
+    ZipAesExtra aesField = {};
     CZipCipher cipher;
-
+    CZipAesSource aesSource;
     CZipMemberStream input;
     CInflater inflater;
+    CZipShrinkDecoder shrink;
+    CZipReduceDecoder reduce;
+    CZipImplodeDecoder implode;
+    CZipLibraryDecoders libraries;
+
+    // The decoder of a method other than stored and Deflate, or null when there is none.
+    CZipMethodDecoder* DecoderFor(int method)
+    {
+        if (method == kZipShrunk) {
+            return &shrink;
+        }
+        if (method >= kZipReducedFirst && method <= kZipReducedLast) {
+            return &reduce;
+        }
+        if (method == kZipImploded) {
+            return &implode;
+        }
+        return method > 0 && method <= 0xFFFF ? libraries.For(static_cast<uint16_t>(method))
+                                              : nullptr;
+    }
     std::unique_ptr<uint8_t[]> copyBlock; // the stored copy's buffer, made on first use
 };
 

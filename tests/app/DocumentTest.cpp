@@ -227,9 +227,9 @@ TEST_F(Document, ExtractionSummaryCountsUnsupportedAndBrokenMembers)
 {
     ZipMember bad = StoredMember("bad.txt", "data");
     bad.crc ^= 1;
-    ZipMember imploded = StoredMember("imploded.txt", "xx");
-    imploded.method = 6;
-    WriteFile("t.zip", BuildZip({StoredMember("a.txt", "a"), bad, imploded}));
+    ZipMember ppmd = StoredMember("ppmd.txt", "xx");
+    ppmd.method = 98; // PPMd: no decoder here
+    WriteFile("t.zip", BuildZip({StoredMember("a.txt", "a"), bad, ppmd}));
     Start(L"\\t.zip");
     ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out", 0, 1)};
     doc->OnExtractAll();

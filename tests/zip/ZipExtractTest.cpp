@@ -234,11 +234,11 @@ TEST_F(ZipExtract, ExistingFiles)
 
 TEST_F(ZipExtract, UnsupportedMembersFailBeforeAnythingIsCreated)
 {
-    ZipMember imploded = StoredMember("sub/imploded.txt", "xx");
-    imploded.method = 6;
+    ZipMember ppmd = StoredMember("sub/ppmd.txt", "xx");
+    ppmd.method = 98; // PPMd: no decoder here
     ZipMember strong = StoredMember("sub/strong.txt", "xx");
     strong.flags = 0x41;
-    Open({imploded, strong});
+    Open({ppmd, strong});
     EXPECT_FALSE(Extract(0));
     EXPECT_EQ(archive.status, kZipUnsupported);
     EXPECT_FALSE(Extract(1));

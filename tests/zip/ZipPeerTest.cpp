@@ -146,6 +146,12 @@ TEST_F(ZipPeer, InfoZip)
     ExpectExtracts("enc.zip", files);
     ExpectExtracts("enc0.zip", files);
     EXPECT_EQ(prompt.asked, 2); // once per archive
+    // A Japanese password typed on Linux: zip stores its UTF-8 bytes.
+    Make("zip -q -r -P 'ひみつ' utf8.zip src");
+    prompt.password = L"ひみつ";
+    ExpectExtracts("utf8.zip", files);
+    EXPECT_EQ(prompt.asked, 3);
+    prompt.password = L"secret";
     // Streamed input: the sizes and CRC follow the data in a descriptor.
     Make("zip -q stream.zip - < src/text.txt");
     ExpectExtracts("stream.zip", {{"-", files.at("src/text.txt")}});
@@ -161,10 +167,26 @@ TEST_F(ZipPeer, SevenZip)
     Make("7zz a -tzip -mm=Copy stored.zip src");
     Make("7zz a -tzip -mm=Deflate -mem=ZipCrypto -psecret crypto.zip src");
     Make("7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -psecret crypto64.zip src");
+    Make("7zz a -tzip -mm=BZip2 bzip2.zip src");
+    Make("7zz a -tzip -mm=LZMA lzma.zip src");
+    Make("7zz a -tzip -mm=xz xz.zip src");
+    Make("7zz a -tzip -mm=Deflate -mem=AES256 -psecret aes256.zip src");
+    Make("7zz a -tzip -mm=BZip2 -mem=AES128 -psecret aes128.zip src");
+    Make("7zz a -tzip -mm=Copy -mem=AES192 -psecret aes192.zip src");
     for (const char* name :
-         {"deflate.zip", "deflate64.zip", "stored.zip", "crypto.zip", "crypto64.zip"}) {
+         {"deflate.zip", "deflate64.zip", "stored.zip", "crypto.zip", "crypto64.zip", "bzip2.zip",
+          "lzma.zip", "xz.zip", "aes256.zip", "aes128.zip", "aes192.zip"}) {
         ExpectExtracts(name, files);
     }
+    // A wrong password for an AES member is a wrong password, not damage.
+    prompt.password = L"guess";
+    CZipArchive archive;
+    archive.SetPrompt(&prompt);
+    ASSERT_TRUE(archive.Open(L"\\aes256.zip"));
+    archive.testMode = true;
+    const CZipEntry& first = archive.GetEntry(archive.GetEntry(0).name[0] != 0 ? 0 : 1);
+    EXPECT_FALSE(archive.ExtractEntry(&first));
+    EXPECT_EQ(archive.status, kZipPasswordFailed);
 }
 
 TEST_F(ZipPeer, PythonZipfile)
@@ -180,10 +202,13 @@ TEST_F(ZipPeer, PythonZipfile)
         "            z.write(os.path.join(root, n), compress_type=method)\n"
         "with zipfile.ZipFile('py_stored.zip', 'w') as z: add(z, zipfile.ZIP_STORED)\n"
         "with zipfile.ZipFile('py_deflated.zip', 'w') as z: add(z, zipfile.ZIP_DEFLATED)\n"
+        "with zipfile.ZipFile('py_bzip2.zip', 'w') as z: add(z, zipfile.ZIP_BZIP2)\n"
+        "with zipfile.ZipFile('py_lzma.zip', 'w') as z: add(z, zipfile.ZIP_LZMA)\n"
         "with zipfile.ZipFile(sys.stdout.buffer, 'w') as z: add(z, zipfile.ZIP_DEFLATED)\n";
     tmp.WriteHostFile("make.py", script);
     Make("/usr/bin/python3 make.py | cat > py_stream.zip"); // a pipe: no seeking back
-    for (const char* name : {"py_stored.zip", "py_deflated.zip", "py_stream.zip"}) {
+    for (const char* name :
+         {"py_stored.zip", "py_deflated.zip", "py_stream.zip", "py_bzip2.zip", "py_lzma.zip"}) {
         ExpectExtracts(name, files);
     }
 }
