@@ -1,6 +1,7 @@
 #!/bin/bash
 # ZIP decode throughput: test and extraction of deflate (Info-ZIP zip -6), deflate64 (7zz),
-# stored, and traditionally encrypted deflate and stored archives of text, binaries and many
+# stored, traditionally encrypted deflate and stored, and 7zz's bzip2, LZMA, xz and AES-256
+# (over deflate) archives of text, binaries and many
 # small files (each 20 MB or more), timed with hyperfine beside unzip, bsdtar, 7zz and
 # libdeflate-gunzip in the same run. libdeflate decodes a gzip -6 stream of the same content
 # (the files concatenated); the kind "samegz" is a ZIP whose one member is exactly that
@@ -26,7 +27,7 @@ for set in ${SETS-text binary small}; do
     find "$work/$set" -type f -print0 | sort -z | xargs -0 cat | gzip -6 > "$gz"
     hyperfine -N --warmup 1 --runs 5 --export-json "$work/a.json" \
         -n gzip "gzip -t $gz" -n libdeflate "libdeflate-gunzip -t $gz" >/dev/null 2>&1
-    for kind in ${KINDS-samegz deflate deflate64 stored crypt crypt0}; do
+    for kind in ${KINDS-samegz deflate deflate64 stored crypt crypt0 bzip2 lzma xz aes}; do
         archive=$work/$set-$kind.zip
         case $kind in
         samegz) make="/usr/bin/python3 $here/gz_to_zip.py $gz $set.dat $archive" ;;
@@ -35,12 +36,17 @@ for set in ${SETS-text binary small}; do
         stored) make="zip -q -r -0 $archive ." ;;
         crypt) make="zip -q -r -6 -P $pw $archive ." ;;
         crypt0) make="zip -q -r -0 -P $pw $archive ." ;;
+        bzip2) make="7zz a -tzip -mm=BZip2 -mx=5 $archive ." ;;
+        lzma) make="7zz a -tzip -mm=LZMA -mx=5 $archive ." ;;
+        xz) make="7zz a -tzip -mm=xz -mx=5 $archive ." ;;
+        aes) make="7zz a -tzip -mm=Deflate -mx=5 -mem=AES256 -p$pw $archive ." ;;
         esac
         ( cd "$work/$set" && $make >/dev/null )
-        p=$([[ $kind = crypt* ]] && echo "-p $pw" || true)
-        up=$([[ $kind = crypt* ]] && echo "-P $pw" || true)
-        bp=$([[ $kind = crypt* ]] && echo "--passphrase $pw" || true)
-        sp=$([[ $kind = crypt* ]] && echo "-p$pw" || true)
+        secret=$([[ $kind = crypt* || $kind = aes ]] && echo yes || true)
+        p=$([ -n "$secret" ] && echo "-p $pw" || true)
+        up=$([ -n "$secret" ] && echo "-P $pw" || true)
+        bp=$([ -n "$secret" ] && echo "--passphrase $pw" || true)
+        sp=$([ -n "$secret" ] && echo "-p$pw" || true)
         "$tool" $p t "$archive" >/dev/null || { echo "tavrel failed to test $archive"; exit 1; }
         for mode in test extract; do
             out=$work/out
