@@ -59,7 +59,8 @@ struct CArchiveEntry
 };
 static_assert(std::is_trivially_copyable_v<CArchiveEntry>);
 
-// True for "-lhd-" folder entries.
+// True for "-lhd-" folder entries, and for the empty "-lh0-" members Amiga LhA writes for
+// folders (their path ends in a separator).
 bool IsFolderEntry(const CArchiveEntry& entry);
 
 // True when the record's name or folder holds only part of what the header stores.

@@ -304,12 +304,13 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         std::wcscpy(entry.method, L"-lhd-");
     }
     // Nothing is stored that would not read back whole: a folder entry or a link named with
-    // '|' would come back as another link, a character without a code as '?' (or a
-    // separator), and a level 0 header cuts long paths.
+    // '|' would come back as another link, and a character without a code in code page 932
+    // has only a level 0 header's name (levels 1 and 2 keep it in UTF-16 as well; a link
+    // keeps it nowhere), and a level 0 header cuts long paths.
+    bool beyondCp932 = !HasArchiveCodes(entry.folder) || !HasArchiveCodes(entry.name);
     if (((isFolder || isLink) &&
          (std::wcschr(entry.folder, L'|') != nullptr || std::wcschr(entry.name, L'|'))) ||
-        !HasArchiveCodes(entry.folder) || !HasArchiveCodes(entry.name) ||
-        !HasArchiveCodes(entry.linkTarget)) {
+        (beyondCp932 && (headerLevel == 0 || isLink)) || !HasArchiveCodes(entry.linkTarget)) {
         status = kLzhNameNotStorable;
         return false;
     }

@@ -23,6 +23,7 @@
 
 #include "lzh/ArchiveName.h"
 #include "lzh/Crc16.h"
+#include "platform/Text.h"
 
 #include <cstring>
 #include <cwchar>
@@ -48,8 +49,56 @@ enum ExtendedType : uint8_t
     kExtFileName = 0x01,
     kExtFolder = 0x02,
     kExtAttributes = 0x40,
-    kExtUnixTime = 0x54, // 4 bytes: the modification time in Unix seconds (UTC)
+    kExtUnicodeName = 0x44,   // the file name in UTF-16LE (Windows archivers)
+    kExtUnicodeFolder = 0x45, // the folder in UTF-16LE, its components ended by 0xFFFF
+    kExtUnixTime = 0x54,      // 4 bytes: the modification time in Unix seconds (UTC)
 };
+
+constexpr int16_t kOsIdUnix = 0x55; // 'U': LHa for UNIX and the archivers built on it
+
+// UTF-16LE text of an extended header; 0xFFFF and either slash separate folders ('\').
+std::wstring Utf16Text(const uint8_t* data, size_t length)
+{
+    std::u16string units;
+    for (size_t i = 0; i + 1 < length; i += 2) {
+        char16_t u = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        if (u == 0) {
+            break;
+        }
+        units.push_back(u == 0xFFFF || u == u'/' ? u'\\' : u);
+    }
+    std::wstring text;
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD; // a lone surrogate
+        }
+        text.push_back(static_cast<wchar_t>(c));
+    }
+    return text;
+}
+
+// A name of a Unix-made member: UTF-8 when its bytes are valid UTF-8 with at least one
+// multi-byte sequence (code page 932 text seldom is), else code page 932 as usual.
+std::wstring UnixNameText(const std::string& bytes)
+{
+    std::string staged = bytes.substr(0, bytes.find('\0'));
+    bool multiByte = false;
+    for (char& c : staged) {
+        multiByte = multiByte || (static_cast<uint8_t>(c) & 0x80) != 0;
+        if (static_cast<uint8_t>(c) == 0xFF) {
+            c = '\\';
+        }
+    }
+    std::wstring text;
+    if (multiByte && platform::StrictUtf8ToWide(staged, &text)) {
+        return text;
+    }
+    return ArchiveNameToText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
 
 bool Malformed(int& headerStatus)
 {
@@ -108,6 +157,12 @@ struct Extended
 {
     std::wstring name;
     std::wstring folder;
+    std::string nameBytes; // as stored, for a second reading of a Unix-made name
+    std::string folderBytes;
+    std::wstring unicodeName; // from 0x44/0x45, which win over the code page 932 texts
+    std::wstring unicodeFolder;
+    bool hasUnicodeName = false;
+    bool hasUnicodeFolder = false;
     uint16_t storedCrc = 0;
     bool hasUnixTime = false;
     uint32_t unixTime = 0;
@@ -129,9 +184,22 @@ void TakeExtended(uint8_t* ext, uint32_t size, uint32_t sizeWidth, CArchiveEntry
         break;
     case kExtFileName:
         fields.name = ArchiveNameToText(data, dataLength);
+        fields.nameBytes.assign(reinterpret_cast<const char*>(data), dataLength);
         break;
     case kExtFolder:
         fields.folder = ArchiveNameToText(data, dataLength);
+        fields.folderBytes.assign(reinterpret_cast<const char*>(data), dataLength);
+        break;
+    case kExtUnicodeName:
+        fields.unicodeName = Utf16Text(data, dataLength);
+        fields.hasUnicodeName = true;
+        break;
+    case kExtUnicodeFolder:
+        fields.unicodeFolder = Utf16Text(data, dataLength);
+        if (!fields.unicodeFolder.empty() && fields.unicodeFolder.back() != L'\\') {
+            fields.unicodeFolder.push_back(L'\\');
+        }
+        fields.hasUnicodeFolder = true;
         break;
     case kExtAttributes:
         if (dataLength >= 2) {
@@ -252,6 +320,7 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
             return Malformed(headerStatus);
         }
         fields.name = ArchiveNameToText(base + 22, n);
+        fields.nameBytes.assign(reinterpret_cast<const char*>(base + 22), n);
         entry.crc = Le16(base + 22 + n);
         if (level == 1) {
             entry.osId = static_cast<int8_t>(base[24 + n]);
@@ -320,6 +389,16 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
 
     if (!fields.folder.empty() && fields.folder.back() != L'\\') {
         return Malformed(headerStatus);
+    }
+    if (entry.osId == kOsIdUnix) {
+        fields.name = UnixNameText(fields.nameBytes);
+        fields.folder = UnixNameText(fields.folderBytes);
+    }
+    if (fields.hasUnicodeName) {
+        fields.name = std::move(fields.unicodeName);
+    }
+    if (fields.hasUnicodeFolder) {
+        fields.folder = std::move(fields.unicodeFolder);
     }
     LzhHeaderTexts whole;
     SplitPath(fields.folder, fields.name, IsFolderEntry(entry), whole);

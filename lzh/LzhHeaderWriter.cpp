@@ -3,11 +3,15 @@
 // low byte would be 0. Level 1: a base header with the name (moved to an extended header
 // when longer than 230 bytes), extended headers counted in the packed size, checksum and
 // header CRC. Level 0: folder and name in the base header, cut to 233 bytes, checksum only.
+// A name that code page 932 cannot hold (levels 1 and 2) goes in as its closest form there
+// and exactly in UTF-16 in the extended headers 0x44 (name) and 0x45 (folder, components
+// ended by 0xFFFF), which readers that know them prefer, as Windows archivers write them.
 #include "lzh/LzhHeaderWriter.h"
 
 #include "lzh/ArchiveName.h"
 #include "lzh/Crc16.h"
 #include "lzh/LzhHeaderReader.h"
+#include "platform/CodePage932.h"
 
 #include <cstring>
 #include <cwchar>
@@ -62,9 +66,15 @@ struct ExtendedWriter
     uint32_t total = 0;
     uint32_t crcOffset = 0;
 
+    bool overflow = false; // the headers would not fit kMaxHeaderBytes
+
     void Add(uint8_t type, const uint8_t* data, uint32_t length)
     {
         uint32_t size = length + 3;
+        if (overflow || at + size + 1 > kMaxHeaderBytes) {
+            overflow = true;
+            return;
+        }
         Put16(header + sizeField, size);
         header[at] = type;
         if (length > 0) {
@@ -76,6 +86,41 @@ struct ExtendedWriter
         total += size;
     }
 };
+
+// The text with '_' for every character that code page 932 has no code for.
+std::wstring Cp932Form(std::wstring_view text)
+{
+    std::wstring form(text);
+    for (wchar_t& c : form) {
+        if (c != L'\\' &&
+            (c == platform::kSeparatorPrivateUse || platform::EncodeCp932Char(c) < 0)) {
+            c = L'_';
+        }
+    }
+    return form;
+}
+
+// UTF-16LE bytes of a text; '\\' becomes 0xFFFF, the folder separator of these headers.
+std::string Utf16Bytes(std::wstring_view text)
+{
+    std::string bytes;
+    auto put = [&bytes](uint32_t unit) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    };
+    for (wchar_t c : text) {
+        auto v = static_cast<uint32_t>(c);
+        if (c == L'\\') {
+            put(0xFFFF);
+        } else if (v >= 0x10000) {
+            put(0xD800 + ((v - 0x10000) >> 10));
+            put(0xDC00 + ((v - 0x10000) & 0x3FF));
+        } else {
+            put(v);
+        }
+    }
+    return bytes;
+}
 
 } // namespace
 
@@ -94,10 +139,15 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     if (written.size() >= static_cast<size_t>(kMaxPath)) {
         return 0;
     }
+    bool unicode = !HasArchiveCodes(written.c_str()) || !HasArchiveCodes(e.folder);
+    if (unicode && (e.level == 0 || link)) {
+        return 0; // no extended headers, or a target that would read back as another
+    }
     uint8_t name[kMaxArchiveNameBytes];
     uint8_t folder[kMaxArchiveNameBytes];
-    int nameLength = WideToArchiveName(written.c_str(), name);
-    int folderLength = WideToArchiveName(e.folder, folder);
+    int nameLength =
+        WideToArchiveName(unicode ? Cp932Form(written).c_str() : written.c_str(), name);
+    int folderLength = WideToArchiveName(unicode ? Cp932Form(e.folder).c_str() : e.folder, folder);
     if (nameLength < 0 || folderLength < 0) {
         return 0;
     }
@@ -149,6 +199,16 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     if (folderLength > 0) {
         ext.Add(0x02, folder, static_cast<uint32_t>(folderLength));
     }
+    if (unicode) {
+        std::string exact = Utf16Bytes(written);
+        ext.Add(0x44, reinterpret_cast<const uint8_t*>(exact.data()),
+                static_cast<uint32_t>(exact.size()));
+        if (e.folder[0] != 0) {
+            exact = Utf16Bytes(e.folder);
+            ext.Add(0x45, reinterpret_cast<const uint8_t*>(exact.data()),
+                    static_cast<uint32_t>(exact.size()));
+        }
+    }
     if (e.attributes != 0x20) {
         uint8_t attributes[2];
         Put16(attributes, e.attributes & 0xFFFF);
@@ -159,6 +219,9 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     ext.crcOffset = ext.at + 1;
     ext.Add(0x00, seed, 2);
 
+    if (ext.overflow) {
+        return 0;
+    }
     uint32_t total = ext.at;
     if (e.level == 1) {
         PutCommon(h, e, e.packedSize + ext.total, DosStamp(e.modified));

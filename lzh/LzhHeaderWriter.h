@@ -16,4 +16,4 @@ uint32_t WriteHeader(platform::FileHandle file, const CArchiveEntry& entry, bool
 // The header bytes WriteHeader writes, into buffer (kMaxHeaderBytes); returns their count or 0.
 uint32_t BuildHeader(const CArchiveEntry& entry, uint8_t* buffer);
 
-constexpr uint32_t kMaxHeaderBytes = 2048;
+constexpr uint32_t kMaxHeaderBytes = 4096;

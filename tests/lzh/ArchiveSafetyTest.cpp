@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -248,17 +250,36 @@ TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
         EXPECT_EQ(a.GetEntry(0).flags, 0u);
         EXPECT_TRUE(a.IsWhole());
     }
-    // Characters without a code in a header would come back as '?', U+F8F3 as a separator.
-    for (const char* name : {"e\xF0\x9F\x98\x80.txt", "pu\xEF\xA3\xB3x.txt"}) {
-        SCOPED_TRACE(name);
+    // Characters without a code in code page 932 (U+F8F3 reads as its separator byte) come
+    // back exactly from the UTF-16 headers of levels 1 and 2; level 0 has none and refuses.
+    fs::create_directories(tmp.HostPath("src/\xED\x95\x9C\xEA\xB5\xAD"));
+    for (const char* name : {"e\xF0\x9F\x98\x80.txt", "pu\xEF\xA3\xB3x.txt", "caf\xC3\xA9.txt",
+                             "\xED\x95\x9C\xEA\xB5\xAD/x.txt"}) {
+        std::wstring exact = platform::Utf8ToWide(name);
+        std::replace(exact.begin(), exact.end(), L'/', L'\\');
         tmp.WriteHostFile(std::string("src/") + name, "x\n");
-        fs::remove(tmp.HostPath("k.lzh"));
-        CLzhArchive a;
-        ASSERT_TRUE(a.Open(L"\\k.lzh", true));
-        std::wcscpy(a.destFolder, L"\\src\\");
-        EXPECT_FALSE(a.AddFile(platform::Utf8ToWide(name).c_str()));
-        EXPECT_EQ(a.status, kLzhNameNotStorable);
-        EXPECT_EQ(a.GetEntryCount(), 0);
+        for (int level : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(name) + " level " + std::to_string(level));
+            fs::remove(tmp.HostPath("k.lzh"));
+            CLzhArchive a;
+            ASSERT_TRUE(a.Open(L"\\k.lzh", true));
+            std::wcscpy(a.destFolder, L"\\src\\");
+            a.headerLevel = level;
+            a.keepFolders = true;
+            if (level == 0) {
+                EXPECT_FALSE(a.AddFile(exact.c_str()));
+                EXPECT_EQ(a.status, kLzhNameNotStorable);
+                EXPECT_EQ(a.GetEntryCount(), 0);
+                continue;
+            }
+            ASSERT_TRUE(a.AddFile(exact.c_str())) << a.status;
+            ASSERT_TRUE(a.Close());
+            ASSERT_TRUE(a.Open(L"\\k.lzh", false));
+            ASSERT_EQ(a.GetEntryCount(), 1);
+            CArchiveEntry e = a.GetEntry(0);
+            EXPECT_EQ(std::wstring(e.folder) + e.name, L"\\src\\" + exact);
+            EXPECT_TRUE(a.IsWhole());
+        }
     }
     // A folder entry named "x|y" would read back as a link to "y"; a file may hold '|'.
     fs::create_directories(tmp.HostPath("src/x|y"));

@@ -58,10 +58,6 @@ const std::map<std::string, MemberDivergence> kMemberDivergences = {
     // of the next one cannot be made.
     {"lh2_222/easubdir.lzh:subdir/subdir2/hello.txt",
      {kLzhCannotCreateOutput, 0, "a file holds the folder's name"}},
-    // A folder stored by LhA 1.22 as an empty "-lh0-" file whose name ends in '/': a file
-    // of that name cannot be created.
-    {"lha_amiga_122/lh0_dirs_bug.lzh:MainDir/02_EmptyDir/",
-     {kLzhCannotCreateOutput, 0, "folder stored as a file"}},
 };
 
 // Members the manifest calls unsupported (an older method, or a level 3 header) that this

@@ -321,6 +321,20 @@ TEST_F(Extract, UnsupportedAndDamagedMembers)
     EXPECT_EQ(archive.status, kLzhCrcMismatch);
 }
 
+// Amiga LhA writes some folders as empty "-lh0-" members whose path ends in a separator; a
+// member with data under such a path, or an empty one with a name, stays a file.
+TEST_F(Extract, AmigaFoldersStoredAsEmptyFilesAreFolders)
+{
+    Open({{"", "Main\\Empty\\", ""}, {"f.txt", "Main\\", "x"}, {"empty.txt", "Main\\", ""}});
+    archive.keepFolders = true;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(Run(i)) << archive.status;
+    }
+    EXPECT_TRUE(fs::is_directory(Out("Main/Empty")));
+    EXPECT_TRUE(fs::is_regular_file(Out("Main/f.txt")));
+    EXPECT_TRUE(fs::is_regular_file(Out("Main/empty.txt")));
+}
+
 TEST_F(Extract, TruncatedStoredMemberIsTruncated)
 {
     std::string bytes = Build({{"t.txt", "", std::string(1000, 'q')}});

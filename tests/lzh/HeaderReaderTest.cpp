@@ -308,3 +308,64 @@ TEST_F(HeaderReader, OtherMethodsAreReadAsListed)
     r = Read(BuildMember(s));
     EXPECT_TRUE(IsFolderEntry(r.entry));
 }
+
+// Names as the maker had them: the UTF-16 name and folder of Windows archivers (0x44, 0x45)
+// win over the code page 932 ones; a Unix-made member's name that is valid UTF-8 with a
+// multi-byte sequence reads as UTF-8, any other as code page 932.
+TEST_F(HeaderReader, NamesInUnicodeAndUtf8)
+{
+    auto utf16 = [](std::u16string text) {
+        std::string bytes;
+        for (char16_t u : text) {
+            bytes += static_cast<char>(u & 0xFF);
+            bytes += static_cast<char>(u >> 8);
+        }
+        return bytes;
+    };
+    const std::string sjisNihongo = "\x93\xfa\x96\x7b\x8c\xea.txt"; // 日本語.txt
+    struct Case
+    {
+        const char* what;
+        uint8_t os;
+        std::vector<ExtHeader> ext;
+        const wchar_t* folder;
+        const wchar_t* name;
+    } cases[] = {
+        {"UTF-16 name and folder",
+         'W',
+         {{0x01, "caf?.txt"},
+          {0x02, "?\xff"},
+          {0x44, utf16(u"caf\u00e9\U0001F600.txt")},
+          {0x45, utf16(u"\ud55c\uad6d\xffff"
+                       u"sub")}},
+         L"\uD55C\uAD6D\\sub\\",
+         L"caf\u00e9\U0001F600.txt"},
+        {"UTF-16 name only",
+         'W',
+         {{0x01, "x.txt"}, {0x02, "dir\xff"}, {0x44, utf16(u"\u00e9.txt")}},
+         L"dir\\",
+         L"\u00e9.txt"},
+        {"UTF-8 from Unix",
+         'U',
+         {{0x01, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt"}},
+         L"",
+         L"\u65E5\u672C\u8A9E.txt"},
+        {"code page 932 from Unix", 'U', {{0x01, sjisNihongo}}, L"", L"\u65E5\u672C\u8A9E.txt"},
+        {"ASCII from Unix", 'U', {{0x01, "plain.txt"}, {0x02, "d\xff"}}, L"d\\", L"plain.txt"},
+        {"UTF-8 bytes from Windows read as code page 932",
+         'M',
+         {{0x01, "\xc3\xa9.txt"}},
+         L"",
+         L"\uFF83\uFF69.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LzhMemberFields s = Fields(2);
+        s.osId = c.os;
+        s.ext = c.ext;
+        HeaderResult r = Read(BuildMember(s));
+        ASSERT_TRUE(r.ok);
+        EXPECT_STREQ(r.entry.folder, c.folder);
+        EXPECT_STREQ(r.entry.name, c.name);
+    }
+}

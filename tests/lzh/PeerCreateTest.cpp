@@ -8,10 +8,13 @@
 // no folders here: level 0 writes folder separators as the byte 0xFF, which the peers do not split
 // on (bsdtar refuses the name outright), and lhasa skips level 0 folder entries.
 #include "lzh/LzhArchive.h"
+#include "platform/Text.h"
+#include "tests/support/Shell.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,6 +160,56 @@ TEST(PeerCreate, PeerToolsExtractOurArchives)
                         file == kJapanese && t.names == Tool::Raw ? kJapaneseCp932 : file;
                     EXPECT_TRUE(ReadHostFile(out + "/" + onDisk) == data) << file;
                 }
+            }
+        }
+    }
+}
+
+// Names beyond code page 932 (stored in UTF-16 beside their closest code page 932 form)
+// leave the archive readable by every peer: each tests it whole and lists every member.
+TEST(PeerCreate, NamesBeyondCodePage932StayReadable)
+{
+    TempFolder tmp;
+    const std::vector<std::string> names = {"caf\xC3\xA9.txt", "smile\xF0\x9F\x98\x80.txt",
+                                            "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4/x.txt"};
+    for (const std::string& name : names) {
+        fs::create_directories(fs::path(tmp.HostPath("src/" + name)).parent_path());
+        tmp.WriteHostFile("src/" + name, "contents of " + name + "\n");
+    }
+    for (int level : {1, 2}) {
+        SCOPED_TRACE(level);
+        char archive[16]; // formatted: GCC 12 -O3 warns falsely on "u" + std::to_string(...)
+        std::snprintf(archive, sizeof archive, "u%d.lzh", level);
+        CLzhArchive a;
+        ASSERT_TRUE(a.Open((L"\\" + platform::Utf8ToWide(archive)).c_str(), true));
+        a.headerLevel = level;
+        a.keepFolders = true;
+        std::wcscpy(a.destFolder, L"\\src\\");
+        for (const std::string& name : names) {
+            std::wstring wide = platform::Utf8ToWide(name);
+            std::replace(wide.begin(), wide.end(), L'/', L'\\');
+            ASSERT_TRUE(a.AddFile(wide.c_str())) << a.status;
+        }
+        ASSERT_TRUE(a.Close());
+        const std::string path = tmp.HostPath(archive);
+        const std::string quoted = "'" + path + "'";
+        struct Peer
+        {
+            const char* tool;
+            std::string test, list;
+        } peers[] = {{"/usr/bin/lhasa", "lhasa t " + quoted, "lhasa l " + quoted},
+                     {"/usr/bin/bsdtar", "bsdtar -xOf " + quoted, "bsdtar -tf " + quoted},
+                     {"/usr/bin/7zz", "7zz t " + quoted, "7zz l -ba " + quoted}};
+        for (const Peer& peer : peers) {
+            if (!Have(peer.tool)) {
+                continue;
+            }
+            SCOPED_TRACE(peer.tool);
+            EXPECT_EQ(Shell(peer.test).status, 0);
+            ShellOutcome listed = Shell(peer.list);
+            EXPECT_EQ(listed.status, 0);
+            for (const char* part : {"caf", "smile", "x.txt"}) {
+                EXPECT_NE(listed.out.find(part), std::string::npos) << part << "\n" << listed.out;
             }
         }
     }
