@@ -3,7 +3,12 @@
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
 
-COptionViewDlg::COptionViewDlg() : CPropertyPage(IDD_OPTION_VIEW) {}
+COptionViewDlg::COptionViewDlg() : CPropertyPage(IDD_OPTION_VIEW)
+{
+    for (const wchar_t* item : NameEncodingItems()) {
+        ComboItems(1029).push_back(item);
+    }
+}
 
 void COptionViewDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -11,6 +16,7 @@ void COptionViewDlg::DoDataExchange(CDataExchange* pDX)
         DDX_Check(pDX, 1001 + i, m_bShowColumn[i]);
     }
     DDX_Check(pDX, 1009, m_bShowFolderEntry);
+    DDX_CBIndex(pDX, 1029, m_nNameEncoding);
 }
 
 COptionExtractDlg::COptionExtractDlg() : CPropertyPage(IDD_OPTION_EXTRACT) {}

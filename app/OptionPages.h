@@ -11,6 +11,7 @@ public:
     COptionViewDlg();
     bool m_bShowColumn[8] = {}; // ShowOriginalSize ... ShowPath, by column 1..8
     bool m_bShowFolderEntry = false;
+    int m_nNameEncoding = 0; // NameEncoding
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

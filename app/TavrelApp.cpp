@@ -54,6 +54,7 @@ void CTavrelApp::LoadSettings()
     m_nResetReadOnly = GetProfileInt(kOption, L"ResetReadOnly", 0);
     m_nToLowercase = GetProfileInt(kOption, L"ToLowercase", 0);
     m_nShowFolderEntry = GetProfileInt(kOption, L"ShowFolderEntry", 0);
+    m_nNameEncoding = GetProfileInt(kOption, L"NameEncoding", 0);
     m_nOverwriteInquire = GetProfileInt(kOption, L"OverwriteInquire", 1);
     m_nLhaMethod = GetProfileInt(kOption, L"LhaMethod", 2);
     m_nLhaAction = GetProfileInt(kOption, L"LhaAction", 0);
@@ -149,4 +150,14 @@ bool CTavrelApp::OnCmdMsg(int id)
     default:
         return false;
     }
+}
+
+NameEncoding CTavrelApp::NameEncodingInForce() const
+{
+    if (m_nameEncodingForRun) {
+        return *m_nameEncodingForRun;
+    }
+    return m_nNameEncoding == 1   ? NameEncoding::Cp932
+           : m_nNameEncoding == 2 ? NameEncoding::Utf8
+                                  : NameEncoding::Auto;
 }

@@ -3,9 +3,11 @@
 // on the command line.
 #pragma once
 
+#include "archive/NameEncoding.h"
 #include "framework/DocView.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class CTavrelDoc;
@@ -86,6 +88,13 @@ public:
     int m_nUseFolder = 0;
     int m_nCreateFolder = 0;
     int m_nShowColumn[9] = {}; // by list column; index 0 (the name) is always shown
+    int m_nNameEncoding = 0;   // NameEncoding: 0 自動, 1 シフトJIS, 2 UTF-8
+    // A name encoding given for this run only (tavrel-cli's --name-encoding), over the
+    // setting; never written to the settings file.
+    std::optional<NameEncoding> m_nameEncodingForRun;
+
+    // The name encoding archives are opened with.
+    NameEncoding NameEncodingInForce() const;
 
 private:
     std::unique_ptr<CTavrelDoc> m_doc;

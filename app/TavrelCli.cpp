@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ constexpr const char* kUsage =
     "                        when members are added\n"
     "      --yes, --no       answer every question (overwrite, close) with yes or no\n"
     "      --password TEXT   answer password questions (otherwise the terminal is asked)\n"
+    "      --name-encoding auto|cp932|utf-8\n"
+    "                        read the members' names so (this run only; the setting\n"
+    "                        NameEncoding otherwise): auto follows the archive's marks\n"
     "      --device-root DIR map device paths under DIR\n"
     "      --config FILE     the settings file (default: $XDG_CONFIG_HOME/tavrel/Tavrel.ini)\n"
     "      --version         the program's version\n"
@@ -48,6 +52,7 @@ constexpr const char* kUsage =
 struct Options
 {
     bool test = false, create = false, help = false, extract = false;
+    std::optional<NameEncoding> nameEncoding;
     std::string extractTo, archive, config, deviceRoot;
     std::vector<std::string> command;
 };
@@ -158,6 +163,16 @@ int main(int argc, char** argv)
             backend.answer = IDYES;
         } else if (a == "--no") {
             backend.answer = IDNO;
+        } else if (a == "--name-encoding") {
+            const char* v = value("--name-encoding");
+            NameEncoding encoding = NameEncoding::Auto;
+            if (v == nullptr) {
+                return 2;
+            }
+            if (!ParseNameEncoding(v, &encoding)) {
+                return Usage("--name-encoding takes auto, cp932 or utf-8");
+            }
+            o.nameEncoding = encoding;
         } else if (a == "--password") {
             const char* v = value("--password");
             if (v == nullptr) {
@@ -198,6 +213,7 @@ int main(int argc, char** argv)
     if (!o.config.empty()) {
         app.Profile().SetFile(o.config);
     }
+    app.m_nameEncodingForRun = o.nameEncoding;
     std::wstring archive = DevicePathOf(o.archive);
     if (archive.empty()) {
         std::fprintf(stderr, "tavrel-cli: %s lies outside the device root\n", o.archive.c_str());

@@ -216,6 +216,7 @@ void CTavrelDoc::OnFileOpenArchive()
 
 bool CTavrelDoc::OpenArchiveByType(const std::wstring& path)
 {
+    m_pLzh->nameEncoding = m_pZip->nameEncoding = TavrelApp()->NameEncodingInForce();
     size_t dot = path.rfind(L'.');
     if (dot != std::wstring::npos) {
         // LHA archives go by several names: LArc's .lzs and PMarc's .pma hold the same
@@ -568,6 +569,7 @@ void CTavrelDoc::OnOptionSettings()
         view.m_bShowColumn[i] = app->m_nShowColumn[i + 1] != 0;
     }
     view.m_bShowFolderEntry = app->m_nShowFolderEntry != 0;
+    view.m_nNameEncoding = app->m_nNameEncoding;
     extract.m_bCreateFolder = app->m_nCreateFolder != 0;
     extract.m_bUseFolder = app->m_nUseFolder != 0;
     extract.m_bResetReadOnly = app->m_nResetReadOnly != 0;
@@ -594,6 +596,7 @@ void CTavrelDoc::OnOptionSettings()
         ints.emplace_back(settings::kShowColumn[i], &app->m_nShowColumn[i]);
     }
     ints.insert(ints.end(), {{L"ShowFolderEntry", &app->m_nShowFolderEntry},
+                             {L"NameEncoding", &app->m_nNameEncoding},
                              {L"CreateFolder", &app->m_nCreateFolder},
                              {L"UseFolder", &app->m_nUseFolder},
                              {L"ResetReadOnly", &app->m_nResetReadOnly},
@@ -617,6 +620,7 @@ void CTavrelDoc::OnOptionSettings()
         app->m_nShowColumn[i + 1] = view.m_bShowColumn[i] ? 1 : 0;
     }
     app->m_nShowFolderEntry = view.m_bShowFolderEntry ? 1 : 0;
+    app->m_nNameEncoding = view.m_nNameEncoding;
     app->m_nCreateFolder = extract.m_bCreateFolder ? 1 : 0;
     app->m_nUseFolder = extract.m_bUseFolder ? 1 : 0;
     app->m_nResetReadOnly = extract.m_bResetReadOnly ? 1 : 0;

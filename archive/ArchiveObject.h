@@ -9,6 +9,7 @@
 #include "archive/ArchivePrompt.h"
 #include "archive/MemberOutput.h"
 #include "archive/MemberRow.h"
+#include "archive/NameEncoding.h"
 #include "archive/PathLimit.h"
 #include "archive/StatusCause.h"
 #include "platform/File.h"
@@ -88,6 +89,7 @@ public:
     bool resetReadOnly = false;         // clear read-only on extracted files
     bool overwriteSilently = false;     // replace existing files without asking
     bool askOnlyIfNewer = false;        // ask only when the existing file is newer
+    NameEncoding nameEncoding = NameEncoding::Auto; // how member names are read; before Open
 
 protected:
     // Scope of one member's extraction: the run's destination, or a run of its own.

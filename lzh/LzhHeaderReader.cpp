@@ -81,9 +81,9 @@ std::wstring Utf16Text(const uint8_t* data, size_t length)
     return text;
 }
 
-// A name of a Unix-made member: UTF-8 when its bytes are valid UTF-8 with at least one
-// multi-byte sequence (code page 932 text seldom is), else code page 932 as usual.
-std::wstring UnixNameText(const std::string& bytes)
+// A name read as UTF-8 where it is valid UTF-8 (for a guess, only with a multi-byte sequence,
+// which code page 932 text seldom forms), else as code page 932 as usual.
+std::wstring Utf8NameText(const std::string& bytes, bool guessing)
 {
     std::string staged = bytes.substr(0, bytes.find('\0'));
     bool multiByte = false;
@@ -94,7 +94,7 @@ std::wstring UnixNameText(const std::string& bytes)
         }
     }
     std::wstring text;
-    if (multiByte && platform::StrictUtf8ToWide(staged, &text)) {
+    if ((multiByte || !guessing) && platform::StrictUtf8ToWide(staged, &text)) {
         return text;
     }
     return ArchiveNameToText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -252,7 +252,7 @@ namespace
 
 // ReadHeader's work; *fromZero tells whether a header was taken from a leading 0 byte.
 bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts,
-                   bool* fromZero)
+                   NameEncoding encoding, bool* fromZero)
 {
     std::memset(&entry, 0, sizeof entry);
     Extended fields;
@@ -390,9 +390,11 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
     if (!fields.folder.empty() && fields.folder.back() != L'\\') {
         return Malformed(headerStatus);
     }
-    if (entry.osId == kOsIdUnix) {
-        fields.name = UnixNameText(fields.nameBytes);
-        fields.folder = UnixNameText(fields.folderBytes);
+    // Unix archivers write the file system's names as they are: UTF-8 nowadays.
+    bool utf8 = encoding == NameEncoding::Utf8;
+    if (utf8 || (encoding == NameEncoding::Auto && entry.osId == kOsIdUnix)) {
+        fields.name = Utf8NameText(fields.nameBytes, !utf8);
+        fields.folder = Utf8NameText(fields.folderBytes, !utf8);
     }
     if (fields.hasUnicodeName) {
         fields.name = std::move(fields.unicodeName);
@@ -414,10 +416,11 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
 
 } // namespace
 
-bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts)
+bool ReadHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, LzhHeaderTexts* texts,
+                NameEncoding encoding)
 {
     bool fromZero = false;
-    bool read = ReadOneHeader(file, entry, headerStatus, texts, &fromZero);
+    bool read = ReadOneHeader(file, entry, headerStatus, texts, encoding, &fromZero);
     // A header taken from a leading 0 byte that does not read whole, or fails its check, was
     // the end marker after all: what follows it is the archive's trailer.
     if (fromZero && headerStatus != kHeaderOk && headerStatus != kHeaderEndOfFile) {

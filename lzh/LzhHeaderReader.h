@@ -1,6 +1,7 @@
 // ReadHeader: one LZH member header of level 0, 1, 2 or 3 with its extended headers.
 #pragma once
 
+#include "archive/NameEncoding.h"
 #include "lzh/ArchiveEntry.h"
 #include "platform/File.h"
 
@@ -31,10 +32,10 @@ struct LzhHeaderTexts
 };
 
 // Reads the header at the file's position into entry (and its whole texts into texts when
-// given). True with headerStatus 0 or 4 and the file at the member's data; false with
-// headerStatus saying why.
+// given), its byte names read as `encoding` says. True with headerStatus 0 or 4 and the file
+// at the member's data; false with headerStatus saying why.
 bool ReadHeader(platform::FileHandle file, CArchiveEntry& entry, int& headerStatus,
-                LzhHeaderTexts* texts = nullptr);
+                LzhHeaderTexts* texts = nullptr, NameEncoding encoding = NameEncoding::Auto);
 
 // Fills the record's name, folder and link target from whole texts, keeping the start of a
 // text longer than its field and marking it cut (kEntryNameCut, kEntryFolderCut).

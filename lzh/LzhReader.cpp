@@ -215,7 +215,7 @@ bool CLzhReader::ScanHeaders()
     for (;;) {
         CArchiveEntry entry;
         int headerStatus = kHeaderOk;
-        if (!ReadHeader(archiveFile, entry, headerStatus, &texts)) {
+        if (!ReadHeader(archiveFile, entry, headerStatus, &texts, nameEncoding)) {
             int64_t at = entry.headerPos;
             bool endMarker = headerStatus == kHeaderOk;
             // After the end marker a file may hold more (padding, a signature): a rewrite

@@ -198,6 +198,7 @@ bool CLzhReader::ReadsBackAsListed(FileHandle file)
     CLzhReader check;
     check.archiveFile = file; // borrowed
     check.ignoreErrors = ignoreErrors;
+    check.nameEncoding = nameEncoding;
     uint32_t window = size < kSfxWindow ? static_cast<uint32_t>(size) : kSfxWindow;
     int64_t start = -1;
     bool listed = check.FindArchiveStart(window, HasExeExtension(archivePath)) &&

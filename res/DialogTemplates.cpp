@@ -21,7 +21,7 @@ const std::vector<DialogTemplate>& Templates()
         {IDD_OPTION_VIEW,
          L"表示",
          160,
-         110,
+         136,
          false,
          true,
          {{-1, K::GroupBox, L"項目", 7, 3, 146, 64},
@@ -34,7 +34,9 @@ const std::vector<DialogTemplate>& Templates()
           {1007, K::CheckBox, L"メソッド", 84, 40, 64, 10},
           {1008, K::CheckBox, L"パス", 84, 53, 64, 10},
           {-1, K::GroupBox, L"一覧", 7, 71, 146, 26},
-          {1009, K::CheckBox, L"フォルダを表示する", 14, 82, 120, 10}}},
+          {1009, K::CheckBox, L"フォルダを表示する", 14, 82, 120, 10},
+          {-1, K::GroupBox, L"ファイル名の文字コード", 7, 101, 146, 29},
+          {1029, K::DropDownList, L"", 14, 112, 132, 50}}},
         {IDD_OPTION_EXTRACT,
          L"展開",
          160,
@@ -152,6 +154,12 @@ const std::vector<const wchar_t*>& CompressMethodItems()
 {
     static const std::vector<const wchar_t*> items = {L"-lh0-（無圧縮）", L"-lh5-", L"-lh6-",
                                                       L"-lh7-"};
+    return items;
+}
+
+const std::vector<const wchar_t*>& NameEncodingItems()
+{
+    static const std::vector<const wchar_t*> items = {L"自動", L"シフトJIS", L"UTF-8"};
     return items;
 }
 

@@ -51,3 +51,5 @@ const std::vector<DialogTemplate>& AllDialogTemplates();
 // Items of the drop-down lists of dialog 136, in order.
 const std::vector<const wchar_t*>& CompressMethodItems();
 const std::vector<const wchar_t*>& CompressActionItems();
+// The choices of the setting NameEncoding, by its value.
+const std::vector<const wchar_t*>& NameEncodingItems();

@@ -296,7 +296,7 @@ bool CZipArchive::ReadCentralDirectory()
         warning |= ZipNameToWide(
             name, Le16(h + 8),
             std::string_view(reinterpret_cast<const char*>(extra.data()), extra.size()), h[5],
-            whole);
+            whole, nameEncoding);
         if (volumeLabel) {
             DropVolumeLabelDot(whole);
         }

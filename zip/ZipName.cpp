@@ -69,15 +69,18 @@ bool UnicodePath(std::string_view name, std::string_view extra, std::wstring* ou
 } // namespace
 
 int ZipNameToWide(std::string_view bytes, uint16_t flags, std::string_view extra,
-                  uint8_t madeByHost, wchar_t (&out)[kMaxPath])
+                  uint8_t madeByHost, wchar_t (&out)[kMaxPath], NameEncoding encoding)
 {
     std::wstring text;
     std::string_view name = UntilNul(bytes);
     bool nonAscii = std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; });
-    bool utf8 = ((flags & kZipFlagUtf8) != 0 && platform::StrictUtf8ToWide(name, &text)) ||
-                UnicodePath(bytes, extra, &text) ||
-                (madeByHost == kZipHostUnix && nonAscii && platform::StrictUtf8ToWide(name, &text));
-    if (!utf8) {
+    if (UnicodePath(bytes, extra, &text)) {
+        // The Unicode path field names the member exactly, whatever the name field holds.
+    } else if (encoding == NameEncoding::Utf8) {
+        text = Utf8OrCp932(name);
+    } else if (encoding == NameEncoding::Cp932 ||
+               !(((flags & kZipFlagUtf8) != 0 || (madeByHost == kZipHostUnix && nonAscii)) &&
+                 platform::StrictUtf8ToWide(name, &text))) {
         text = platform::Cp932ToWide(name);
     }
     int warning = 0;

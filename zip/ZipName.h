@@ -4,6 +4,7 @@
 // the file system's names as they are).
 #pragma once
 
+#include "archive/NameEncoding.h"
 #include "archive/PathLimit.h"
 
 #include <cstdint>
@@ -12,7 +13,9 @@
 constexpr uint16_t kZipFlagUtf8 = 0x0800; // name and comment are UTF-8
 constexpr uint8_t kZipHostUnix = 3;
 
-// Converts a header's name bytes (up to the first NUL) with its flags and extra field.
+// Converts a header's name bytes (up to the first NUL) with its flags and extra field; an
+// explicit encoding decides for the name field whatever the flags and the host say.
 // Returns 0, or 1 when the name has 260 characters or more (the first 259 are kept).
 int ZipNameToWide(std::string_view bytes, uint16_t flags, std::string_view extra,
-                  uint8_t madeByHost, wchar_t (&out)[kMaxPath]);
+                  uint8_t madeByHost, wchar_t (&out)[kMaxPath],
+                  NameEncoding encoding = NameEncoding::Auto);

@@ -365,6 +365,9 @@ int CWxBackend::CheckLayout(const std::string& folder)
             for (const wchar_t* item : CompressActionItems()) {
                 pages.back()->ComboItems(1028).push_back(item);
             }
+            for (const wchar_t* item : NameEncodingItems()) {
+                pages.back()->ComboItems(1029).push_back(item);
+            }
             sheet.AddPage(pages.back().get());
         }
         CSheetWindow window(parent, sheet, scale);

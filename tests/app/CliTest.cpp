@@ -1,8 +1,10 @@
 // tavrel-cli end to end: archives made by jlha, zip and 7z are listed, tested and extracted
 // with the results the peers give; a damaged member gives the broken-file message and exit
 // status 1; usage errors give 2.
+#include "tests/support/LzhHeaderBuilder.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ZipBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -229,6 +231,47 @@ TEST_F(Cli, NamesAreShownEscaped)
     Outcome test = Tavrel("-t nl.lzh");
     EXPECT_EQ(test.status, 1);
     EXPECT_EQ(test.out, "ファイルが壊れています。 [a\\nb.txt]\n1ファイル中1ファイルが不正です。\n");
+}
+
+// Archives whose name bytes the automatic reading gets wrong, listed with each choice:
+// UTF-8 names in a header from Windows (LZH OS id 'M'; a ZIP from MS-DOS without the UTF-8
+// flag), and code page 932 bytes a Unix maker wrote that happen to be valid UTF-8.
+TEST_F(Cli, NameEncodingSaysHowNamesAreRead)
+{
+    LzhMemberFields lzh;
+    lzh.osId = 'M';
+    lzh.ext.push_back({0x01, "\xE6\x97\xA5\xE6\x9C\xAC.txt"}); // 日本.txt in UTF-8
+    tmp.WriteHostFile("win.lzh", BuildMember(lzh) + std::string(1, '\0'));
+    ZipMember dos;
+    dos.name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";
+    tmp.WriteHostFile("dos.zip", BuildZip({dos}));
+    ZipMember fromUnix;
+    fromUnix.name = "\xC3\xA9.txt"; // "ﾃｩ.txt" in code page 932, "é.txt" in UTF-8
+    fromUnix.madeByHost = 3;
+    tmp.WriteHostFile("unix.zip", BuildZip({fromUnix}));
+    struct Case
+    {
+        const char* archive;
+        const char* switches;
+        const char* listed; // expected in the listing
+    } cases[] = {
+        {"win.lzh", "", "\xE8\xAD\x8C"}, // the first of the code page 932 reading: 譌
+        {"win.lzh", "--name-encoding utf-8", "\n\xE6\x97\xA5\xE6\x9C\xAC.txt\t"},
+        {"win.lzh", "--name-encoding UTF8", "\n\xE6\x97\xA5\xE6\x9C\xAC.txt\t"},
+        {"dos.zip", "--name-encoding auto", "\xE8\xAD\x8C"},
+        {"dos.zip", "--name-encoding utf-8", "\n\xE6\x97\xA5\xE6\x9C\xAC.txt\t"},
+        {"unix.zip", "", "\n\xC3\xA9.txt\t"},
+        {"unix.zip", "--name-encoding cp932", "\n\xEF\xBE\x83\xEF\xBD\xA9.txt\t"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.archive) + " " + c.switches);
+        Outcome list = Tavrel(std::string(c.switches) + " " + c.archive);
+        EXPECT_EQ(list.status, 0);
+        EXPECT_NE(list.out.find(c.listed), std::string::npos) << list.out;
+    }
+    // The choice is for the run: the settings file does not keep it.
+    EXPECT_EQ(ReadHostFile(tmp.HostPath("cfg.ini")).find("NameEncoding"), std::string::npos);
+    EXPECT_EQ(Tavrel("--name-encoding latin1 win.lzh").status, 2);
 }
 
 TEST_F(Cli, LinkMembersListWithWhereTheyPoint)

@@ -207,7 +207,11 @@ TEST_F(Settings, TheSettingsSheetLoadsAndWritesBack)
         CPropertyPage& columns = *sheet.m_pages[0];
         EXPECT_EQ(columns.GetControlInt(1008), 1); // パス shown by default
         EXPECT_EQ(columns.GetControlInt(1006), 0);
-        columns.SetControlInt(1008, 0); // hide the path column
+        columns.SetControlInt(1008, 0);            // hide the path column
+        EXPECT_EQ(columns.GetControlInt(1029), 0); // names: 自動
+        EXPECT_EQ(columns.ComboItems(1029),
+                  (std::vector<std::wstring>{L"自動", L"シフトJIS", L"UTF-8"}));
+        columns.SetControlInt(1029, 2); // UTF-8
         CPropertyPage& extract = *sheet.m_pages[1];
         EXPECT_EQ(extract.GetControlInt(1010), 0); // from the LZH object: always ask
         extract.SetControlInt(1010, 2);            // しない
@@ -226,8 +230,10 @@ TEST_F(Settings, TheSettingsSheetLoadsAndWritesBack)
     EXPECT_FALSE(doc->m_pLzh->askOnlyIfNewer);
     EXPECT_EQ(app->m_nLhaMethod, -1);
     EXPECT_EQ(app->m_strStartupFolder, L"\\typed");
+    EXPECT_EQ(app->NameEncodingInForce(), NameEncoding::Utf8);
     Restart();
     EXPECT_EQ(app->m_nShowColumn[8], 0);
+    EXPECT_EQ(app->m_nNameEncoding, 2);
     EXPECT_EQ(app->m_nOverwriteInquire, 2);
     EXPECT_EQ(app->m_nLhaMethod, -1);
     EXPECT_EQ(app->m_nStartupFolderType, 1);
