@@ -34,9 +34,12 @@ void Put32(std::string& s, uint32_t v)
     }
 }
 
-// Level 0: size, checksum, method, packed, unpacked, time, attribute, level, name, CRC.
-std::string LevelZeroHeader(const CArchiveEntry& e, const std::string& name)
+// Level 0: size, checksum, method, packed, unpacked, time, attribute, level, name, CRC; level 1
+// (LHARK's members, which its rule tells apart by it) adds the OS id 0x20 and an empty chain
+// of extended headers.
+std::string MemberHeader(const CArchiveEntry& e, const std::string& name)
 {
+    const bool level1 = LzhMethodOf(e)->number == kMethodLk7;
     std::string body;
     for (int i = 0; i < 5; ++i) {
         body += static_cast<char>(e.method[i]);
@@ -45,11 +48,14 @@ std::string LevelZeroHeader(const CArchiveEntry& e, const std::string& name)
     Put32(body, e.unpackedSize);
     Put32(body, 0x00210000); // 1980-01-01 00:00
     body += '\x20';
-    body += '\0';
+    body += level1 ? '\1' : '\0';
     body += static_cast<char>(name.size());
     body += name;
     body += static_cast<char>(e.crc & 0xFF);
     body += static_cast<char>((e.crc >> 8) & 0xFF);
+    if (level1) {
+        body += std::string("\x20\0\0", 3);
+    }
     unsigned sum = 0;
     for (char c : body) {
         sum += static_cast<uint8_t>(c);
@@ -80,7 +86,7 @@ int Make(const char* source, int copies, const char* outPath)
     for (int i = 0; i < copies; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "m%06d.bin", i);
-        std::string header = LevelZeroHeader(e, name);
+        std::string header = MemberHeader(e, name);
         std::fwrite(header.data(), 1, header.size(), out);
         std::fwrite(packed.data(), 1, packed.size(), out);
     }

@@ -16,24 +16,15 @@ TEST(MethodTable, IdentifiersAndTheirRows)
         bool stored, writable, readable;
     };
     const Case kCases[] = {
-        {L"-lh0-", kMethodStored, true, true, true},
-        {L"-lh5-", kMethodLh5, false, true, true},
-        {L"-lh6-", kMethodLh6, false, true, true},
-        {L"-lh7-", kMethodLh7, false, true, true},
-        {L"-lh1-", kMethodLh1, false, false, true},
-        {L"-lh4-", kMethodLh4, false, false, true},
-        {L"-lhx-", kMethodLhx, false, false, true},
-        {L"-lzs-", kMethodLzs, false, false, true},
-        {L"-lz5-", kMethodLz5, false, false, true},
-        {L"-lz4-", kMethodLz4, true, false, true},
-        {L"-pm0-", kMethodPm0, true, false, true},
-        {L"-pm1-", kMethodPm1, false, false, true},
-        {L"-pm2-", kMethodPm2, false, false, true},
-        {L"-LH5-", -1, false, false, false},
-        {L"-lhd-", -1, false, false, false},
-        {L"-lh5", -1, false, false, false},
-        {L"-lh5--", -1, false, false, false},
-        {L"", -1, false, false, false},
+        {L"-lh0-", kMethodStored, true, true, true}, {L"-lh5-", kMethodLh5, false, true, true},
+        {L"-lh6-", kMethodLh6, false, true, true},   {L"-lh7-", kMethodLh7, false, true, true},
+        {L"-lh1-", kMethodLh1, false, false, true},  {L"-lh4-", kMethodLh4, false, false, true},
+        {L"-lhx-", kMethodLhx, false, false, true},  {L"-lzs-", kMethodLzs, false, false, true},
+        {L"-lz5-", kMethodLz5, false, false, true},  {L"-lz4-", kMethodLz4, true, false, true},
+        {L"-pm0-", kMethodPm0, true, false, true},   {L"-pm1-", kMethodPm1, false, false, true},
+        {L"-pm2-", kMethodPm2, false, false, true},  {L"-LH5-", -1, false, false, false},
+        {L"-lhd-", -1, false, false, false},         {L"-lh5", -1, false, false, false},
+        {L"-lh5--", -1, false, false, false},        {L"", -1, false, false, false},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.id)));
