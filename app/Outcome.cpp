@@ -114,6 +114,8 @@ std::wstring ChangeFailureText(StatusCause cause, const std::wstring& name,
         return FormatNamed(res::kPathTooLongToAdd, name);
     case StatusCause::NameNotStorable:
         return FormatNamed(res::kNameNotStorable, name);
+    case StatusCause::TooLargeForLevel:
+        return FormatNamed(res::kTooLargeForLevel, name);
     case StatusCause::NotAFile:
         return FormatNamed(res::kNotAFile, name);
     default:

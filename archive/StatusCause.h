@@ -36,6 +36,7 @@ enum class StatusCause
     ReadOnlyFormat,    // the format is only read (ZIP)
     ArchiveChanged,    // another program saved the archive since it was opened
     NameNotStorable,   // a name a header cannot hold as it is
+    TooLargeForLevel,  // a file of 4 GiB or more, which only a level 2 header can hold
     NotAFile,          // a pipe, a socket or a device, which holds no file
     AddCollision,      // the same add stored another file under the same name
     SourceUnreadable,  // the file to add cannot be read

@@ -23,12 +23,13 @@ void PrintEntry(const CArchiveEntry& e, std::string& line)
                          ? 1000
                          : static_cast<unsigned>(uint64_t{e.packedSize} * 1000 / e.unpackedSize);
     std::snprintf(fixed, sizeof fixed,
-                  "%c%c%c%c%c %10u %10u %3u.%u%% %-5ls %04X %04u-%02u-%02u %02u:%02u:%02u ",
+                  "%c%c%c%c%c %10llu %10llu %3u.%u%% %-5ls %04X %04u-%02u-%02u %02u:%02u:%02u ",
                   (e.attributes & 0x10) ? 'd' : '-', (e.attributes & 0x01) ? 'r' : '-',
                   (e.attributes & 0x02) ? 'h' : '-', (e.attributes & 0x04) ? 's' : '-',
-                  (e.attributes & 0x20) ? 'a' : '-', e.unpackedSize, e.packedSize, ratio / 10,
-                  ratio % 10, e.method, e.crc, st.year, st.month, st.day, st.hour, st.minute,
-                  st.second);
+                  (e.attributes & 0x20) ? 'a' : '-',
+                  static_cast<unsigned long long>(e.unpackedSize),
+                  static_cast<unsigned long long>(e.packedSize), ratio / 10, ratio % 10, e.method,
+                  e.crc, st.year, st.month, st.day, st.hour, st.minute, st.second);
     line.assign(fixed);
     line += platform::WideToUtf8(e.folder);
     line += platform::WideToUtf8(e.name);

@@ -42,8 +42,8 @@ struct CArchiveEntry
 {
     wchar_t method[6];            // "-lh5-" and the like
     int16_t osId;                 // OS byte of level 1 and 2 headers, sign-extended; 0 for level 0
-    uint32_t packedSize;          // compressed bytes after the header (extended headers excluded)
-    uint32_t unpackedSize;        // bytes of uncompressed data
+    uint64_t packedSize;          // compressed bytes after the header (extended headers excluded)
+    uint64_t unpackedSize;        // bytes of uncompressed data (above 4 GiB from header 0x42)
     platform::FileTime modified;  // UTC
     uint32_t attributes;          // Windows layout: 0x01 read-only ... 0x10 folder, 0x20 archive
     wchar_t name[kMaxPath];       // last path component; empty for a folder entry

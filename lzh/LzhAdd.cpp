@@ -185,7 +185,9 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
         std::wcscpy(entry.method, L"-lhd-");
         entry.crc = 0;
         entry.packedSize = entry.unpackedSize;
-    } else if (storeOnly || entry.unpackedSize == 0 || (ready != nullptr && !ready->shrank)) {
+    } else if (storeOnly || entry.unpackedSize == 0 || entry.unpackedSize > UINT32_MAX ||
+               (ready != nullptr && !ready->shrank)) {
+        // The encoder counts in 32 bits: a file of 4 GiB or more is stored.
         ok = StoreData(work, source, entry);
     } else if (ready != nullptr) {
         uint32_t written = 0;
@@ -199,7 +201,8 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
         entry.packedSize = count;
     } else {
         const LzhMethodInfo& method = Method();
-        LzhCodecParams params{source, work, entry.unpackedSize, 0, method.number};
+        LzhCodecParams params{source, work, static_cast<uint32_t>(entry.unpackedSize), 0,
+                              method.number};
         bool readFailed = false;
         bool writeFailed = false;
         uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
@@ -323,13 +326,18 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
     if (!isFolder && !isLink) {
         source = OpenFile(sourcePath, kAccessRead, FileShare::Read, FileDisposition::OpenExisting,
                           FileHint::SequentialScan);
-        // A member's sizes are 32-bit: a larger file cannot be measured for the header.
-        if (source == kInvalidFile || !GetFileSize(source, &size) || size > 0xFFFFFFFFu ||
+        if (source == kInvalidFile || !GetFileSize(source, &size) ||
             !GetFileTimes(source, nullptr, &written)) {
             if (source != kInvalidFile) {
                 CloseFile(source);
             }
             status = kLzhSourceUnreadable;
+            return false;
+        }
+        // Only a level 2 header holds sizes of 4 GiB and more (extended header 0x42).
+        if (size > UINT32_MAX && headerLevel < 2) {
+            CloseFile(source);
+            status = kLzhTooLargeForLevel;
             return false;
         }
     }
@@ -370,7 +378,7 @@ bool CLzhArchive::AddFile(const wchar_t* name, const wchar_t* storedPath)
         entry = kept;
     }
     entry.osId = isLink ? kOsIdUnix : kOsIdThisSystem;
-    entry.unpackedSize = static_cast<uint32_t>(size);
+    entry.unpackedSize = size;
     entry.level = headerLevel;
     entry.modified = isFolder ? GetCurrentFileTime() : written;
     entry.attributes = attributes;

@@ -49,6 +49,7 @@ enum ExtendedType : uint8_t
     kExtFileName = 0x01,
     kExtFolder = 0x02,
     kExtAttributes = 0x40,
+    kExtSizes64 = 0x42,       // the packed and unpacked sizes in 8 bytes each (4 GiB and more)
     kExtUnicodeName = 0x44,   // the file name in UTF-16LE (Windows archivers)
     kExtUnicodeFolder = 0x45, // the folder in UTF-16LE, its components ended by 0xFFFF
     kExtUnixTime = 0x54,      // 4 bytes: the modification time in Unix seconds (UTC)
@@ -163,6 +164,9 @@ struct Extended
     std::wstring unicodeFolder;
     bool hasUnicodeName = false;
     bool hasUnicodeFolder = false;
+    bool hasSizes64 = false;
+    uint64_t packed64 = 0;
+    uint64_t unpacked64 = 0;
     uint16_t storedCrc = 0;
     bool hasUnixTime = false;
     uint32_t unixTime = 0;
@@ -204,6 +208,13 @@ void TakeExtended(uint8_t* ext, uint32_t size, uint32_t sizeWidth, CArchiveEntry
     case kExtAttributes:
         if (dataLength >= 2) {
             entry.attributes = Le16(data);
+        }
+        break;
+    case kExtSizes64:
+        if (dataLength >= 16) {
+            fields.hasSizes64 = true;
+            fields.packed64 = Le64(data);
+            fields.unpacked64 = Le64(data + 8);
         }
         break;
     case kExtUnixTime:
@@ -381,6 +392,11 @@ bool ReadOneHeader(FileHandle file, CArchiveEntry& entry, int& headerStatus, Lzh
     }
     if (fields.storedCrc != 0 && fields.storedCrc != runningCrc) {
         headerStatus = kHeaderChecksum;
+    }
+    if (fields.hasSizes64 && level >= 2) {
+        // Level 2 counts no extended header in its sizes, so these are the member's own.
+        entry.packedSize = fields.packed64;
+        entry.unpackedSize = fields.unpacked64;
     }
     if (fields.hasUnixTime && level > 0) {
         // Exact and in UTC, where the MS-DOS stamp is local to an unknown zone.

@@ -35,14 +35,21 @@ void Put32(uint8_t* p, uint32_t v)
     Put16(p + 2, v >> 16);
 }
 
-// The fields at offsets 2-20 that every level shares.
-void PutCommon(uint8_t* h, const CArchiveEntry& e, uint32_t packed, uint32_t time)
+void Put64(uint8_t* p, uint64_t v)
+{
+    Put32(p, static_cast<uint32_t>(v));
+    Put32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// The fields at offsets 2-20 that every level shares. Sizes of 4 GiB and more (level 2 only)
+// keep their low 32 bits here and the whole in extended header 0x42.
+void PutCommon(uint8_t* h, const CArchiveEntry& e, uint64_t packed, uint32_t time)
 {
     uint8_t method[6];
     MethodToBytes(e.method, method);
     std::memcpy(h + 2, method, 5);
-    Put32(h + 7, packed);
-    Put32(h + 11, e.unpackedSize);
+    Put32(h + 7, static_cast<uint32_t>(packed));
+    Put32(h + 11, static_cast<uint32_t>(e.unpackedSize));
     Put32(h + 15, time);
     h[20] = static_cast<uint8_t>(e.level);
 }
@@ -129,6 +136,11 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
     if (e.level < 0 || e.level > 2) {
         return 0;
     }
+    // Levels 0 and 1 have 32-bit sizes only (level 1 counts its extended headers in them).
+    const bool sizes64 = e.packedSize > UINT32_MAX - kMaxHeaderBytes || e.unpackedSize > UINT32_MAX;
+    if (sizes64 && e.level < 2) {
+        return 0;
+    }
     // A symbolic link is a folder entry named "name|target", as Unix archivers store it; any
     // other folder entry whose path holds '|' would read back as a link.
     bool link = (e.flags & kEntrySymlink) != 0;
@@ -208,6 +220,12 @@ uint32_t BuildHeader(const CArchiveEntry& e, uint8_t* h)
             ext.Add(0x45, reinterpret_cast<const uint8_t*>(exact.data()),
                     static_cast<uint32_t>(exact.size()));
         }
+    }
+    if (sizes64) {
+        uint8_t sizes[16];
+        Put64(sizes, e.packedSize);
+        Put64(sizes + 8, e.unpackedSize);
+        ext.Add(0x42, sizes, 16);
     }
     if (e.attributes != 0x20) {
         uint8_t attributes[2];

@@ -32,7 +32,7 @@ public:
     std::wstring_view Folder(int i) const { return m_store.Text(m_store[i].folder); }
     int64_t HeaderPos(int i) const { return m_store[i].headerPos; }
     int64_t DataPos(int i) const { return m_store[i].headerPos + m_store[i].dataOffset; }
-    uint32_t PackedSize(int i) const { return m_store[i].packedSize; }
+    uint64_t PackedSize(int i) const { return m_store[i].packedSize; }
     bool InWork(int i) const { return (m_store[i].flags & kEntryInWork) != 0; }
 
     // Adds a member read from a header with its whole texts; false when memory runs out.
@@ -60,8 +60,8 @@ private:
     {
         int64_t headerPos;           // offset of the header's first byte
         platform::FileTime modified; // UTC
-        uint32_t packedSize;
-        uint32_t unpackedSize;
+        uint64_t packedSize;
+        uint64_t unpackedSize;
         uint32_t headerSize;
         uint32_t dataOffset; // dataPos - headerPos
         StoreText name;

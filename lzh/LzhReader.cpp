@@ -237,12 +237,14 @@ bool CLzhReader::ScanHeaders()
         }
         // A member whose data run past the end of the file is listed (Test reports it), and
         // the archive ends there.
-        if (static_cast<uint64_t>(entry.dataPos) + entry.packedSize > fileSize) {
+        // (Compared without a sum that a 64-bit size from header 0x42 could wrap around.)
+        if (static_cast<uint64_t>(entry.dataPos) > fileSize ||
+            entry.packedSize > fileSize - static_cast<uint64_t>(entry.dataPos)) {
             m_whole = false;
             m_unreadableAt = entry.headerPos;
             return true;
         }
-        if (!SeekFile(archiveFile, entry.packedSize, SeekOrigin::Current)) {
+        if (!SeekFile(archiveFile, static_cast<int64_t>(entry.packedSize), SeekOrigin::Current)) {
             return false;
         }
     }

@@ -49,6 +49,8 @@ StatusCause CLzhReader::Cause(int statusValue) const
         return StatusCause::Cancelled;
     case kLzhNameNotStorable:
         return StatusCause::NameNotStorable;
+    case kLzhTooLargeForLevel:
+        return StatusCause::TooLargeForLevel;
     case kLzhOutputIsArchive:
         return StatusCause::OutputIsArchive;
     case kLzhNotAsked:

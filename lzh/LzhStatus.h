@@ -42,5 +42,6 @@ enum LzhStatus
     kLzhTruncatedData = 34,      // extract, test: the member's data end before it does
     kLzhNoMemory = 35,           // extract, test: a buffer the member needs could not be had
     kLzhReadFailed = 36,         // extract, test: the archive could not be read (a failed seek)
+    kLzhTooLargeForLevel = 37,   // add: a file of 4 GiB or more for a level 0 or 1 header
     kLzhSourceUnreadable = 101,  // add: the file to add cannot be opened or measured
 };

@@ -42,6 +42,8 @@ inline constexpr const wchar_t* kPathTooLongToExtract = L"パスが長すぎる�
 inline constexpr const wchar_t* kPathTooLongToAdd = L"パスが長すぎるため追加できません。 [%ls]";
 inline constexpr const wchar_t* kNameNotStorable =
     L"書庫に格納できない名前のため追加できません。 [%ls]";
+inline constexpr const wchar_t* kTooLargeForLevel =
+    L"4GB以上のファイルはヘッダーレベル2でなければ格納できないため追加できません。 [%ls]";
 inline constexpr const wchar_t* kArchiveIncomplete =
     L"書庫に読み取れない部分があるため変更できません。";
 inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用のため変更できません。";

@@ -73,7 +73,7 @@ void CheckMember(const CArchiveEntry& e, const ManifestRow& row, std::optional<i
     EXPECT_EQ(ListedPath(e), ExpectedPath(row));
     EXPECT_EQ(e.method, platform::Cp932ToWide(row.method));
     EXPECT_EQ(e.level, row.level);
-    EXPECT_EQ(e.unpackedSize, static_cast<uint32_t>(row.size)); // the 32-bit field as stored
+    EXPECT_EQ(e.unpackedSize, row.size); // above 4 GiB from extended header 0x42
     EXPECT_EQ(e.packedSize, row.packed);
     EXPECT_EQ(e.crc, row.crc);
     EXPECT_EQ(e.headerPos, static_cast<int64_t>(row.offset));

@@ -168,3 +168,27 @@ TEST_F(HeaderWriter, TimesOutsideTheUnixRangeAreClamped)
     ASSERT_GT(BuildHeader(late, bytes), 0u);
     EXPECT_EQ(bytes[15] & bytes[16] & bytes[17] & bytes[18], 0xFF);
 }
+
+// Sizes of 4 GiB and more: a level 2 header keeps them whole in extended header 0x42; levels
+// 0 and 1 have no room for them and write nothing.
+TEST_F(HeaderWriter, SizesAboveFourGigabytes)
+{
+    for (auto [packed, unpacked] : {std::pair<uint64_t, uint64_t>{4'831'838'208, 4'831'838'208},
+                                    {23'891, 4'718'592'000},
+                                    {100, 4'294'967'295}}) {
+        SCOPED_TRACE(unpacked);
+        CArchiveEntry e = Entry(2, L"", L"big.bin", 0x20);
+        e.packedSize = packed;
+        e.unpackedSize = unpacked;
+        int status = -1;
+        CArchiveEntry back = RoundTrip(e, &status);
+        EXPECT_EQ(status, kHeaderOk);
+        EXPECT_EQ(back.packedSize, packed);
+        EXPECT_EQ(back.unpackedSize, unpacked);
+        for (int level : {0, 1}) {
+            e.level = level;
+            uint8_t header[kMaxHeaderBytes];
+            EXPECT_EQ(BuildHeader(e, header) == 0, unpacked > UINT32_MAX) << level;
+        }
+    }
+}

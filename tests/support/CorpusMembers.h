@@ -15,7 +15,7 @@ struct CorpusMember
 {
     std::string archive;         // path below corpus/lzh
     ManifestRow row;             // the manifest's line for the member
-    uint32_t unpackedSize;       // from the member's header
+    uint64_t unpackedSize;       // from the member's header
     uint16_t headerCrc;          // CRC-16 field of the member's header
     std::vector<uint8_t> packed; // the member's compressed bytes
 };
