@@ -28,6 +28,8 @@ bool AllowedFailure(int status)
 {
     switch (status) {
     case kZipDamaged:
+    case kZipTruncated:
+    case kZipNoMemory: // a buffer a member's method asks for that could not be had
     case kZipUnsupported:
     case kZipCrcMismatch:
     case kZipCannotCreateOutput: // names that the host refuses, or a file where a folder goes
