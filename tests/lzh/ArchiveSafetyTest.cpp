@@ -279,6 +279,12 @@ TEST_F(ArchiveSafety, AddedPathsAlwaysReadBackWhole)
             CArchiveEntry e = a.GetEntry(0);
             EXPECT_EQ(std::wstring(e.folder) + e.name, L"\\src\\" + exact);
             EXPECT_TRUE(a.IsWhole());
+            // Extracted under the exact name, with its bytes.
+            fs::remove_all(tmp.HostPath("out"));
+            std::wcscpy(a.destFolder, L"\\out");
+            a.keepFolders = true;
+            ASSERT_TRUE(a.ExtractEntry(0)) << a.status;
+            EXPECT_EQ(ReadHostFile(tmp.HostPath(std::string("out/src/") + name)), "x\n");
         }
     }
     // A folder entry named "x|y" would read back as a link to "y"; a file may hold '|'.
