@@ -131,7 +131,7 @@ DecodeStatus CZipZstdDecoder::Decode(const ZipDecodeJob& job)
         if (s.context == nullptr) {
             return DecodeStatus::NoMemory;
         }
-        // Parameters outlive a session reset: set once.
+        // Parameters outlive the per-member reset of the stream (Restart): set once.
         size_t set = ZSTD_DCtx_setParameter(s.context, ZSTD_d_windowLogMax, kMaxWindowLog);
         if (ZSTD_isError(set)) {
             return FromZstd(set);
