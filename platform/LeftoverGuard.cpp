@@ -1,7 +1,8 @@
 // The watcher is a process forked twice, so that it is no child of this program (nothing waits
 // for it, and it goes on after this process ends), detached by setsid() from this program's
-// process group and terminal, so that a signal meant for them leaves it running. Between fork and exit it makes
-// only calls that are safe in the child of a threaded process (no allocation, no locks).
+// process group and terminal, so that a signal meant for them leaves it running. Between fork and
+// exit it makes only calls that are safe in the child of a threaded process (no allocation, no
+// locks).
 #include "platform/LeftoverGuard.h"
 
 #include "platform/DevicePath.h"
