@@ -2,7 +2,8 @@
 // first (unless the archive was just opened), else questions through the prompt until one
 // fits. A password is tried in each encoding archivers write it in: code page 932 (Windows
 // archivers in Japan) and UTF-8 (Info-ZIP on Linux, and WinZip AES as its makers write it,
-// which is therefore tried first there).
+// which is therefore tried first there); where the traditional cipher's one-byte check lets two
+// forms pass, the member's data decide.
 #include "platform/CodePage932.h"
 #include "platform/Text.h"
 #include "zip/ZipArchive.h"
@@ -50,6 +51,7 @@ bool CZipArchive::CheckPassword()
     const bool aes = s.member.aes;
     uint8_t header[kZipEncryptionHeader];
     uint8_t check = 0;
+    int64_t dataStart = 0;
     if (aes) {
         ZipAesStatus begun = s.aesSource.Begin(s.input, s.packedInForce, s.aesField.strength);
         if (begun != ZipAesStatus::Ok) {
@@ -59,7 +61,8 @@ bool CZipArchive::CheckPassword()
             return false;
         }
     } else {
-        if (s.input.Read(header, kZipEncryptionHeader) != kZipEncryptionHeader) {
+        if (!platform::SeekFile(s.archive, 0, platform::SeekOrigin::Current, &dataStart) ||
+            s.input.Read(header, kZipEncryptionHeader) != kZipEncryptionHeader) {
             status = kZipDamaged;
             return false;
         }
@@ -68,21 +71,57 @@ bool CZipArchive::CheckPassword()
         check = s.member.dataDescriptor ? static_cast<uint8_t>(s.local.time >> 8)
                                         : static_cast<uint8_t>(s.local.crc32 >> 24);
     }
-    auto fits = [&](const std::wstring& text) {
-        for (const std::string& form : PasswordForms(text, aes)) {
-            const auto* bytes = reinterpret_cast<const uint8_t*>(form.data());
-            if (aes) {
-                if (s.aesSource.TryPassword(bytes, form.size())) {
-                    return true;
+    auto keyWith = [&](const std::string& form) {
+        s.cipher.Init(reinterpret_cast<const uint8_t*>(form.data()), form.size());
+        return s.cipher.CheckHeader(header, check);
+    };
+    // Puts the input back at the member's first data byte, the cipher keyed with `form`.
+    auto rewindWith = [&](const std::string& form) {
+        uint8_t again[kZipEncryptionHeader];
+        if (!platform::SeekFile(s.archive, dataStart, platform::SeekOrigin::Begin)) {
+            return false;
+        }
+        s.input.Prime(s.archive, s.packedInForce);
+        keyWith(form);
+        return s.input.Read(again, kZipEncryptionHeader) == kZipEncryptionHeader;
+    };
+    // One byte checks a traditional password, so two forms of it may both pass, one by
+    // chance (1 in 256): the data decide, decoded once without output for each.
+    auto formWithWholeData = [&](const std::vector<std::string>& passing) {
+        CArchivePrompt* asking = prompt;
+        prompt = nullptr; // no progress for a trial
+        std::string found = passing.front();
+        for (const std::string& form : passing) {
+            if (rewindWith(form)) {
+                s.input.AttachCipher(&s.cipher);
+                if (ExtractData(platform::kInvalidFile)) {
+                    found = form;
+                    break;
                 }
-                continue;
-            }
-            s.cipher.Init(bytes, form.size());
-            if (s.cipher.CheckHeader(header, check)) {
-                return true;
             }
         }
-        return false;
+        prompt = asking;
+        status = kZipOk;
+        return found;
+    };
+    std::string chosen;
+    auto fits = [&](const std::wstring& text) {
+        std::vector<std::string> passing;
+        for (const std::string& form : PasswordForms(text, aes)) {
+            if (aes) {
+                if (s.aesSource.TryPassword(reinterpret_cast<const uint8_t*>(form.data()),
+                                            form.size())) {
+                    return true;
+                }
+            } else if (keyWith(form)) {
+                passing.push_back(form);
+            }
+        }
+        if (passing.empty()) {
+            return false;
+        }
+        chosen = passing.size() == 1 ? passing.front() : formWithWholeData(passing);
+        return passing.size() == 1 || rewindWith(chosen);
     };
     bool accepted = false;
     if (s.askAnew) {
@@ -111,6 +150,7 @@ bool CZipArchive::CheckPassword()
         return false;
     }
     if (!aes) {
+        keyWith(chosen);
         s.input.AttachCipher(&s.cipher);
     }
     return true;

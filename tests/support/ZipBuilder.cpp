@@ -32,7 +32,7 @@ std::string StoredData(const ZipMember& m)
     }
     std::string bytes(12, '\0');
     for (size_t i = 0; i < 11; ++i) {
-        bytes[i] = static_cast<char>(0x5A + 7 * i);
+        bytes[i] = static_cast<char>(m.headerSeed + 7 * i);
     }
     bytes[11] = static_cast<char>((m.flags & 0x08) ? (m.time >> 8) : (m.crc >> 24));
     bytes += m.data;

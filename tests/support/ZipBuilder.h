@@ -23,6 +23,7 @@ struct ZipMember
     uint8_t madeByHost = 0;
     bool encrypted = false; // behind a 12-byte encryption header, with password
     std::string password;
+    uint8_t headerSeed = 0x5A;   // the first byte of the encryption header, before encryption
     bool localSizesZero = false; // the local header's CRC and sizes are 0 (bit 3 style)
     std::string localName;       // when not empty: the local header's name
     std::string extra;           // the extra field of both headers
