@@ -60,6 +60,8 @@ public:
     // The selected rows are dragged out of the list: the files (device paths) to offer, made
     // now; none cancels the drag.
     virtual std::vector<std::wstring> OnBeginDrag() { return {}; }
+    // The text of the window's status line for the list as it stands.
+    virtual std::wstring StatusText() { return {}; }
 
 private:
     CListCtrl m_list;

@@ -10,7 +10,7 @@ const std::vector<Menu>& MainMenu()
           {ID_FILE_OPEN, L"書庫を開く(&O)...\tCtrl+O"},
           {ID_ARCHIVE_CLOSE, L"書庫を閉じる(&C)\tShift+L"},
           {0, nullptr},
-          {ID_APP_EXIT, L"アプリケーションの終了(&X)"}}},
+          {ID_APP_EXIT, L"アプリケーションの終了(&X)\tCtrl+Q"}}},
         {L"操作(&A)",
          {{ID_ARCHIVE_ADD, L"追加(&A)"},
           {ID_ARCHIVE_DELETE, L"削除(&D)"},
@@ -20,7 +20,7 @@ const std::vector<Menu>& MainMenu()
           {ID_ARCHIVE_TEST, L"テスト(&T)"},
           {0, nullptr},
           {ID_ARCHIVE_COMMAND_LINE, L"コマンドライン操作(&C)"}}},
-        {L"オプション(O)", {{ID_OPTION_SETTINGS, L"設定(&S)"}}},
+        {L"オプション(&O)", {{ID_OPTION_SETTINGS, L"設定(&S)"}}},
         {L"ヘルプ(&H)", {{ID_APP_ABOUT, L"Tavrel のバージョン情報(&A)..."}}},
     };
     return menu;
@@ -28,11 +28,12 @@ const std::vector<Menu>& MainMenu()
 
 const std::vector<Accelerator>& MainAccelerators()
 {
-    // Ctrl+A, Delete and Enter act on the list's rows; Shift+L is the menu's Close archive.
+    // Ctrl+A, Delete and Enter act on the list's rows. The menu's "Shift+L" is a hint only: a
+    // capital L typed to find a member must not close the archive.
     static const std::vector<Accelerator> accelerators = {
-        {kAccelCtrl, L'N', ID_FILE_NEW},        {kAccelCtrl, L'O', ID_FILE_OPEN},
-        {kAccelCtrl, L'A', ID_EDIT_SELECT_ALL}, {kAccelShift, L'L', ID_ARCHIVE_CLOSE},
-        {0, kKeyDelete, ID_ARCHIVE_DELETE},     {0, kKeyReturn, ID_OPEN_MEMBER}};
+        {kAccelCtrl, L'N', ID_FILE_NEW},    {kAccelCtrl, L'O', ID_FILE_OPEN},
+        {kAccelCtrl, L'Q', ID_APP_EXIT},    {kAccelCtrl, L'A', ID_EDIT_SELECT_ALL},
+        {0, kKeyDelete, ID_ARCHIVE_DELETE}, {0, kKeyReturn, ID_OPEN_MEMBER}};
     return accelerators;
 }
 

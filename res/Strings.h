@@ -65,6 +65,7 @@ inline constexpr const wchar_t* kPathNotUsable = L"このパスは扱えませ�
 inline constexpr const wchar_t* kCannotCreateFolder = L"フォルダを作成できませんでした。 [%ls]";
 inline constexpr const wchar_t* kCannotWriteFile = L"ファイルを書き込めませんでした。 [%ls]";
 inline constexpr const wchar_t* kDeleteFailed = L"削除に失敗しました。 [%ls]";
+inline constexpr const wchar_t* kAskDeleteSelected = L"選択した %d 個のファイルを削除しますか？";
 inline constexpr const wchar_t* kNothingToAdd = L"追加するファイルがありません。 [%ls]";
 inline constexpr const wchar_t* kSourceNotFound = L"ファイルが見つかりません。 [%ls]";
 // Added to the summary when the user cancelled the work.
@@ -111,6 +112,12 @@ inline constexpr const wchar_t* kColumnTitles[9] = {L"ファイル名", L"サイ
                                                     L"圧縮率",     L"最終更新日時", L"属性",
                                                     L"CRC",        L"メソッド",     L"パス"};
 inline constexpr const wchar_t* kFolderRow = L"<DIR>";
+
+// The status line.
+inline constexpr const wchar_t* kStatusIdle = L"レディ";
+inline constexpr const wchar_t* kStatusMembers = L"%ls 個のファイル  %ls バイト";
+inline constexpr const wchar_t* kStatusSelected =
+    L"%ls 個を選択  %ls バイト (全 %ls 個  %ls バイト)";
 
 // Application.
 inline constexpr const wchar_t* kRegistryKey = L"Quillmar Software";

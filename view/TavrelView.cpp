@@ -280,9 +280,11 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
     // One row per member, in archive order; folder entries only when the setting asks.
     bool folders = app->m_nShowFolderEntry != 0;
     const CArchiveObject& a = doc->Archive();
+    m_shownSize = 0;
     for (int k = 0; k < a.GetEntryCount(); ++k) {
         if (folders || !a.GetEntryName(k).empty()) {
             list.AppendItem(static_cast<uintptr_t>(k));
+            m_shownSize += a.GetRow(k).unpacked;
         }
     }
     // The sort lasts while the same archive stays open; another archive starts in its own
@@ -294,6 +296,35 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
         list.SortItems(list.GetSortColumn(), list.IsSortAscending());
     }
     m_sortedArchive = archive;
+}
+
+std::wstring CTavrelView::StatusText()
+{
+    CTavrelDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->m_bArchiveOpen) {
+        return res::kStatusIdle;
+    }
+    const CListCtrl& list = GetListCtrl();
+    int rows = list.GetItemCount();
+    int selected = list.GetSelectedCount();
+    std::wstring all = Grouped(static_cast<uint64_t>(rows));
+    if (selected == 0) {
+        return FormatText(res::kStatusMembers, all.c_str(), Grouped(m_shownSize).c_str());
+    }
+    // Every row selected (Ctrl+A on a million members) costs nothing more.
+    uint64_t size = m_shownSize;
+    if (selected < rows) {
+        size = 0;
+        const CArchiveObject& a = doc->Archive();
+        for (int row = 0, seen = 0; row < rows && seen < selected; ++row) {
+            if (list.GetItemState(row, LVIS_SELECTED) != 0) {
+                size += a.GetRow(static_cast<int>(list.GetItemData(row))).unpacked;
+                ++seen;
+            }
+        }
+    }
+    return FormatText(res::kStatusSelected, Grouped(static_cast<uint64_t>(selected)).c_str(),
+                      Grouped(size).c_str(), all.c_str(), Grouped(m_shownSize).c_str());
 }
 
 bool CTavrelView::OnCmdMsg(int id)
@@ -349,6 +380,12 @@ void CTavrelView::OnArchiveDelete()
     }
     // The selected members go together, in one pass over the list.
     if (!indices.empty() && doc->RefuseUnchangeable()) {
+        return;
+    }
+    // The change waits for Close, yet a key brings it: it is confirmed, with Yes ready.
+    if (!indices.empty() &&
+        AfxMessageBox(FormatText(res::kAskDeleteSelected, static_cast<int>(indices.size())),
+                      MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
     if (!indices.empty() && !doc->Archive().DeleteEntries(indices)) {

@@ -39,6 +39,9 @@ public:
     // Sizes, ratio, time and CRC as numbers, names and paths in the user's locale.
     int CompareRows(uintptr_t a, uintptr_t b, int column) const override;
 
+    // The status line: the rows' count and size, and the selection's when there is one.
+    std::wstring StatusText() override;
+
     // The default width of each column.
     static const int kColumnWidths[9];
 
@@ -54,4 +57,5 @@ private:
     // The archive whose rows the sort belongs to (empty: none open).
     std::wstring m_sortedArchive;
     unsigned m_tempFolders = 0; // the folders made in \Temp so far
+    uint64_t m_shownSize = 0;   // the size of the rows' members together
 };

@@ -70,6 +70,20 @@ int KeyOf(int key)
     }
 }
 
+// A menu item's text for the toolkit, which binds any key named after a tab: a key the
+// accelerator table does not hold is shown as a hint only.
+wxString MenuText(const MenuItem& item)
+{
+    wxString text(item.text);
+    for (const Accelerator& a : MainAccelerators()) {
+        if (a.id == item.id) {
+            return text;
+        }
+    }
+    text.Replace(L"\t", L"    ");
+    return text;
+}
+
 // The file name of a path (either separator).
 wxString FileNameOf(const wxString& path)
 {
@@ -92,7 +106,10 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
             if (item.id == 0) {
                 m->AppendSeparator();
             } else {
-                m->Append(ToWx(item.id), wxString(item.text));
+                // The text before a command string's line break is its help on the status line.
+                const wchar_t* help = CommandString(item.id);
+                m->Append(ToWx(item.id), MenuText(item),
+                          help != nullptr ? wxString(help).BeforeFirst('\n') : wxString());
             }
         }
         bar->Append(m, wxString(menu.title));
@@ -120,6 +137,11 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
         }
     }
     tools->Realize();
+    // Menu help in the first field ("レディ" otherwise), the list's counts in the second.
+    CreateStatusBar(2);
+    const int widths[] = {-1, -2};
+    SetStatusWidths(2, widths);
+    SetStatusText(wxString(res::kStatusIdle), 0);
 
     auto* panel = new wxPanel(this);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -158,6 +180,13 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     m_list->Bind(wxEVT_LIST_COL_CLICK, &CWxMainFrame::OnColumnClick, this);
     m_list->Bind(wxEVT_LIST_COL_BEGIN_DRAG, &CWxMainFrame::OnColumnDrag, this);
     m_list->Bind(wxEVT_LIST_BEGIN_DRAG, &CWxMainFrame::OnBeginDrag, this);
+    for (auto type :
+         {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED}) {
+        m_list->Bind(type, [this](wxListEvent& event) {
+            m_statusDirty = true;
+            event.Skip();
+        });
+    }
     if (WxTracing()) {
         Bind(wxEVT_TIMER, &CWxMainFrame::OnTestDropTimer, this);
         m_testDrop.Start(200);
@@ -229,6 +258,25 @@ void CWxMainFrame::SyncList()
     }
     m_listDirty = false;
     m_syncing = false;
+    m_statusDirty = true;
+}
+
+void CWxMainFrame::UpdateStatus()
+{
+    // A range selected with the keyboard may come without an event per row: a change of the
+    // count is a change too.
+    int selected = m_list->GetSelectedItemCount();
+    if (!m_statusDirty && selected == m_statusSelected) {
+        return;
+    }
+    m_statusDirty = false;
+    m_statusSelected = selected;
+    PullSelection();
+    wxString text(m_view.StatusText());
+    if (GetStatusBar()->GetStatusText(1) != text) {
+        SetStatusText(text, 1);
+        WxTrace(L"status", text.ToStdWstring());
+    }
 }
 
 void CWxMainFrame::TraceRows()
@@ -331,6 +379,7 @@ void CWxMainFrame::OnIdle(wxIdleEvent& event)
     if (m_listDirty) {
         SyncList();
     }
+    UpdateStatus();
     UpdateTitle();
     if (WxTracing() && IsShown()) {
         TraceHeader();

@@ -38,6 +38,8 @@ private:
     // The selection of the window's list into the view's list, which commands read.
     void PullSelection();
     void UpdateTitle();
+    // The status line's counts, when the list or its selection changed.
+    void UpdateStatus();
     void TraceRows();
     void TraceHeader();
 
@@ -50,5 +52,7 @@ private:
     double m_scale = 1.0;        // device pixels to this display's, by the font in use
     bool m_listDirty = true;     // the view's list changed since the window's list showed it
     bool m_syncing = false;      // the window's list is being changed from the view's
+    bool m_statusDirty = true;   // the status line may no longer tell the list's counts
+    int m_statusSelected = -1;   // the selected rows' count the status line tells
     std::wstring m_tracedHeader; // the header's place as last traced
 };

@@ -302,6 +302,7 @@ TEST_F(Document, AnLzhArchiveIsModifiedFromItsFirstChangeUntilItsClose)
     Start(L"\\a.lzh");
     EXPECT_FALSE(doc->IsModified());
     view->GetListCtrl().SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    ui.yesNoAnswers = {IDYES};
     view->OnArchiveDelete();
     EXPECT_TRUE(doc->IsModified());
     doc->OnArchiveClose();

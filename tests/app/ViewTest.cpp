@@ -105,7 +105,13 @@ TEST_F(View, DeletingSelectedRowsWithHiddenFolderRows)
     Start(L"\\a.lzh");
     ASSERT_EQ(doc->MemberCount(), 5);
     EXPECT_EQ(Column(0), (Texts{L"m0", L"m2", L"m3", L"m4"})); // the folder row is hidden
-    Select({1, 3});                                            // entries 2 and 4
+    EXPECT_EQ(view->StatusText(), FormatText(res::kStatusMembers, L"4", L"4"));
+    Select({1, 3}); // entries 2 and 4
+    EXPECT_EQ(view->StatusText(), FormatText(res::kStatusSelected, L"2", L"2", L"4", L"4"));
+    ui.yesNoAnswers = {IDNO, IDYES};
+    view->OnArchiveDelete(); // the question, answered No, keeps them
+    EXPECT_EQ(ui.MessageTexts(), Texts{FormatText(res::kAskDeleteSelected, 2)});
+    EXPECT_EQ(doc->MemberCount(), 5);
     view->OnArchiveDelete();
     EXPECT_EQ(Column(0), (Texts{L"m0", L"m3"}));
     EXPECT_EQ(view->GetListCtrl().GetItemData(1), 2u); // fresh indices
@@ -113,6 +119,8 @@ TEST_F(View, DeletingSelectedRowsWithHiddenFolderRows)
     EXPECT_EQ(doc->MemberCount(), 3);
     Restart(L"\\a.lzh"); // the close committed the deletion
     EXPECT_EQ(Column(0), (Texts{L"m0", L"m3"}));
+    doc->OnArchiveClose();
+    EXPECT_EQ(view->StatusText(), res::kStatusIdle);
 }
 
 TEST_F(View, OpenInPlaceWritesToTempAndCallsTheShell)
@@ -296,6 +304,7 @@ TEST_F(View, SelectionFollowsItsRowsThroughASortAndDeleteActsOnThem)
     EXPECT_EQ(list.GetItemState(1, LVIS_SELECTED), 0u);
     EXPECT_NE(list.GetItemState(2, LVIS_SELECTED), 0u);
     EXPECT_EQ(list.GetSelectedCount(), 2);
+    ui.yesNoAnswers = {IDYES};
     view->OnArchiveDelete();
     // The sort lasts through the refresh of the same archive.
     EXPECT_EQ(Column(0), (Texts{L"c.txt", L"d.txt"}));

@@ -4,8 +4,8 @@
 # each column's header sorts by it and a second reverses, the settings sheet and About open
 # from the menus, a typed command and Delete remove members, Test reports every member in
 # order, Extract all writes the files, Open lists a large archive and tests it, New and Add make an archive whose member a double-click and
-# Enter open in place, two files and a folder dropped on the list are added, Shift+L closes
-# the archive, an archive dropped on the empty window opens, Ctrl+A and Delete empty it, a
+# Enter open in place, two files and a folder dropped on the list are added, Close archive
+# closes it (a typed Shift+L does not), an archive dropped on the empty window opens, Ctrl+A and Delete empty it, a
 # typed command with host paths adds a folder of 3,000 files to it, and closing the window
 # commits it all and saves the settings. The archive bar and the destination field show
 # host paths; Cancel inside a member stops within half a second and the summary says so. A second run opens an archive of
@@ -173,10 +173,17 @@ import -window root "$artifacts/command-line-history.png"
 key Escape
 key Escape
 [ -z "$(dialog 40)" ] || { echo "FAIL: the command-line dialog stayed open"; exit 1; }
-# Delete (操作 -> 削除) of the first row, selected by a click.
+# Delete (操作 -> 削除) of the first row, selected by a click, asks first; Enter is Yes. A
+# capital L typed in the list is no command.
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.5
+key shift+l
+grep '^title' "$trace" | tail -1 | grep -q "サンプル.lzh - Tavrel$" && [ -n "$(rows)" ] ||
+    { echo "FAIL: Shift+L acted"; exit 1; }
 key alt+a d
+grep '^message' "$trace" | tail -1 | grep -q "	選択した 1 個のファイルを削除しますか？$" ||
+    { echo "FAIL: Delete did not ask: $(grep '^message' "$trace" | tail -1)"; exit 1; }
+key Return
 [ "$(rows)" = "グラデーション.png|メモ.txt" ] ||
     { echo "FAIL: after Delete the list shows '$(rows)'"; exit 1; }
 # Test (操作 -> テスト): the summary box, then Enter closes it.
@@ -310,8 +317,8 @@ drop() { printf '%s\n' "$@" > "$trace.drop.part"; mv "$trace.drop.part" "$trace.
 drop "$work/drop/one.txt" "$work/drop/two.txt" "$work/drop/folder"
 wait_rows "m7.txt|one.txt|two.txt|deep.txt"
 import -window "$window" "$artifacts/main-window-dropped.png"
-# Shift+L closes the archive (committing it); an archive dropped on the empty window opens.
-key shift+l
+# Close archive (ファイル -> 書庫を閉じる) commits it; an archive dropped on the empty window opens.
+key alt+f c
 wait_rows ""
 grep '^title' "$trace" | tail -1 | grep -q "	Tavrel$" || { echo "FAIL: the title after closing"; exit 1; }
 # The ZIP member opened in place is the listed one, whatever its local header says.
@@ -325,7 +332,7 @@ for _ in $(seq 1 $((20 * patience))); do [ "$(wc -l < "$work/opened.txt")" -gt "
 last=$(tail -1 "$work/opened.txt")
 [ "$(basename "$last")" = readme.txt ] && [ "$(cat "$last")" = "the listed one" ] &&
     [ ! -e "$(dirname "$last")/d" ] || { echo "FAIL: open in place handed over '$last'"; exit 1; }
-key shift+l
+key alt+f c
 wait_rows ""
 drop "$work/消去.lzh"
 wait_rows "はじめに.txt|グラデーション.png|表.csv|メモ.txt"
@@ -335,6 +342,9 @@ xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
 key ctrl+a
 key Delete
+grep '^message' "$trace" | tail -1 | grep -q "	選択した 4 個のファイルを削除しますか？$" ||
+    { echo "FAIL: Delete did not ask: $(grep '^message' "$trace" | tail -1)"; exit 1; }
+key Return
 wait_rows ""
 # A typed command with host paths adds a folder's 3,000 files: no item limit.
 key alt+a c
@@ -379,7 +389,7 @@ cancel_inside() {
 }
 cancelled=0
 if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
-    key shift+l
+    key alt+f c
     drop "$work/big.lzh"
     wait_rows "big.bin"
     cancel_inside alt+a t
@@ -391,8 +401,8 @@ if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
     key Return
     [ -z "$(find "$work/bigout" -type f 2>/dev/null)" ] || { echo "FAIL: a part of the member was left"; exit 1; }
 fi
-# Exit from the menu.
-key alt+f x
+# Exit (Ctrl+Q).
+key ctrl+q
 for _ in $(seq 1 $((25 * patience))); do
     kill -0 $pid 2>/dev/null || break
     sleep 0.2
