@@ -166,11 +166,15 @@ bool CTavrelDoc::OnNewDocument()
     if (dialog.DoModal() != IDOK) {
         return true;
     }
-    if (dialog.GetFileExt() != L"lzh") {
+    // A name typed without an extension gets the one of the only kind made; another kind's
+    // extension is refused.
+    std::wstring path = dialog.GetPathName();
+    if (dialog.GetFileExt().empty() && !path.empty() && !IsPathSeparator(path.back())) {
+        path += L".lzh";
+    } else if (dialog.GetFileExt() != L"lzh") {
         AfxMessageBox(res::kOnlyLzhCanBeCreated);
         return false;
     }
-    std::wstring path = dialog.GetPathName();
     if (m_pLzh->Open(path.c_str(), true)) {
         ShowArchiveName(path);
         m_nArchiveType = kArchiveLzh;
@@ -208,6 +212,7 @@ void CTavrelDoc::OnFileOpenArchive()
         AfxMessageBox(res::kCannotOpenArchive);
     } else {
         UpdateAllViews(nullptr);
+        ReportNotAnArchive();
     }
     CTavrelApp* app = TavrelApp();
     app->m_strLastFolderStartup = std::wstring(platform::FolderPart(path));
@@ -444,6 +449,14 @@ bool CTavrelDoc::ReportUnreadableRest()
     AfxMessageBox(
         FormatText(res::kUnreadableRest, static_cast<long long>(Archive().UnreadableOffset())));
     return true;
+}
+
+void CTavrelDoc::ReportNotAnArchive()
+{
+    if (m_bArchiveOpen && MemberCount() == 0 && !Archive().IsWhole()) {
+        AfxMessageBox(
+            FormatNamed(res::kNotAnArchive, platform::DisplayPath(Archive().archivePath)));
+    }
 }
 
 void CTavrelDoc::OnArchiveTest()

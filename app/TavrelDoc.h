@@ -109,6 +109,9 @@ public:
     // When the open archive could not be read to its end, says where reading stopped and
     // counts it as a failure; false when it was read whole.
     bool ReportUnreadableRest();
+    // When the file just opened holds no member and could not be read whole (a text file
+    // named .lzh), says so with its name. The list stays empty and changes stay refused.
+    void ReportNotAnArchive();
 
 private:
     // Tests or extracts count members (the indices in selected, or the first count) under the

@@ -26,6 +26,21 @@ const std::vector<Menu>& MainMenu()
     return menu;
 }
 
+const std::vector<MenuItem>& ListContextMenu()
+{
+    static const std::vector<MenuItem> menu = {{ID_OPEN_MEMBER, L"開く(&O)\tEnter"},
+                                               {0, nullptr},
+                                               {ID_EXTRACT_SELECTED, L"選択ファイルを展開(&S)"},
+                                               {ID_EXTRACT_ALL, L"全てのファイルを展開(&E)"},
+                                               {ID_ARCHIVE_TEST, L"テスト(&T)"},
+                                               {0, nullptr},
+                                               {ID_ARCHIVE_ADD, L"追加(&A)..."},
+                                               {ID_ARCHIVE_DELETE, L"削除(&D)\tDelete"},
+                                               {0, nullptr},
+                                               {ID_EDIT_SELECT_ALL, L"すべて選択(&L)\tCtrl+A"}};
+    return menu;
+}
+
 const std::vector<Accelerator>& MainAccelerators()
 {
     // Ctrl+A, Delete and Enter act on the list's rows. The menu's "Shift+L" is a hint only: a

@@ -36,6 +36,8 @@ struct CommandBarEntry
 };
 
 const std::vector<Menu>& MainMenu();
+// The list's context menu: the commands on its rows, with their keys.
+const std::vector<MenuItem>& ListContextMenu();
 const std::vector<Accelerator>& MainAccelerators();
 const std::vector<CommandBarEntry>& MainCommandBar();
 // "status text\ntool tip" of a command, or null.

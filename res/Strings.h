@@ -48,6 +48,7 @@ inline constexpr const wchar_t* kArchiveIncomplete =
     L"書庫に読み取れない部分があるため変更できません。";
 inline constexpr const wchar_t* kArchiveReadOnly = L"書庫が読み取り専用のため変更できません。";
 inline constexpr const wchar_t* kUnreadableRest = L"書庫の%lldバイト目から先を読み取れません。";
+inline constexpr const wchar_t* kNotAnArchive = L"書庫ではないか、壊れています。 [%ls]";
 inline constexpr const wchar_t* kCloseFailed =
     L"書庫を更新できませんでした。ディスク上の書庫は変更されていません。";
 inline constexpr const wchar_t* kArchiveChangedElsewhere =
@@ -125,5 +126,12 @@ inline constexpr const wchar_t* kAppName = L"Tavrel";
 inline constexpr const wchar_t* kSettingsTitle = L"設定";
 inline constexpr const wchar_t* kAboutCaption = L"Tavrel のバージョン情報";
 inline constexpr const wchar_t* kAboutText = L"Tavrel Version 1.00";
+
+// Extract here and several archives on the command line.
+inline constexpr const wchar_t* kCannotOpenArchiveNamed = L"書庫を開けませんでした。 [%ls]";
+// Added to each message when several archives are extracted: the archive it speaks of.
+inline constexpr const wchar_t* kArchiveNote = L"\n[%ls]";
+inline constexpr const wchar_t* kCannotOpenWindow =
+    L"書庫を新しいウィンドウで開けませんでした。 [%ls]";
 
 } // namespace res

@@ -522,6 +522,7 @@ void CTavrelView::OnDropFiles(const std::vector<std::wstring>& paths)
         return;
     }
     doc->UpdateAllViews(nullptr);
+    doc->ReportNotAnArchive();
 }
 
 void CTavrelView::OnExtractSelected()

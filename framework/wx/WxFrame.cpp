@@ -180,6 +180,13 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     m_list->Bind(wxEVT_LIST_COL_CLICK, &CWxMainFrame::OnColumnClick, this);
     m_list->Bind(wxEVT_LIST_COL_BEGIN_DRAG, &CWxMainFrame::OnColumnDrag, this);
     m_list->Bind(wxEVT_LIST_BEGIN_DRAG, &CWxMainFrame::OnBeginDrag, this);
+    // The Menu key and Shift+F10 come as a context menu event; a right click on a row as the
+    // list's own event (the generic list keeps the click for its selection).
+    m_list->Bind(wxEVT_CONTEXT_MENU,
+                 [this](wxContextMenuEvent& event) { ShowContextMenu(event.GetPosition()); });
+    m_list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [this](wxListEvent& event) {
+        ShowContextMenu(m_list->ClientToScreen(event.GetPoint()));
+    });
     for (auto type :
          {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED}) {
         m_list->Bind(type, [this](wxListEvent& event) {
@@ -193,6 +200,7 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     }
     SyncList();
     UpdateTitle();
+    m_list->SetFocus(); // keys go to the rows from the start
 }
 
 void CWxMainFrame::SyncList()
@@ -401,6 +409,40 @@ void CWxMainFrame::OnActivate(wxListEvent& event)
     int row = static_cast<int>(event.GetIndex());
     PullSelection();
     m_view.OnLButtonDblClk({4, (row + 1) * CListCtrl::kRowHeight + CListCtrl::kRowHeight / 2});
+}
+
+void CWxMainFrame::ShowContextMenu(wxPoint at)
+{
+    if (m_inContextMenu) {
+        return; // one click may come as both events
+    }
+    PullSelection();
+    // The commands the view enables now; keys shown are the window's own.
+    wxMenu menu;
+    std::wstring traced;
+    for (const MenuItem& item : ListContextMenu()) {
+        if (item.id == 0) {
+            menu.AppendSeparator();
+            continue;
+        }
+        bool enabled = m_app.IsCommandEnabled(item.id);
+        menu.Append(ToWx(item.id), wxString(item.text))->Enable(enabled);
+        traced += std::wstring(traced.empty() ? L"" : L"|") + (enabled ? L"+" : L"-") +
+                  std::wstring(item.text).substr(0, std::wstring(item.text).find(L'('));
+    }
+    WxTrace(L"context-menu", traced);
+    // From the keyboard it opens at the focused row.
+    if (at == wxDefaultPosition) {
+        long focused = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+        wxRect row;
+        at = focused >= 0 && m_list->GetItemRect(focused, row)
+                 ? row.GetBottomLeft() + wxPoint(16, 0)
+                 : wxPoint(16, 16);
+        at = m_list->ClientToScreen(at);
+    }
+    m_inContextMenu = true;
+    PopupMenu(&menu, ScreenToClient(at));
+    m_inContextMenu = false;
 }
 
 void CWxMainFrame::OnColumnClick(wxListEvent& event)

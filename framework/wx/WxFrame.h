@@ -32,6 +32,8 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnActivate(wxListEvent& event);
     void OnColumnClick(wxListEvent& event);
+    // The list's context menu at a screen point (wxDefaultPosition: at the focused row).
+    void ShowContextMenu(wxPoint at);
     void OnColumnDrag(wxListEvent& event);
     void OnBeginDrag(wxListEvent& event);
     void OnTestDropTimer(wxTimerEvent& event);
@@ -48,10 +50,11 @@ private:
     CWxMemberList* m_list = nullptr;
     CWxFileDrop* m_drop = nullptr; // the list's drop target, owned by the list
     wxTextCtrl* m_archiveName = nullptr;
-    wxTimer m_testDrop;          // under tests: polls for a drop to make through the drop target
-    double m_scale = 1.0;        // device pixels to this display's, by the font in use
-    bool m_listDirty = true;     // the view's list changed since the window's list showed it
-    bool m_syncing = false;      // the window's list is being changed from the view's
+    wxTimer m_testDrop;      // under tests: polls for a drop to make through the drop target
+    double m_scale = 1.0;    // device pixels to this display's, by the font in use
+    bool m_listDirty = true; // the view's list changed since the window's list showed it
+    bool m_syncing = false;  // the window's list is being changed from the view's
+    bool m_inContextMenu = false;
     bool m_statusDirty = true;   // the status line may no longer tell the list's counts
     int m_statusSelected = -1;   // the selected rows' count the status line tells
     std::wstring m_tracedHeader; // the header's place as last traced

@@ -91,10 +91,11 @@ TEST_F(Document, NewAsksToCloseAndCreatesOnlyLzh)
     ASSERT_EQ(ui.fileDialogs.size(), 1u);
     EXPECT_EQ(ui.fileDialogs[0].title, res::kNewTitle);
     EXPECT_EQ(ui.fileDialogs[0].initialFolder, res::kMyDocuments); // LastFolder/Startup default
-    // A new archive opens empty.
-    ui.fileAnswers = {L"\\new.lzh"};
+    // A new archive opens empty; a name typed without an extension gets ".lzh".
+    ui.fileAnswers = {L"\\new"};
     EXPECT_TRUE(doc->OnNewDocument());
     EXPECT_TRUE(doc->m_bArchiveOpen);
+    EXPECT_EQ(std::wstring(doc->Archive().archivePath), L"\\new.lzh");
     EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
     EXPECT_EQ(doc->MemberCount(), 0);
     // Cancel at the file dialog: nothing open, no message.
@@ -119,11 +120,18 @@ TEST_F(Document, OpenCommandRemembersTheFolderAndReportsFailures)
     ASSERT_EQ(ui.fileDialogs.size(), 2u);
     EXPECT_EQ(ui.fileDialogs[1].filter, res::kOpenFilter);
     EXPECT_EQ(ui.fileDialogs[1].initialFolder, L"\\dir\\");
+    EXPECT_EQ(ui.MessageTexts(), Texts{res::kCannotOpenArchive}); // an archive says nothing
     // Close archive when nothing is open changes nothing.
     doc->OnArchiveClose();
     EXPECT_FALSE(doc->m_bArchiveOpen);
     doc->OnArchiveClose();
     EXPECT_FALSE(doc->m_bArchiveOpen);
+    // A text file named .lzh is said to be no archive, by its name.
+    WriteFile("dir/note.lzh", "just some text\n");
+    ui.fileAnswers = {L"\\dir\\note.lzh"};
+    doc->OnFileOpenArchive();
+    EXPECT_EQ(ui.MessageTexts().back(),
+              FormatNamed(res::kNotAnArchive, platform::DisplayPath(L"\\dir\\note.lzh")));
 }
 
 TEST_F(Document, AddUsesTheMethodAndActionSettings)

@@ -180,6 +180,14 @@ sleep 0.5
 key shift+l
 grep '^title' "$trace" | tail -1 | grep -q "サンプル.lzh - Tavrel$" && [ -n "$(rows)" ] ||
     { echo "FAIL: Shift+L acted"; exit 1; }
+# The status line counts the selection; the Menu key opens the list's context menu.
+grep '^status' "$trace" | tail -1 | grep -q "	1 個を選択  " ||
+    { echo "FAIL: the status line says '$(grep '^status' "$trace" | tail -1)'"; exit 1; }
+key Menu
+grep '^context-menu' "$trace" | tail -1 | grep -q "	+開く|+選択ファイルを展開|" ||
+    { echo "FAIL: context menu '$(grep '^context-menu' "$trace" | tail -1)'"; exit 1; }
+import -window root "$artifacts/context-menu.png"
+key Escape
 key alt+a d
 grep '^message' "$trace" | tail -1 | grep -q "	選択した 1 個のファイルを削除しますか？$" ||
     { echo "FAIL: Delete did not ask: $(grep '^message' "$trace" | tail -1)"; exit 1; }
