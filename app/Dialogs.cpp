@@ -1,7 +1,9 @@
 #include "app/Dialogs.h"
 
+#include "platform/FileTime.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
+#include "view/TavrelView.h"
 
 #include <chrono>
 #include <cwchar>
@@ -17,6 +19,17 @@ int64_t SteadyMilliseconds()
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// "1,234 バイト  2026/12/08 20:45:42": a file's size and its UTC time shown in local time.
+std::wstring FileText(uint64_t size, platform::FileTime utc)
+{
+    platform::FileTime local = utc;
+    platform::FileTimeToLocalFileTime(utc, &local);
+    platform::SystemTime st{};
+    platform::FileTimeToSystemTime(local, &st);
+    return FormatText(res::kFileSizeAndTime, CTavrelView::Grouped(size).c_str(), st.year, st.month,
+                      st.day, st.hour, st.minute, st.second);
 }
 
 } // namespace
@@ -123,13 +136,25 @@ bool CUserPrompt::AskPassword(const wchar_t* context, bool again, wchar_t* text)
 
 OverwriteAnswer CUserPrompt::AskOverwrite(const OverwriteQuestion& asked)
 {
+    if (m_answerForAll != OverwriteAnswer::Unanswerable) {
+        return m_answerForAll;
+    }
     std::wstring question = FormatNamed(res::kAskOverwrite, asked.name);
     if (question.size() > 255) {
         question.resize(255); // the message is formatted into 256 characters
     }
-    switch (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION)) {
+    question +=
+        FormatText(res::kOverwriteSides, FileText(asked.existingSize, asked.existingTime).c_str(),
+                   FileText(asked.memberSize, asked.memberTime).c_str());
+    switch (AfxMessageBox(question, MB_YESNO | MB_YESNOALL | MB_ICONQUESTION)) {
     case IDYES:
         return OverwriteAnswer::Yes;
+    case IDYESALL:
+        return m_answerForAll = OverwriteAnswer::Yes;
+    case IDNOALL:
+        return m_answerForAll = OverwriteAnswer::No;
+    case IDCANCEL:
+        return OverwriteAnswer::Cancel;
     case IDNOANSWER:
         return OverwriteAnswer::Unanswerable;
     default:

@@ -86,8 +86,15 @@ class CUserPrompt : public CArchivePrompt
 public:
     // The password dialog; after a wrong password the user is told so first.
     bool AskPassword(const wchar_t* context, bool again, wchar_t* text) override;
+    // The question names the member and shows both files' sizes and times; "all" answers
+    // hold for the rest of the run.
     OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override;
+    void BeginRun() override { m_answerForAll = OverwriteAnswer::Unanswerable; }
     bool MayReplaceUnasked() override;
     // Drives the open progress dialog: its bytes of a large member, its Cancel.
     bool ReportProgress(uint64_t done, uint64_t total) override;
+
+private:
+    // Yes or No given for the whole run; Unanswerable while none was.
+    OverwriteAnswer m_answerForAll = OverwriteAnswer::Unanswerable;
 };

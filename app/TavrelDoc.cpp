@@ -401,6 +401,7 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
     progress.m_progress.SetStep(1);
     m_nLastBroken = 0;
     m_nLastUnsupported = 0;
+    m_nLastSkipped = 0;
     bool cancelled = false;
     std::wstring destination = platform::DisplayPath(Archive().destFolder);
     for (int n = 0; n < count && !cancelled; ++n) {
@@ -419,6 +420,8 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
         MemberOutcome outcome = OutcomeOf(cause);
         if (outcome == MemberOutcome::Unsupported) {
             ++m_nLastUnsupported;
+        } else if (outcome == MemberOutcome::Skipped) {
+            ++m_nLastSkipped;
         } else if (outcome == MemberOutcome::Cancelled) {
             cancelled = true; // stopped inside the member; nothing of it was kept
         } else if (outcome == MemberOutcome::Failed || outcome == MemberOutcome::Stopped) {
@@ -536,6 +539,9 @@ void CTavrelDoc::ExtractMembers(const std::vector<int>* selected)
     }
     if (m_nLastBroken > 0) {
         summary += FormatText(res::kInvalidCount, m_nLastBroken);
+    }
+    if (m_nLastSkipped > 0) {
+        summary += FormatText(res::kKeptCount, m_nLastSkipped);
     }
     AfxMessageBox(summary + (cancelled ? res::kCancelledNote : L""));
     ReportUnreadableRest();

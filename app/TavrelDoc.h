@@ -95,6 +95,7 @@ public:
     // What the last Test or extraction met, for the console's exit status.
     int m_nLastBroken = 0;
     int m_nLastUnsupported = 0;
+    int m_nLastSkipped = 0; // kept: an existing file won, by the rules or the user's answer
     // Changes refused or failed, and other failures, since the program started.
     int m_nLastFailed = 0;
 

@@ -31,6 +31,9 @@ void CArchiveObject::BeginExtraction(bool ownLastFolder)
 {
     OpenTree(ownLastFolder);
     m_inRun = true;
+    if (prompt != nullptr) {
+        prompt->BeginRun();
+    }
 }
 
 void CArchiveObject::EndExtraction()

@@ -38,6 +38,8 @@ public:
     // last for it was wrong.
     virtual bool AskPassword(const wchar_t* context, bool again, wchar_t* text);
     virtual OverwriteAnswer AskOverwrite(const OverwriteQuestion& question);
+    // An extraction run begins: answers given for every member of the last one end.
+    virtual void BeginRun() {}
     // Whether a setting may replace existing files without asking; false when the user has
     // answered every question No beforehand (that answer holds over any setting).
     virtual bool MayReplaceUnasked();

@@ -9,10 +9,15 @@
 constexpr unsigned MB_OK = 0x0;
 constexpr unsigned MB_YESNO = 0x4;
 constexpr unsigned MB_ICONQUESTION = 0x20;
+// With MB_YESNO: the answers for every question of the run and Cancel too (IDYESALL,
+// IDNOALL, IDCANCEL).
+constexpr unsigned MB_YESNOALL = 0x10000;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+constexpr int IDYESALL = 20;
+constexpr int IDNOALL = 21;
 // A question no one can answer: no terminal to ask and no answer given beforehand.
 constexpr int IDNOANSWER = -1;
 
@@ -26,7 +31,8 @@ class CUiBackend
 {
 public:
     virtual ~CUiBackend() = default;
-    // Shows text with OK (MB_OK) or Yes and No (MB_YESNO); returns IDOK, IDYES or IDNO, or
+    // Shows text with OK (MB_OK) or Yes and No (MB_YESNO, with MB_YESNOALL also Yes to all, No
+    // to all and Cancel); returns IDOK, IDYES, IDNO (IDYESALL, IDNOALL, IDCANCEL), or
     // IDNOANSWER for a question that cannot be put to anyone.
     virtual int MessageBox(const std::wstring& text, unsigned type) = 0;
     // Runs a modal dialog whose controls hold the members' values; the user edits them.

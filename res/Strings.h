@@ -21,9 +21,16 @@ inline constexpr const wchar_t* kInvalidFiles = L"%dファイル中%dファイ�
 inline constexpr const wchar_t* kExtractDone = L"展開終了";
 inline constexpr const wchar_t* kUnsupportedCount = L"\n非対応圧縮ファイル数 %d";
 inline constexpr const wchar_t* kInvalidCount = L"\n不正ファイル数 %d";
+inline constexpr const wchar_t* kKeptCount = L"\n既存のファイルを残した数 %d";
 // A destination that does not fit 259 characters is refused with this text.
 inline constexpr const wchar_t* kDestinationTooLong = L"展開先のパスが長すぎます。";
 inline constexpr const wchar_t* kAskOverwrite = L"既に[%ls]が存在します。上書きしますか？";
+inline constexpr const wchar_t* kYesToAll = L"すべてはい";
+inline constexpr const wchar_t* kNoToAll = L"すべていいえ";
+inline constexpr const wchar_t* kConsoleAnswersForAll =
+    L" [y=はい/N=いいえ/a=すべてはい/s=すべていいえ/q=中止] ";
+inline constexpr const wchar_t* kOverwriteSides = L"\n\n既存のファイル: %ls\n書庫のファイル: %ls";
+inline constexpr const wchar_t* kFileSizeAndTime = L"%ls バイト  %04d/%02d/%02d %02d:%02d:%02d";
 // Extraction: what could not be asked, shared outputs, the open archive and passwords.
 inline constexpr const wchar_t* kNotAsked =
     L"上書きするか確認できないため展開しませんでした。 [%ls]";

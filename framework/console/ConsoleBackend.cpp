@@ -4,6 +4,7 @@
 #include "framework/FileDialog.h"
 #include "platform/Text.h"
 #include "res/Resource.h"
+#include "res/Strings.h"
 
 #include <csignal>
 #include <iostream>
@@ -72,10 +73,32 @@ int CConsoleBackend::MessageBox(const std::wstring& text, unsigned type)
     } else if (!isatty(STDIN_FILENO)) {
         result = IDNOANSWER; // said by the caller, which knows what was left undone
     } else {
+        // A question for every member of a run also takes a (all yes), s (skip: all no) and
+        // q (quit: cancel).
+        bool forAll = (type & MB_YESNOALL) != 0;
         std::wstring reply;
-        if (AskTerminal(text + L" [y/N] ", reply, false) && !reply.empty() &&
-            (reply[0] == L'y' || reply[0] == L'Y')) {
-            result = IDYES;
+        if (AskTerminal(text + (forAll ? res::kConsoleAnswersForAll : L" [y/N] "), reply, false) &&
+            !reply.empty()) {
+            switch (reply[0]) {
+            case L'y':
+            case L'Y':
+                result = IDYES;
+                break;
+            case L'a':
+            case L'A':
+                result = forAll ? IDYESALL : IDNO;
+                break;
+            case L's':
+            case L'S':
+                result = forAll ? IDNOALL : IDNO;
+                break;
+            case L'q':
+            case L'Q':
+                result = forAll ? IDCANCEL : IDNO;
+                break;
+            default:
+                break;
+            }
         }
     }
     std::fflush(out);

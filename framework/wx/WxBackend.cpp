@@ -11,6 +11,7 @@
 #include "res/Strings.h"
 
 #include <wx/app.h>
+#include <wx/artprov.h>
 #include <wx/bookctrl.h>
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -22,6 +23,8 @@
 #include <wx/process.h>
 #include <wx/propdlg.h>
 #include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
 #include <wx/utils.h>
 
 #include <cstdio>
@@ -127,6 +130,64 @@ public:
 
 std::unique_ptr<CTemplateDialog> g_progress;
 
+// The question with answers for the whole run: はい is the default, Escape and the close box
+// cancel. Tests find the buttons' middles in the trace.
+int AskWithAnswersForAll(wxWindow* parent, const std::wstring& text)
+{
+    wxDialog box(parent, wxID_ANY, wxString(res::kAppName));
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(new wxStaticBitmap(&box, wxID_ANY,
+                                wxArtProvider::GetBitmap(wxART_QUESTION, wxART_MESSAGE_BOX)),
+             0, wxALL, 12);
+    row->Add(new wxStaticText(&box, wxID_ANY, wxString(text)), 1, wxALL | wxALIGN_CENTER_VERTICAL,
+             12);
+    sizer->Add(row, 1, wxEXPAND);
+    const struct
+    {
+        int id;
+        const wchar_t* label;
+        int answer;
+    } answers[] = {{wxID_YES, L"はい", IDYES},
+                   {wxID_YESTOALL, res::kYesToAll, IDYESALL},
+                   {wxID_NO, L"いいえ", IDNO},
+                   {wxID_NOTOALL, res::kNoToAll, IDNOALL},
+                   {wxID_CANCEL, L"キャンセル", IDCANCEL}};
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->AddStretchSpacer();
+    for (const auto& a : answers) {
+        auto* button = new wxButton(&box, a.id, wxString(a.label));
+        buttons->Add(button, 0, wxLEFT, 6);
+        if (a.id == wxID_YES) {
+            button->SetDefault();
+            button->SetFocus();
+        }
+    }
+    sizer->Add(buttons, 0, wxEXPAND | wxALL, 12);
+    box.SetSizerAndFit(sizer);
+    box.CentreOnParent();
+    box.Bind(wxEVT_BUTTON, [&box](wxCommandEvent& event) { box.EndModal(event.GetId()); });
+    box.Bind(wxEVT_SHOW, [&box, &answers](wxShowEvent& event) {
+        if (event.IsShown() && WxTracing()) {
+            std::wstring middles;
+            for (const auto& a : answers) {
+                wxRect r = box.FindWindow(a.id)->GetScreenRect();
+                middles += (middles.empty() ? L"" : L"\t") + std::to_wstring(r.x + r.width / 2) +
+                           L"," + std::to_wstring(r.y + r.height / 2);
+            }
+            WxTrace(L"overwrite-buttons", middles);
+        }
+        event.Skip();
+    });
+    int chosen = box.ShowModal();
+    for (const auto& a : answers) {
+        if (a.id == chosen) {
+            return a.answer;
+        }
+    }
+    return IDCANCEL;
+}
+
 // Tells the user when xdg-open could not hand the file to an application.
 class COpenProcess : public wxProcess
 {
@@ -183,6 +244,9 @@ int CWxBackend::MessageBox(const std::wstring& text, unsigned type)
     WxTrace(L"message", text);
     ShowProgressAsItIs(); // behind the box, the member it speaks of
     bool yesNo = (type & 0xF) == MB_YESNO;
+    if (yesNo && (type & MB_YESNOALL) != 0) {
+        return AskWithAnswersForAll(parent, text);
+    }
     wxMessageDialog box(parent, wxString(text), wxString(res::kAppName),
                         yesNo ? (wxYES_NO | wxICON_QUESTION) : (wxOK | wxICON_INFORMATION));
     if (yesNo) {

@@ -156,13 +156,26 @@ TEST(Dialogs, CommandHistoryListAndPrompts)
     }};
     EXPECT_TRUE(prompt.AskPassword(L"member", false, buffer));
     EXPECT_EQ(std::wstring(buffer), std::wstring(63, L'p'));
-    ui.yesNoAnswers = {IDNO, IDYES, IDNOANSWER};
-    OverwriteQuestion question{L"a.txt", 1, 0, 2, 0};
+    // An answer for all holds until the next run begins; Cancel stops the run.
+    ui.yesNoAnswers = {IDNO, IDYES, IDNOANSWER, IDCANCEL, IDYESALL, IDNOALL};
+    OverwriteQuestion question{L"a.txt", 1234, 0, 2, 0};
+    const OverwriteAnswer expected[] = {OverwriteAnswer::No,           OverwriteAnswer::Yes,
+                                        OverwriteAnswer::Unanswerable, OverwriteAnswer::Cancel,
+                                        OverwriteAnswer::Yes,          OverwriteAnswer::Yes};
+    for (OverwriteAnswer answer : expected) {
+        EXPECT_EQ(prompt.AskOverwrite(question), answer);
+    }
+    prompt.BeginRun();
     EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::No);
-    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::Yes);
-    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::Unanswerable);
-    EXPECT_EQ(ui.messages[0].text, L"既に[a.txt]が存在します。上書きしますか？");
+    EXPECT_EQ(prompt.AskOverwrite(question), OverwriteAnswer::No);
+    EXPECT_EQ(ui.messages.size(), 6u);
+    const std::wstring& text = ui.messages[0].text;
+    EXPECT_EQ(
+        text.rfind(L"既に[a.txt]が存在します。上書きしますか？\n\n既存のファイル: 2 バイト  ", 0),
+        0u);
+    EXPECT_NE(text.find(L"\n書庫のファイル: 1,234 バイト  "), std::wstring::npos);
     EXPECT_EQ(ui.messages[0].type & 0xF, MB_YESNO);
+    EXPECT_NE(ui.messages[0].type & MB_YESNOALL, 0u);
     AfxSetBackend(nullptr);
 }
 

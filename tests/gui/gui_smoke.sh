@@ -223,7 +223,16 @@ key Return
 for _ in $(seq 1 $((30 * patience))); do grep -q "^message	既に\[メモ.txt\]が存在します。" "$trace" && break; sleep 0.1; done
 grep -q "^message	既に\[メモ.txt\]が存在します。上書きしますか？" "$trace" ||
     { echo "FAIL: Extract all did not ask about the newer file"; exit 1; }
-key Return
+# The question shows both files and answers for all: すべていいえ keeps the newer file, and
+# the summary counts what was kept.
+sleep 0.5
+import -window root "$artifacts/overwrite-question.png"
+noToAll=$(grep '^overwrite-buttons' "$trace" | tail -1 | cut -f5)
+xdotool mousemove ${noToAll%,*} ${noToAll#*,} click 1
+sleep 0.8
+grep '^message' "$trace" | tail -1 | grep -q "	展開終了" && grep -q "既存のファイルを残した数 [1-9]" "$trace" ||
+    { echo "FAIL: the summary after すべていいえ: $(grep '^message' "$trace" | tail -2)"; exit 1; }
+[ "$(stat -c %Y "$memo")" = "$(date -d 2035-01-01 +%s)" ] || { echo "FAIL: すべていいえ replaced the file"; exit 1; }
 key Return
 # Open (Ctrl+O) the large archive (Yes closes the open one).
 key ctrl+o
