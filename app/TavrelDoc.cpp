@@ -56,6 +56,9 @@ bool CTavrelDoc::OnCmdMsg(int id)
     case ID_ARCHIVE_ADD:
         OnArchiveAdd();
         return true;
+    case ID_ARCHIVE_ADD_FOLDER:
+        OnArchiveAddFolder();
+        return true;
     case ID_ARCHIVE_TEST:
         OnArchiveTest();
         return true;
@@ -69,6 +72,10 @@ bool CTavrelDoc::OnCmdMsg(int id)
         OnOptionSettings();
         return true;
     default:
+        if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + CWinApp::kRecentFiles) {
+            OnOpenRecentFile(id - ID_FILE_MRU_FILE1);
+            return true;
+        }
         return false;
     }
 }
@@ -195,6 +202,21 @@ void CTavrelDoc::OnCloseDocument()
         m_bArchiveOpen = false;
     }
     CDocument::OnCloseDocument();
+}
+
+void CTavrelDoc::OnOpenRecentFile(int n)
+{
+    std::vector<std::wstring> recent = TavrelApp()->GetRecentFiles();
+    if (n >= static_cast<int>(recent.size()) || !AskToClose()) {
+        return;
+    }
+    const std::wstring& path = recent[static_cast<size_t>(n)];
+    if (!OpenArchiveByType(path)) {
+        AfxMessageBox(FormatNamed(res::kCannotOpenArchiveNamed, platform::DisplayPath(path)));
+        return;
+    }
+    UpdateAllViews(nullptr);
+    ReportNotAnArchive();
 }
 
 void CTavrelDoc::OnFileOpenArchive()
@@ -342,22 +364,49 @@ void CTavrelDoc::OnArchiveAdd()
         return;
     }
     CTavrelApp* app = TavrelApp();
-    CFileDialog dialog(true, nullptr, nullptr, 0, res::kAllFilesFilter);
+    CFileDialog dialog(true, nullptr, nullptr, OFN_ALLOWMULTISELECT, res::kAllFilesFilter);
     dialog.m_title = res::kAddTitle;
     dialog.m_initialFolder = app->m_strLastFolderAdd;
     if (dialog.DoModal() != IDOK) {
         return;
     }
-    // Adding is the LZH object's: RefuseUnchangeable let no other format through.
-    std::wstring path = dialog.GetPathName();
+    // Adding is the LZH object's: RefuseUnchangeable let no other format through. Each file
+    // chosen is added as one alone would be; the first that fails ends the add.
     ApplyMenuPolicy();
     ApplyAddSettings();
     m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
-    if (!m_pLzh->AddFile(path.c_str())) {
-        ++m_nLastFailed;
-        AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(), platform::DisplayPath(path)));
+    for (const std::wstring& path : dialog.m_paths) {
+        if (!m_pLzh->AddFile(path.c_str())) {
+            ++m_nLastFailed;
+            AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(), platform::DisplayPath(path)));
+            break;
+        }
     }
     UpdateAllViews(nullptr);
+    RememberAddFolder(dialog.GetPathName());
+}
+
+void CTavrelDoc::OnArchiveAddFolder()
+{
+    if (RefuseUnchangeable()) {
+        return;
+    }
+    CFileDialog dialog(true);
+    dialog.m_title = res::kAddFolderTitle;
+    dialog.m_bPickFolder = true;
+    dialog.m_initialFolder = TavrelApp()->m_strLastFolderAdd;
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    // The folder with everything below it, as a folder dropped on the list.
+    AddFiles({dialog.GetPathName()});
+    UpdateAllViews(nullptr);
+    RememberAddFolder(dialog.GetPathName());
+}
+
+void CTavrelDoc::RememberAddFolder(const std::wstring& path)
+{
+    CTavrelApp* app = TavrelApp();
     app->m_strLastFolderAdd = std::wstring(platform::FolderPart(path));
     app->WriteProfileString(settings::kLastFolder, L"Add", app->m_strLastFolderAdd);
 }

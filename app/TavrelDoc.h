@@ -32,8 +32,13 @@ public:
     bool OnCmdMsg(int id) override;
 
     void OnFileOpenArchive();
+    // The File menu's n-th recent archive, opened as Open does (after the close question).
+    void OnOpenRecentFile(int n);
     void OnArchiveClose();
+    // Add: the files chosen, each stored as the settings say.
     void OnArchiveAdd();
+    // Add folder: the folder chosen with everything below it.
+    void OnArchiveAddFolder();
     void OnArchiveTest();
     void OnExtractAll();
     // The settings sheet; on OK the settings, the overwrite policy and the views change and
@@ -122,6 +127,8 @@ private:
     std::wstring StartFolder() const;
     std::wstring InitialDestination() const;
     bool AskToClose();
+    // Where the next Add starts: the folder of path.
+    void RememberAddFolder(const std::wstring& path);
 
     CUserPrompt m_prompt;
 };

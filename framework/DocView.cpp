@@ -57,6 +57,45 @@ bool CWinApp::Saved(bool saved)
 
 void CWinApp::OnSettingsNotSaved() {}
 
+namespace
+{
+
+constexpr const wchar_t* kRecentSection = L"RecentFileList";
+
+std::wstring RecentEntry(int n)
+{
+    return L"File" + std::to_wstring(n + 1);
+}
+
+} // namespace
+
+std::vector<std::wstring> CWinApp::GetRecentFiles()
+{
+    std::vector<std::wstring> files;
+    for (int n = 0; n < kRecentFiles; ++n) {
+        std::wstring path = GetProfileString(kRecentSection, RecentEntry(n).c_str());
+        if (!path.empty()) {
+            files.push_back(path);
+        }
+    }
+    return files;
+}
+
+void CWinApp::AddToRecentFileList(const std::wstring& path)
+{
+    std::vector<std::wstring> files = GetRecentFiles();
+    if (!files.empty() && files.front() == path) {
+        return; // nothing to write
+    }
+    std::erase(files, path);
+    files.insert(files.begin(), path);
+    for (int n = 0; n < kRecentFiles; ++n) {
+        WriteProfileString(kRecentSection, RecentEntry(n).c_str(),
+                           n < static_cast<int>(files.size()) ? files[static_cast<size_t>(n)]
+                                                              : L"");
+    }
+}
+
 bool CWinApp::RouteCommand(int id)
 {
     if (m_pMainWnd != nullptr) {

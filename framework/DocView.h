@@ -60,6 +60,8 @@ public:
     // The selected rows are dragged out of the list: the files (device paths) to offer, made
     // now; none cancels the drag.
     virtual std::vector<std::wstring> OnBeginDrag() { return {}; }
+    // The user set a column's width (in the list's units).
+    virtual void OnColumnResized(int column, int width) { m_list.SetColumnWidth(column, width); }
     // The text of the window's status line for the list as it stands.
     virtual std::wstring StatusText() { return {}; }
 
@@ -109,6 +111,11 @@ public:
     bool WriteProfileString(const wchar_t* section, const wchar_t* entry,
                             const std::wstring& value);
     CProfileStore& Profile() { return m_profile; }
+    // The archives opened last (device paths), newest first, at most kRecentFiles; kept in
+    // the settings' section of their own.
+    static constexpr int kRecentFiles = 5;
+    std::vector<std::wstring> GetRecentFiles();
+    void AddToRecentFileList(const std::wstring& path);
     // Called once, at the first change of a setting that could not be saved.
     virtual void OnSettingsNotSaved();
 

@@ -10,7 +10,12 @@ CFileDialog::CFileDialog(bool openFileDialog, const wchar_t* defaultExt, const w
 
 int CFileDialog::DoModal()
 {
-    return AfxBackend().RunFileDialog(*this);
+    m_paths.clear();
+    int result = AfxBackend().RunFileDialog(*this);
+    if (result == IDOK && m_paths.empty()) {
+        m_paths.push_back(m_path);
+    }
+    return result;
 }
 
 std::wstring CFileDialog::GetFileExt() const

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr unsigned OFN_HIDEREADONLY = 0x4;
 constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
+constexpr unsigned OFN_ALLOWMULTISELECT = 0x200;
 
 class CFileDialog
 {
@@ -23,7 +25,9 @@ public:
     std::wstring m_fileName;
     unsigned m_flags;
     std::wstring m_filter;
-    std::wstring m_title;         // empty: the standard title
-    std::wstring m_initialFolder; // lpstrInitialDir
-    std::wstring m_path;          // the answer
+    std::wstring m_title;              // empty: the standard title
+    std::wstring m_initialFolder;      // lpstrInitialDir
+    bool m_bPickFolder = false;        // a folder is chosen, not a file
+    std::wstring m_path;               // the answer (the first when several)
+    std::vector<std::wstring> m_paths; // every path chosen
 };

@@ -2,6 +2,8 @@
 
 #include "res/Resource.h"
 
+#include <algorithm>
+
 int CScriptedBackend::MessageBox(const std::wstring& text, unsigned type)
 {
     messages.push_back({text, type});
@@ -74,8 +76,15 @@ int CScriptedBackend::RunFileDialog(CFileDialog& dialog)
         }
         return IDCANCEL;
     }
-    dialog.m_path = fileAnswers.front();
+    // Several paths chosen at once come in one answer, a line each.
+    std::wstring answer = fileAnswers.front();
     fileAnswers.pop_front();
+    for (size_t start = 0; start <= answer.size();) {
+        size_t end = std::min(answer.find(L'\n', start), answer.size());
+        dialog.m_paths.push_back(answer.substr(start, end - start));
+        start = end + 1;
+    }
+    dialog.m_path = dialog.m_paths.front();
     return IDOK;
 }
 

@@ -13,6 +13,7 @@ const std::vector<Menu>& MainMenu()
           {ID_APP_EXIT, L"アプリケーションの終了(&X)\tCtrl+Q"}}},
         {L"操作(&A)",
          {{ID_ARCHIVE_ADD, L"追加(&A)"},
+          {ID_ARCHIVE_ADD_FOLDER, L"フォルダを追加(&F)..."},
           {ID_ARCHIVE_DELETE, L"削除(&D)"},
           {ID_EXTRACT_ALL, L"全てのファイルを展開(&E)"},
           {ID_EXTRACT_SELECTED, L"選択ファイルを展開(&S)"},

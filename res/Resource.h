@@ -22,6 +22,8 @@ constexpr int ID_FILE_NEW = 57600;
 constexpr int ID_FILE_OPEN = 57601;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;
+// The File menu's recent archives: ID_FILE_MRU_FILE1 and the ids after it.
+constexpr int ID_FILE_MRU_FILE1 = 57616;
 constexpr int ID_OPTION_SETTINGS = 32771;
 constexpr int ID_ARCHIVE_ADD = 32772;
 constexpr int ID_ARCHIVE_TEST = 32774;
@@ -33,6 +35,7 @@ constexpr int ID_ARCHIVE_COMMAND_LINE = 32779;
 // Keys of the list: select every row, open the selected member in place.
 constexpr int ID_EDIT_SELECT_ALL = 57642;
 constexpr int ID_OPEN_MEMBER = 32780;
+constexpr int ID_ARCHIVE_ADD_FOLDER = 32781;
 
 // Controls.
 constexpr int IDC_CREATE_FOLDER = 1001;

@@ -99,6 +99,7 @@ inline constexpr const wchar_t* kNothingNamedToDelete =
 // File dialogs.
 inline constexpr const wchar_t* kNewTitle = L"新規作成";
 inline constexpr const wchar_t* kAddTitle = L"追加";
+inline constexpr const wchar_t* kAddFolderTitle = L"フォルダを追加";
 inline constexpr const wchar_t* kOpenFilter =
     L"LHA書庫 (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|ZIP書庫 (*.zip)|*.zip|"
     L"すべてのファイル (*.*)|*.*||";

@@ -22,6 +22,21 @@ const int CTavrelView::kColumnWidths[9] = {190, 75, 75, 60, 135, 45, 75, 75, 215
 namespace
 {
 
+// The widths the user gave the columns: a section of their own beside the column settings.
+constexpr const wchar_t* kColumnSection = L"ColumnWidth";
+constexpr int kNarrowestColumn = 8;
+constexpr int kWidestColumn = 4000;
+
+std::wstring ColumnEntry(int column)
+{
+    return L"Column" + std::to_wstring(column);
+}
+
+} // namespace
+
+namespace
+{
+
 constexpr int kColumnFormats[9] = {LVCFMT_LEFT,  LVCFMT_RIGHT, LVCFMT_RIGHT,
                                    LVCFMT_RIGHT, LVCFMT_RIGHT, LVCFMT_LEFT,
                                    LVCFMT_RIGHT, LVCFMT_LEFT,  LVCFMT_LEFT};
@@ -168,10 +183,24 @@ int CTavrelView::OnCreate()
 {
     CListCtrl& list = GetListCtrl();
     list.SetRowSource(this);
+    // Widths the user gave the columns last time (in the list's units), within reason.
     for (int i = 0; i < 9; ++i) {
-        list.InsertColumn(i, res::kColumnTitles[i], kColumnFormats[i], kColumnWidths[i], i);
+        int kept = TavrelApp()->GetProfileInt(kColumnSection, ColumnEntry(i).c_str(), 0);
+        m_columnWidths[i] =
+            kept >= kNarrowestColumn && kept <= kWidestColumn ? kept : kColumnWidths[i];
+        list.InsertColumn(i, res::kColumnTitles[i], kColumnFormats[i], m_columnWidths[i], i);
     }
     return 0;
+}
+
+void CTavrelView::OnColumnResized(int column, int width)
+{
+    if (column < 0 || column >= 9 || width < kNarrowestColumn || width > kWidestColumn) {
+        return; // a column closed to nothing stays as the settings show it
+    }
+    m_columnWidths[column] = width;
+    GetListCtrl().SetColumnWidth(column, width);
+    TavrelApp()->WriteProfileInt(kColumnSection, ColumnEntry(column).c_str(), width);
 }
 
 std::wstring CTavrelView::GetRowText(uintptr_t data, int column) const
@@ -275,7 +304,7 @@ void CTavrelView::OnUpdate(CView* /*sender*/, long /*hint*/)
     CTavrelDoc* doc = GetDocument();
     list.DeleteAllItems();
     for (int i = 1; i < list.GetColumnCount(); ++i) {
-        list.SetColumnWidth(i, app->m_nShowColumn[i] != 0 ? kColumnWidths[i] : 0);
+        list.SetColumnWidth(i, app->m_nShowColumn[i] != 0 ? m_columnWidths[i] : 0);
     }
     // One row per member, in archive order; folder entries only when the setting asks.
     bool folders = app->m_nShowFolderEntry != 0;
@@ -352,6 +381,7 @@ bool CTavrelView::OnUpdateCmdUI(CCmdUI* ui)
     CTavrelDoc* doc = GetDocument();
     switch (ui->m_nID) {
     case ID_ARCHIVE_ADD:
+    case ID_ARCHIVE_ADD_FOLDER:
     case ID_ARCHIVE_DELETE:
     case ID_ARCHIVE_COMMAND_LINE:
         // Changes, and the typed command line, are offered for the format that is written.

@@ -39,6 +39,8 @@ public:
     // Sizes, ratio, time and CRC as numbers, names and paths in the user's locale.
     int CompareRows(uintptr_t a, uintptr_t b, int column) const override;
 
+    // A column's width set by the user: kept for this and later runs.
+    void OnColumnResized(int column, int width) override;
     // The status line: the rows' count and size, and the selection's when there is one.
     std::wstring StatusText() override;
 
@@ -58,4 +60,5 @@ private:
     std::wstring m_sortedArchive;
     unsigned m_tempFolders = 0; // the folders made in \Temp so far
     uint64_t m_shownSize = 0;   // the size of the rows' members together
+    int m_columnWidths[9] = {}; // the shown columns' widths
 };

@@ -17,6 +17,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dialog.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
@@ -362,18 +363,42 @@ int CWxBackend::RunFileDialog(CFileDialog& dialog)
     std::string folder = dialog.m_initialFolder.empty()
                              ? std::string()
                              : platform::DeviceToHost(dialog.m_initialFolder);
-    wxFileDialog window(parent, title, wxString::FromUTF8(folder), "", filter,
-                        create ? (wxFD_SAVE | wxFD_OVERWRITE_PROMPT)
-                               : (wxFD_OPEN | wxFD_FILE_MUST_EXIST));
-    if (window.ShowModal() != wxID_OK) {
-        return IDCANCEL;
+    wxArrayString chosen;
+    if (dialog.m_bPickFolder) {
+        wxDirDialog window(parent, title, wxString::FromUTF8(folder),
+                           wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+        if (window.ShowModal() != wxID_OK) {
+            return IDCANCEL;
+        }
+        chosen.Add(window.GetPath());
+    } else {
+        bool several = (dialog.m_flags & OFN_ALLOWMULTISELECT) != 0;
+        wxFileDialog window(
+            parent, title, wxString::FromUTF8(folder), "", filter,
+            create ? (wxFD_SAVE | wxFD_OVERWRITE_PROMPT)
+                   : (wxFD_OPEN | wxFD_FILE_MUST_EXIST | (several ? wxFD_MULTIPLE : 0)));
+        if (window.ShowModal() != wxID_OK) {
+            return IDCANCEL;
+        }
+        if (several) {
+            window.GetPaths(chosen);
+        } else {
+            chosen.Add(window.GetPath());
+        }
     }
     // A file that no device path names is refused: another file would be opened or made.
-    dialog.m_path = platform::ExactDevicePath(window.GetPath().utf8_string());
-    if (dialog.m_path.empty()) {
-        AfxMessageBox(UnusablePathText(window.GetPath().utf8_string()));
+    for (const wxString& path : chosen) {
+        std::wstring device = platform::ExactDevicePath(path.utf8_string());
+        if (device.empty()) {
+            AfxMessageBox(UnusablePathText(path.utf8_string()));
+            return IDCANCEL;
+        }
+        dialog.m_paths.push_back(device);
+    }
+    if (dialog.m_paths.empty()) {
         return IDCANCEL;
     }
+    dialog.m_path = dialog.m_paths.front();
     return IDOK;
 }
 

@@ -14,6 +14,7 @@
 #include <wx/accel.h>
 #include <wx/artprov.h>
 #include <wx/dataobj.h>
+#include <wx/display.h>
 #include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
@@ -21,6 +22,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
+
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +116,9 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
             }
         }
         bar->Append(m, wxString(menu.title));
+        if (m_fileMenu == nullptr) {
+            m_fileMenu = m; // the recent archives go in the first menu, before Exit
+        }
     }
     SetMenuBar(bar);
     std::vector<wxAcceleratorEntry> keys;
@@ -179,6 +185,17 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &CWxMainFrame::OnActivate, this);
     m_list->Bind(wxEVT_LIST_COL_CLICK, &CWxMainFrame::OnColumnClick, this);
     m_list->Bind(wxEVT_LIST_COL_BEGIN_DRAG, &CWxMainFrame::OnColumnDrag, this);
+    m_list->Bind(wxEVT_LIST_COL_END_DRAG, [this](wxListEvent& event) {
+        int column = event.GetColumn();
+        CallAfter([this, column] {
+            int width = static_cast<int>(m_list->GetColumnWidth(column) / m_scale + 0.5);
+            if (width != m_view.GetListCtrl().GetColumnWidth(column)) {
+                m_view.OnColumnResized(column, width);
+                m_listDirty = true;
+            }
+        });
+        event.Skip();
+    });
     m_list->Bind(wxEVT_LIST_BEGIN_DRAG, &CWxMainFrame::OnBeginDrag, this);
     // The Menu key and Shift+F10 come as a context menu event; a right click on a row as the
     // list's own event (the generic list keeps the click for its selection).
@@ -199,8 +216,99 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
         m_testDrop.Start(200);
     }
     SyncList();
+    RestoreGeometry();
+    ShowRecentFiles();
     UpdateTitle();
     m_list->SetFocus(); // keys go to the rows from the start
+}
+
+namespace
+{
+
+// The window's place and size: a section of their own in the settings.
+constexpr const wchar_t* kWindowSection = L"Window";
+
+// Adds a file to the desktop's recently used list where the toolkit's library has one
+// (GTK, looked up at run time: nothing else of it is needed here).
+void AddToDesktopRecent(const std::string& hostPath)
+{
+    using GetDefault = void* (*)();
+    using AddItem = int (*)(void*, const char*);
+    using ToUri = char* (*)(const char*, const char*, void**);
+    using Free = void (*)(void*);
+    auto manager =
+        reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gtk_recent_manager_get_default"));
+    auto add = reinterpret_cast<AddItem>(dlsym(RTLD_DEFAULT, "gtk_recent_manager_add_item"));
+    auto toUri = reinterpret_cast<ToUri>(dlsym(RTLD_DEFAULT, "g_filename_to_uri"));
+    auto release = reinterpret_cast<Free>(dlsym(RTLD_DEFAULT, "g_free"));
+    if (manager == nullptr || add == nullptr || toUri == nullptr || release == nullptr) {
+        return;
+    }
+    if (char* uri = toUri(hostPath.c_str(), nullptr, nullptr)) {
+        add(manager(), uri);
+        release(uri);
+    }
+}
+
+} // namespace
+
+void CWxMainFrame::RestoreGeometry()
+{
+    // A place off every display of this session (a screen since removed) is not restored.
+    int x = m_app.GetProfileInt(kWindowSection, L"X", INT32_MIN);
+    int y = m_app.GetProfileInt(kWindowSection, L"Y", INT32_MIN);
+    int width = m_app.GetProfileInt(kWindowSection, L"Width", 0);
+    int height = m_app.GetProfileInt(kWindowSection, L"Height", 0);
+    if (width >= 200 && height >= 150 && width <= 20000 && height <= 20000) {
+        SetSize(width, height);
+    }
+    if (x != INT32_MIN && y != INT32_MIN &&
+        wxDisplay::GetFromPoint(wxPoint(x + 40, y + 20)) != wxNOT_FOUND) {
+        Move(x, y);
+    }
+    if (m_app.GetProfileInt(kWindowSection, L"Maximized", 0) != 0) {
+        Maximize();
+    }
+}
+
+void CWxMainFrame::SaveGeometry()
+{
+    bool maximized = IsMaximized();
+    m_app.WriteProfileInt(kWindowSection, L"Maximized", maximized ? 1 : 0);
+    if (maximized || IsIconized()) {
+        return; // the restored size stays the one before
+    }
+    wxRect r = GetRect();
+    m_app.WriteProfileInt(kWindowSection, L"X", r.x);
+    m_app.WriteProfileInt(kWindowSection, L"Y", r.y);
+    m_app.WriteProfileInt(kWindowSection, L"Width", r.width);
+    m_app.WriteProfileInt(kWindowSection, L"Height", r.height);
+}
+
+void CWxMainFrame::ShowRecentFiles()
+{
+    // The items shown before are replaced: the list as the settings hold it, then a separator.
+    for (int n = 0; n < m_recentShown; ++n) {
+        m_fileMenu->Destroy(ToWx(ID_FILE_MRU_FILE1 + n));
+    }
+    if (m_recentShown > 0) {
+        m_fileMenu->Destroy(m_fileMenu->FindItemByPosition(kRecentAt));
+    }
+    std::vector<std::wstring> files = m_app.GetRecentFiles();
+    m_recentShown = static_cast<int>(files.size());
+    std::wstring traced;
+    for (int n = 0; n < m_recentShown; ++n) {
+        std::wstring shown = platform::DisplayPath(files[static_cast<size_t>(n)]);
+        wxString name(shown);
+        name.Replace(L"&", L"&&"); // a '&' of the path is no mnemonic
+        wxString label = wxString::Format(L"&%d ", n + 1) + name;
+        m_fileMenu->Insert(kRecentAt + n, ToWx(ID_FILE_MRU_FILE1 + n), label);
+        traced += (n == 0 ? L"" : L"|") + shown;
+    }
+    if (m_recentShown > 0) {
+        m_fileMenu->InsertSeparator(kRecentAt + m_recentShown);
+    }
+    WxTrace(L"recent", traced);
 }
 
 void CWxMainFrame::SyncList()
@@ -346,6 +454,14 @@ void CWxMainFrame::UpdateTitle()
     if (m_archiveName->GetValue() != path) {
         m_archiveName->ChangeValue(path);
         WxTrace(L"archive-bar", path.ToStdWstring());
+        // Each archive shown goes first in the recent archives, here and on the desktop.
+        std::string host = path.utf8_string();
+        std::wstring device = host.empty() ? std::wstring() : platform::ExactDevicePath(host);
+        if (!device.empty()) {
+            m_app.AddToRecentFileList(device);
+            ShowRecentFiles();
+            AddToDesktopRecent(host);
+        }
     }
     // A mark before the name while changes wait for the archive's Close.
     CDocument* doc = m_app.m_pMainWnd != nullptr ? m_app.m_pMainWnd->m_pDocument : nullptr;
@@ -397,6 +513,7 @@ void CWxMainFrame::OnIdle(wxIdleEvent& event)
 
 void CWxMainFrame::OnClose(wxCloseEvent& event)
 {
+    SaveGeometry();
     m_testDrop.Stop();
     m_view.GetListCtrl().onChanged = nullptr;
     m_app.RouteCommand(ID_APP_EXIT); // the document closes the archive; the history is saved

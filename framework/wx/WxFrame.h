@@ -40,6 +40,11 @@ private:
     // The selection of the window's list into the view's list, which commands read.
     void PullSelection();
     void UpdateTitle();
+    // The window's place and size from the settings, and back at close.
+    void RestoreGeometry();
+    void SaveGeometry();
+    // The File menu's recent archives, as the settings hold them now.
+    void ShowRecentFiles();
     // The status line's counts, when the list or its selection changed.
     void UpdateStatus();
     void TraceRows();
@@ -48,7 +53,10 @@ private:
     CWinApp& m_app;
     CListView& m_view;
     CWxMemberList* m_list = nullptr;
-    CWxFileDrop* m_drop = nullptr; // the list's drop target, owned by the list
+    wxMenu* m_fileMenu = nullptr;
+    int m_recentShown = 0;              // recent archives in the File menu
+    static constexpr int kRecentAt = 4; // their place: after Close archive's separator
+    CWxFileDrop* m_drop = nullptr;      // the list's drop target, owned by the list
     wxTextCtrl* m_archiveName = nullptr;
     wxTimer m_testDrop;      // under tests: polls for a drop to make through the drop target
     double m_scale = 1.0;    // device pixels to this display's, by the font in use

@@ -152,6 +152,15 @@ TEST_F(Document, AddUsesTheMethodAndActionSettings)
     EXPECT_EQ(ui.messages.back().text,
               FormatNamed(res::kAddFailedNamed, platform::DisplayPath(L"\\in\\missing.txt")));
     EXPECT_TRUE(doc->m_bArchiveOpen);
+    // Several files chosen at once; a folder with what is below it.
+    WriteFile("in/two.txt", "2");
+    WriteFile("in/three.txt", "3");
+    WriteFile("in/dir/sub/deep.txt", "deep");
+    ui.fileAnswers = {L"\\in\\two.txt\n\\in\\three.txt", L"\\in\\dir"};
+    doc->OnArchiveAdd();
+    doc->OnArchiveAddFolder();
+    EXPECT_EQ(Column(0), (Texts{L"x.txt", L"add.txt", L"two.txt", L"three.txt", L"deep.txt"}));
+    EXPECT_EQ(Column(8).back(), L"dir/sub/");
 }
 
 TEST_F(Document, TestCountsBrokenMembersAndSkipsUnsupportedOnes)
@@ -351,4 +360,27 @@ TEST_F(Document, TypedSwitchesNeverReachTheMenusCommands)
     EXPECT_EQ(ui.MessageTexts()[1], res::kExtractDone + FormatText(res::kKeptCount, 1));
     EXPECT_EQ(ReadFile("out/newer.txt"), "the user's newer file");
     EXPECT_EQ(ReadFile("out/hidden.txt"), "from the archive");
+}
+
+// What the window keeps between runs beside the settings: the recent archives (newest first,
+// five at most, each once) that the File menu opens, and the columns' widths.
+TEST_F(Document, RecentArchivesAndColumnWidthsOutliveTheProgram)
+{
+    MakeLzh(L"\\a.lzh", {{"a.txt", "a"}});
+    Start();
+    for (const wchar_t* path :
+         {L"\\1.lzh", L"\\gone.lzh", L"\\a.lzh", L"\\3.lzh", L"\\4.lzh", L"\\5.lzh", L"\\a.lzh"}) {
+        app->AddToRecentFileList(path);
+    }
+    view->OnColumnResized(1, 120);
+    Restart();
+    EXPECT_EQ(app->GetRecentFiles(),
+              (Texts{L"\\a.lzh", L"\\5.lzh", L"\\4.lzh", L"\\3.lzh", L"\\gone.lzh"}));
+    EXPECT_EQ(view->GetListCtrl().GetColumnWidth(1), 120);
+    EXPECT_TRUE(app->RouteCommand(ID_FILE_MRU_FILE1));
+    EXPECT_EQ(Column(0), Texts{L"a.txt"});
+    ui.yesNoAnswers = {IDYES};
+    app->RouteCommand(ID_FILE_MRU_FILE1 + 4);
+    EXPECT_EQ(ui.MessageTexts().back(),
+              FormatNamed(res::kCannotOpenArchiveNamed, platform::DisplayPath(L"\\gone.lzh")));
 }

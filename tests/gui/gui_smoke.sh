@@ -442,6 +442,12 @@ grep -q "^count	100000$" "$trace" || { echo "FAIL: 100,000 members were not show
 echo "100,000 members shown after $(( ($(date +%s%N) - start) / 1000000 )) ms"
 window=$(xdotool search --onlyvisible --class tavrel 2>/dev/null | head -1)
 sleep 0.5
+# The size the window had at the end of the first run; the File menu's recent archives.
+xdotool getwindowgeometry "$window" | grep -q "Geometry: 1260x680" ||
+    { echo "FAIL: the window came back as $(xdotool getwindowgeometry "$window" | tail -1)"; exit 1; }
+grep '^recent' "$trace" | tail -1 | grep -q "	$work/hundred.lzh|$work/big.lzh|$work/消去.lzh|" ||
+    grep '^recent' "$trace" | tail -1 | grep -q "	$work/hundred.lzh|$work/消去.lzh|" ||
+    { echo "FAIL: recent archives '$(grep '^recent' "$trace" | tail -1)'"; exit 1; }
 xdotool mousemove --window "$window" 60 137 click 1
 sleep 0.3
 key End
@@ -470,6 +476,8 @@ emptied=$("$cli" --config "$work/cli.ini" "$work/消去.lzh" | tail -n +2 | grep
     { echo "FAIL: the typed add did not store the folder's 3,000 files"; fail=1; }
 grep -q "CommandLineHistory" "$work/Tavrel.ini" || { echo "FAIL: no settings saved at exit"; fail=1; }
 grep -q "Extract=" "$work/Tavrel.ini" || { echo "FAIL: LastFolder/Extract not stored"; fail=1; }
+grep -q "^\[Window\]" "$work/Tavrel.ini" && grep -q "^\[RecentFileList\]" "$work/Tavrel.ini" ||
+    { echo "FAIL: the window's place or the recent archives not stored"; fail=1; }
 [ -s "$artifacts/main-window.png" ] && [ -s "$artifacts/settings-sheet.png" ] ||
     { echo "FAIL: screenshots missing"; fail=1; }
 if grep -q "^assert" "$work/out.log" "$work/out2.log"; then
