@@ -91,6 +91,9 @@ inline constexpr const wchar_t* kCutMark = L"…";
 
 // The typed command line.
 inline constexpr const wchar_t* kInvalidCommand = L"不正なコマンドです。";
+// The command-line dialog's line of help.
+inline constexpr const wchar_t* kCommandLineHint =
+    L"a 追加  u 更新  d 削除  e 展開  x フォルダ付き展開　例: e -x1 *.txt";
 inline constexpr const wchar_t* kPathNotFound = L"指定されたパスが存在しません\n";
 inline constexpr const wchar_t* kNothingNamedToAdd = L"追加するファイルが指定されていません。";
 inline constexpr const wchar_t* kNothingNamedToDelete =
