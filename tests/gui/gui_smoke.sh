@@ -9,7 +9,11 @@
 # typed command with host paths adds a folder of 3,000 files to it, and closing the window
 # commits it all and saves the settings. The archive bar and the destination field show
 # host paths; Cancel inside a member stops within half a second and the summary says so. A second run opens an archive of
-# 100,000 members and scrolls to its end. Nothing may appear on the program's stderr. The
+# 100,000 members and scrolls to its end. Delete asks first; the status line counts the
+# selection; the Menu key opens the list's context menu; the overwrite question's すべていいえ
+# keeps the user's file and the summary counts it; the second run comes back at the first
+# one's size with the recent archives in the File menu and on the desktop's recent list.
+# Nothing may appear on the program's stderr. The
 # window reports its rows, title and message boxes through TAVREL_GUI_TRACE. Screenshots go
 # to $ARTIFACTS (default: the build's gui-artifacts folder).
 # Cancel inside a 300 MB member (Test and Extract all) is checked unless
@@ -58,6 +62,8 @@ if [ "$TAVREL_CHECK_MEMBER_CANCEL" = 1 ]; then
 fi
 
 export TAVREL_GUI_TRACE=$work/trace.txt
+# The desktop's recently used list goes here.
+export XDG_DATA_HOME=$work/xdg-data
 # Open in place hands the file to xdg-open: a recording one comes first on PATH.
 mkdir -p "$work/bin"
 printf '#!/bin/sh\necho "$@" >> "%s/opened.txt"\n' "$work" > "$work/bin/xdg-open"
@@ -476,6 +482,8 @@ emptied=$("$cli" --config "$work/cli.ini" "$work/消去.lzh" | tail -n +2 | grep
     { echo "FAIL: the typed add did not store the folder's 3,000 files"; fail=1; }
 grep -q "CommandLineHistory" "$work/Tavrel.ini" || { echo "FAIL: no settings saved at exit"; fail=1; }
 grep -q "Extract=" "$work/Tavrel.ini" || { echo "FAIL: LastFolder/Extract not stored"; fail=1; }
+grep -q 'href="file://[^"]*/hundred.lzh"' "$work/xdg-data/recently-used.xbel" ||
+    { echo "FAIL: the desktop's recent list lacks the archive"; fail=1; }
 grep -q "^\[Window\]" "$work/Tavrel.ini" && grep -q "^\[RecentFileList\]" "$work/Tavrel.ini" ||
     { echo "FAIL: the window's place or the recent archives not stored"; fail=1; }
 [ -s "$artifacts/main-window.png" ] && [ -s "$artifacts/settings-sheet.png" ] ||
