@@ -141,14 +141,9 @@ for x in $(echo "$header" | cut -f3 | tr ',' ' '); do
     fi
     column=$((column + 1))
 done
-# Settings: F10 opens the menu bar; the third menu holds 設定.
+# Settings (オプション -> 設定) by the menu title's mnemonic.
 xdotool windowactivate --sync "$window" 2>/dev/null || true
-# Without a window manager keys do not reach the open menu: its first item is clicked.
-key F10 Right Right
-popup=$(xdotool search --onlyvisible --class tavrel | while read -r w; do
-    [ "$w" != "$window" ] && echo "$w"; done | tail -1)
-[ -n "$popup" ] || { echo "FAIL: the menu did not open"; exit 1; }
-xdotool mousemove --window "$popup" 20 12 click 1
+key alt+o s
 sleep 1.5
 sheet=$(dialog)
 [ -n "$sheet" ] || { echo "FAIL: the settings sheet did not open"; exit 1; }
