@@ -44,14 +44,23 @@ make_lzh "$work/消去.lzh" keep.txt gone.txt
 printf '[LastFolder]\nExtract=\\\\kept\\\\\n' > "$work/Tavrel.ini"
 
 export TAVREL_GUI_TRACE=$work/trace.txt
-xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$tavrel" "$work" "$here" <<'SCRIPT'
+# A display of its own, found from a number of its own, with its key kept here (other displays
+# on the machine come and go), and never reset while no program is connected: the programs
+# here come one after the other, and one that starts during a reset finds no display.
+xvfb-run -a -n $((200 + RANDOM % 800)) -f "$work/Xauthority" -s "-screen 0 1280x800x24 -noreset" \
+    bash -s "$tavrel" "$work" "$here" <<'SCRIPT'
 set -eEuo pipefail
 tavrel=$1 work=$2 here=$3
 [ -z "${GUI_DEBUG:-}" ] || set -x
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"; tail -n 30 "$work"/err*.log 2>/dev/null' ERR
 trace=$work/trace.txt
 source "$here/gui_common.sh"
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+    echo "FAIL: $*"
+    echo "--- trace:"; grep -av '^rows' "$trace" | tail -n 20
+    echo "--- stderr:"; tail -n 20 "$work/err.log" 2>/dev/null
+    exit 1
+}
 
 # extract_here ARCHIVE...: the program's --extract-here, its messages answered; the status in
 # $status.
