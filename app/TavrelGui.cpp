@@ -139,6 +139,9 @@ public:
         frame->Show();
         if (!refused.empty()) {
             CallAfter([refused] { AfxMessageBox(refused); });
+        } else if (!archive.empty()) {
+            // A file that is no archive is said to be so once the window shows.
+            CallAfter([this] { m_app->GetDocument()->ReportNotAnArchive(); });
         }
         m_modalCount.Register();
         Bind(wxEVT_IDLE, &CTavrelWxApp::OnIdleClose, this);
