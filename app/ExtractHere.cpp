@@ -137,6 +137,13 @@ int CExtractHere::Run(const std::vector<std::string>& hostPaths)
                 FormatNamed(res::kCannotOpenArchiveNamed, platform::DisplayPath(archive)));
             continue;
         }
+        if (doc->MemberCount() == 0 && !doc->Archive().IsWhole()) {
+            // Nothing in it could be read: it is said to be no archive, and nothing is made.
+            ++failures;
+            doc->ReportNotAnArchive();
+            doc->CloseArchive();
+            continue;
+        }
         bool beside = !OneTopLevelItem(doc->Archive()).empty();
         ui.destination = platform::DisplayPath(platform::FolderPart(archive));
         ui.createFolder = !beside;

@@ -6,9 +6,10 @@
 // all's "create a folder" names it), unless everything it holds lies below one top-level name
 // (one file or one folder), which then goes directly beside the archive. Folders are kept.
 // The program answers the destination dialog itself, and the folder the dialog proposes next
-// time stays as it was. The exit status is tavrel-cli's: 0 when every archive opened and
-// every member was extracted, 1 otherwise (a damaged archive, a member not extracted, a
-// cancelled run).
+// time stays as it was. A file in which nothing can be read is said to be no archive, and
+// nothing is made for it. The exit status is tavrel-cli's: 0 when every archive opened and
+// every member was extracted, 1 otherwise (no archive, a damaged archive, a member not
+// extracted, a cancelled run).
 #pragma once
 
 #include <string>

@@ -109,6 +109,15 @@ TEST_F(ExtractHere, ADamagedArchiveEndsWithFailure)
     EXPECT_EQ(Run({"cut.lzh"}), 1);
 }
 
+TEST_F(ExtractHere, AFileThatIsNoArchiveIsSaidToBeSo)
+{
+    WriteFile("text.lzh", "plain text, no headers\n");
+    EXPECT_EQ(Run({"text.lzh"}), 1);
+    EXPECT_EQ(ui.MessageTexts(), Texts{FormatText(res::kNotAnArchive, Host("text.lzh").c_str())});
+    EXPECT_EQ(ui.dialogsShown, std::vector<int>{});
+    EXPECT_FALSE(Exists("text"));
+}
+
 TEST_F(ExtractHere, CancelEndsTheRun)
 {
     MakeLzh(L"\\a.lzh", {{"a1.txt", "1"}, {"a2.txt", "2"}});
