@@ -136,7 +136,7 @@ bool CUserPrompt::AskPassword(const wchar_t* context, bool again, wchar_t* text)
 
 OverwriteAnswer CUserPrompt::AskOverwrite(const OverwriteQuestion& asked)
 {
-    if (m_answerForAll != OverwriteAnswer::Unanswerable) {
+    if (m_answerForAll != OverwriteAnswer::Unanswerable && !asked.writtenThisRun) {
         return m_answerForAll;
     }
     std::wstring question = FormatNamed(res::kAskOverwrite, asked.name);

@@ -20,7 +20,12 @@ public:
 
     int MessageBox(const std::wstring& text, unsigned type) override
     {
-        return m_user.MessageBox(text + note, type);
+        int answer = m_user.MessageBox(text + note, type);
+        // Cancel at an overwrite question ends the whole run as the progress dialog's does.
+        if ((type & MB_YESNOALL) != 0 && answer == IDCANCEL) {
+            cancelled = true;
+        }
+        return answer;
     }
     int RunModal(CDialog& dialog) override
     {
@@ -147,7 +152,15 @@ int CExtractHere::Run(const std::vector<std::string>& hostPaths)
         bool beside = !OneTopLevelItem(doc->Archive()).empty();
         ui.destination = platform::DisplayPath(platform::FolderPart(archive));
         ui.createFolder = !beside;
+        // The user chose no destination: beside the archive (a download folder, say) an
+        // existing file goes only with an answer, older or not, unless the settings say
+        // never to ask.
+        int inquire = m_app.m_nOverwriteInquire;
+        if (inquire == CTavrelApp::kAskIfNewer) {
+            m_app.m_nOverwriteInquire = CTavrelApp::kAskAlways;
+        }
         doc->ExtractMembers(nullptr);
+        m_app.m_nOverwriteInquire = inquire;
         failures += doc->m_nLastBroken + doc->m_nLastUnsupported;
         doc->CloseArchive();
     }

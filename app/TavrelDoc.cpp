@@ -206,11 +206,11 @@ void CTavrelDoc::OnCloseDocument()
 
 void CTavrelDoc::OnOpenRecentFile(int n)
 {
-    std::vector<std::wstring> recent = TavrelApp()->GetRecentFiles();
-    if (n >= static_cast<int>(recent.size()) || !AskToClose()) {
+    // The archive the menu shows, whatever another window wrote to the settings since.
+    std::wstring path = TavrelApp()->GetRecentFile(n);
+    if (path.empty() || !AskToClose()) {
         return;
     }
-    const std::wstring& path = recent[static_cast<size_t>(n)];
     if (!OpenArchiveByType(path)) {
         AfxMessageBox(FormatNamed(res::kCannotOpenArchiveNamed, platform::DisplayPath(path)));
         return;
@@ -371,7 +371,8 @@ void CTavrelDoc::OnArchiveAdd()
         return;
     }
     // Adding is the LZH object's: RefuseUnchangeable let no other format through. Each file
-    // chosen is added as one alone would be; the first that fails ends the add.
+    // chosen is added as one alone would be; one passed over (said so) lets the rest go on, as
+    // in a drop.
     ApplyMenuPolicy();
     ApplyAddSettings();
     m_pLzh->destFolder[0] = 0; // the chosen full path is stored as it is
@@ -379,7 +380,9 @@ void CTavrelDoc::OnArchiveAdd()
         if (!m_pLzh->AddFile(path.c_str())) {
             ++m_nLastFailed;
             AfxMessageBox(ChangeFailureText(m_pLzh->LastCause(), platform::DisplayPath(path)));
-            break;
+            if (!AddGoesOn(m_pLzh->LastCause())) {
+                break;
+            }
         }
     }
     UpdateAllViews(nullptr);

@@ -22,6 +22,7 @@
 #include <wx/log.h>
 #include <wx/modalhook.h>
 #include <wx/uilocale.h>
+#include <wx/weakref.h>
 
 #include <csignal>
 #include <cstdio>
@@ -134,6 +135,7 @@ public:
             return false;
         }
         auto* frame = new CWxMainFrame(*m_app, *m_app->GetView());
+        m_frame = frame;
         m_backend.parent = frame;
         SetTopWindow(frame);
         frame->Show();
@@ -267,8 +269,10 @@ private:
     {
         event.Skip();
         wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+        // A menu of the list or a drag out runs its own loop under the main one: closing
+        // waits for it to end, as for a dialog.
         if (!m_closeRequested || m_modalCount.open > 0 || loop == nullptr ||
-            loop != GetMainLoop() || loop->IsYielding()) {
+            loop != GetMainLoop() || loop->IsYielding() || (m_frame && m_frame->IsBusy())) {
             return;
         }
         m_closeRequested = false;
@@ -281,6 +285,7 @@ private:
     std::unique_ptr<CTavrelApp> m_app;
     CModalCount m_modalCount;
     CExtractHere* m_extractHere = nullptr;
+    wxWeakRef<CWxMainFrame> m_frame; // null once the window is gone
     std::vector<guint> m_signalSources;
     void (*m_onEndSignal)(CTavrelWxApp&) = nullptr;
     bool m_closeRequested = false;

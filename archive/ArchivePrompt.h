@@ -19,6 +19,9 @@ struct OverwriteQuestion
     platform::FileTime memberTime;
     uint64_t existingSize;
     platform::FileTime existingTime;
+    // The file was written by another member of this run: an answer given for every file
+    // does not cover it.
+    bool writtenThisRun = false;
 };
 
 enum class OverwriteAnswer

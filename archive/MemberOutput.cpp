@@ -78,6 +78,7 @@ PlaceVerdict DecideReplace(CFolderTree& tree, std::wstring_view relative,
     if (existing.writtenThisRun) {
         // Another member of this run wrote it: never replaced unasked, whatever the times.
         *writtenBy = existing.writtenBy;
+        question.writtenThisRun = true;
         verdict = Ask(rules, question, true);
     } else {
         // Compared in whole seconds of local time, as the stamps of archives are.

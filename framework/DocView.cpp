@@ -1,5 +1,9 @@
 #include "framework/DocView.h"
 
+#include "platform/DevicePath.h"
+
+#include <algorithm>
+
 namespace
 {
 
@@ -67,18 +71,44 @@ std::wstring RecentEntry(int n)
     return L"File" + std::to_wstring(n + 1);
 }
 
+// Whether a path read from the settings file is one this program could have put there: an
+// absolute device path, no "." or ".." in it, that names its host path again (the settings
+// file is the user's to edit, or another root's).
+bool IsRecentFilePath(const std::wstring& path)
+{
+    if (path.empty() || path[0] != L'\\') {
+        return false;
+    }
+    for (size_t start = 1; start <= path.size();) {
+        size_t end = std::min(path.find(L'\\', start), path.size());
+        std::wstring_view part(path.data() + start, end - start);
+        if (part.empty() || part == L"." || part == L"..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return platform::ExactDevicePath(platform::DeviceToHost(path)) == path;
+}
+
 } // namespace
 
 std::vector<std::wstring> CWinApp::GetRecentFiles()
 {
-    std::vector<std::wstring> files;
+    m_recentFiles.clear();
     for (int n = 0; n < kRecentFiles; ++n) {
         std::wstring path = GetProfileString(kRecentSection, RecentEntry(n).c_str());
-        if (!path.empty()) {
-            files.push_back(path);
+        if (IsRecentFilePath(path)) {
+            m_recentFiles.push_back(path);
         }
     }
-    return files;
+    return m_recentFiles;
+}
+
+std::wstring CWinApp::GetRecentFile(int n) const
+{
+    return n >= 0 && n < static_cast<int>(m_recentFiles.size())
+               ? m_recentFiles[static_cast<size_t>(n)]
+               : std::wstring();
 }
 
 void CWinApp::AddToRecentFileList(const std::wstring& path)

@@ -114,7 +114,11 @@ public:
     // The archives opened last (device paths), newest first, at most kRecentFiles; kept in
     // the settings' section of their own.
     static constexpr int kRecentFiles = 5;
+    // Entries that are no absolute device path of this root are left out.
     std::vector<std::wstring> GetRecentFiles();
+    // The n-th of the list as GetRecentFiles last gave it (what the menu shows); empty when
+    // there is none.
+    std::wstring GetRecentFile(int n) const;
     void AddToRecentFileList(const std::wstring& path);
     // Called once, at the first change of a setting that could not be saved.
     virtual void OnSettingsNotSaved();
@@ -133,6 +137,7 @@ private:
 
     CProfileStore m_profile;
     bool m_bToldUnsaved = false;
+    std::vector<std::wstring> m_recentFiles;
 };
 
 // The running application.

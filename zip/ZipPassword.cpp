@@ -86,21 +86,26 @@ bool CZipArchive::CheckPassword()
         return s.input.Read(again, kZipEncryptionHeader) == kZipEncryptionHeader;
     };
     // One byte checks a traditional password, so two forms of it may both pass, one by
-    // chance (1 in 256): the data decide, decoded once without output for each.
+    // chance (1 in 256): the data decide, decoded once without output for each, with progress
+    // and Cancel as for the member itself.
+    int trialEnd = kZipOk; // what ends the member before its data: Cancel, or no rewind
     auto formWithWholeData = [&](const std::vector<std::string>& passing) {
-        CArchivePrompt* asking = prompt;
-        prompt = nullptr; // no progress for a trial
         std::string found = passing.front();
         for (const std::string& form : passing) {
-            if (rewindWith(form)) {
-                s.input.AttachCipher(&s.cipher);
-                if (ExtractData(platform::kInvalidFile)) {
-                    found = form;
-                    break;
-                }
+            if (!rewindWith(form)) {
+                trialEnd = kZipDamaged;
+                break;
+            }
+            s.input.AttachCipher(&s.cipher);
+            if (ExtractData(platform::kInvalidFile)) {
+                found = form;
+                break;
+            }
+            if (status == kZipCancelled) {
+                trialEnd = kZipCancelled;
+                break;
             }
         }
-        prompt = asking;
         status = kZipOk;
         return found;
     };
@@ -120,8 +125,15 @@ bool CZipArchive::CheckPassword()
         if (passing.empty()) {
             return false;
         }
-        chosen = passing.size() == 1 ? passing.front() : formWithWholeData(passing);
-        return passing.size() == 1 || rewindWith(chosen);
+        if (passing.size() > 1) {
+            chosen = formWithWholeData(passing);
+            if (trialEnd == kZipOk && !rewindWith(chosen)) {
+                trialEnd = kZipDamaged;
+            }
+        } else {
+            chosen = passing.front();
+        }
+        return true; // the questions end; trialEnd tells whether the member goes on
     };
     bool accepted = false;
     if (s.askAnew) {
@@ -147,6 +159,10 @@ bool CZipArchive::CheckPassword()
     }
     if (!accepted) {
         status = wrong ? kZipPasswordFailed : kZipNoPassword;
+        return false;
+    }
+    if (trialEnd != kZipOk) {
+        status = trialEnd;
         return false;
     }
     if (!aes) {

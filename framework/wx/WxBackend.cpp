@@ -141,8 +141,9 @@ int AskWithAnswersForAll(wxWindow* parent, const std::wstring& text)
     row->Add(new wxStaticBitmap(&box, wxID_ANY,
                                 wxArtProvider::GetBitmap(wxART_QUESTION, wxART_MESSAGE_BOX)),
              0, wxALL, 12);
-    row->Add(new wxStaticText(&box, wxID_ANY, wxString(text)), 1, wxALL | wxALIGN_CENTER_VERTICAL,
-             12);
+    auto* words = new wxStaticText(&box, wxID_ANY, wxString(text));
+    words->Wrap(box.FromDIP(520)); // a long name breaks into lines, the buttons stay on screen
+    row->Add(words, 1, wxALL | wxALIGN_CENTER_VERTICAL, 12);
     sizer->Add(row, 1, wxEXPAND);
     const struct
     {

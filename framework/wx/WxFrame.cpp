@@ -201,9 +201,6 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
     // list's own event (the generic list keeps the click for its selection).
     m_list->Bind(wxEVT_CONTEXT_MENU,
                  [this](wxContextMenuEvent& event) { ShowContextMenu(event.GetPosition()); });
-    m_list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [this](wxListEvent& event) {
-        ShowContextMenu(m_list->ClientToScreen(event.GetPoint()));
-    });
     for (auto type :
          {wxEVT_LIST_ITEM_SELECTED, wxEVT_LIST_ITEM_DESELECTED, wxEVT_LIST_ITEM_FOCUSED}) {
         m_list->Bind(type, [this](wxListEvent& event) {
@@ -262,8 +259,8 @@ void CWxMainFrame::RestoreGeometry()
     if (width >= 200 && height >= 150 && width <= 20000 && height <= 20000) {
         SetSize(width, height);
     }
-    if (x != INT32_MIN && y != INT32_MIN &&
-        wxDisplay::GetFromPoint(wxPoint(x + 40, y + 20)) != wxNOT_FOUND) {
+    bool placed = x > -100000 && x < 100000 && y > -100000 && y < 100000;
+    if (placed && wxDisplay::GetFromPoint(wxPoint(x + 40, y + 20)) != wxNOT_FOUND) {
         Move(x, y);
     }
     if (m_app.GetProfileInt(kWindowSection, L"Maximized", 0) != 0) {
@@ -301,6 +298,7 @@ void CWxMainFrame::ShowRecentFiles()
         std::wstring shown = platform::DisplayPath(files[static_cast<size_t>(n)]);
         wxString name(shown);
         name.Replace(L"&", L"&&"); // a '&' of the path is no mnemonic
+        name.Replace(L"\t", L" "); // nor a tab the start of a key
         wxString label = wxString::Format(L"&%d ", n + 1) + name;
         m_fileMenu->Insert(kRecentAt + n, ToWx(ID_FILE_MRU_FILE1 + n), label);
         traced += (n == 0 ? L"" : L"|") + shown;
@@ -531,9 +529,10 @@ void CWxMainFrame::OnActivate(wxListEvent& event)
 void CWxMainFrame::ShowContextMenu(wxPoint at)
 {
     if (m_inContextMenu) {
-        return; // one click may come as both events
+        return;
     }
     PullSelection();
+    bool selection = m_view.GetListCtrl().GetSelectedCount() > 0;
     // The commands the view enables now; keys shown are the window's own.
     wxMenu menu;
     std::wstring traced;
@@ -542,7 +541,10 @@ void CWxMainFrame::ShowContextMenu(wxPoint at)
             menu.AppendSeparator();
             continue;
         }
-        bool enabled = m_app.IsCommandEnabled(item.id);
+        // Here the commands on the selected rows wait for a selection.
+        bool onSelection = item.id == ID_OPEN_MEMBER || item.id == ID_EXTRACT_SELECTED ||
+                           item.id == ID_ARCHIVE_DELETE;
+        bool enabled = m_app.IsCommandEnabled(item.id) && (selection || !onSelection);
         menu.Append(ToWx(item.id), wxString(item.text))->Enable(enabled);
         traced += std::wstring(traced.empty() ? L"" : L"|") + (enabled ? L"+" : L"-") +
                   std::wstring(item.text).substr(0, std::wstring(item.text).find(L'('));
@@ -594,7 +596,9 @@ void CWxMainFrame::OnBeginDrag(wxListEvent& /*event*/)
     WxTrace(L"drag", traced);
     wxDropSource source(data, m_list);
     m_drop->refuse = true;
+    m_dragging = true;
     source.DoDragDrop(wxDrag_CopyOnly);
+    m_dragging = false;
     m_drop->refuse = false;
 }
 

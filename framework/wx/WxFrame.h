@@ -21,9 +21,14 @@ class CWxMainFrame : public wxFrame
 {
 public:
     CWxMainFrame(CWinApp& app, CListView& view);
+    // The list goes first: its last events still find the frame whole.
+    ~CWxMainFrame() override { DestroyChildren(); }
 
     // Makes the list show the view's rows, columns, selection and sort now.
     void SyncList();
+    // A menu of the list is open or members are being dragged out: the window's own loop
+    // runs, and closing must wait for it.
+    bool IsBusy() const { return m_inContextMenu || m_dragging; }
 
 private:
     void OnCommand(wxCommandEvent& event);
@@ -63,6 +68,7 @@ private:
     bool m_listDirty = true; // the view's list changed since the window's list showed it
     bool m_syncing = false;  // the window's list is being changed from the view's
     bool m_inContextMenu = false;
+    bool m_dragging = false;
     bool m_statusDirty = true;   // the status line may no longer tell the list's counts
     int m_statusSelected = -1;   // the selected rows' count the status line tells
     std::wstring m_tracedHeader; // the header's place as last traced

@@ -235,6 +235,17 @@ TEST_F(Document, ExtractAllIntoAFolderNamedAfterTheArchive)
     EXPECT_EQ(ui.MessageTexts()[0].rfind(L"既に[a.txt]が存在します。上書きしますか？", 0), 0u);
     EXPECT_EQ(ui.MessageTexts()[1], res::kExtractDone + FormatText(res::kKeptCount, 1));
     EXPECT_EQ(ReadFile("out/data.tar/b.txt"), "b");
+    // すべていいえ holds for the rest of its run only: the next Extract all asks again.
+    ui.messages.clear();
+    ui.yesNoAnswers = {IDNOALL, IDYES, IDNO};
+    ui.dialogAnswers[IDD_EXTRACT_DEST] = {Destination(L"\\out\\data.tar\\", 0, 0),
+                                          Destination(L"\\out\\data.tar\\", 0, 0)};
+    doc->OnExtractAll();
+    doc->OnExtractAll();
+    Texts shown = ui.MessageTexts();
+    ASSERT_EQ(shown.size(), 5u); // a question and a summary, two questions and a summary
+    EXPECT_EQ(shown[1], res::kExtractDone + FormatText(res::kKeptCount, 2));
+    EXPECT_EQ(shown[4], res::kExtractDone + FormatText(res::kKeptCount, 1));
     // Cancel at the destination dialog: nothing stored.
     ui.dialogAnswers[IDD_EXTRACT_DEST] = {};
     doc->OnExtractAll();
@@ -383,4 +394,8 @@ TEST_F(Document, RecentArchivesAndColumnWidthsOutliveTheProgram)
     app->RouteCommand(ID_FILE_MRU_FILE1 + 4);
     EXPECT_EQ(ui.MessageTexts().back(),
               FormatNamed(res::kCannotOpenArchiveNamed, platform::DisplayPath(L"\\gone.lzh")));
+    // Entries this program could not have written are passed over.
+    app->WriteProfileString(L"RecentFileList", L"File1", L"\\..\\up.lzh");
+    app->WriteProfileString(L"RecentFileList", L"File2", L"relative.lzh");
+    EXPECT_EQ(app->GetRecentFiles(), (Texts{L"\\4.lzh", L"\\3.lzh", L"\\gone.lzh"}));
 }

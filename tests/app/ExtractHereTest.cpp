@@ -10,6 +10,9 @@
 #include "tests/app/AppFixture.h"
 #include "tests/support/ZipBuilder.h"
 
+#include <chrono>
+#include <filesystem>
+
 using namespace testsupport;
 
 namespace
@@ -144,4 +147,23 @@ TEST_F(ExtractHere, TheExtractAllDialogsFolderStaysAsItWas)
     EXPECT_EQ(Run({"z.zip"}), 0);
     EXPECT_NE(ReadFile("settings/Tavrel.ini").find("Extract=\\\\kept\\\\\n"), std::string::npos)
         << ReadFile("settings/Tavrel.ini");
+}
+
+// Beside the archive no file of the user's goes unasked, older or not; Cancel at that
+// question ends the whole run.
+TEST_F(ExtractHere, AnExistingFileGoesOnlyWithAnAnswerAndCancelEndsTheRun)
+{
+    WriteFile("z.zip", BuildZip({StoredMember("report.txt", "the archive's")}));
+    WriteFile("report.txt", "the user's older text");
+    ASSERT_TRUE(std::filesystem::exists(folder.HostPath("report.txt")));
+    std::filesystem::last_write_time(folder.HostPath("report.txt"),
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(24 * 3650));
+    MakeLzh(L"\\b.lzh", {{"b1.txt", "1"}, {"b2.txt", "2"}});
+    ui.yesNoAnswers = {IDCANCEL};
+    EXPECT_EQ(Run({"z.zip", "b.lzh"}), 1);
+    EXPECT_EQ(ReadFile("report.txt"), "the user's older text");
+    ASSERT_FALSE(ui.MessageTexts().empty());
+    EXPECT_EQ(ui.MessageTexts()[0].rfind(L"既に[report.txt]が存在します。", 0), 0u);
+    EXPECT_FALSE(Exists("b"));
 }

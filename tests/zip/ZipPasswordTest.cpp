@@ -31,8 +31,10 @@ public:
         replies.pop_front();
         return true;
     }
+    bool ReportProgress(uint64_t, uint64_t) override { return !stop; }
     std::deque<std::wstring> replies;
     std::vector<std::wstring> asked;
+    bool stop = false; // Cancel at the first progress
 };
 
 ZipMember Encrypted(const std::string& name, const std::string& content,
@@ -215,4 +217,8 @@ TEST_F(ZipPassword, AFormThatPassesTheCheckByteByChanceGivesWayToTheRightOne)
     EXPECT_TRUE(Extract(0)) << archive.status;
     EXPECT_EQ(Output("s.txt"), std::string(5000, 's'));
     EXPECT_EQ(prompt.asked.size(), 1u);
+    // Cancel inside the member ends it, in the trial decoding as in the real one.
+    prompt.stop = true;
+    EXPECT_FALSE(Extract(0));
+    EXPECT_EQ(archive.status, kZipCancelled);
 }
