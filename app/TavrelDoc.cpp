@@ -5,6 +5,7 @@
 #include "app/TavrelApp.h"
 #include "framework/FileDialog.h"
 #include "platform/DevicePath.h"
+#include "platform/File.h"
 #include "platform/FindFile.h"
 #include "platform/FolderTree.h"
 #include "res/Resource.h"
@@ -178,6 +179,12 @@ bool CTavrelDoc::OnNewDocument()
     std::wstring path = dialog.GetPathName();
     if (dialog.GetFileExt().empty() && !path.empty() && !IsPathSeparator(path.back())) {
         path += L".lzh";
+        // The file dialog asked about the name typed, not this one: an existing archive is
+        // not taken for a new one.
+        if (platform::GetFileAttributes(path) != platform::kInvalidAttributes) {
+            AfxMessageBox(FormatNamed(res::kNewNameExists, platform::DisplayPath(path)));
+            return false;
+        }
     } else if (dialog.GetFileExt() != L"lzh") {
         AfxMessageBox(res::kOnlyLzhCanBeCreated);
         return false;

@@ -103,6 +103,8 @@ inline constexpr const wchar_t* kNothingNamedToDelete =
 inline constexpr const wchar_t* kNewTitle = L"新規作成";
 inline constexpr const wchar_t* kAddTitle = L"追加";
 inline constexpr const wchar_t* kAddFolderTitle = L"フォルダを追加";
+inline constexpr const wchar_t* kNewNameExists =
+    L"既に[%ls]が存在します。別の名前を指定してください。";
 inline constexpr const wchar_t* kOpenFilter =
     L"LHA書庫 (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|ZIP書庫 (*.zip)|*.zip|"
     L"すべてのファイル (*.*)|*.*||";

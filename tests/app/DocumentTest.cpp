@@ -96,6 +96,16 @@ TEST_F(Document, NewAsksToCloseAndCreatesOnlyLzh)
     EXPECT_TRUE(doc->OnNewDocument());
     EXPECT_TRUE(doc->m_bArchiveOpen);
     EXPECT_EQ(std::wstring(doc->Archive().archivePath), L"\\new.lzh");
+    // An archive already there under the name made is not taken for a new one.
+    MakeLzh(L"\\old.lzh", {{"kept.txt", "kept"}});
+    ui.yesNoAnswers = {IDYES};
+    ui.fileAnswers = {L"\\old"};
+    EXPECT_FALSE(doc->OnNewDocument());
+    EXPECT_EQ(ui.MessageTexts().back(),
+              FormatNamed(res::kNewNameExists, platform::DisplayPath(L"\\old.lzh")));
+    ui.fileAnswers = {L"\\new.lzh"};
+    ui.yesNoAnswers = {IDYES};
+    EXPECT_TRUE(doc->OnNewDocument());
     EXPECT_EQ(doc->m_nArchiveType, kArchiveLzh);
     EXPECT_EQ(doc->MemberCount(), 0);
     // Cancel at the file dialog: nothing open, no message.
