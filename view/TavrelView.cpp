@@ -32,11 +32,6 @@ std::wstring ColumnEntry(int column)
     return L"Column" + std::to_wstring(column);
 }
 
-} // namespace
-
-namespace
-{
-
 constexpr int kColumnFormats[9] = {LVCFMT_LEFT,  LVCFMT_RIGHT, LVCFMT_RIGHT,
                                    LVCFMT_RIGHT, LVCFMT_RIGHT, LVCFMT_LEFT,
                                    LVCFMT_RIGHT, LVCFMT_LEFT,  LVCFMT_LEFT};

@@ -197,8 +197,7 @@ CWxMainFrame::CWxMainFrame(CWinApp& app, CListView& view)
         event.Skip();
     });
     m_list->Bind(wxEVT_LIST_BEGIN_DRAG, &CWxMainFrame::OnBeginDrag, this);
-    // The Menu key and Shift+F10 come as a context menu event; a right click on a row as the
-    // list's own event (the generic list keeps the click for its selection).
+    // A right click, the Menu key and Shift+F10 come as one context menu event each.
     m_list->Bind(wxEVT_CONTEXT_MENU,
                  [this](wxContextMenuEvent& event) { ShowContextMenu(event.GetPosition()); });
     for (auto type :
