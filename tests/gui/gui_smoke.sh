@@ -11,7 +11,8 @@
 # host paths; Cancel inside a member stops within half a second and the summary says so. A second run opens an archive of
 # 100,000 members and scrolls to its end. Delete asks first; the status line counts the
 # selection; the Menu key opens the list's context menu; the overwrite question's すべていいえ
-# keeps the user's file and the summary counts it; the second run comes back at the first
+# keeps the user's file and the summary counts it; a text file named .lzh is said to be no
+# archive; the second run comes back at the first
 # one's size with the recent archives in the File menu and on the desktop's recent list.
 # Nothing may appear on the program's stderr. The
 # window reports its rows, title and message boxes through TAVREL_GUI_TRACE. Screenshots go
@@ -339,6 +340,14 @@ import -window "$window" "$artifacts/main-window-dropped.png"
 key alt+f c
 wait_rows ""
 grep '^title' "$trace" | tail -1 | grep -q "	Tavrel$" || { echo "FAIL: the title after closing"; exit 1; }
+# A text file named .lzh dropped on the empty window is said to be no archive.
+echo "just text" > "$work/note.lzh"
+drop "$work/note.lzh"
+for _ in $(seq 1 $((30 * patience))); do grep -q "^message	書庫ではないか" "$trace" && break; sleep 0.1; done
+grep '^message' "$trace" | tail -1 | grep -q "	書庫ではないか、壊れています。 \[$work/note.lzh\]$" ||
+    { echo "FAIL: no word on a file that is no archive: $(grep '^message' "$trace" | tail -1)"; exit 1; }
+key Return
+key alt+f c
 # The ZIP member opened in place is the listed one, whatever its local header says.
 drop "$work/renamed.zip"
 wait_rows "readme.txt"
