@@ -250,7 +250,7 @@ void AddToDesktopRecent(const std::string& hostPath)
 
 void CWxMainFrame::RestoreGeometry()
 {
-    // A place off every display of this session (a screen since removed) is not restored.
+    // A place off every display now attached (a screen since removed) is not restored.
     int x = m_app.GetProfileInt(kWindowSection, L"X", INT32_MIN);
     int y = m_app.GetProfileInt(kWindowSection, L"Y", INT32_MIN);
     int width = m_app.GetProfileInt(kWindowSection, L"Width", 0);
