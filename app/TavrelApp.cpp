@@ -7,6 +7,7 @@
 #include "platform/File.h"
 #include "platform/PrivateTemp.h"
 #include "platform/Text.h"
+#include "platform/Workers.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "view/TavrelView.h"
@@ -60,6 +61,8 @@ void CTavrelApp::LoadSettings()
     m_nLhaAction = GetProfileInt(kOption, L"LhaAction", 0);
     m_nStartupFolderType = GetProfileInt(kOption, L"StartupFolderType", 1);
     m_nExtractFolderType = GetProfileInt(kOption, L"ExtractFolderType", 1);
+    int threads = GetProfileInt(kOption, L"Threads", 0);
+    platform::SetWorkerSetting(threads > 0 ? static_cast<unsigned>(threads) : 0);
     m_strStartupFolder = GetProfileString(kOption, L"StartupFolder", L"");
     m_strExtractFolder = GetProfileString(kOption, L"ExtractFolder", L"");
     m_strLastFolderStartup = GetProfileString(kLastFolder, L"Startup", res::kMyDocuments);

@@ -6,10 +6,10 @@
 #include "lzh/LzhCodec.h"
 #include "lzh/LzhHeaderWriter.h"
 #include "platform/DevicePath.h"
+#include "platform/Workers.h"
 
 #include <cwchar>
 #include <string>
-#include <thread>
 
 using namespace platform;
 
@@ -143,7 +143,7 @@ bool CLzhArchive::StoreData(FileHandle work, FileHandle source, CArchiveEntry& e
 
 void CLzhArchive::CompressAhead(std::vector<std::wstring> sources, unsigned threads)
 {
-    unsigned cores = threads != 0 ? threads : std::thread::hardware_concurrency();
+    unsigned cores = threads != 0 ? threads : platform::WorkerCount();
     StopAhead();
     if ((threads == 0 && cores < 2) || sources.empty()) {
         return; // nothing to gain
