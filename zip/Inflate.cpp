@@ -6,6 +6,12 @@
 // Window: 64 KiB of history (zeros at the start of a member, as far back as the member's
 // distance codes reach) followed by the output being produced; a full chunk is flushed
 // (CRC, sink) and the last 64 KiB move to the front.
+//
+// The symbols of a block go through rounds (Rounds below) that keep the bit buffer, the
+// input and the output pointer in registers and check neither buffer's end: the rounds are
+// counted beforehand from the room both have. On x86-64 processors with BMI2 the same
+// rounds are compiled a second time for it (shifts by a register and bit extraction in one
+// instruction each).
 #include "zip/Inflate.h"
 
 #include "archive/MatchCopy.h"
@@ -17,21 +23,28 @@ namespace
 {
 
 constexpr uint32_t kHistory = 65536;
-constexpr uint32_t kChunk = 512 * 1024;
+constexpr uint32_t kChunk = 1024 * 1024;
 constexpr uint32_t kMaxLength = 65538; // enhanced: 3 + 16 bits
-// The symbol loop runs while the output is below the chunk's end; one round writes up to
-// three literals and a match, whose copy may run kCopyOverrun - 1 bytes further.
-constexpr uint32_t kWindowSize = kHistory + kChunk + 3 + kMaxLength + kCopyOverrun;
-constexpr uint32_t kInputSize = 64 * 1024;
+// A round starts at or below the chunk's end and writes up to two literals and a match
+// (or three literals), whose copy may run kCopyOverrun - 1 bytes further.
+constexpr uint32_t kRoundOutput = 2 + 258;
+constexpr uint32_t kEnhancedRoundOutput = 2 + kMaxLength;
+constexpr uint32_t kWindowSize = kHistory + kChunk + kEnhancedRoundOutput + kCopyOverrun;
+// Twice the file layer's read-ahead of 64 KiB, so that reads of the member go straight into
+// the buffer instead of through a copy.
+constexpr uint32_t kInputSize = 128 * 1024;
+// Fewer unread bytes than this and the buffer is topped up before the next rounds.
+constexpr uint32_t kTopUp = 256;
 constexpr int kMaxBits = 15;
 // Past the end of the input the stream reads as one bits, which in a fixed block decode as
 // literals forever: a stream whose symbols have taken more than this many bits beyond its
 // end is invalid.
 constexpr uint64_t kMaxOverrunBits = 64;
 
-// Table entries, 32 bits: bits 0-5 the bits to take (code length plus extra bits, at most
-// 15 + 16), bits 8-11 the code length, bits 16-31 the value (the literal, the base length
-// or distance, or a sub-table's index) and a kind in bits 12-15.
+// Table entries, 32 bits: bits 0-7 the bits to take (code length plus extra bits, at most
+// 15 + 16, so bits 6 and 7 are zero), bits 8-11 the code length, bits 16-31 the value (the
+// literal, the base length or distance, or a sub-table's index) and a kind in bits 12-15.
+// Lengths and distances have no kind bits: bits 8-13 of theirs are the code length alone.
 constexpr uint32_t kLiteral = 1u << 12;
 constexpr uint32_t kEndOfBlock = 1u << 13;
 constexpr uint32_t kSubTable = 1u << 14;
@@ -209,12 +222,169 @@ inline uint32_t Lookup(const uint32_t* table, int tableBits, uint64_t bits)
 }
 
 // The value of an entry of a length or distance: its base plus the extra bits that follow
-// the code in `bits` (read before the entry's bits are taken).
+// the code in `bits` (read before the entry's bits are taken). The masks are the ones the
+// processor applies to a 64-bit shift's count anyway (bits 6-7 and 12-13 of these entries
+// are zero), so that the compiler leaves them out.
 inline uint32_t EntryValue(uint32_t e, uint64_t bits)
 {
-    const unsigned taken = e & 0x3F;
-    const unsigned codeLength = (e >> 8) & 0xF;
-    return (e >> 16) + static_cast<uint32_t>((bits & ((uint64_t{1} << taken) - 1)) >> codeLength);
+    const uint64_t taken = bits & ((uint64_t{1} << (e & 63)) - 1);
+    return (e >> 16) + static_cast<uint32_t>(taken >> ((e >> 8) & 63));
+}
+
+// The bit buffer, input and output as the rounds keep them.
+struct Cursor
+{
+    uint64_t bits;
+    // The low 8 bits count the valid bits of `bits`; the rounds subtract whole entries from
+    // it (only their low 8 bits, the bits taken, reach the count) and leave the rest as it
+    // falls.
+    uint32_t count;
+    const uint8_t* in;
+    uint8_t* out;
+};
+
+enum RoundsEnd
+{
+    kRoundsDone,
+    kRoundsBlockEnd,
+    kRoundsInvalid,
+};
+
+// Tops the bit buffer up to 56-63 bits with one 8-byte load at `in`, which then advances
+// by the whole bytes taken in (at most 7). The bits above the count then hold the low bits
+// of the byte at `in`, which the next load puts in again at the same place.
+#define TAVREL_INFLATE_REFILL(b, n, in)                                                            \
+    do {                                                                                           \
+        (b) |= LoadLittleEndian64(in) << ((n)&63);                                                 \
+        (in) += 7 - (((n) >> 3) & 7);                                                              \
+        (n) |= 56;                                                                                 \
+    } while (false)
+
+// A refill advances the input by at most 7 bytes; a round refills twice, or three times in
+// enhanced Deflate (31 + 29 bits for a length and distance leave too few of 56).
+constexpr ptrdiff_t RoundRefills(bool enhanced)
+{
+    return enhanced ? 3 : 2;
+}
+
+// `rounds` rounds of symbols, each a refill and then up to three literals (a literal code
+// takes at most 15 of the 56 bits), or up to two literals, a second refill, and a length
+// with its distance (at most 15 + 5 + 15 + 14 bits of 56 in Deflate). The caller has
+// counted the rounds so that every load stays within the input (8 bytes at each refill)
+// and every round starts at or below the chunk's end (past which the window has room for
+// one round's output and the copy's overrun).
+template <bool kEnhanced>
+[[gnu::always_inline]] inline RoundsEnd Rounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
+                                               const uint32_t* distances)
+{
+    constexpr uint32_t kLiteralMask = (1u << kLiteralBits) - 1;
+    constexpr uint32_t kDistanceMask = (1u << kDistanceBits) - 1;
+    constexpr uint32_t kLiteralSubMask = (1u << (kMaxBits - kLiteralBits)) - 1;
+    constexpr uint32_t kDistanceSubMask = (1u << (kMaxBits - kDistanceBits)) - 1;
+    uint64_t b = c.bits;
+    uint32_t n = c.count;
+    const uint8_t* in = c.in;
+    uint8_t* o = c.out;
+    RoundsEnd end = kRoundsDone;
+    for (; rounds != 0; --rounds) {
+        TAVREL_INFLATE_REFILL(b, n, in);
+        uint32_t e = literals[b & kLiteralMask];
+        if (e & kLiteral) {
+            b >>= e & 63;
+            n -= e;
+            *o++ = static_cast<uint8_t>(e >> 16);
+            e = literals[b & kLiteralMask];
+            if (e & kLiteral) {
+                b >>= e & 63;
+                n -= e;
+                *o++ = static_cast<uint8_t>(e >> 16);
+                e = literals[b & kLiteralMask];
+                if (e & kLiteral) {
+                    b >>= e & 63;
+                    n -= e;
+                    *o++ = static_cast<uint8_t>(e >> 16);
+                    continue;
+                }
+            }
+            // The entry was read from the low bits, which a refill leaves as they are.
+            TAVREL_INFLATE_REFILL(b, n, in);
+        }
+        if (e & (kSubTable | kEndOfBlock | kInvalid)) {
+            if (e & kSubTable) {
+                e = literals[(e >> 16) + ((b >> kLiteralBits) & kLiteralSubMask)];
+                if (e & kLiteral) {
+                    b >>= e & 63;
+                    n -= e;
+                    *o++ = static_cast<uint8_t>(e >> 16);
+                    continue;
+                }
+            }
+            if (e & (kEndOfBlock | kInvalid)) {
+                b >>= e & 63;
+                n -= e;
+                end = (e & kEndOfBlock) ? kRoundsBlockEnd : kRoundsInvalid;
+                break;
+            }
+        }
+        const uint32_t length = EntryValue(e, b);
+        b >>= e & 63;
+        n -= e;
+        if constexpr (kEnhanced) {
+            if ((n & 0xFF) < 29) {
+                TAVREL_INFLATE_REFILL(b, n, in);
+            }
+        }
+        uint32_t d = distances[b & kDistanceMask];
+        if (d & (kSubTable | kInvalid)) {
+            if (d & kSubTable) {
+                d = distances[(d >> 16) + ((b >> kDistanceBits) & kDistanceSubMask)];
+            }
+            if (d & kInvalid) {
+                end = kRoundsInvalid;
+                break;
+            }
+        }
+        const uint32_t distance = EntryValue(d, b);
+        b >>= d & 63;
+        n -= d;
+        CopyMatch(o, distance, length); // distance <= 65536: within the history
+        o += length;
+    }
+    c.bits = b;
+    c.count = n & 0xFF;
+    c.in = in;
+    c.out = o;
+    return end;
+}
+
+#undef TAVREL_INFLATE_REFILL
+
+using RoundsFunction = RoundsEnd (*)(Cursor&, uint32_t, const uint32_t*, const uint32_t*);
+
+template <bool kEnhanced>
+RoundsEnd PlainRounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
+                      const uint32_t* distances)
+{
+    return Rounds<kEnhanced>(c, rounds, literals, distances);
+}
+
+#if defined(__x86_64__)
+template <bool kEnhanced>
+[[gnu::target("bmi2")]] RoundsEnd Bmi2Rounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
+                                             const uint32_t* distances)
+{
+    return Rounds<kEnhanced>(c, rounds, literals, distances);
+}
+#endif
+
+RoundsFunction ChooseRounds(bool enhanced)
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("bmi2")) {
+        return enhanced ? Bmi2Rounds<true> : Bmi2Rounds<false>;
+    }
+#endif
+    return enhanced ? PlainRounds<true> : PlainRounds<false>;
 }
 
 } // namespace
@@ -247,7 +417,8 @@ struct CInflater::State
     uint32_t crc;
     uint64_t produced;
     bool enhanced;
-    bool refused; // the sink would not take a chunk: decoding stops
+    RoundsFunction rounds; // for this CPU and `enhanced`
+    bool refused;          // the sink would not take a chunk: decoding stops
     // Bytes of zeros right before the member's first byte; the rest of the history holds
     // whatever the window held. A block's distances reach only so far back, and a flush
     // leaves real output there.
@@ -260,6 +431,23 @@ struct CInflater::State
             std::memset(window + kHistory - reach, 0, reach - zeros);
             zeros = reach;
         }
+    }
+
+    // Moves the unread bytes to the buffer's start and reads more after them.
+    void TopUp()
+    {
+        if (sourceEnded) {
+            return;
+        }
+        const size_t kept = static_cast<size_t>(end - next);
+        std::memmove(input.get(), next, kept);
+        next = input.get();
+        end = next + kept;
+        uint32_t got = source->Read(input.get() + kept, static_cast<uint32_t>(kInputSize - kept));
+        if (got == 0) {
+            sourceEnded = true;
+        }
+        end += got;
     }
 
     bool ReadInput()
@@ -375,105 +563,46 @@ InflateStatus CInflater::State::Stored()
     return kInflateOk;
 }
 
-// The symbols of one block. The loop keeps the bit buffer and the output pointer in locals
-// (stores to the window could otherwise alias them) and works in rounds: a refill, up to
-// three literals (a literal code takes at most 15 of the 56 bits a refill leaves), a
-// second refill when a length follows, and the length with its distance (at most
-// 15 + 5 + 15 + 14 bits, or 31 + 29 in enhanced Deflate, whose third refill is rare).
-// Entry conditions of the fast rounds: at least 8 bytes in the input buffer at every
-// refill, so that every refill is one load and no padding is involved. A refill advances
-// at most 7 bytes: the k-th refill of round i (from 0) comes at most 21i + 7(k - 1) bytes
-// on, so with `room` bytes to spare at the first, rounds 0 .. (room - 14) / 21 keep all
-// three of theirs inside. The output stays below the chunk's end, past which the window
-// has room for a round's output. Near the input's end the careful loop takes over.
+// The symbols of one block: rounds while the input buffer holds enough bytes for them
+// (topped up from the source first when it runs low), one symbol at a time by the careful
+// refill near the input's end, a flush whenever the output reaches the chunk's end.
 InflateStatus CInflater::State::Codes(const uint32_t* literals, const uint32_t* distances)
 {
     uint8_t* const chunkEnd = window + kHistory + kChunk;
-    constexpr ptrdiff_t kRoundAdvance = 3 * 7;
-    constexpr ptrdiff_t kLastRefill = 2 * 7; // the third refill's distance from the first
+    const uint32_t roundOutput = enhanced ? kEnhancedRoundOutput : kRoundOutput;
+    const ptrdiff_t roundInput = 7 * RoundRefills(enhanced);
     for (;;) {
-        uint64_t b = bits;
-        unsigned n = count;
-        const uint8_t* in = next;
-        uint8_t* o = out;
-        const ptrdiff_t room = end - 8 - in - kLastRefill;
-        uint32_t rounds = room < 0 ? 0 : static_cast<uint32_t>(room / kRoundAdvance) + 1;
-        InflateStatus status = kInflateOk;
-        bool blockEnded = false;
-        for (; rounds != 0; --rounds) {
-            if (o >= chunkEnd) {
-                break;
-            }
-            b |= LoadLittleEndian64(in) << n;
-            in += (63 - n) >> 3;
-            n |= 56;
-            uint32_t e = Lookup(literals, kLiteralBits, b);
-            if (e & kLiteral) {
-                b >>= e & 0x3F;
-                n -= e & 0x3F;
-                *o++ = static_cast<uint8_t>(e >> 16);
-                e = Lookup(literals, kLiteralBits, b);
-                if (e & kLiteral) {
-                    b >>= e & 0x3F;
-                    n -= e & 0x3F;
-                    *o++ = static_cast<uint8_t>(e >> 16);
-                    e = Lookup(literals, kLiteralBits, b);
-                    if (e & kLiteral) {
-                        b >>= e & 0x3F;
-                        n -= e & 0x3F;
-                        *o++ = static_cast<uint8_t>(e >> 16);
-                        continue;
-                    }
-                }
-                // The entry was read from the low bits, which a refill leaves as they are.
-                b |= LoadLittleEndian64(in) << n;
-                in += (63 - n) >> 3;
-                n |= 56;
-            }
-            if (e & (kEndOfBlock | kInvalid)) {
-                b >>= e & 0x3F;
-                n -= e & 0x3F;
-                blockEnded = (e & kEndOfBlock) != 0;
-                status = blockEnded ? kInflateOk : kInflateInvalid;
-                break;
-            }
-            const uint32_t length = EntryValue(e, b);
-            b >>= e & 0x3F;
-            n -= e & 0x3F;
-            if (n < 29) {
-                b |= LoadLittleEndian64(in) << n;
-                in += (63 - n) >> 3;
-                n |= 56;
-            }
-            const uint32_t d = Lookup(distances, kDistanceBits, b);
-            if (d & kInvalid) {
-                status = kInflateInvalid;
-                break;
-            }
-            const uint32_t distance = EntryValue(d, b);
-            b >>= d & 0x3F;
-            n -= d & 0x3F;
-            CopyMatch(o, distance, length); // distance <= 65536: within the history
-            o += length;
+        if (end - next < static_cast<ptrdiff_t>(kTopUp)) {
+            TopUp();
         }
-        bits = b;
-        count = n;
-        next = in;
-        out = o;
-        if (status != kInflateOk || blockEnded) {
-            return status;
+        // The k-th refill of round i (from 0) loads 8 bytes at most roundInput * i + 7 (k - 1)
+        // bytes on; out is below the chunk's end here.
+        const ptrdiff_t room = end - next - 8 - (roundInput - 7);
+        if (room >= 0) {
+            const uint32_t inputRounds = static_cast<uint32_t>(room / roundInput) + 1;
+            const uint32_t outputRounds = static_cast<uint32_t>(chunkEnd - out) / roundOutput + 1;
+            Cursor c{bits, count, next, out};
+            RoundsEnd r = rounds(c, inputRounds < outputRounds ? inputRounds : outputRounds,
+                                 literals, distances);
+            bits = c.bits;
+            count = c.count;
+            next = c.in;
+            out = c.out;
+            if (r != kRoundsDone) {
+                return r == kRoundsBlockEnd ? kInflateOk : kInflateInvalid;
+            }
+        } else {
+            bool blockEnded = false;
+            InflateStatus status = CodesNearTheEnd(literals, distances, blockEnded);
+            if (status != kInflateOk || blockEnded) {
+                return status;
+            }
         }
         if (out >= chunkEnd) {
             Flush();
             if (refused) {
                 return kInflateSinkRefused;
             }
-            continue;
-        }
-        // Fewer than 8 bytes may be left in the buffer: one symbol the careful way.
-        status = CodesNearTheEnd(literals, distances, blockEnded);
-        if (status != kInflateOk || blockEnded) {
-            return status;
         }
     }
 }
@@ -623,6 +752,7 @@ InflateStatus CInflater::Inflate(ByteSource& source, ByteSink* sink, bool enhanc
     s.crc = 0;
     s.produced = 0;
     s.enhanced = enhanced;
+    s.rounds = ChooseRounds(enhanced);
     s.refused = false;
     s.zeros = 0;
     s.out = s.window + kHistory;
