@@ -60,14 +60,15 @@ uint32_t CLzhMatchFinder::Read(uint8_t* into, uint32_t count)
     return total;
 }
 
-void CLzhMatchFinder::Start(int dictBits, ByteSource* source)
+void CLzhMatchFinder::Clear(int dictBits, ByteSource* source)
 {
     int bitsUsed = dictBits == 16 ? 16 : (dictBits == 15 ? 15 : 13);
     dict = 1u << bitsUsed;
     m_windowSize = 2 * dict + 256;
     m_source = source;
-    m_firstWindow = true;
     crc = 0;
+    crowdedCount = 0;
+    crowdedLogAtSlide = crowdedLog != nullptr ? static_cast<uint32_t>(crowdedLog->size()) : 0;
     // The search reads up to 256 bytes past pos whatever remains of the data; a cleared
     // window makes the output a function of the input alone.
     std::memset(m_window.get(), 0, kMaxWindow);
@@ -75,6 +76,13 @@ void CLzhMatchFinder::Start(int dictBits, ByteSource* source)
     std::memset(m_keyCount.get(), 0, kHashSize * sizeof(uint32_t));
     std::fill_n(m_slotKey.get(), dict, kNoKey);
     std::memset(m_crowded, 0, sizeof m_crowded);
+}
+
+void CLzhMatchFinder::Start(int dictBits, ByteSource* source)
+{
+    Clear(dictBits, source);
+    m_firstWindow = true;
+    slid = 0;
     remaining = Read(m_window.get() + dict, m_windowSize - dict);
     matchLength = remaining < 2 ? remaining : 2;
     matchPos = 0;
@@ -99,6 +107,11 @@ void CLzhMatchFinder::Slide()
     // Links are relative and need no rebasing: a chain that reaches back before the window
     // start now ends where its absolute position would have become 0.
     std::memset(m_crowded, 0, sizeof m_crowded);
+    crowdedCount = 0;
+    if (crowdedLog != nullptr) {
+        crowdedLogAtSlide = static_cast<uint32_t>(crowdedLog->size());
+    }
+    slid += dict;
 }
 
 namespace
@@ -344,9 +357,33 @@ void CLzhMatchFinder::Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& b
     }
     best = scan.length;
     matchPos = scan.found;
-    if (chain > 255) {
+    if (chain > 255 && !IsCrowded(key)) {
         SetCrowded(key);
+        ++crowdedCount;
+        if (crowdedLog != nullptr) {
+            crowdedLog->push_back(static_cast<uint16_t>(key));
+        }
     }
+}
+
+void CLzhMatchFinder::StartAt(int dictBits, ByteSource* source, uint32_t start, unsigned secondKey)
+{
+    Clear(dictBits, source);
+    m_firstWindow = false;
+    slid = start;
+    const uint32_t got = Read(m_window.get(), m_windowSize);
+    remaining = got > dict ? got - dict : 0;
+    // Every position from start - D on has the rolling key; the one at window index 0 stays
+    // out of the heads (0 reads as no position), as the slide to here left it.
+    const uint8_t* w = m_window.get();
+    for (pos = 0; pos < dict; ++pos) {
+        m_key = KeyOf(w + pos);
+        Insert();
+    }
+    m_key = KeyOf(w + pos);
+    m_secondKey = secondKey;
+    matchLength = 2;
+    matchPos = 0;
 }
 
 void CLzhMatchFinder::Search()

@@ -8,6 +8,10 @@
 // by that offset). The search compares a candidate fully only when the bytes that a longer
 // match needs agree at its start and just past the best length so far.
 //
+// A parse may also start in the middle of the data, at a slide point (StartAt): the window,
+// chains and key counts there are those of the parse from the first byte, but for links to
+// positions before the window, which every walk treats as the chain's end either way.
+//
 // Links: the entry of position p (indexed by p mod D) holds the distances back to the next
 // four positions of its chain, 16 bits each, kChainEnd where the chain ends or leaves every
 // window to come. A walk reads one entry per four candidates, so that following the chain
@@ -18,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,6 +44,13 @@ public:
 
     // Clears the window and tables and reads the first D + 256 bytes.
     void Start(int dictBits, ByteSource* source);
+    // Starts at the data's byte `start` (a multiple of D, at least 2D, followed by at least
+    // D + 256 bytes), the source giving the data from start - D on, in the state of a parse
+    // from the first byte just after its slide there: positions start - D to start - 1
+    // inserted, no key crowded. secondKey is that parse's SecondKey(); crc counts only the
+    // bytes read here.
+    void StartAt(int dictBits, ByteSource* source, uint32_t start, unsigned secondKey);
+    void SetSource(ByteSource* source) { m_source = source; }
     // One byte on: bytes remaining - 1, pos + 1, slide at 2D, roll the key.
     void Advance()
     {
@@ -93,16 +105,42 @@ public:
     {
         return m_window[index];
     }
+    // The data offset of a window index (from the window's second half on).
+    uint32_t Absolute(uint32_t index) const
+    {
+        return index - dict + slid;
+    }
+    // The data offset just past the bytes read.
+    uint32_t ReadEnd() const
+    {
+        return Absolute(pos) + remaining;
+    }
+    unsigned SecondKey() const
+    {
+        return m_secondKey;
+    }
+    bool IsCrowdedKey(unsigned key) const
+    {
+        return IsCrowded(key);
+    }
 
     uint32_t dict = 0;      // D
     uint32_t pos = 0;       // current window position
     uint32_t remaining = 0; // bytes read but not yet encoded
     uint32_t matchLength = 0;
     uint32_t matchPos = 0;
-    uint16_t crc = 0; // CRC-16 of every byte read
+    uint16_t crc = 0;  // CRC-16 of every byte read
+    uint32_t slid = 0; // bytes the window has moved on: index D is the data's byte slid
+
+    // The keys flagged crowded since the last slide: how many, and (when crowdedLog is set)
+    // each appended to the log as it is flagged, the log's size at the slide kept.
+    uint32_t crowdedCount = 0;
+    std::vector<uint16_t>* crowdedLog = nullptr;
+    uint32_t crowdedLogAtSlide = 0;
 
 private:
     uint32_t Read(uint8_t* into, uint32_t count);
+    void Clear(int dictBits, ByteSource* source);
     void Slide();
     void Scan(unsigned key, uint32_t off, uint32_t max, uint32_t& best);
     bool IsCrowded(unsigned key) const
