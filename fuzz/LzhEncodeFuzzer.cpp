@@ -1,6 +1,8 @@
 // Fuzz target: arbitrary bytes encoded with the method the first byte picks, which must give
 // the reference encoder's bytes exactly, then decoded back; the bytes must match unless the
-// encoder reported that they do not shrink.
+// encoder reported that they do not shrink. The bytes repeated to 40-80 KB (each copy marked
+// with its number) and encoded with "-lh5-" on two threads in 16 KB segments must give the
+// reference encoder's bytes too.
 #include "fuzz/FuzzTarget.h"
 #include "lzh/Crc16.h"
 #include "lzh/LzhEncoder.h"
@@ -37,6 +39,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     testsupport::ReferenceEncodeResult reference = testsupport::ReferenceLzhEncode(input, method);
     if (reference.cannotShrink != r.cannotShrink || reference.bytes != packed.bytes) {
+        std::abort();
+    }
+
+    std::vector<uint8_t> longer;
+    const size_t wanted = 41216 + (data[0] * 157u + size) % 40000;
+    for (unsigned copy = 0; longer.size() < wanted; ++copy) {
+        const size_t at = longer.size();
+        longer.insert(longer.end(), data + 1, data + size);
+        longer[at] = static_cast<uint8_t>(longer[at] ^ copy);
+    }
+    longer.resize(wanted);
+    testsupport::MemorySource longSource(longer);
+    testsupport::VectorSink longPacked;
+    LzhEncodeResult onThreads =
+        encoder.Encode(longSource, longPacked, static_cast<uint32_t>(wanted), 5, {2, 16384, 0});
+    testsupport::ReferenceEncodeResult longReference = testsupport::ReferenceLzhEncode(longer, 5);
+    if (longReference.cannotShrink != onThreads.cannotShrink ||
+        longReference.bytes != longPacked.bytes) {
         std::abort();
     }
     if (r.cannotShrink) {

@@ -383,3 +383,144 @@ TEST(LzhEncoder, SingleSymbolLastBlockIsABsdtarLimitation)
         }
     }
 }
+
+namespace
+{
+
+Encoded EncodeOnThreads(const std::vector<uint8_t>& data, int method, unsigned threads,
+                        uint32_t segment)
+{
+    CLzhEncoder encoder;
+    MemorySource source(data.data(), data.size(), 40000); // reads that stop short
+    VectorSink sink;
+    LzhEncodeThreads options{threads, segment, 0};
+    LzhEncodeResult r =
+        encoder.Encode(source, sink, static_cast<uint32_t>(data.size()), method, options);
+    return {r, sink.bytes};
+}
+
+// Runs of one byte, 200 to 3000 long, between stretches of text; some end or begin right at
+// a multiple of 8 KB, where segments start.
+std::vector<uint8_t> RunsAcrossSegments(size_t size)
+{
+    std::vector<uint8_t> out;
+    std::mt19937 rng(7);
+    auto text = Text(size);
+    size_t used = 0;
+    while (out.size() < size) {
+        size_t boundary = (out.size() / 8192 + 1) * 8192;
+        size_t run = 200 + rng() % 2800;
+        if (rng() % 3 == 0 && boundary > out.size() + 10) {
+            out.insert(out.end(), text.begin() + static_cast<long>(used),
+                       text.begin() + static_cast<long>(used + boundary - out.size() - 2));
+            used += boundary - out.size();
+        }
+        out.insert(out.end(), run, static_cast<uint8_t>(rng() % 4 == 0 ? 0 : rng()));
+        size_t stretch = 50 + rng() % 4000;
+        out.insert(out.end(), text.begin() + static_cast<long>(used % (size / 2)),
+                   text.begin() + static_cast<long>(used % (size / 2) + stretch));
+        used += stretch;
+    }
+    out.resize(size);
+    return out;
+}
+
+// Like executables, with short zero runs and patterns repeated up to 60 times: keys crowd
+// in one parse and not in another that went through the same bytes in other steps.
+std::vector<uint8_t> Executable(size_t size, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::vector<uint8_t>> patterns;
+    for (int i = 0; i < 6; ++i) {
+        patterns.push_back(Random(std::vector<size_t>{2, 3, 4, 8, 12}[rng() % 5], rng()));
+    }
+    std::vector<uint8_t> out;
+    while (out.size() < size) {
+        unsigned kind = rng() % 20;
+        if (kind < 7) {
+            out.insert(out.end(), 1 + rng() % 60, 0);
+        } else if (kind < 12) {
+            const auto& p = patterns[rng() % 6];
+            for (unsigned n = 1 + rng() % 60; n > 0; --n) {
+                out.insert(out.end(), p.begin(), p.end());
+            }
+        } else {
+            unsigned range = kind < 16 ? 8 : 256;
+            for (unsigned n = 1 + rng() % 35; n > 0; --n) {
+                out.push_back(static_cast<uint8_t>(rng() % range));
+            }
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+} // namespace
+
+// Long data parsed on 2 or 3 threads, in segments of two to three dictionaries: the bytes of
+// the one-thread parse, with segments taken from the helpers
+// where the data lets the parses meet.
+TEST(LzhEncoder, ThreadsGiveTheOneThreadBytes)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> (*make)(size_t);
+        bool meets; // the parses meet in some segment
+    };
+    const Case cases[] = {
+        {"text", [](size_t n) { return Text(n); }, true},
+        {"binary", [](size_t n) { return Binary(n); }, true},
+        {"random", [](size_t n) { return Random(n, 12); }, true},
+        {"zeros", [](size_t n) { return std::vector<uint8_t>(n, 0); }, false},
+        {"runs", RunsAcrossSegments, true},
+        {"executable", [](size_t n) { return Executable(n, 12); }, true},
+        {"executable 2", [](size_t n) { return Executable(n, 20); }, true},
+        {"text then noise",
+         [](size_t n) {
+             auto out = Text(n / 2);
+             auto noise = Random(n - n / 2, 13);
+             out.insert(out.end(), noise.begin(), noise.end());
+             return out;
+         },
+         true},
+    };
+    for (int method : {5, 6, 7}) {
+        const uint32_t dict = method == 5 ? 8192 : (method == 6 ? 32768 : 65536);
+        const uint32_t segment = 2 * dict;
+        // Just below and at the least size with a segment for a helper, and several segments
+        // with the last one's data ending at, and just before, the end.
+        const size_t sizes[] = {2 * segment + dict + 255, 2 * segment + dict + 256,
+                                5 * segment + dict + 256, 5 * segment + dict + 255 + dict / 2};
+        for (const Case& c : cases) {
+            for (size_t size : sizes) {
+                const std::vector<uint8_t> data = c.make(size);
+                const Encoded one = Encode(data, method);
+                for (unsigned threads : {2u, 3u}) {
+                    for (uint32_t seg : {segment, segment + dict}) {
+                        if (seg > segment && (size < 5 * segment || threads > 2)) {
+                            continue; // other segments only for the long data
+                        }
+                        SCOPED_TRACE(::testing::Message()
+                                     << c.name << " method " << method << " size " << size
+                                     << " threads " << threads << " segment " << seg);
+                        const Encoded many = EncodeOnThreads(data, method, threads, seg);
+                        EXPECT_EQ(many.result.cannotShrink, one.result.cannotShrink);
+                        EXPECT_EQ(many.result.packedSize, one.result.packedSize);
+                        EXPECT_TRUE(many.bytes == one.bytes);
+                        if (!one.result.cannotShrink) {
+                            EXPECT_EQ(many.result.crc, one.result.crc);
+                        }
+                        if (size > 3 * seg + dict && !one.result.cannotShrink) {
+                            EXPECT_EQ(many.result.segmentsTaken > 0, c.meets);
+                        }
+                        if (size < 2 * seg + dict + 256) {
+                            EXPECT_EQ(many.result.segmentsTaken, 0u);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
