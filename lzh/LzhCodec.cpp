@@ -3,6 +3,8 @@
 
 #include "archive/MemberStreams.h"
 #include "lzh/LzhEncoder.h"
+#include "lzh/LzhPrecompressor.h"
+#include "platform/Workers.h"
 
 #include <cstdint>
 
@@ -30,7 +32,12 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
     thread_local CLzhEncoder encoder;
     CFileSource source(params.input, params.unpackedSize);
     CMemberSink sink(params.output, UINT64_MAX, nullptr);
-    LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
+    LzhEncodeThreads threads;
+    if (params.unpackedSize > CLzhPrecompressor::kMaxBytes) {
+        threads.threads = platform::WorkerCount();
+    }
+    LzhEncodeResult result =
+        encoder.Encode(source, sink, params.unpackedSize, params.method, threads);
     params.packedSize = result.packedSize;
     if (readFailed != nullptr) {
         *readFailed = source.readFailed || source.endedEarly; // it shrank while read
@@ -42,12 +49,15 @@ uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeF
 }
 
 uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed,
-                           const std::atomic<bool>* stop)
+                           const std::atomic<bool>* stop, unsigned threads)
 {
     thread_local CLzhEncoder encoder;
     CFileSource source(params.input, params.unpackedSize, stop);
     MemorySink sink(packed);
-    LzhEncodeResult result = encoder.Encode(source, sink, params.unpackedSize, params.method);
+    LzhEncodeThreads options;
+    options.threads = threads;
+    LzhEncodeResult result =
+        encoder.Encode(source, sink, params.unpackedSize, params.method, options);
     params.packedSize = result.packedSize;
     *readFailed = source.readFailed || source.endedEarly;
     return result.crc;

@@ -26,10 +26,13 @@ struct LzhCodecParams
 uint16_t LzhEncode(LzhCodecParams& params);
 
 // LzhEncode that also reports a failed read of the input or a failed write of the output.
+// A file larger than the precompressor takes (CLzhPrecompressor::kMaxBytes) is parsed on
+// platform::WorkerCount() threads.
 uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed);
 
 // LzhEncode into memory (params.output unused): the bytes are appended to packed; when the
 // data would not shrink, what was made of it is left there and packedSize equals
-// unpackedSize. When *stop becomes true the reading ends, as a failed read does.
+// unpackedSize. When *stop becomes true the reading ends, as a failed read does. A long file
+// is parsed on up to `threads` threads, with the same bytes.
 uint16_t LzhEncodeToMemory(LzhCodecParams& params, std::vector<uint8_t>& packed, bool* readFailed,
-                           const std::atomic<bool>* stop = nullptr);
+                           const std::atomic<bool>* stop = nullptr, unsigned threads = 1);

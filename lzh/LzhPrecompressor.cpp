@@ -24,6 +24,7 @@ void CLzhPrecompressor::Start(std::vector<Job> jobs, unsigned threads)
         m_slots[i].job = std::move(jobs[i]);
     }
     m_front = m_next = m_held = 0;
+    m_working = 0;
     m_awaited = SIZE_MAX;
     threads = m_slots.empty() ? 0 : std::clamp(threads, 1u, kMaxThreads);
     for (unsigned i = 0; i < threads; ++i) {
@@ -50,7 +51,7 @@ void CLzhPrecompressor::Stop()
     m_slots.clear();
 }
 
-bool CLzhPrecompressor::Compress(const Job& job, Result* result) const
+bool CLzhPrecompressor::Compress(const Job& job, Result* result, unsigned threads) const
 {
     using namespace platform;
     FileHandle file = OpenFile(job.path, kAccessRead, FileShare::Read,
@@ -67,7 +68,8 @@ bool CLzhPrecompressor::Compress(const Job& job, Result* result) const
         bool readFailed = false;
         try {
             result->packed.reserve(static_cast<size_t>(result->size / 2));
-            result->crc = LzhEncodeToMemory(params, result->packed, &readFailed, &m_abandon);
+            result->crc =
+                LzhEncodeToMemory(params, result->packed, &readFailed, &m_abandon, threads);
             ok = !readFailed;
             result->shrank = params.packedSize < result->size;
             if (!result->shrank) {
@@ -100,10 +102,16 @@ void CLzhPrecompressor::Work()
         size_t at = m_next++;
         m_slots[at].state = State::Working;
         const Job& job = m_slots[at].job; // jobs change only while no worker runs
+        // The last job, with no other at work, has the cores to itself.
+        const unsigned threads = m_next == m_slots.size() && m_working == 0
+                                     ? static_cast<unsigned>(m_threads.size())
+                                     : 1;
+        ++m_working;
         hold.unlock();
         Result result;
-        bool done = Compress(job, &result);
+        bool done = Compress(job, &result, threads);
         hold.lock();
+        --m_working;
         Slot& slot = m_slots[at];
         slot.state = done ? State::Done : State::Failed;
         if (at >= m_front) { // else the adds moved past it: the bytes go

@@ -4,8 +4,9 @@
 // thread still writes every member itself, in its order. Memory stays bounded: results wait
 // only while they hold less than kHeldBytes, files larger than kMaxBytes are left to the
 // adding thread, and at most kMaxThreads work (in all at most kHeldBytes + kMaxThreads ×
-// (kMaxBytes + the encoder's few MB), 344 MB). A worker that cannot get memory or a thread
-// that cannot start only leaves more to the adding thread.
+// (kMaxBytes + the encoder's few MB), 344 MB). The last job, begun while no other is at work,
+// gets all the threads (LzhParallelEncoder.h: about 2 MB more per thread). A worker that
+// cannot get memory or a thread that cannot start only leaves more to the adding thread.
 #pragma once
 
 #include "platform/File.h"
@@ -77,7 +78,7 @@ private:
     };
 
     void Work();
-    bool Compress(const Job& job, Result* result) const;
+    bool Compress(const Job& job, Result* result, unsigned threads) const;
 
     std::mutex m_lock;
     std::condition_variable m_resultReady; // the adding thread waits for m_slots[m_awaited],
@@ -89,6 +90,7 @@ private:
     size_t m_awaited = SIZE_MAX; // the job the adding thread waits for, if any
     uint64_t m_held = 0;         // bytes of the results done and not taken
     unsigned m_idle = 0;         // workers waiting for room
+    unsigned m_working = 0;      // workers compressing
     bool m_stopping = false;
     std::atomic<bool> m_abandon{false}; // compressions under way end at their next read
     std::vector<std::thread> m_threads;

@@ -524,3 +524,71 @@ TEST(LzhEncoder, ThreadsGiveTheOneThreadBytes)
     }
 }
 
+// A stop (the source ending as CFileSource does once asked to stop) ends an encode on
+// threads within the member: nothing more is read, and the bytes are those of the one-thread
+// encode that met the same stop.
+TEST(LzhEncoder, StopEndsAnEncodeOnThreads)
+{
+    class StoppingSource final : public ByteSource
+    {
+    public:
+        StoppingSource(const std::vector<uint8_t>& data, size_t stopAt)
+            : m_data(data), m_stopAt(stopAt)
+        {}
+        uint32_t Read(uint8_t* buffer, uint32_t capacity) override
+        {
+            const size_t n = std::min<size_t>({capacity, m_stopAt - given, 30000});
+            readsAfterStop += n == 0 ? 1 : 0;
+            std::copy_n(m_data.begin() + static_cast<long>(given), n, buffer);
+            given += n;
+            return static_cast<uint32_t>(n);
+        }
+        size_t given = 0;
+        unsigned readsAfterStop = 0;
+
+    private:
+        const std::vector<uint8_t>& m_data;
+        size_t m_stopAt;
+    };
+    const std::vector<uint8_t> data = Text(700000);
+    const auto size = static_cast<uint32_t>(data.size());
+    for (size_t stopAt : {size_t{0}, size_t{5000}, size_t{100000}, size_t{345678}}) {
+        SCOPED_TRACE(stopAt);
+        CLzhEncoder encoder;
+        StoppingSource one(data, stopAt);
+        VectorSink oneBytes;
+        LzhEncodeResult r1 = encoder.Encode(one, oneBytes, size, 5);
+        StoppingSource many(data, stopAt);
+        VectorSink manyBytes;
+        LzhEncodeResult r3 = encoder.Encode(many, manyBytes, size, 5, {3, 16384, 0});
+        EXPECT_EQ(many.given, stopAt);
+        EXPECT_EQ(many.readsAfterStop, 1u);
+        EXPECT_EQ(r3.crc, Crc16Update(0, data.data(), static_cast<long>(stopAt)));
+        EXPECT_EQ(r3.crc, r1.crc);
+        EXPECT_TRUE(manyBytes.bytes == oneBytes.bytes);
+        EXPECT_EQ(r3.segmentsTaken > 0, stopAt > 50000);
+    }
+
+    // Through the file source, with the stop asked before the first read.
+    TempFolder tmp;
+    const std::vector<uint8_t> text = Text(3 << 20);
+    tmp.WriteHostFile("big.txt", std::string(text.begin(), text.end()));
+    platform::FileHandle in =
+        platform::OpenFile(L"\\big.txt", platform::kAccessRead, platform::FileShare::Read,
+                           platform::FileDisposition::OpenExisting);
+    ASSERT_NE(in, platform::kInvalidFile);
+    for (bool stopped : {true, false}) {
+        ASSERT_TRUE(platform::SeekFile(in, 0, platform::SeekOrigin::Begin));
+        LzhCodecParams params{in, platform::kInvalidFile, static_cast<uint32_t>(text.size()), 0, 7};
+        std::atomic<bool> stop{stopped};
+        std::vector<uint8_t> packed;
+        bool readFailed = false;
+        uint16_t crc = LzhEncodeToMemory(params, packed, &readFailed, &stop, 2);
+        EXPECT_EQ(readFailed, stopped);
+        if (!stopped) {
+            EXPECT_EQ(crc, Crc16Update(0, text.data(), static_cast<long>(text.size())));
+            EXPECT_TRUE(packed == Encode(text, 7).bytes);
+        }
+    }
+    platform::CloseFile(in);
+}
