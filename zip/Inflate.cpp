@@ -18,6 +18,9 @@
 #include "zip/Crc32.h"
 
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -221,14 +224,33 @@ inline uint32_t Lookup(const uint32_t* table, int tableBits, uint64_t bits)
     return e;
 }
 
-// The value of an entry of a length or distance: its base plus the extra bits that follow
-// the code in `bits` (read before the entry's bits are taken). The masks are the ones the
-// processor applies to a 64-bit shift's count anyway (bits 6-7 and 12-13 of these entries
-// are zero), so that the compiler leaves them out.
-inline uint32_t EntryValue(uint32_t e, uint64_t bits)
+// The low (n & 0xFF) bits of `bits`, n < 64: a shift and a mask, or one BMI2 instruction
+// (whose count is the low byte of n). The rounds get one or the other as their `Low`.
+struct PlainLow
 {
-    const uint64_t taken = bits & ((uint64_t{1} << (e & 63)) - 1);
-    return (e >> 16) + static_cast<uint32_t>(taken >> ((e >> 8) & 63));
+    static uint64_t Low(uint64_t bits, uint32_t n)
+    {
+        return bits & ((uint64_t{1} << (n & 0xFF)) - 1);
+    }
+};
+
+#if defined(__x86_64__)
+struct Bmi2Low
+{
+    [[gnu::target("bmi2")]] static uint64_t Low(uint64_t bits, uint32_t n)
+    {
+        return _bzhi_u64(bits, n);
+    }
+};
+#endif
+
+// The value of an entry of a length or distance: its base plus the extra bits that follow
+// the code in `bits` (read before the entry's bits are taken). Bits 6-7 and 12-13 of these
+// entries are zero: the mask of the code length is the one the processor applies to a
+// 64-bit shift's count anyway, and the compiler leaves it out.
+template <class Bits> inline uint32_t EntryValue(uint32_t e, uint64_t bits)
+{
+    return (e >> 16) + static_cast<uint32_t>(Bits::Low(bits, e) >> ((e >> 8) & 63));
 }
 
 // The bit buffer, input and output as the rounds keep them.
@@ -273,7 +295,7 @@ constexpr ptrdiff_t RoundRefills(bool enhanced)
 // counted the rounds so that every load stays within the input (8 bytes at each refill)
 // and every round starts at or below the chunk's end (past which the window has room for
 // one round's output and the copy's overrun).
-template <bool kEnhanced>
+template <bool kEnhanced, class Bits>
 [[gnu::always_inline]] inline RoundsEnd Rounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
                                                const uint32_t* distances)
 {
@@ -326,7 +348,7 @@ template <bool kEnhanced>
                 break;
             }
         }
-        const uint32_t length = EntryValue(e, b);
+        const uint32_t length = EntryValue<Bits>(e, b);
         b >>= e & 63;
         n -= e;
         if constexpr (kEnhanced) {
@@ -344,7 +366,7 @@ template <bool kEnhanced>
                 break;
             }
         }
-        const uint32_t distance = EntryValue(d, b);
+        const uint32_t distance = EntryValue<Bits>(d, b);
         b >>= d & 63;
         n -= d;
         CopyMatch(o, distance, length); // distance <= 65536: within the history
@@ -365,15 +387,15 @@ template <bool kEnhanced>
 RoundsEnd PlainRounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
                       const uint32_t* distances)
 {
-    return Rounds<kEnhanced>(c, rounds, literals, distances);
+    return Rounds<kEnhanced, PlainLow>(c, rounds, literals, distances);
 }
 
 #if defined(__x86_64__)
 template <bool kEnhanced>
-[[gnu::target("bmi2")]] RoundsEnd Bmi2Rounds(Cursor& c, uint32_t rounds, const uint32_t* literals,
-                                             const uint32_t* distances)
+[[gnu::target("bmi2"), gnu::flatten]] RoundsEnd
+Bmi2Rounds(Cursor& c, uint32_t rounds, const uint32_t* literals, const uint32_t* distances)
 {
-    return Rounds<kEnhanced>(c, rounds, literals, distances);
+    return Rounds<kEnhanced, Bmi2Low>(c, rounds, literals, distances);
 }
 #endif
 
@@ -633,7 +655,7 @@ InflateStatus CInflater::State::CodesNearTheEnd(const uint32_t* literals, const 
         return kInflateOk;
     }
     const unsigned extra = (e & 0x3F) - codeLength;
-    const uint32_t length = EntryValue(e, before);
+    const uint32_t length = EntryValue<PlainLow>(e, before);
     bits >>= extra;
     count -= extra;
     Refill();
@@ -641,7 +663,7 @@ InflateStatus CInflater::State::CodesNearTheEnd(const uint32_t* literals, const 
     if (d & kInvalid) {
         return kInflateInvalid;
     }
-    const uint32_t distance = EntryValue(d, bits);
+    const uint32_t distance = EntryValue<PlainLow>(d, bits);
     bits >>= d & 0x3F;
     count -= d & 0x3F;
     CopyMatch(out, distance, length);
