@@ -410,14 +410,19 @@ void CCommandLineProcessor::Fail(const std::wstring& message)
 void CCommandLineProcessor::Extract(CLzhArchive& a)
 {
     std::vector<bool> named(fileList.size());
-    // One run: the destination is held from the first member to the last.
-    a.BeginExtraction();
+    std::vector<int> matching;
     for (int i = 0; i < a.GetEntryCount(); ++i) {
+        if (MatchesMember(MemberPath(a.GetEntry(i)), &named)) {
+            matching.push_back(i);
+        }
+    }
+    // One run: the destination is held from the first member to the last; the members are
+    // decoded ahead on the other cores.
+    a.BeginExtraction();
+    a.PlanRun(matching);
+    for (int i : matching) {
         const CArchiveEntry& e = a.GetEntry(i);
         std::wstring path = MemberPath(e);
-        if (!MatchesMember(path, &named)) {
-            continue;
-        }
         std::wstring base = !path.empty() && path[0] == L'\\' ? L"" : a.destFolder;
         std::wstring target = base + (a.keepFolders ? std::wstring(e.folder) + e.name : e.name);
         bool folderTarget = !target.empty() && target.back() == L'\\';

@@ -463,6 +463,13 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
     m_nLastSkipped = 0;
     bool cancelled = false;
     std::wstring destination = platform::DisplayPath(Archive().destFolder);
+    // The members are decoded ahead on the other cores; everything shown stays here.
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        order[static_cast<size_t>(n)] =
+            selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
+    }
+    Archive().PlanRun(std::move(order));
     for (int n = 0; n < count && !cancelled; ++n) {
         int index = selected != nullptr ? (*selected)[static_cast<size_t>(n)] : n;
         progress.m_strText = MemberName(index);
@@ -495,6 +502,7 @@ bool CTavrelDoc::RunMembers(CProgressDlg& progress, int count, const std::vector
         }
         progress.m_progress.StepIt();
     }
+    Archive().EndPlan();
     progress.DestroyWindow();
     if (cancelled) {
         ++m_nLastFailed; // not everything asked was done

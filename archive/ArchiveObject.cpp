@@ -2,6 +2,7 @@
 #include "archive/ArchiveObject.h"
 
 #include "platform/DevicePath.h"
+#include "platform/Workers.h"
 
 using namespace platform;
 
@@ -38,6 +39,7 @@ void CArchiveObject::BeginExtraction(bool ownLastFolder)
 
 void CArchiveObject::EndExtraction()
 {
+    EndPlan();
     m_tree.Close();
     m_inRun = false;
 }
@@ -77,4 +79,66 @@ void CArchiveObject::SetLastOutput(const std::wstring& relative)
         path.push_back(L'\\');
     }
     m_lastOutput = path + relative;
+}
+
+namespace
+{
+
+// Members queued per worker ahead of the run.
+constexpr size_t kQueuedPerWorker = 4;
+
+} // namespace
+
+void CArchiveObject::PlanRun(std::vector<int> order)
+{
+    EndPlan();
+    unsigned workers = WorkerCount();
+    if (workers < 2 || order.size() < 2) {
+        return;
+    }
+    m_ahead = std::make_unique<CDecodeAhead>(workers);
+    m_aheadThreads = workers;
+    m_plan = std::move(order);
+    m_planned = 0;
+    QueueAhead();
+}
+
+void CArchiveObject::EndPlan()
+{
+    m_ahead.reset();
+    m_plan.clear();
+    m_planned = 0;
+}
+
+void CArchiveObject::QueueAhead()
+{
+    while (m_planned < m_plan.size() && m_ahead->Waiting() < kQueuedPerWorker * m_aheadThreads) {
+        int index = m_plan[m_planned++];
+        uint64_t size = 0;
+        bool keep = false;
+        CDecodeAhead::Task task = AheadTask(index, &size, &keep);
+        if (task) {
+            m_ahead->Queue(index, size, keep, std::move(task));
+        }
+    }
+}
+
+bool CArchiveObject::TakeAhead(int index, CDecodeAhead::Result* result)
+{
+    if (m_ahead == nullptr || index < 0) {
+        return false;
+    }
+    bool taken = m_ahead->Take(index, result);
+    QueueAhead();
+    return taken;
+}
+
+CDecodeAhead::Task CArchiveObject::AheadTask(int, uint64_t*, bool*)
+{
+    return {};
+}
+
+TreeEntry CArchiveObject::LookInRun(const std::wstring& relative)
+{
+    return m_tree.Look(relative);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "archive/ArchivePrompt.h"
+#include "archive/DecodeAhead.h"
 #include "archive/MemberOutput.h"
 #include "archive/MemberRow.h"
 #include "archive/NameEncoding.h"
@@ -16,6 +17,7 @@
 #include "platform/FolderTree.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,13 @@ public:
     // member collided with; valid after a failure for that reason.
     int CollidedWith() const { return m_collidedWith; }
 
+    // The members the run about to begin takes (extraction or test), in its order: with more
+    // than one worker they are decoded ahead (set the behaviour fields and, to extract, begin
+    // the extraction first). EndPlan, EndExtraction, Close and Abandon end it; members
+    // extracted otherwise meanwhile are decoded as always.
+    void PlanRun(std::vector<int> order);
+    void EndPlan();
+
     CArchivePrompt* prompt = nullptr;   // where questions go; not owned
     int status = 0;                     // reason of the last failure (the format's statuses)
     wchar_t archivePath[kMaxPath] = {}; // the open archive
@@ -120,11 +129,28 @@ protected:
     // The files no output may replace: the open archive, and a work file of its own.
     virtual std::vector<platform::FileHandle> ProtectedFiles() const = 0;
 
+    // The result of member `index` when a worker decoded it ahead of the run.
+    bool TakeAhead(int index, CDecodeAhead::Result* result);
+    // A worker's decode of member `index` (its size in *size, whether its bytes are kept in
+    // *keep), or none when the run is to decode it itself: a member that is not a file, that
+    // the run will refuse before decoding, that may have to wait for a question (something
+    // stands in its place), or that is too large to hold. Called on the run's thread.
+    virtual CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep);
+    // What stands at `relative` in the run's destination (for AheadTask).
+    platform::TreeEntry LookInRun(const std::wstring& relative);
+    bool InRun() const { return m_inRun; }
+
 private:
     void OpenTree(bool ownLastFolder);
+    // Queues the planned members up to the workers' reach.
+    void QueueAhead();
 
     platform::CFolderTree m_tree;
     bool m_inRun = false;
     std::wstring m_lastOutput;
     int m_collidedWith = -1;
+    std::unique_ptr<CDecodeAhead> m_ahead;
+    std::vector<int> m_plan;
+    size_t m_planned = 0; // the members of m_plan looked at for queueing
+    unsigned m_aheadThreads = 0;
 };

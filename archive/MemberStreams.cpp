@@ -27,7 +27,17 @@ bool CMemberSink::Write(const uint8_t* data, size_t count)
         overflow = true;
         return false;
     }
+    if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+        cancelled = true;
+        return false;
+    }
     m_written += count;
+    if (m_pieces != nullptr && count != 0) {
+        m_pieces->push_back(count);
+        if (m_kept != nullptr) {
+            m_kept->insert(m_kept->end(), data, data + count);
+        }
+    }
     if (m_prompt != nullptr && count != 0 && !m_prompt->ReportProgress(m_written, m_limit)) {
         cancelled = true;
         return false;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 class CFileSource final : public ByteSource
 {
@@ -38,6 +39,15 @@ public:
     {}
     bool Write(const uint8_t* data, size_t count) override;
     uint64_t Written() const { return m_written; }
+    // Records the size of every write in *pieces and, unless null, appends the bytes to
+    // *bytes (a member decoded into memory, to be written later as it came).
+    void Record(std::vector<uint8_t>* bytes, std::vector<size_t>* pieces)
+    {
+        m_kept = bytes;
+        m_pieces = pieces;
+    }
+    // Once *stop is set, writes fail as cancelled.
+    void StopWhen(const std::atomic<bool>* stop) { m_stop = stop; }
 
     bool overflow = false;    // the member gave more than its declared size
     bool writeFailed = false; // the file would not take the bytes (a full disk)
@@ -48,4 +58,7 @@ private:
     uint64_t m_limit;
     CArchivePrompt* m_prompt;
     uint64_t m_written = 0;
+    std::vector<uint8_t>* m_kept = nullptr;
+    std::vector<size_t>* m_pieces = nullptr;
+    const std::atomic<bool>* m_stop = nullptr;
 };

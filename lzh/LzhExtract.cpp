@@ -1,5 +1,6 @@
 // Extraction and test of LZH members: output paths, the update and overwrite rules, and
 // the decode of the data through the method table, with its CRC check.
+#include "archive/DecodeAhead.h"
 #include "archive/MemberOutput.h"
 #include "archive/MemberStreams.h"
 #include "lzh/LzhMethods.h"
@@ -12,7 +13,13 @@
 
 using namespace platform;
 
-int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveEntry& entry)
+namespace
+{
+
+// Decodes the member's data from source into sink (none: only checked) with the decoder of
+// its method and checks the CRC-16: the status, whichever thread decodes it.
+int DecodeData(ByteSource& source, CMemberSink* sink, const CArchiveEntry& entry,
+               const bool* readFailed)
 {
     const LzhMethodInfo* method = LzhMethodOf(entry);
     if (method == nullptr || !method->Readable()) {
@@ -22,15 +29,11 @@ int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveE
     if (decoder == nullptr) {
         return kLzhNoMemory;
     }
-    CFileSource source(input, entry.packedSize);
-    CMemberSink sink(output, entry.unpackedSize, prompt);
-    bool sinking = output != kInvalidFile || prompt != nullptr;
-    LzhDecodeResult r =
-        decoder->Decode({&source, sinking ? &sink : nullptr, entry.packedSize, entry.unpackedSize});
-    if (sink.cancelled) {
+    LzhDecodeResult r = decoder->Decode({&source, sink, entry.packedSize, entry.unpackedSize});
+    if (sink != nullptr && sink->cancelled) {
         return kLzhCancelled;
     }
-    if (source.readFailed) {
+    if (*readFailed) {
         return kLzhReadFailed;
     }
     switch (r.status) {
@@ -41,7 +44,8 @@ int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveE
     case DecodeStatus::Truncated:
         return kLzhTruncatedData;
     case DecodeStatus::OutputRefused:
-        return sink.writeFailed ? kLzhWriteFailed : kLzhBrokenData; // or more than its size
+        // Refused by a full disk, or more than the member's size.
+        return sink != nullptr && sink->writeFailed ? kLzhWriteFailed : kLzhBrokenData;
     case DecodeStatus::Cancelled:
         return kLzhCancelled;
     case DecodeStatus::NoMemory:
@@ -53,6 +57,65 @@ int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveE
         return kLzhTruncatedData;
     }
     return r.crc == (entry.crc & 0xFFFF) ? kLzhOk : kLzhCrcMismatch;
+}
+
+} // namespace
+
+int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveEntry& entry)
+{
+    CMemberSink sink(output, entry.unpackedSize, prompt);
+    CDecodeAhead::Result ahead;
+    if (TakeAhead(m_collisionTag, &ahead)) {
+        if (ReplayDecoded(ahead, sink)) {
+            return ahead.status;
+        }
+        return sink.cancelled ? kLzhCancelled : kLzhWriteFailed;
+    }
+    CFileSource source(input, entry.packedSize);
+    bool sinking = output != kInvalidFile || prompt != nullptr;
+    return DecodeData(source, sinking ? &sink : nullptr, entry, &source.readFailed);
+}
+
+CDecodeAhead::Task CLzhReader::AheadTask(int index, uint64_t* size, bool* keep)
+{
+    CArchiveEntry e = m_members.Get(index);
+    const LzhMethodInfo* method = LzhMethodOf(e);
+    if (IsFolderEntry(e) || (e.flags & kEntrySymlink) || method == nullptr || !method->Readable()) {
+        return {};
+    }
+    if (!testMode) {
+        // Only a member the run will write unasked, into a free place, and small enough to
+        // hold.
+        if ((skipHidden && (e.attributes & kAttrHidden)) ||
+            (skipSystem && (e.attributes & kAttrSystem)) || (e.flags & kEntryNameCut) ||
+            (keepFolders && (e.flags & kEntryFolderCut)) || HasParentComponent(e.name) ||
+            (keepFolders && HasParentComponent(e.folder)) || !InRun() ||
+            e.unpackedSize > CDecodeAhead::kMaxBytes ||
+            LookInRun(OutputPath(e)).kind != TreeEntry::None) {
+            return {};
+        }
+    }
+    *size = e.unpackedSize;
+    *keep = !testMode;
+    FileHandle file = (e.flags & kEntryInWork) ? workFile : archiveFile;
+    bool sinking = !testMode || prompt != nullptr;
+    return [e, file, sinking](CMemberSink& sink) {
+        FileHandle own = ReadingCopy(file);
+        if (own == kInvalidFile) {
+            return CDecodeAhead::kLeftToRun;
+        }
+        int decoded = CDecodeAhead::kLeftToRun;
+        if (SeekFile(own, e.dataPos, SeekOrigin::Begin)) {
+            CFileSource source(own, e.packedSize);
+            decoded = DecodeData(source, sinking ? &sink : nullptr, e, &source.readFailed);
+            // What only the run's own reading can tell apart is left to it.
+            if (decoded == kLzhReadFailed || decoded == kLzhNoMemory) {
+                decoded = CDecodeAhead::kLeftToRun;
+            }
+        }
+        CloseFile(own);
+        return decoded;
+    };
 }
 
 std::wstring CLzhReader::OutputPath(const CArchiveEntry& entry) const

@@ -74,6 +74,7 @@ void CLzhReader::ForgetArchive()
 
 void CLzhReader::Abandon()
 {
+    EndPlan();
     DiscardWorkFile();
     ForgetArchive();
 }

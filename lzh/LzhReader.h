@@ -105,6 +105,7 @@ protected:
     {
         return {archiveFile, workFile};
     }
+    CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep) override;
     void FreeEntries();
 
     CLzhMembers m_members{heap}; // the members in archive order

@@ -249,6 +249,7 @@ bool CLzhReader::CommitNewArchive(FileHandle file, wchar_t (&path)[kMaxPath], CL
 
 bool CLzhReader::Close()
 {
+    EndPlan();
     if (archiveFile == kInvalidFile && m_members.Count() == 0) {
         // A new archive that got no member (every add failed, or was taken back) is not made.
         Abandon();

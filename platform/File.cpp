@@ -27,6 +27,7 @@ struct HostFile
     std::unique_ptr<uint8_t[]> buffer;
     int64_t bufferStart = 0;
     uint32_t bufferLength = 0;
+    bool copy = false; // a reading copy: the share lock belongs to the handle it was made from
 };
 
 namespace
@@ -344,8 +345,11 @@ bool CloseFile(FileHandle f)
         return Fail(EBADF);
     }
     // The share lock is released first: a copy of the descriptor that lives on elsewhere (a
-    // process forked meanwhile) must not keep the file locked.
-    flock(f->fd, LOCK_UN);
+    // process forked meanwhile) must not keep the file locked. A reading copy shares the lock
+    // with its original, which keeps it.
+    if (!f->copy) {
+        flock(f->fd, LOCK_UN);
+    }
     int rc = close(f->fd);
     delete f;
     return rc == 0 || Fail();
@@ -624,6 +628,22 @@ FileHandle FileFromDescriptor(int fd, unsigned access)
     if (access & kAccessRead) {
         f->buffer.reset(new uint8_t[kReadAhead]);
     }
+    return f;
+}
+
+FileHandle ReadingCopy(FileHandle file)
+{
+    if (file == kInvalidFile) {
+        Fail(EBADF);
+        return kInvalidFile;
+    }
+    int fd = fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        Fail();
+        return kInvalidFile;
+    }
+    FileHandle f = FileFromDescriptor(fd, kAccessRead);
+    f->copy = true;
     return f;
 }
 

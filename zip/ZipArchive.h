@@ -67,6 +67,7 @@ public:
 
 protected:
     std::vector<platform::FileHandle> ProtectedFiles() const override;
+    CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep) override;
 
 private:
     bool FindEndRecord();
@@ -75,7 +76,6 @@ private:
     bool ReadCentralDirectory();
     bool ReadNameBytes(uint32_t length, std::string* bytes);
     bool ReadExtraField(uint32_t length);
-    bool ReadLocalHeader(const CZipEntry& entry);
     bool CheckPassword();
     // Whether the member's data lie apart from every other member's and from the headers.
     bool StandsAlone(const CZipEntry& entry);
@@ -84,7 +84,6 @@ private:
     bool MayWrite(const CZipEntry& entry, platform::CFolderTree& tree, const std::wstring& relative,
                   bool* replace);
     bool ExtractData(platform::FileHandle file);
-    DecodeStatus CopyStored(ByteSource& input, uint64_t size, ByteSink& output, uint32_t& crc);
 
     std::unique_ptr<ZipReaderState> m_state;
     CZipMembers m_members{heap}; // the members in directory order

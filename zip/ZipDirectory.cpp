@@ -63,6 +63,7 @@ CZipArchive::~CZipArchive()
 
 bool CZipArchive::Close()
 {
+    EndPlan();
     m_members.Clear();
     ZipReaderState& s = *m_state;
     if (s.archive != kInvalidFile) {

@@ -1,5 +1,6 @@
 // Extraction and test of one ZIP member: the local header, the output path, the overwrite
 // rules, and the stored copy or Inflate with the CRC-32 check.
+#include "archive/DecodeAhead.h"
 #include "archive/MemberOutput.h"
 #include "archive/MemberStreams.h"
 #include "platform/DevicePath.h"
@@ -63,15 +64,12 @@ DecodeStatus FromInflate(InflateStatus status)
     return DecodeStatus::Invalid;
 }
 
-} // namespace
-
 // Local header (30 bytes, then the name and the extra field), offsets from its signature
 // 50 4B 03 04: 4 2 version needed, 6 2 flags, 8 2 method, 10 2 time, 12 2 date, 14 4 CRC-32,
 // 18 4 packed size, 22 4 unpacked size, 26 2 name length, 28 2 extra length. Only the
 // directory's name counts: the local one is passed over, whatever it says.
-bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
+bool ReadLocalHeader(ZipReaderState& s, const CZipEntry& entry)
 {
-    ZipReaderState& s = *m_state;
     uint8_t h[kLocalHeaderSize];
     if (!SeekFile(s.archive, static_cast<int64_t>(entry.localHeaderOffset), SeekOrigin::Begin) ||
         !ReadExact(s.archive, h, 4) || std::memcmp(h, kLocalSignature, 4) != 0 ||
@@ -90,7 +88,9 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
     l.unpackedSize = Le32(h + 22);
     l.nameLength = Le16(h + 26);
     l.extraLength = Le16(h + 28);
-    if (!SeekFile(s.archive, l.nameLength, SeekOrigin::Current) || !ReadExtraField(l.extraLength)) {
+    s.extraField.resize(l.extraLength);
+    if (!SeekFile(s.archive, l.nameLength, SeekOrigin::Current) ||
+        (l.extraLength != 0 && !ReadExact(s.archive, s.extraField.data(), l.extraLength))) {
         return false;
     }
     ApplyZip64Extra(s.extraField, &l.unpackedSize, &l.packedSize, nullptr);
@@ -104,6 +104,8 @@ bool CZipArchive::ReadLocalHeader(const CZipEntry& entry)
     s.packedInForce = l.packedSize;
     return true;
 }
+
+} // namespace
 
 std::wstring CZipArchive::OutputPath(const CZipEntry& entry) const
 {
@@ -163,10 +165,12 @@ bool CZipArchive::StandsAlone(const CZipEntry& e)
     return s.local.packedSize <= limit && start <= limit - s.local.packedSize;
 }
 
-DecodeStatus CZipArchive::CopyStored(ByteSource& input, uint64_t size, ByteSink& output,
-                                     uint32_t& crc)
+namespace
 {
-    ZipReaderState& s = *m_state;
+
+DecodeStatus CopyStored(ZipReaderState& s, ByteSource& input, uint64_t size, ByteSink& output,
+                        uint32_t& crc)
+{
     if (!s.copyBlock) {
         s.copyBlock.reset(new (std::nothrow) uint8_t[kCopyBlock]);
         if (!s.copyBlock) {
@@ -189,19 +193,18 @@ DecodeStatus CZipArchive::CopyStored(ByteSource& input, uint64_t size, ByteSink&
     }
 }
 
-// Decodes the member's data into `file` (none in test mode) and checks the CRC-32; the file
-// gets the member's time.
-bool CZipArchive::ExtractData(FileHandle file)
+// Decodes the member's data (the member, its local header and its input as set up in s) into
+// output and checks the CRC-32 (or the authentication code): the status, whichever thread
+// decodes it.
+int DecodeData(ZipReaderState& s, CMemberSink& output)
 {
-    ZipReaderState& s = *m_state;
-    CMemberSink output(file, s.member.unpackedSize, prompt);
     // Under WinZip AES the decoders read the decrypted, authenticated data.
     ByteSource& input = s.member.aes ? static_cast<ByteSource&>(s.aesSource) : s.input;
     uint64_t packed = s.member.aes ? s.aesSource.DataSize() : s.input.Remaining();
     uint32_t crc = 0;
     DecodeStatus result = DecodeStatus::Ok;
     if (s.member.method == kZipStored) {
-        result = CopyStored(input, packed, output, crc);
+        result = CopyStored(s, input, packed, output, crc);
     } else if (s.member.method == kZipDeflated || s.member.method == kZipEnhancedDeflated) {
         result = FromInflate(
             s.inflater.Inflate(input, &output, s.member.method == kZipEnhancedDeflated));
@@ -217,43 +220,121 @@ bool CZipArchive::ExtractData(FileHandle file)
     // the decoder left.
     ZipAesStatus authenticated =
         s.member.aes && result == DecodeStatus::Ok ? s.aesSource.Finish() : ZipAesStatus::Ok;
+    if (output.cancelled) {
+        return kZipCancelled;
+    }
+    if (output.writeFailed) {
+        return kZipWriteFailed;
+    }
+    if (output.overflow ||
+        (result == DecodeStatus::Ok && output.Written() != s.member.unpackedSize)) {
+        return kZipDamaged; // more or less data than the directory declares
+    }
+    if (result != DecodeStatus::Ok) {
+        return result == DecodeStatus::Truncated     ? kZipTruncated
+               : result == DecodeStatus::NoMemory    ? kZipNoMemory
+               : result == DecodeStatus::Unsupported ? kZipUnsupported
+                                                     : kZipDamaged;
+    }
+    if (authenticated != ZipAesStatus::Ok) {
+        return authenticated == ZipAesStatus::Truncated  ? kZipTruncated
+               : authenticated == ZipAesStatus::NoMemory ? kZipNoMemory
+                                                         : kZipDamaged;
+    }
+    // AE-2 writes no CRC: the authentication code was the check.
+    if ((!s.member.aes || s.aesField.HasCrc()) && crc != s.member.crc32) {
+        return kZipCrcMismatch;
+    }
+    return kZipOk;
+}
+
+// The directory's values of the member, as extraction uses them.
+void LoadMember(ZipReaderState& s, const CZipEntry& e)
+{
+    s.member.method = e.method;
+    s.member.encrypted = (e.flags & kZipFlagEncrypted) != 0;
+    s.member.dataDescriptor = (e.flags & kZipFlagDataDescriptor) != 0;
+    s.member.crc32 = e.crc32;
+    s.member.packedSize = e.packedSize;
+    s.member.unpackedSize = e.unpackedSize;
+    s.member.attributes = static_cast<uint8_t>(
+        (e.attributes & kAttrFolder) ? e.attributes : (e.attributes | kAttrArchive));
+    s.member.aes = false;
+}
+
+} // namespace
+
+// Decodes the member's data into `file` (none in test mode) and checks the CRC-32; the file
+// gets the member's time.
+bool CZipArchive::ExtractData(FileHandle file)
+{
+    ZipReaderState& s = *m_state;
+    CMemberSink output(file, s.member.unpackedSize, prompt);
+    CDecodeAhead::Result ahead;
+    if (TakeAhead(m_tag, &ahead)) {
+        status = !ReplayDecoded(ahead, output)
+                     ? (output.cancelled ? kZipCancelled : kZipWriteFailed)
+                     : ahead.status;
+    } else {
+        status = DecodeData(s, output);
+    }
     if (file != kInvalidFile) {
         FileTime utc = 0;
         LocalFileTimeToFileTime(DosToFileTime(s.local.date, s.local.time), &utc);
         SetFileTimes(file, &utc);
     }
-    if (output.cancelled) {
-        status = kZipCancelled;
-        return false;
+    return status == kZipOk;
+}
+
+CDecodeAhead::Task CZipArchive::AheadTask(int index, uint64_t* size, bool* keep)
+{
+    ZipReaderState& s = *m_state;
+    CZipEntry e = m_members.Get(index);
+    std::wstring listed = std::wstring(e.path) + e.name;
+    int method = e.method;
+    bool readable = method == kZipStored || method == kZipDeflated ||
+                    method == kZipEnhancedDeflated || s.DecoderFor(method) != nullptr;
+    // Encrypted members wait for their password, which only the run asks for.
+    if ((e.flags & kZipFlagEncrypted) || !readable || s.archive == kInvalidFile) {
+        return {};
     }
-    if (output.writeFailed) {
-        status = kZipWriteFailed;
-        return false;
+    if (!testMode) {
+        // Only a file the run will write unasked, into a free place, and small enough to hold.
+        std::wstring relative = OutputPath(e);
+        if (relative.empty() || IsSeparator(relative.back()) ||
+            ((e.attributes & kAttrFolder) && e.unpackedSize == 0) || HasParentComponent(listed) ||
+            !InRun() || e.unpackedSize > CDecodeAhead::kMaxBytes ||
+            LookInRun(relative).kind != TreeEntry::None) {
+            return {};
+        }
     }
-    if (output.overflow ||
-        (result == DecodeStatus::Ok && output.Written() != s.member.unpackedSize)) {
-        status = kZipDamaged; // more or less data than the directory declares
-        return false;
-    }
-    if (result != DecodeStatus::Ok) {
-        status = result == DecodeStatus::Truncated     ? kZipTruncated
-                 : result == DecodeStatus::NoMemory    ? kZipNoMemory
-                 : result == DecodeStatus::Unsupported ? kZipUnsupported
-                                                       : kZipDamaged;
-        return false;
-    }
-    if (authenticated != ZipAesStatus::Ok) {
-        status = authenticated == ZipAesStatus::Truncated  ? kZipTruncated
-                 : authenticated == ZipAesStatus::NoMemory ? kZipNoMemory
-                                                           : kZipDamaged;
-        return false;
-    }
-    // AE-2 writes no CRC: the authentication code was the check.
-    if ((!s.member.aes || s.aesField.HasCrc()) && crc != s.member.crc32) {
-        status = kZipCrcMismatch;
-        return false;
-    }
-    return true;
+    *size = e.unpackedSize;
+    *keep = !testMode;
+    FileHandle archive = s.archive;
+    return [e, archive](CMemberSink& sink) {
+        // Each worker keeps decoders of its own.
+        thread_local std::unique_ptr<ZipReaderState> mine;
+        if (mine == nullptr) {
+            mine = std::make_unique<ZipReaderState>();
+        }
+        ZipReaderState& w = *mine;
+        w.archive = ReadingCopy(archive);
+        if (w.archive == kInvalidFile) {
+            return CDecodeAhead::kLeftToRun;
+        }
+        LoadMember(w, e);
+        int decoded = CDecodeAhead::kLeftToRun;
+        if (ReadLocalHeader(w, e)) {
+            w.input.Prime(w.archive, w.packedInForce);
+            decoded = DecodeData(w, sink);
+            if (decoded == kZipNoMemory) {
+                decoded = CDecodeAhead::kLeftToRun;
+            }
+        }
+        CloseFile(w.archive);
+        w.archive = kInvalidFile;
+        return decoded;
+    };
 }
 
 namespace
@@ -369,19 +450,12 @@ bool CZipArchive::ExtractEntry(const CZipEntry* entry)
     ZipReaderState& s = *m_state;
     status = kZipOk;
     ClearLastOutput();
-    s.member.method = e.method;
-    s.member.encrypted = (e.flags & kZipFlagEncrypted) != 0;
-    s.member.dataDescriptor = (e.flags & kZipFlagDataDescriptor) != 0;
-    s.member.crc32 = e.crc32;
-    s.member.packedSize = e.packedSize;
-    s.member.unpackedSize = e.unpackedSize;
-    s.member.attributes = static_cast<uint8_t>(
-        (e.attributes & kAttrFolder) ? e.attributes : (e.attributes | kAttrArchive));
+    LoadMember(s, e);
     // Questions name the member as the list does.
     std::wstring listed = std::wstring(e.path) + e.name;
     std::wcsncpy(s.memberName, listed.c_str(), kMaxPath - 1);
     s.memberName[kMaxPath - 1] = 0;
-    if (s.archive == kInvalidFile || !ReadLocalHeader(e)) {
+    if (s.archive == kInvalidFile || !ReadLocalHeader(s, e)) {
         status = kZipDamaged;
         return false;
     }
