@@ -28,6 +28,13 @@ uint32_t SegmentBytes(const LzhEncodeThreads& threads, uint32_t dict)
     return static_cast<uint32_t>(std::clamp<uint64_t>(rounded, 2 * uint64_t{dict}, 1u << 30));
 }
 
+// The calling thread's own segments: half as long (at least 2D), as it also codes the
+// helpers' tokens.
+uint32_t OwnSegmentBytes(uint32_t segment, uint32_t dict)
+{
+    return std::max(2 * dict, (segment / 2 + dict - 1) / dict * dict);
+}
+
 // The input in order, from the calling thread's reads on (and from the first segment not
 // yet given to a helper): the bytes its finder reads, and copies for the helpers.
 class InputStore final : public ByteSource
@@ -217,6 +224,7 @@ public:
                   ByteSource& source, int dictBits, const LzhEncodeThreads& threads)
         : m_finder(finder), m_blocks(blocks), m_dictBits(dictBits), m_dict(1u << dictBits),
           m_segment(SegmentBytes(threads, m_dict)),
+          m_ownSegment(OwnSegmentBytes(m_segment, m_dict)),
           m_store(source, m_segment,
                   (size_t{std::min(threads.threads, kMaxThreads)} + 4) * m_segment + 2 * m_dict +
                       512),
@@ -287,6 +295,14 @@ private:
     bool Agrees(const Segment& s, const LoopTop& top) const;
     void Replay(const Segment& s, const LoopTop& top);
     void Release(Helper& h);
+    // Segment k starts here. Each round of m_threads segments is the calling thread's own
+    // and one for each helper.
+    uint64_t SegmentStart(uint32_t k) const
+    {
+        const uint64_t round = m_ownSegment + uint64_t{m_threads - 1} * m_segment;
+        const uint32_t r = k % m_threads;
+        return k / m_threads * round + (r == 0 ? 0 : m_ownSegment + uint64_t{r - 1} * m_segment);
+    }
     Helper::State StateOf(Helper& h)
     {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -297,7 +313,8 @@ private:
     CLzhBlockWriter& m_blocks;
     const int m_dictBits;
     const uint32_t m_dict;
-    const uint32_t m_segment;
+    const uint32_t m_segment;    // S, the helpers' segments
+    const uint32_t m_ownSegment; // the calling thread's
     InputStore m_store;
     unsigned m_secondKey = 0;
     unsigned m_threads = 1; // the calling thread and the helpers that started
@@ -376,7 +393,7 @@ void ParallelParse::Dispatch(uint32_t at)
         if (StateOf(h) != Helper::State::Idle) {
             break;
         }
-        const uint64_t start = uint64_t{k} * m_segment;
+        const uint64_t start = SegmentStart(k);
         const uint64_t need = start + m_segment + m_dict + 256;
         if (need > UINT32_MAX || !m_store.Have(static_cast<uint32_t>(need))) {
             m_inputEnded = true;
@@ -402,7 +419,7 @@ void ParallelParse::Dispatch(uint32_t at)
         }
         m_work.notify_all();
     }
-    const uint64_t keep = uint64_t{m_nextSegment} * m_segment - m_dict;
+    const uint64_t keep = SegmentStart(m_nextSegment) - m_dict;
     m_store.KeepFrom(static_cast<uint32_t>(std::min<uint64_t>(keep, UINT32_MAX)));
 }
 
@@ -509,9 +526,10 @@ uint16_t ParallelParse::Run()
 bool LzhParallelApplies(const LzhEncodeThreads& threads, int dictBits, uint32_t size)
 {
     const uint32_t dict = 1u << dictBits;
-    const uint64_t segment = SegmentBytes(threads, dict);
+    const uint32_t segment = SegmentBytes(threads, dict);
+    const uint64_t first = OwnSegmentBytes(segment, dict);
     return threads.threads > 1 && size >= threads.minimum &&
-           size >= 2 * segment + dict + 256; // room for one segment parsed ahead
+           size >= first + segment + dict + 256; // room for one segment parsed ahead
 }
 
 int LzhParseParallel(std::unique_ptr<CLzhMatchFinder>& finder, CLzhBlockWriter& blocks,

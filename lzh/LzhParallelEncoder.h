@@ -1,18 +1,19 @@
 // LzhParseParallel: one member's "-lh5-"/"-lh6-"/"-lh7-" parse shared among threads, giving
 // the tokens of the one-thread parse.
 //
-// The data is cut into segments of S bytes (a whole number of dictionaries, at least 2D).
-// With W threads, segment k (k not a multiple of W) is parsed ahead by helper k mod W from a
-// start of its own: the state just after the slide at the segment's first byte (chains of
-// the D bytes before it, no crowded key), as if a match ended there. The calling thread
-// parses the rest and, on reaching a segment parsed ahead, compares its state with the one
-// the helper recorded at the first loop top in each 256 bytes: where the position, the match
+// The data is cut into rounds of W segments (W threads): one for the calling thread, of S/2
+// bytes (at least 2D), as it also codes every token, then one of S bytes per helper (S a
+// whole number of dictionaries, at least 2D). A helper parses its segment ahead from a start
+// of its own: the state just after the slide at the segment's first byte (chains of the D
+// bytes before it, no crowded key), as if a match ended there. The calling thread parses
+// the rest and, on reaching a segment parsed ahead, compares its state with the one the
+// helper recorded at the first loop top in each 256 bytes: where the position, the match
 // found there and the keys crowded since the last slide agree, every step on is the
 // helper's, so the helper's tokens go out and its match finder takes over at the segment's
 // end. Until they agree, or where they never do (as in long runs of one byte, whose longest
 // matches keep other phases), the calling thread parses the segment itself.
 //
-// Memory: the input read ahead (at most W + 2 segments and 2D + 256 bytes), and per helper a
+// Memory: the input read ahead (at most W + 4 segments and 2D + 512 bytes), and per helper a
 // match finder (about 1.1 MB), its segment's input (S + 2D + 256 bytes), its tokens (at most
 // S + 256 bytes and one bit each), its records (28 bytes per 256 data bytes) and the keys it
 // flagged crowded (2 bytes each, at most 32768 per D). With the default 256 KB segments,
@@ -28,7 +29,7 @@
 struct LzhEncodeThreads
 {
     unsigned threads = 1;          // threads in all, the calling one included
-    uint32_t segment = 256u << 10; // bytes per segment, rounded up to whole dictionaries
+    uint32_t segment = 256u << 10; // S, rounded up to whole dictionaries
     uint32_t minimum = 1u << 20;   // shorter data is parsed on the calling thread alone
 };
 
