@@ -1,10 +1,10 @@
 // LzhParseParallel: one member's "-lh5-"/"-lh6-"/"-lh7-" parse shared among threads, giving
 // the tokens of the one-thread parse.
 //
-// The data is cut into rounds of W segments (W threads): one for the calling thread, of S/2
-// bytes (at least 2D), as it also codes every token, then one of S bytes per helper (S a
-// whole number of dictionaries, at least 2D). A helper parses its segment ahead from a start
-// of its own: the state just after the slide at the segment's first byte (chains of the D
+// The data is cut into rounds of W segments (W threads): one for the calling thread, which
+// also codes every token, of (7 - W)/7 of S bytes (at least 2D), then one of S bytes per
+// helper (S a whole number of dictionaries, at least 2D). A helper parses its segment ahead from a
+// start of its own: the state just after the slide at the segment's first byte (chains of the D
 // bytes before it, no crowded key), as if a match ended there. The calling thread parses
 // the rest and, on reaching a segment parsed ahead, compares its state with the one the
 // helper recorded at the first loop top in each 256 bytes: where the position, the match
