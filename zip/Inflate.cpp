@@ -17,6 +17,7 @@
 #include "archive/MatchCopy.h"
 #include "zip/Crc32.h"
 
+#include <array>
 #include <cstring>
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -48,6 +49,10 @@ constexpr uint64_t kMaxOverrunBits = 64;
 // 15 + 16, so bits 6 and 7 are zero), bits 8-11 the code length, bits 16-31 the value (the
 // literal, the base length or distance, or a sub-table's index) and a kind in bits 12-15.
 // Lengths and distances have no kind bits: bits 8-13 of theirs are the code length alone.
+// A length whose extra bits follow has kLengthBias added to its base, which sets bit 31;
+// one without them, or whose extra bits the direct table's index covers too (each such
+// index then has the whole length), has its value as it is.
+constexpr uint32_t kLengthBias = 0x8000;
 constexpr uint32_t kLiteral = 1u << 12;
 constexpr uint32_t kEndOfBlock = 1u << 13;
 constexpr uint32_t kSubTable = 1u << 14;
@@ -113,6 +118,9 @@ uint32_t MakeEntry(Alphabet alphabet, unsigned symbol, unsigned length)
             base = kLengthBase[symbol - 257];
             extra = kLengthExtra[symbol - 257];
         }
+        if (extra != 0) {
+            base += kLengthBias; // a length with extra bits
+        }
     } else if (alphabet == kDistances) {
         base = kDistanceBase[symbol];
         extra = kDistanceExtra[symbol];
@@ -120,13 +128,25 @@ uint32_t MakeEntry(Alphabet alphabet, unsigned symbol, unsigned length)
     return (length + extra) | (length << 8) | kind | (base << 16);
 }
 
+// Each byte with its bits in reverse order.
+constexpr std::array<uint8_t, 256> kReversedBytes = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned r = 0;
+        for (unsigned k = 0; k < 8; ++k) {
+            r |= ((i >> k) & 1) << (7 - k);
+        }
+        t[i] = static_cast<uint8_t>(r);
+    }
+    return t;
+}();
+
+// The low `length` (1-15) bits of code in reverse order.
 uint32_t Reverse(uint32_t code, int length)
 {
-    uint32_t r = 0;
-    for (int i = 0; i < length; ++i) {
-        r = (r << 1) | ((code >> i) & 1);
-    }
-    return r;
+    const uint32_t r =
+        (uint32_t{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
+    return r >> (16 - length);
 }
 
 // Builds a decoding table over lengths[0..n-1]. An incomplete code is kIncomplete unless it
@@ -183,6 +203,18 @@ int BuildTable(const uint8_t* lengths, int n, int bits, Alphabet alphabet, uint3
         for (int c = 0; c < count[l]; ++c) {
             const uint32_t entry = MakeEntry(alphabet, *symbol++, static_cast<unsigned>(l));
             const uint32_t reversed = Reverse(next[l]++, l);
+            const unsigned extra = (entry & 0x3F) - static_cast<unsigned>(l);
+            if (l <= bits && alphabet != kDistances && (entry >> 16) >= kLengthBias &&
+                l + static_cast<int>(extra) <= bits) {
+                // A length whose extra bits fit in the index after the code: each index
+                // whose low l bits are the code gets the whole length.
+                const uint32_t base = (entry >> 16) - kLengthBias;
+                for (uint32_t i = reversed; i < size; i += 1u << l) {
+                    const uint32_t value = base + ((i >> l) & ((1u << extra) - 1));
+                    table[i] = (entry & 0xFFFF) | (value << 16);
+                }
+                continue;
+            }
             if (l <= bits) {
                 // Every index whose low l bits are the code.
                 for (uint32_t i = reversed; i < size; i += 1u << l) {
@@ -251,6 +283,15 @@ struct Bmi2Low
 template <class Bits> inline uint32_t EntryValue(uint32_t e, uint64_t bits)
 {
     return (e >> 16) + static_cast<uint32_t>(Bits::Low(bits, e) >> ((e >> 8) & 63));
+}
+
+// The value of a length's entry: whole, or the base and the extra bits (kLengthBias set).
+template <class Bits> inline uint32_t LengthValue(uint32_t e, uint64_t bits)
+{
+    if (e < (kLengthBias << 16)) {
+        return e >> 16;
+    }
+    return EntryValue<Bits>(e, bits) - kLengthBias;
 }
 
 // The bit buffer, input and output as the rounds keep them.
@@ -348,7 +389,7 @@ template <bool kEnhanced, class Bits>
                 break;
             }
         }
-        const uint32_t length = EntryValue<Bits>(e, b);
+        const uint32_t length = LengthValue<Bits>(e, b);
         b >>= e & 63;
         n -= e;
         if constexpr (kEnhanced) {
@@ -655,7 +696,7 @@ InflateStatus CInflater::State::CodesNearTheEnd(const uint32_t* literals, const 
         return kInflateOk;
     }
     const unsigned extra = (e & 0x3F) - codeLength;
-    const uint32_t length = EntryValue<PlainLow>(e, before);
+    const uint32_t length = LengthValue<PlainLow>(e, before);
     bits >>= extra;
     count -= extra;
     Refill();
