@@ -28,6 +28,9 @@ class CDecodeAhead
 public:
     static constexpr uint64_t kMaxBytes = 16u << 20;
     static constexpr uint64_t kHeldBytes = 64u << 20;
+    // Members of fewer packed bytes are decoded by the run: handing them over would cost
+    // about as much as decoding them.
+    static constexpr uint64_t kMinPacked = 8u << 10;
     // A task's status when it left the member to the run (it decodes the member itself).
     static constexpr int kLeftToRun = -1;
 

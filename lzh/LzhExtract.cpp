@@ -78,6 +78,9 @@ int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveE
 
 CDecodeAhead::Task CLzhReader::AheadTask(int index, uint64_t* size, bool* keep)
 {
+    if (m_members.PackedSize(index) < CDecodeAhead::kMinPacked) {
+        return {};
+    }
     CArchiveEntry e = m_members.Get(index);
     const LzhMethodInfo* method = LzhMethodOf(e);
     if (IsFolderEntry(e) || (e.flags & kEntrySymlink) || method == nullptr || !method->Readable()) {

@@ -176,7 +176,7 @@ bool ReadFile(FileHandle f, void* buffer, uint32_t count, uint32_t* got)
             continue;
         }
         ssize_t n;
-        if (want >= kReadAhead) {
+        if (want >= kReadAhead || !f->buffer) {
             n = pread(f->fd, out + *got, want, f->position);
             if (n > 0) {
                 *got += static_cast<uint32_t>(n);
@@ -644,6 +644,7 @@ FileHandle ReadingCopy(FileHandle file)
     }
     FileHandle f = FileFromDescriptor(fd, kAccessRead);
     f->copy = true;
+    f->buffer.reset(); // a copy reads one member's bytes: no read-ahead past them
     return f;
 }
 

@@ -77,8 +77,9 @@ bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t* wr
 // at the end of `from` or on an error of either file.
 int64_t CopyFileData(FileHandle to, FileHandle from, int64_t count);
 bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t* newPosition = nullptr);
-// A handle of its own for reading the same file on another thread: its position and
-// read-ahead are its own; closing it leaves the original (and its share lock) as it was.
+// A handle of its own for reading the same file on another thread: its position is its own,
+// it reads no more than asked (no read-ahead), and closing it leaves the original (and its
+// share lock) as it was.
 FileHandle ReadingCopy(FileHandle file);
 // Reads exactly count bytes; a read error of the file system counts as a short read.
 bool ReadExact(FileHandle file, void* buffer, uint32_t count);

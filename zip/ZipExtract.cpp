@@ -289,6 +289,9 @@ bool CZipArchive::ExtractData(FileHandle file)
 CDecodeAhead::Task CZipArchive::AheadTask(int index, uint64_t* size, bool* keep)
 {
     ZipReaderState& s = *m_state;
+    if (m_members.PackedSize(index) < CDecodeAhead::kMinPacked) {
+        return {};
+    }
     CZipEntry e = m_members.Get(index);
     std::wstring listed = std::wstring(e.path) + e.name;
     int method = e.method;

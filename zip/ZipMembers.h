@@ -18,6 +18,7 @@ public:
     // The fields of member i the list shows.
     MemberRow Row(int i) const;
     std::wstring_view Name(int i) const { return m_store.Text(m_store[i].name); }
+    uint64_t PackedSize(int i) const { return m_store[i].packedSize; }
     // Adds a member; false when memory runs out.
     bool Append(const CZipEntry& entry);
     void Clear() { m_store.Clear(); }
