@@ -205,7 +205,11 @@ bool CLzhArchive::WriteMember(FileHandle work, FileHandle source, CArchiveEntry&
                               method.number};
         bool readFailed = false;
         bool writeFailed = false;
-        uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed);
+        // A file the workers did not take (a single one, or the last, reached before a
+        // worker began it) gets every thread when none of them compresses another.
+        unsigned threads =
+            m_precompressor == nullptr || !m_precompressor->Busy() ? platform::WorkerCount() : 0;
+        uint16_t crc = LzhEncodeChecked(params, &readFailed, &writeFailed, threads);
         if (readFailed || writeFailed) {
             status = readFailed ? kLzhSourceUnreadable : kLzhWorkFileFailed;
             ok = false;

@@ -27,13 +27,16 @@ private:
 
 } // namespace
 
-uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed)
+uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed,
+                          unsigned threadCount)
 {
     thread_local CLzhEncoder encoder;
     CFileSource source(params.input, params.unpackedSize);
     CMemberSink sink(params.output, UINT64_MAX, nullptr);
     LzhEncodeThreads threads;
-    if (params.unpackedSize > CLzhPrecompressor::kMaxBytes) {
+    if (threadCount != 0) {
+        threads.threads = threadCount;
+    } else if (params.unpackedSize > CLzhPrecompressor::kMaxBytes) {
         threads.threads = platform::WorkerCount();
     }
     LzhEncodeResult result =

@@ -26,9 +26,11 @@ struct LzhCodecParams
 uint16_t LzhEncode(LzhCodecParams& params);
 
 // LzhEncode that also reports a failed read of the input or a failed write of the output.
-// A file larger than the precompressor takes (CLzhPrecompressor::kMaxBytes) is parsed on
-// platform::WorkerCount() threads.
-uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed);
+// A long file is parsed on `threads` threads, with the same bytes; 0: on
+// platform::WorkerCount() threads when it is larger than the precompressor takes
+// (CLzhPrecompressor::kMaxBytes), else on one.
+uint16_t LzhEncodeChecked(LzhCodecParams& params, bool* readFailed, bool* writeFailed,
+                          unsigned threads = 0);
 
 // LzhEncode into memory (params.output unused): the bytes are appended to packed; when the
 // data would not shrink, what was made of it is left there and packedSize equals

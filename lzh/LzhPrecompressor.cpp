@@ -138,6 +138,20 @@ void CLzhPrecompressor::Finish()
     });
 }
 
+bool CLzhPrecompressor::Busy()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_next < m_slots.size() && !m_stopping) {
+        return true;
+    }
+    for (size_t i = m_front; i < m_slots.size(); ++i) {
+        if (m_slots[i].state == State::Working) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CLzhPrecompressor::Take(const std::wstring& path, int method, Result* result)
 {
     std::unique_lock<std::mutex> hold(m_lock);

@@ -58,6 +58,8 @@ public:
     // Waits until every job not yet taken has been compressed or has failed (or until the
     // results held reach kHeldBytes, which holds the rest back until adds take them).
     void Finish();
+    // Whether a worker compresses a file now or a job waits to be begun.
+    bool Busy();
     // Drops every job not yet taken and ends the threads; compressions under way stop at
     // their next read.
     void Stop();
