@@ -34,7 +34,7 @@ bool CMemberSink::Write(const uint8_t* data, size_t count)
     m_written += count;
     if (m_pieces != nullptr && count != 0) {
         m_pieces->push_back(count);
-        if (m_kept != nullptr) {
+        if (m_kept != nullptr && data != nullptr) {
             m_kept->insert(m_kept->end(), data, data + count);
         }
     }
@@ -44,7 +44,8 @@ bool CMemberSink::Write(const uint8_t* data, size_t count)
     }
     uint32_t written = 0;
     if (m_file != platform::kInvalidFile && count != 0 &&
-        (!platform::WriteFile(m_file, data, static_cast<uint32_t>(count), &written) ||
+        (data == nullptr ||
+         !platform::WriteFile(m_file, data, static_cast<uint32_t>(count), &written) ||
          written != count)) {
         writeFailed = true;
         return false;

@@ -37,6 +37,7 @@ public:
     CMemberSink(platform::FileHandle file, uint64_t limit, CArchivePrompt* prompt)
         : m_file(file), m_limit(limit), m_prompt(prompt)
     {}
+    // Without a file and a record, data may be null: only the count matters (a test).
     bool Write(const uint8_t* data, size_t count) override;
     uint64_t Written() const { return m_written; }
     // Records the size of every write in *pieces and, unless null, appends the bytes to
