@@ -89,10 +89,7 @@ CDecodeAhead::Task CLzhReader::AheadTask(int index, uint64_t* size, bool* keep)
     if (!testMode) {
         // Only a member the run will write unasked, into a free place, and small enough to
         // hold.
-        if ((skipHidden && (e.attributes & kAttrHidden)) ||
-            (skipSystem && (e.attributes & kAttrSystem)) || (e.flags & kEntryNameCut) ||
-            (keepFolders && (e.flags & kEntryFolderCut)) || HasParentComponent(e.name) ||
-            (keepFolders && HasParentComponent(e.folder)) || !InRun() ||
+        if (RefusalBeforeWriting(e) != kLzhOk || !InRun() ||
             e.unpackedSize > CDecodeAhead::kMaxBytes ||
             LookInRun(OutputPath(e)).kind != TreeEntry::None) {
             return {};
@@ -342,21 +339,28 @@ bool CLzhReader::ExtractEntry(const CArchiveEntry* entry)
     return decoded == kLzhOk;
 }
 
-bool CLzhReader::WriteEntry(const CArchiveEntry& e, FileHandle source)
+int CLzhReader::RefusalBeforeWriting(const CArchiveEntry& e) const
 {
     if ((skipHidden && (e.attributes & kAttrHidden)) ||
         (skipSystem && (e.attributes & kAttrSystem))) {
-        status = kLzhSkippedAttributes;
-        return false;
+        return kLzhSkippedAttributes;
     }
     // A cut path names another file than the member's: refused, as is a ".." component,
     // which could place the output outside the destination, before anything is created.
     if ((e.flags & kEntryNameCut) || (keepFolders && (e.flags & kEntryFolderCut))) {
-        status = kLzhPathTooLong;
-        return false;
+        return kLzhPathTooLong;
     }
     if (HasParentComponent(e.name) || (keepFolders && HasParentComponent(e.folder))) {
-        status = kLzhUnsafePath;
+        return kLzhUnsafePath;
+    }
+    return kLzhOk;
+}
+
+bool CLzhReader::WriteEntry(const CArchiveEntry& e, FileHandle source)
+{
+    int refused = RefusalBeforeWriting(e);
+    if (refused != kLzhOk) {
+        status = refused;
         return false;
     }
     std::wstring relative = OutputPath(e);

@@ -113,6 +113,9 @@ protected:
 
 private:
     bool FindArchiveStart(uint32_t window, bool required);
+    // Why extraction refuses the member before anything is asked or made (skipped
+    // attributes, a cut path, a ".." component), or kLzhOk.
+    int RefusalBeforeWriting(const CArchiveEntry& entry) const;
     bool WriteEntry(const CArchiveEntry& entry, platform::FileHandle source);
     bool ExtractFolder(const CArchiveEntry& entry, platform::CFolderTree& tree,
                        const std::wstring& relative);

@@ -248,6 +248,15 @@ int DecodeData(ZipReaderState& s, CMemberSink& output)
     return kZipOk;
 }
 
+// Whether the member makes a folder at `relative` rather than a file. MS-DOS archivers mark
+// folders by attribute alone, without a trailing '/': an empty member with the folder bit is
+// a folder, or its members could not be placed in it.
+bool IsFolderOutput(const CZipEntry& e, const std::wstring& relative)
+{
+    return relative.empty() || IsSeparator(relative.back()) ||
+           ((e.attributes & kAttrFolder) && e.unpackedSize == 0);
+}
+
 // The directory's values of the member, as extraction uses them.
 void LoadMember(ZipReaderState& s, const CZipEntry& e)
 {
@@ -304,9 +313,8 @@ CDecodeAhead::Task CZipArchive::AheadTask(int index, uint64_t* size, bool* keep)
     if (!testMode) {
         // Only a file the run will write unasked, into a free place, and small enough to hold.
         std::wstring relative = OutputPath(e);
-        if (relative.empty() || IsSeparator(relative.back()) ||
-            ((e.attributes & kAttrFolder) && e.unpackedSize == 0) || HasParentComponent(listed) ||
-            !InRun() || e.unpackedSize > CDecodeAhead::kMaxBytes ||
+        if (IsFolderOutput(e, relative) || HasParentComponent(listed) || !InRun() ||
+            e.unpackedSize > CDecodeAhead::kMaxBytes ||
             LookInRun(relative).kind != TreeEntry::None) {
             return {};
         }
@@ -394,10 +402,7 @@ bool CZipArchive::MayWrite(const CZipEntry& e, CFolderTree& tree, const std::wst
 bool CZipArchive::WriteMember(const CZipEntry& e, int tag)
 {
     std::wstring relative = OutputPath(e);
-    // MS-DOS archivers mark folders by attribute alone, without a trailing '/': an empty member
-    // with the folder bit is a folder, or its members could not be placed in it.
-    bool folder = relative.empty() || IsSeparator(relative.back()) ||
-                  ((e.attributes & kAttrFolder) && e.unpackedSize == 0);
+    bool folder = IsFolderOutput(e, relative);
     COutputScope scope(*this);
     CFolderTree& tree = scope.Tree();
     if (folder) {
