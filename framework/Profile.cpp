@@ -1,13 +1,13 @@
-// The settings file through wxFileConfig: read once, and every change merged into the file as
-// it is on disk at that moment.
+// The settings file: read once, and every change merged into the file as it is on disk at
+// that moment.
 #include "framework/Profile.h"
 
-#include <wx/fileconf.h>
-#include <wx/log.h>
-#include <wx/mstream.h>
-#include <wx/wfstream.h>
+#include "framework/IniText.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cwchar>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -15,26 +15,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-struct CProfileStore::Config
-{
-    wxFileConfig file;
-    Config() : file(wxEmptyString, wxEmptyString, wxEmptyString, wxEmptyString, 0)
-    {
-        file.SetExpandEnvVars(false); // "$" in a folder name is a character
-    }
-    explicit Config(wxInputStream& in) : file(in) { file.SetExpandEnvVars(false); }
-};
-
-namespace
-{
-
-wxString Key(const wchar_t* section, const wchar_t* entry)
-{
-    return wxString(L"/") + section + L"/" + entry;
-}
-
-} // namespace
 
 CProfileStore::CProfileStore() = default;
 CProfileStore::~CProfileStore() = default;
@@ -55,7 +35,7 @@ std::string CProfileStore::DefaultFile()
 void CProfileStore::SetFile(const std::string& hostPath)
 {
     m_path = hostPath;
-    m_config.reset();
+    m_text.reset();
 }
 
 namespace
@@ -81,32 +61,6 @@ std::string TargetOf(const std::string& path)
     return current;
 }
 
-// Whether bytes read as a settings file: text without NUL bytes, valid UTF-8, every line a
-// [section], a name=value pair, a comment or empty.
-bool LooksLikeSettings(const std::string& bytes)
-{
-    // wxString gives nothing for bytes that are not UTF-8.
-    if (bytes.find('\0') != std::string::npos ||
-        (!bytes.empty() && wxString::FromUTF8(bytes.data(), bytes.size()).empty())) {
-        return false;
-    }
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        end = end == std::string::npos ? bytes.size() : end;
-        std::string line = bytes.substr(start, end - start);
-        size_t first = line.find_first_not_of(" \t\r");
-        if (first != std::string::npos) {
-            char c = line[first];
-            if (c != '[' && c != ';' && c != '#' && line.find('=') == std::string::npos) {
-                return false;
-            }
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 CProfileStore::State CProfileStore::GetState()
@@ -117,16 +71,16 @@ CProfileStore::State CProfileStore::GetState()
 
 bool CProfileStore::Load()
 {
-    if (m_config) {
+    if (m_text) {
         return true;
     }
     if (m_path.empty()) {
         m_path = DefaultFile();
     }
-    m_config = ReadFile(m_path);
-    if (!m_config) {
+    m_text = ReadFile(m_path);
+    if (!m_text) {
         m_state = State::Unusable; // the program runs on defaults and leaves the file alone
-        m_config = std::make_unique<Config>();
+        m_text = std::make_unique<CIniText>();
         return true;
     }
     // Read-only is the owner's word, which holds for every user (root included), as it does
@@ -139,39 +93,76 @@ bool CProfileStore::Load()
     return true;
 }
 
-std::unique_ptr<CProfileStore::Config> CProfileStore::ReadFile(const std::string& path)
+std::unique_ptr<CIniText> CProfileStore::ReadFile(const std::string& path)
 {
-    wxLogNull quiet; // a missing file means defaults, not a message
     std::error_code error;
     std::filesystem::file_status status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        return std::make_unique<Config>();
+        return std::make_unique<CIniText>(); // defaults, made at the first write
     }
     if (status.type() != std::filesystem::file_type::regular) {
         return nullptr;
     }
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
+    if (!in.is_open() || (!in.good() && !in.eof())) {
         return nullptr;
     }
-    if (!in.is_open() || !LooksLikeSettings(bytes)) {
-        return nullptr;
-    }
-    wxMemoryInputStream stream(bytes.data(), bytes.size());
-    return std::make_unique<Config>(stream);
+    auto text = std::make_unique<CIniText>();
+    return text->Parse(bytes) ? std::move(text) : nullptr;
 }
+
+namespace
+{
+
+// Puts `bytes` in place of `target` in one step: a new file beside it, flushed, then renamed
+// over it. An existing file's permissions carry over; a new one gets the usual ones (umask).
+bool ReplaceWith(const std::string& target, const std::string& bytes)
+{
+    struct stat before;
+    bool existed = stat(target.c_str(), &before) == 0;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + ".new" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    if (fd < 0) {
+        return false;
+    }
+    bool written = !existed || fchmod(fd, before.st_mode & 07777) == 0;
+    for (size_t done = 0; written && done < bytes.size();) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        written = n > 0;
+        done += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    written = written && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 // Another program may have written the file since it was read: under a lock on its folder,
 // the file is read anew, the one value applied and the result put in its place in one step,
 // so that nothing another program wrote is reverted. Nothing is written when the value is
 // already there.
-bool CProfileStore::Write(const std::function<bool(wxFileConfig&)>& apply)
+bool CProfileStore::Write(const std::function<bool(CIniText&)>& apply)
 {
     Load();
     if (m_state != State::Usable) {
         // Kept in memory for this run; false only when the file would have changed.
-        return !apply(m_config->file);
+        return !apply(*m_text);
     }
     std::string target = TargetOf(m_path);
     std::filesystem::path folder = std::filesystem::path(target).parent_path();
@@ -182,23 +173,12 @@ bool CProfileStore::Write(const std::function<bool(wxFileConfig&)>& apply)
         flock(lock, LOCK_EX);
     }
     bool saved = false;
-    std::unique_ptr<Config> fresh = ReadFile(target);
+    std::unique_ptr<CIniText> fresh = ReadFile(target);
     if (!fresh) {
         m_state = State::Unusable; // it became something else meanwhile: left alone
     } else {
-        m_config = std::move(fresh);
-        bool changed = apply(m_config->file);
-        saved = true;
-        if (changed) {
-            wxLogNull quiet;
-            struct stat before;
-            bool existed = stat(target.c_str(), &before) == 0;
-            wxTempFileOutputStream out(wxString::FromUTF8(target));
-            saved = out.IsOk() && m_config->file.Save(out) && out.Commit();
-            if (saved && existed) {
-                chmod(target.c_str(), before.st_mode & 07777); // as private as it was
-            }
-        }
+        m_text = std::move(fresh);
+        saved = !apply(*m_text) || ReplaceWith(target, m_text->Bytes());
     }
     if (lock >= 0) {
         close(lock);
@@ -209,8 +189,20 @@ bool CProfileStore::Write(const std::function<bool(wxFileConfig&)>& apply)
 int CProfileStore::GetInt(const wchar_t* section, const wchar_t* entry, int defaultValue)
 {
     Load();
-    long value = defaultValue;
-    m_config->file.Read(Key(section, entry), &value, defaultValue);
+    std::optional<std::wstring> text = m_text->Get(section, entry);
+    if (!text || text->empty()) {
+        return defaultValue;
+    }
+    // A whole decimal number in the range of int, blanks around it allowed.
+    wchar_t* end = nullptr;
+    errno = 0;
+    long long value = std::wcstoll(text->c_str(), &end, 10);
+    while (*end == L' ' || *end == L'\t') {
+        ++end;
+    }
+    if (errno != 0 || *end != L'\0' || end == text->c_str() || value < INT_MIN || value > INT_MAX) {
+        return defaultValue;
+    }
     return static_cast<int>(value);
 }
 
@@ -218,36 +210,22 @@ std::wstring CProfileStore::GetString(const wchar_t* section, const wchar_t* ent
                                       const wchar_t* defaultValue)
 {
     Load();
-    wxString value;
-    if (!m_config->file.Read(Key(section, entry), &value)) {
-        return defaultValue;
-    }
-    return value.ToStdWstring();
+    return m_text->Get(section, entry).value_or(defaultValue);
 }
 
 bool CProfileStore::WriteInt(const wchar_t* section, const wchar_t* entry, int value)
 {
-    return Write([&](wxFileConfig& file) {
-        long old = 0;
-        if (file.Read(Key(section, entry), &old) && old == value) {
-            return false;
-        }
-        return file.Write(Key(section, entry), static_cast<long>(value));
-    });
+    return Write([&](CIniText& text) { return text.Set(section, entry, std::to_wstring(value)); });
 }
 
 bool CProfileStore::WriteString(const wchar_t* section, const wchar_t* entry,
                                 const std::wstring& value)
 {
-    return Write([&](wxFileConfig& file) {
-        wxString old;
-        if (file.Read(Key(section, entry), &old) && old.ToStdWstring() == value) {
+    return Write([&](CIniText& text) {
+        // An empty value that was never there changes nothing.
+        if (value.empty() && !text.Get(section, entry)) {
             return false;
         }
-        // An empty value that was never there changes nothing either.
-        if (value.empty() && !file.HasEntry(Key(section, entry))) {
-            return false;
-        }
-        return file.Write(Key(section, entry), wxString(value));
+        return text.Set(section, entry, value);
     });
 }

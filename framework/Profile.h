@@ -1,11 +1,11 @@
 // The settings store that stands in for the registry: sections of named integer and string
-// values in a per-user file, kept with wxFileConfig. The file is read once; a value is written
-// only when it changes, into the file as it is on disk then, through a temporary file renamed
-// over the file its name leads to (a symbolic link stays a link). A file that cannot be read
-// as settings, or that this user may not replace, is never written.
+// values in a per-user file, in the form wxFileConfig writes. The file is read once; a value is
+// written only when it changes, into the file as it is on disk then, through a temporary file
+// renamed over the file its name leads to (a symbolic link stays a link). A file that cannot be
+// read as settings, or that this user may not replace, is never written.
 #pragma once
 
-class wxFileConfig;
+class CIniText;
 
 #include <functional>
 #include <memory>
@@ -45,11 +45,10 @@ public:
     State GetState();
 
 private:
-    struct Config;
     bool Load();
-    static std::unique_ptr<Config> ReadFile(const std::string& path);
-    bool Write(const std::function<bool(wxFileConfig&)>& apply);
+    static std::unique_ptr<CIniText> ReadFile(const std::string& path);
+    bool Write(const std::function<bool(CIniText&)>& apply);
     std::string m_path;
-    std::unique_ptr<Config> m_config;
+    std::unique_ptr<CIniText> m_text;
     State m_state = State::Usable;
 };

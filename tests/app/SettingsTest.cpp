@@ -1,5 +1,6 @@
 // The settings: defaults on an empty store, what is written when, and the overwrite policy.
 #include "app/Dialogs.h"
+#include "framework/IniText.h"
 #include "framework/Profile.h"
 #include "framework/PropertySheet.h"
 #include "platform/DevicePath.h"
@@ -356,4 +357,106 @@ TEST_F(Settings, TheSettingsFileIsWrittenOnlyWhenItMayBeAndAValueChanged)
     Restart(); // the history, unchanged, at exit
     EXPECT_EQ(fs::last_write_time(folder.HostPath(name)), time);
     EXPECT_EQ(ReadFile(name), bytes);
+}
+
+// Settings files written by earlier versions (through wxFileConfig) read the same, and a value
+// written now is the line those versions wrote; every other line stays as it was.
+TEST(SettingsFile, ReadsAndWritesTheEscapedFormOfEarlierVersions)
+{
+    const char* file = "\xEF\xBB\xBF"
+                       "Top=root\n"
+                       "[Sec]\n"
+                       "lead=\" lead\"\n"
+                       "trail=trail \n"
+                       "quoted=\"\\\"q\\\"\"\n"
+                       "inner=a\"b\n"
+                       "escapes=back\\\\slash\\nnl\\ttab\\rcr\\qdropped\n"
+                       "  spaced  =  value  \r\n"
+                       "jp=日本語\n"
+                       "twice=first\n"
+                       "; a comment\n"
+                       "twice=second\n"
+                       "\n"
+                       "[a\\ b]\n"
+                       "key\\ with\\=sign=v\n"
+                       "[Sec]\n"
+                       "again=1\n";
+    CIniText text;
+    ASSERT_TRUE(text.Parse(file));
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> reads[] = {
+        {L"Sec", L"lead", L" lead"},
+        {L"Sec", L"trail", L"trail "},
+        {L"Sec", L"quoted", L"\"q\""},
+        {L"Sec", L"inner", L"a\"b"},
+        {L"Sec", L"escapes", L"back\\slash\nnl\ttab\rcrdropped"},
+        {L"Sec", L"spaced", L"value  "},
+        {L"Sec", L"jp", L"日本語"},
+        {L"Sec", L"twice", L"second"},
+        {L"a b", L"key with=sign", L"v"},
+        {L"Sec", L"again", L"1"},
+    };
+    for (const auto& [section, name, value] : reads) {
+        EXPECT_EQ(text.Get(section, name), value) << name;
+    }
+    EXPECT_FALSE(text.Get(L"Sec", L"Top"));
+
+    // As wxFileConfig writes them: a leading blank or quote quotes the value.
+    const std::pair<const wchar_t*, const char*> writes[] = {
+        {L"plain", "k=plain"},
+        {L" lead", "k=\" lead\""},
+        {L"trail ", "k=trail "},
+        {L"\"q\"", "k=\"\\\"q\\\"\""},
+        {L"a\"b", "k=a\"b"},
+        {L"back\\slash", "k=back\\\\slash"},
+        {L"nl\nx\ty\rz", "k=nl\\nx\\ty\\rz"},
+        {L"日本語", "k=日本語"},
+        {L"a;b#c=[x]$HOME%x%", "k=a;b#c=[x]$HOME%x%"},
+        {L"", "k="},
+    };
+    for (const auto& [value, line] : writes) {
+        CIniText one;
+        ASSERT_TRUE(one.Parse("[S]\n"));
+        EXPECT_TRUE(one.Set(L"S", L"k", value));
+        EXPECT_EQ(one.Bytes(), std::string("[S]\n") + line + "\n");
+        CIniText back;
+        ASSERT_TRUE(back.Parse(one.Bytes()));
+        EXPECT_EQ(back.Get(L"S", L"k"), value);
+    }
+
+    // A change rewrites its own line (the last of that name); a new entry follows the last
+    // entry of the section's last header; a new section goes at the end.
+    EXPECT_FALSE(text.Set(L"Sec", L"twice", L"second"));
+    EXPECT_TRUE(text.Set(L"Sec", L"twice", L"third"));
+    EXPECT_TRUE(text.Set(L"Sec", L"new", L"n"));
+    EXPECT_TRUE(text.Set(L"a b", L"more", L"m"));
+    EXPECT_TRUE(text.Set(L"New one", L"x", L"1"));
+    std::string expected = std::string(file + 3);
+    expected.replace(expected.find("twice=second"), 12, "twice=third");
+    expected.replace(expected.find("  spaced  =  value  \r\n"), 22, "  spaced  =  value  \n");
+    std::string entry = "key\\ with\\=sign=v\n";
+    expected.insert(expected.find(entry) + entry.size(), "more=m\n");
+    expected += "new=n\n[New\\ one]\nx=1\n";
+    EXPECT_EQ(text.Bytes(), expected);
+
+    // Not settings: left alone by the store.
+    const std::string bad[] = {"k8\n", "[open\n", "k 8=x\n", "bad\x80utf8=x\n",
+                               std::string("a=\0", 3)};
+    for (const std::string& b : bad) {
+        EXPECT_FALSE(CIniText().Parse(b)) << b;
+    }
+}
+
+// Numbers are whole decimal numbers in the range of int; anything else reads as the default.
+TEST_F(Settings, NumbersReadAsDecimalIntegersOrTheDefault)
+{
+    folder.WriteHostFile("settings/Tavrel.ini", "[Option]\nA= 12\nB=12 \nC=+5\nD=-3\nE=0x10\n"
+                                                "F=99999999999\nG=\nH=1e3\n");
+    CProfileStore store;
+    store.SetFile(folder.HostPath("settings/Tavrel.ini"));
+    const std::pair<const wchar_t*, int> numbers[] = {{L"A", 12}, {L"B", 12}, {L"C", 5},
+                                                      {L"D", -3}, {L"E", 7},  {L"F", 7},
+                                                      {L"G", 7},  {L"H", 7},  {L"missing", 7}};
+    for (const auto& [name, value] : numbers) {
+        EXPECT_EQ(store.GetInt(L"Option", name, 7), value) << name;
+    }
 }
