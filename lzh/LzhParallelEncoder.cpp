@@ -161,18 +161,21 @@ struct Segment
     size_t next = 0;               // the first top the calling thread has not passed
 };
 
-struct Helper
+// A segment's place among those parsed ahead. Each helper thread has two, so that it parses
+// the next while the calling thread takes its last.
+struct Slot
 {
     enum class State : uint8_t
     {
         Idle,
-        Busy,
+        Queued, // given out, no helper at work on it yet
+        Parsing,
         Done
     };
     State state = State::Idle;
     Segment segment;
-    std::thread thread;
 };
+constexpr unsigned kSlotsPerHelper = 2;
 
 // The helper's steps: tokens kept, loop tops recorded, an end at the segment's end.
 struct HelperSteps
@@ -227,9 +230,10 @@ public:
         : m_finder(finder), m_blocks(blocks), m_dictBits(dictBits), m_dict(1u << dictBits),
           m_segment(SegmentBytes(threads, m_dict)), m_ownSegment(0),
           m_store(source, m_segment,
-                  (size_t{std::min(threads.threads, kMaxThreads)} + 4) * m_segment + 2 * m_dict +
-                      512),
-          m_helpers(std::min(threads.threads, kMaxThreads) - 1)
+                  (size_t{std::min(threads.threads, kMaxThreads)} * kSlotsPerHelper + 3) *
+                          m_segment +
+                      2 * m_dict + 512),
+          m_slots((std::min(threads.threads, kMaxThreads) - 1) * kSlotsPerHelper)
     {}
     ~ParallelParse()
     {
@@ -239,28 +243,28 @@ public:
         }
         m_abandon = true;
         m_work.notify_all();
-        for (Helper& h : m_helpers) {
-            if (h.thread.joinable()) {
-                h.thread.join();
-            }
+        for (std::thread& t : m_helpers) {
+            t.join();
         }
     }
 
     // Starts the helpers; false when none could start.
     bool StartHelpers()
     {
-        size_t started = 0;
-        for (Helper& h : m_helpers) {
-            try {
-                h.segment.input.reserve(m_segment + 2 * m_dict + 256);
-                h.thread = std::thread([this, &h] { Work(h); });
-                ++started;
-            } catch (const std::system_error&) {
-                break;
-            } catch (const std::bad_alloc&) {
-                break;
+        const size_t wanted = m_slots.size() / kSlotsPerHelper;
+        try {
+            for (Slot& slot : m_slots) {
+                slot.segment.input.reserve(m_segment + 2 * m_dict + 256);
             }
+            m_helpers.reserve(wanted);
+            while (m_helpers.size() < wanted) {
+                m_helpers.emplace_back([this] { Work(); });
+            }
+        } catch (const std::system_error&) {
+        } catch (const std::bad_alloc&) {
         }
+        const size_t started = m_helpers.size();
+        m_slotsInUse = started * kSlotsPerHelper;
         m_threads = static_cast<unsigned>(started) + 1;
         m_ownSegment = OwnSegmentBytes(m_segment, m_dict, m_threads);
         return started > 0;
@@ -290,13 +294,15 @@ public:
     };
 
 private:
-    void Work(Helper& h);
+    void Work();
+    // The queued slot of the earliest segment, or none (under the lock).
+    Slot* FirstQueued();
     void Parse(Segment& s);
     void Dispatch(uint32_t at);
     bool AtSegment(Steps& steps);
     bool Agrees(const Segment& s, const LoopTop& top) const;
     void Replay(const Segment& s, const LoopTop& top);
-    void Release(Helper& h);
+    void Release(Slot& slot);
     // Segment k starts here. Each round of m_threads segments is the calling thread's own
     // and one for each helper.
     uint64_t SegmentStart(uint32_t k) const
@@ -305,10 +311,15 @@ private:
         const uint32_t r = k % m_threads;
         return k / m_threads * round + (r == 0 ? 0 : m_ownSegment + uint64_t{r - 1} * m_segment);
     }
-    Helper::State StateOf(Helper& h)
+    Slot* IdleSlot()
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        return h.state;
+        for (size_t i = 0; i < m_slotsInUse; ++i) {
+            if (m_slots[i].state == Slot::State::Idle) {
+                return &m_slots[i];
+            }
+        }
+        return nullptr;
     }
 
     std::unique_ptr<CLzhMatchFinder>& m_finder;
@@ -321,10 +332,12 @@ private:
     unsigned m_secondKey = 0;
     unsigned m_threads = 1; // the calling thread and the helpers that started
 
-    std::vector<Helper> m_helpers;
-    std::deque<Helper*> m_pending; // the helpers at work or done, in their segments' order
-    uint32_t m_nextSegment = 1;    // the next segment to give out
-    bool m_inputEnded = false;     // no more segments: the data ends before the next
+    std::vector<Slot> m_slots;
+    size_t m_slotsInUse = 0; // those of the helpers that started
+    std::vector<std::thread> m_helpers;
+    std::deque<Slot*> m_pending; // the slots given out, in their segments' order
+    uint32_t m_nextSegment = 1;  // the next segment to give out
+    bool m_inputEnded = false;   // no more segments: the data ends before the next
 
     std::mutex m_lock;
     std::condition_variable m_work; // helpers wait for a segment, the calling thread for one done
@@ -332,18 +345,32 @@ private:
     std::atomic<bool> m_abandon{false};
 };
 
-void ParallelParse::Work(Helper& h)
+Slot* ParallelParse::FirstQueued()
+{
+    Slot* first = nullptr;
+    for (Slot& slot : m_slots) { // those of helpers that did not start stay idle
+        if (slot.state == Slot::State::Queued &&
+            (first == nullptr || slot.segment.start < first->segment.start)) {
+            first = &slot;
+        }
+    }
+    return first;
+}
+
+void ParallelParse::Work()
 {
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
-        m_work.wait(hold, [&] { return m_stopping || h.state == Helper::State::Busy; });
+        Slot* slot = nullptr;
+        m_work.wait(hold, [&] { return m_stopping || (slot = FirstQueued()) != nullptr; });
         if (m_stopping) {
             return;
         }
+        slot->state = Slot::State::Parsing;
         hold.unlock();
-        Parse(h.segment);
+        Parse(slot->segment);
         hold.lock();
-        h.state = Helper::State::Done;
+        slot->state = Slot::State::Done;
         m_work.notify_all();
     }
 }
@@ -391,8 +418,8 @@ void ParallelParse::Dispatch(uint32_t at)
             ++m_nextSegment; // the calling thread's own
             continue;
         }
-        Helper& h = m_helpers[k % m_threads - 1];
-        if (StateOf(h) != Helper::State::Idle) {
+        Slot* slot = IdleSlot();
+        if (slot == nullptr) {
             break;
         }
         const uint64_t start = SegmentStart(k);
@@ -405,7 +432,7 @@ void ParallelParse::Dispatch(uint32_t at)
         if (start <= at) {
             continue; // passed already
         }
-        Segment& s = h.segment;
+        Segment& s = slot->segment;
         s.start = static_cast<uint32_t>(start);
         s.end = s.start + m_segment;
         try {
@@ -414,10 +441,10 @@ void ParallelParse::Dispatch(uint32_t at)
             m_inputEnded = true;
             break;
         }
-        m_pending.push_back(&h);
+        m_pending.push_back(slot);
         {
             std::lock_guard<std::mutex> hold(m_lock);
-            h.state = Helper::State::Busy;
+            slot->state = Slot::State::Queued;
         }
         m_work.notify_all();
     }
@@ -453,11 +480,11 @@ void ParallelParse::Replay(const Segment& s, const LoopTop& top)
     }
 }
 
-void ParallelParse::Release(Helper& h)
+void ParallelParse::Release(Slot& slot)
 {
     m_pending.pop_front();
     std::lock_guard<std::mutex> hold(m_lock);
-    h.state = Helper::State::Idle;
+    slot.state = Slot::State::Idle;
 }
 
 // At a loop top at or past the next point to look at: waits for the segment there, takes it
@@ -473,15 +500,15 @@ bool ParallelParse::AtSegment(Steps& steps)
                 return true;
             }
         }
-        Helper& h = *m_pending.front();
-        Segment& s = h.segment;
+        Slot& slot = *m_pending.front();
+        Segment& s = slot.segment;
         if (at < s.start) {
             steps.nextCheck = s.start;
             return true;
         }
         {
             std::unique_lock<std::mutex> hold(m_lock);
-            m_work.wait(hold, [&] { return h.state == Helper::State::Done; });
+            m_work.wait(hold, [&] { return slot.state == Slot::State::Done; });
         }
         if (!s.failed && at < s.end) {
             while (s.next < s.tops.size() && s.tops[s.next].at < at) {
@@ -495,7 +522,7 @@ bool ParallelParse::AtSegment(Steps& steps)
                     m_finder->SetSource(&m_store);
                     m_store.MoveTo(m_finder->ReadEnd());
                     steps.finder = m_finder.get();
-                    Release(h);
+                    Release(slot);
                     Dispatch(m_finder->Absolute(m_finder->pos));
                     if (m_blocks.bits.cannotShrink) {
                         return false;
@@ -507,7 +534,7 @@ bool ParallelParse::AtSegment(Steps& steps)
             steps.nextCheck = s.next < s.tops.size() ? s.tops[s.next].at : s.end;
             return true;
         }
-        Release(h); // parsed here
+        Release(slot); // parsed here
         Dispatch(at);
     }
 }

@@ -13,11 +13,14 @@
 // end. Until they agree, or where they never do (as in long runs of one byte, whose longest
 // matches keep other phases), the calling thread parses the segment itself.
 //
-// Memory: the input read ahead (at most W + 4 segments and 2D + 512 bytes), and per helper a
-// match finder (about 1.1 MB), its segment's input (S + 2D + 256 bytes), its tokens (at most
-// S + 256 bytes and one bit each), its records (28 bytes per 256 data bytes) and the keys it
-// flagged crowded (2 bytes each, at most 32768 per D). With the default 256 KB segments,
-// about 2 MB per thread.
+// Each helper thread has two segments to parse, so that it begins the next while the calling
+// thread takes its last.
+//
+// Memory: the input read ahead (at most 2W + 3 segments and 2D + 512 bytes), and for each of
+// a helper's two segments a match finder (about 1.1 MB), the segment's input (S + 2D + 256
+// bytes), its tokens (at most S + 256 bytes and one bit each), its records (28 bytes per 256
+// data bytes) and the keys flagged crowded (2 bytes each, at most 32768 per D). With the
+// default 256 KB segments, about 4 MB per helper.
 #pragma once
 
 #include "lzh/LzhBlockWriter.h"
