@@ -56,23 +56,40 @@ constexpr uint64_t Multiplier(uint32_t residue)
 }
 
 // Moving a lane D bits on: its low half (x^127..x^64) by x^(D+64), its high half by x^D.
+constexpr uint64_t kBy2048Low = Multiplier(PowerModP(2048 + 64 - 1));
+constexpr uint64_t kBy2048High = Multiplier(PowerModP(2048 - 1));
 constexpr uint64_t kBy512Low = Multiplier(PowerModP(512 + 64 - 1));
 constexpr uint64_t kBy512High = Multiplier(PowerModP(512 - 1));
 constexpr uint64_t kBy128Low = Multiplier(PowerModP(128 + 64 - 1));
 constexpr uint64_t kBy128High = Multiplier(PowerModP(128 - 1));
 
-// Folds count bytes (at least 64, a multiple of 16) and continues the register c with them.
-TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t count)
+TAVREL_CLMUL __m128i Constant(uint64_t high, uint64_t low)
 {
-    const __m128i by512 =
-        _mm_set_epi64x(static_cast<long long>(kBy512High), static_cast<long long>(kBy512Low));
-    const __m128i by128 =
-        _mm_set_epi64x(static_cast<long long>(kBy128High), static_cast<long long>(kBy128Low));
-    // A running register is the same as its value added to the first two message bytes.
-    __m128i x1 = FoldIntoLane(c, p, count, by512, by128);
+    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+// The folded lane, a 16-byte message with the remainder of everything folded into it.
+TAVREL_CLMUL uint32_t Finish(__m128i x1)
+{
     alignas(16) uint8_t rest[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(rest), x1);
     return SliceBy8(0, rest, sizeof rest);
+}
+
+// Folds count bytes (at least 64, a multiple of 16) and continues the register c with them.
+// A running register is the same as its value added to the first two message bytes.
+TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t count)
+{
+    return Finish(FoldIntoLane(c, p, count, Constant(kBy512High, kBy512Low),
+                               Constant(kBy128High, kBy128Low)));
+}
+
+// The same for at least 256 bytes.
+TAVREL_WIDE_CLMUL uint32_t FoldWide(uint32_t c, const uint8_t* p, size_t count)
+{
+    return Finish(FoldIntoLaneWide(c, p, count, Constant(kBy2048High, kBy2048Low),
+                                   Constant(kBy512High, kBy512Low),
+                                   Constant(kBy128High, kBy128Low)));
 }
 
 #endif
@@ -90,7 +107,7 @@ uint16_t Crc16Update(uint16_t crc, const void* bytes, long count)
 #if defined(__x86_64__)
     if (size >= 64 && HasCarrylessMultiply()) {
         size_t folded = size & ~size_t{15};
-        c = Fold(c, p, folded);
+        c = folded >= 256 && WideFoldAllowed() ? FoldWide(c, p, folded) : Fold(c, p, folded);
         p += folded;
         size -= folded;
     }

@@ -30,16 +30,17 @@ uint32_t SliceBy8(uint32_t c, const uint8_t* p, size_t size)
 
 #if defined(__x86_64__)
 
-// Folds size bytes (at least 64, a multiple of 16) into the running register c.
-TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
+#define BY256 _mm_set_epi64x(0x1322D1430, 0x11542778A) // x^(2048-32), x^(2048+32)
+#define BY64 _mm_set_epi64x(0x1C6E41596, 0x154442BD4)  // x^(512-32), x^(512+32)
+#define BY16 _mm_set_epi64x(0x0CCAA009E, 0x1751997D0)  // x^(128-32), x^(128+32)
+
+// The folded lane reduced to the 32-bit register.
+TAVREL_CLMUL uint32_t Finish(__m128i x1)
 {
-    const __m128i by64 = _mm_set_epi64x(0x1C6E41596, 0x154442BD4);    // x^(512+32), x^(512-32)
-    const __m128i by16 = _mm_set_epi64x(0x0CCAA009E, 0x1751997D0);    // x^(128+32), x^(128-32)
+    const __m128i by16 = BY16;
     const __m128i by8 = _mm_set_epi64x(0, 0x163CD6124);               // x^64
     const __m128i barrett = _mm_set_epi64x(0x1F7011641, 0x1DB710641); // mu, P
     const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
-
-    __m128i x1 = FoldIntoLane(c, p, size, by64, by16);
     // 128 -> 64 bits, then 64 -> 32 by Barrett reduction.
     x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, by16, 0x10));
     x1 = _mm_xor_si128(_mm_srli_si128(x1, 4),
@@ -47,6 +48,18 @@ TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
     __m128i q = _mm_clmulepi64_si128(_mm_and_si128(x1, low32), barrett, 0x10);
     q = _mm_clmulepi64_si128(_mm_and_si128(q, low32), barrett, 0x00);
     return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, q), 1));
+}
+
+// Folds size bytes (at least 64, a multiple of 16) into the running register c.
+TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
+{
+    return Finish(FoldIntoLane(c, p, size, BY64, BY16));
+}
+
+// The same for at least 256 bytes.
+TAVREL_WIDE_CLMUL uint32_t FoldWide(uint32_t c, const uint8_t* p, size_t size)
+{
+    return Finish(FoldIntoLaneWide(c, p, size, BY256, BY64, BY16));
 }
 
 #endif
@@ -63,7 +76,7 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size)
 #if defined(__x86_64__)
     if (size >= 64 && HasCarrylessMultiply()) {
         size_t folded = size & ~size_t{15};
-        c = Fold(c, p, folded);
+        c = folded >= 256 && WideFoldAllowed() ? FoldWide(c, p, folded) : Fold(c, p, folded);
         p += folded;
         size -= folded;
     }
