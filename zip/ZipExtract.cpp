@@ -72,8 +72,7 @@ bool ReadLocalHeader(ZipReaderState& s, const CZipEntry& entry)
 {
     uint8_t h[kLocalHeaderSize];
     if (!SeekFile(s.archive, static_cast<int64_t>(entry.localHeaderOffset), SeekOrigin::Begin) ||
-        !ReadExact(s.archive, h, 4) || std::memcmp(h, kLocalSignature, 4) != 0 ||
-        !ReadExact(s.archive, h + 4, kLocalHeaderSize - 4)) {
+        !ReadExact(s.archive, h, kLocalHeaderSize) || std::memcmp(h, kLocalSignature, 4) != 0) {
         return false;
     }
     ZipLocalHeader& l = s.local;
