@@ -3,6 +3,10 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace
 {
 
@@ -27,30 +31,23 @@ std::wstring EscapedName(std::wstring_view name)
     return out;
 }
 
+// The characters a value escapes, each as a backslash and a letter.
+constexpr std::pair<wchar_t, wchar_t> kEscapes[] = {
+    {L'\n', L'n'}, {L'\r', L'r'}, {L'\t', L't'}, {L'\\', L'\\'}, {L'"', L'"'}};
+
 // A value: line breaks, tabs and backslashes escaped; quoted when it begins with a blank or a
-// quote, so that neither is lost when it is read.
+// quote, so that neither is lost when it is read (only then are its quotes escaped).
 std::wstring EscapedValue(std::wstring_view value)
 {
     bool quoted = !value.empty() && (IsBlank(value[0]) || value[0] == L'"');
     std::wstring out = quoted ? L"\"" : L"";
     for (wchar_t c : value) {
-        switch (c) {
-        case L'\n':
-            out += L"\\n";
-            break;
-        case L'\r':
-            out += L"\\r";
-            break;
-        case L'\t':
-            out += L"\\t";
-            break;
-        case L'\\':
-            out += L"\\\\";
-            break;
-        case L'"':
-            out += quoted ? L"\\\"" : L"\"";
-            break;
-        default:
+        auto escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                   [c](const auto& e) { return e.first == c; });
+        if (escape != std::end(kEscapes) && (c != L'"' || quoted)) {
+            out += L'\\';
+            out += escape->second;
+        } else {
             out += c;
         }
     }
@@ -67,24 +64,11 @@ std::wstring ValueOf(std::wstring_view text)
     for (size_t i = quoted ? 1 : 0; i < text.size(); ++i) {
         wchar_t c = text[i];
         if (c == L'\\' && i + 1 < text.size()) {
-            switch (text[++i]) {
-            case L'n':
-                out += L'\n';
-                break;
-            case L'r':
-                out += L'\r';
-                break;
-            case L't':
-                out += L'\t';
-                break;
-            case L'\\':
-                out += L'\\';
-                break;
-            case L'"':
-                out += L'"';
-                break;
-            default:
-                break; // an unknown escape stands for nothing
+            wchar_t letter = text[++i];
+            auto escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                       [letter](const auto& e) { return e.second == letter; });
+            if (escape != std::end(kEscapes)) {
+                out += escape->first; // an unknown escape stands for nothing
             }
         } else if (c != L'"' || !quoted) {
             out += c; // a quote inside an unquoted value is a character; the closing one is not
