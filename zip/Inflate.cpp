@@ -15,13 +15,12 @@
 #include "zip/Inflate.h"
 
 #include "archive/MatchCopy.h"
+#include "platform/HugePages.h"
 #include "zip/Crc32.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -461,18 +460,15 @@ struct CInflater::State
     // a large member touches the whole window, and where a page fault costs more than
     // decoding 4 KB (virtual machines), one fault instead of hundreds saves more than the
     // decode of the first member takes.
-    static constexpr size_t kHugePage = 2u << 20;
     static void* operator new(size_t size)
     {
-        size_t whole = (size + kHugePage - 1) / kHugePage * kHugePage;
-        void* p = std::aligned_alloc(kHugePage, whole);
+        void* p = platform::AllocateHuge(size);
         if (p == nullptr) {
             throw std::bad_alloc();
         }
-        madvise(p, whole, MADV_HUGEPAGE);
         return p;
     }
-    static void operator delete(void* p) { std::free(p); }
+    static void operator delete(void* p) { platform::FreeHuge(p); }
 
     uint8_t window[kWindowSize];
     // Its own allocation, so that a read past it is a fault the sanitizers see.
