@@ -418,8 +418,6 @@ RoundsFunction ChooseRounds()
     return PlainRounds;
 }
 
-const RoundsFunction s_rounds = ChooseRounds();
-
 } // namespace
 
 CLzhDecoder::CLzhDecoder(int dictBits)
@@ -453,6 +451,8 @@ LzhDecodeResult CLzhDecoder::Decode(const LzhDecodeJob& job)
     // whose positions are taken modulo D as in a ring of D bytes.
     const uint32_t dictMask = dict - 1;
     const SymbolCodes codes{s.literalTable, s.positionTable};
+    // Chosen at the first decode, once the processor's features are known for certain.
+    static const RoundsFunction rounds = ChooseRounds();
 
     uint8_t* const input = s.input.get();
     BitReader br{input, input, 0, 0, static_cast<uint32_t>(job.packedSize), job.source, input, 0};
@@ -530,7 +530,7 @@ LzhDecodeResult CLzhDecoder::Decode(const LzhDecodeJob& job)
             if (runs > 1) {
                 blockLeft -= runs;
                 Cursor c{bits, count, next, out};
-                s_rounds(c, runs, codes);
+                rounds(c, runs, codes);
                 bits = c.bits, count = c.count, next = c.next, out = c.out;
                 continue;
             }
