@@ -217,11 +217,18 @@ bool CZipArchive::FindEndRecord()
         return false;
     }
     int64_t earliest = -1;
-    for (uint32_t i = 0; i + kEndRecordSize <= n; ++i) {
-        const uint8_t* r = window.data() + i;
-        if (r[0] != 0x50 || std::memcmp(r, kEndSignature, 4) != 0) {
+    const uint8_t* const last = window.data() + (n - kEndRecordSize); // the last start to try
+    for (const uint8_t* r = window.data(); r <= last; ++r) {
+        // The signature's first byte, found by memchr: the window is mostly member data.
+        r = static_cast<const uint8_t*>(
+            std::memchr(r, kEndSignature[0], static_cast<size_t>(last - r) + 1));
+        if (r == nullptr) {
+            break;
+        }
+        if (std::memcmp(r, kEndSignature, 4) != 0) {
             continue;
         }
+        const auto i = static_cast<uint32_t>(r - window.data());
         uint64_t at = size - n + i;
         earliest = earliest < 0 ? i : earliest;
         if (ReadEndRecord(r, at) && DirectoryIsThere()) {
