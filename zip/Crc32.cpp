@@ -30,14 +30,24 @@ uint32_t SliceBy8(uint32_t c, const uint8_t* p, size_t size)
 
 #if defined(__x86_64__)
 
-#define BY256 _mm_set_epi64x(0x1322D1430, 0x11542778A) // x^(2048-32), x^(2048+32)
-#define BY64 _mm_set_epi64x(0x1C6E41596, 0x154442BD4)  // x^(512-32), x^(512+32)
-#define BY16 _mm_set_epi64x(0x0CCAA009E, 0x1751997D0)  // x^(128-32), x^(128+32)
+// Moving a lane D bits on: x^(D-32) and x^(D+32), bit-reflected.
+TAVREL_CLMUL __m128i By2048()
+{
+    return _mm_set_epi64x(0x1322D1430, 0x11542778A);
+}
+TAVREL_CLMUL __m128i By512()
+{
+    return _mm_set_epi64x(0x1C6E41596, 0x154442BD4);
+}
+TAVREL_CLMUL __m128i By128()
+{
+    return _mm_set_epi64x(0x0CCAA009E, 0x1751997D0);
+}
 
 // The folded lane reduced to the 32-bit register.
 TAVREL_CLMUL uint32_t Finish(__m128i x1)
 {
-    const __m128i by16 = BY16;
+    const __m128i by16 = By128();
     const __m128i by8 = _mm_set_epi64x(0, 0x163CD6124);               // x^64
     const __m128i barrett = _mm_set_epi64x(0x1F7011641, 0x1DB710641); // mu, P
     const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
@@ -53,13 +63,13 @@ TAVREL_CLMUL uint32_t Finish(__m128i x1)
 // Folds size bytes (at least 64, a multiple of 16) into the running register c.
 TAVREL_CLMUL uint32_t Fold(uint32_t c, const uint8_t* p, size_t size)
 {
-    return Finish(FoldIntoLane(c, p, size, BY64, BY16));
+    return Finish(FoldIntoLane(c, p, size, By512(), By128()));
 }
 
 // The same for at least 256 bytes.
 TAVREL_WIDE_CLMUL uint32_t FoldWide(uint32_t c, const uint8_t* p, size_t size)
 {
-    return Finish(FoldIntoLaneWide(c, p, size, BY256, BY64, BY16));
+    return Finish(FoldIntoLaneWide(c, p, size, By2048(), By512(), By128()));
 }
 
 #endif
