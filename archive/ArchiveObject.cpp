@@ -114,6 +114,9 @@ void CArchiveObject::QueueAhead()
 {
     while (m_planned < m_plan.size() && m_ahead->Waiting() < kQueuedPerWorker * m_aheadThreads) {
         int index = m_plan[m_planned++];
+        if (PackedSize(index) < CDecodeAhead::kMinPacked) {
+            continue; // the run decodes it as quickly as it would take it over
+        }
         uint64_t size = 0;
         bool keep = false;
         CDecodeAhead::Task task = AheadTask(index, &size, &keep);

@@ -136,6 +136,9 @@ protected:
     // the run will refuse before decoding, that may have to wait for a question (something
     // stands in its place), or that is too large to hold. Called on the run's thread.
     virtual CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep);
+    // Member `index`'s compressed size, by which small members stay with the run; unknown:
+    // as large as can be.
+    virtual uint64_t PackedSize(int /*index*/) const { return UINT64_MAX; }
     // What stands at `relative` in the run's destination (for AheadTask).
     platform::TreeEntry LookInRun(const std::wstring& relative);
     bool InRun() const { return m_inRun; }

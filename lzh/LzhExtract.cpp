@@ -76,11 +76,13 @@ int CLzhReader::DecodeEntry(FileHandle input, FileHandle output, const CArchiveE
     return DecodeData(source, sinking ? &sink : nullptr, entry, &source.readFailed);
 }
 
+uint64_t CLzhReader::PackedSize(int index) const
+{
+    return m_members.PackedSize(index);
+}
+
 CDecodeAhead::Task CLzhReader::AheadTask(int index, uint64_t* size, bool* keep)
 {
-    if (m_members.PackedSize(index) < CDecodeAhead::kMinPacked) {
-        return {};
-    }
     CArchiveEntry e = m_members.Get(index);
     const LzhMethodInfo* method = LzhMethodOf(e);
     if (IsFolderEntry(e) || (e.flags & kEntrySymlink) || method == nullptr || !method->Readable()) {

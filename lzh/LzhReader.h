@@ -105,6 +105,7 @@ protected:
     {
         return {archiveFile, workFile};
     }
+    uint64_t PackedSize(int index) const override;
     CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep) override;
     void FreeEntries();
 

@@ -67,6 +67,7 @@ public:
 
 protected:
     std::vector<platform::FileHandle> ProtectedFiles() const override;
+    uint64_t PackedSize(int index) const override;
     CDecodeAhead::Task AheadTask(int index, uint64_t* size, bool* keep) override;
 
 private:

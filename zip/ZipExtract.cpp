@@ -294,12 +294,14 @@ bool CZipArchive::ExtractData(FileHandle file)
     return status == kZipOk;
 }
 
+uint64_t CZipArchive::PackedSize(int index) const
+{
+    return m_members.PackedSize(index);
+}
+
 CDecodeAhead::Task CZipArchive::AheadTask(int index, uint64_t* size, bool* keep)
 {
     ZipReaderState& s = *m_state;
-    if (m_members.PackedSize(index) < CDecodeAhead::kMinPacked) {
-        return {};
-    }
     CZipEntry e = m_members.Get(index);
     std::wstring listed = std::wstring(e.path) + e.name;
     int method = e.method;
