@@ -264,7 +264,6 @@ public:
         } catch (const std::bad_alloc&) {
         }
         const size_t started = m_helpers.size();
-        m_slotsInUse = started * kSlotsPerHelper;
         m_threads = static_cast<unsigned>(started) + 1;
         m_ownSegment = OwnSegmentBytes(m_segment, m_dict, m_threads);
         return started > 0;
@@ -314,7 +313,8 @@ private:
     Slot* IdleSlot()
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        for (size_t i = 0; i < m_slotsInUse; ++i) {
+        // The slots of the helpers that started.
+        for (size_t i = 0; i < m_helpers.size() * kSlotsPerHelper; ++i) {
             if (m_slots[i].state == Slot::State::Idle) {
                 return &m_slots[i];
             }
@@ -333,7 +333,6 @@ private:
     unsigned m_threads = 1; // the calling thread and the helpers that started
 
     std::vector<Slot> m_slots;
-    size_t m_slotsInUse = 0; // those of the helpers that started
     std::vector<std::thread> m_helpers;
     std::deque<Slot*> m_pending; // the slots given out, in their segments' order
     uint32_t m_nextSegment = 1;  // the next segment to give out
